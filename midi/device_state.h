@@ -1,0 +1,22 @@
+// The output device in use, counted and opened at start-up and moved on by the switch button.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "midi/midi_out.h"
+
+extern std::int32_t DeviceCount;
+extern std::int32_t DeviceIndex;
+extern HMIDIOUT MidiOut;
+extern std::string DeviceName;  // at most 31 bytes, shown in Label8
+extern const std::array<std::uint8_t, 11> GsResetMessage;
+extern MIDIHDR ResetHeader;
+
+namespace kalvora {
+// Points ResetHeader at the GS Reset, prepares it on MidiOut and sends it.
+void SendGsReset();
+// DeviceName := the product name of device DeviceIndex (empty when the query fails); writes Label8.
+void ShowDeviceName();
+}  // namespace kalvora

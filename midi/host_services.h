@@ -1,0 +1,22 @@
+// The two things the device code asks of its host: a modal message and a plain sleep.
+// Both go through replaceable functions so tests record them instead of waiting or showing.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+namespace kalvora {
+
+using MessageFunction = std::function<void(std::string_view text)>;
+using SleepFunction = std::function<void(int milliseconds)>;
+
+// Shows text in the program's modal message box and returns when it is dismissed.
+void ShowMessage(std::string_view text);
+void SleepMs(int milliseconds);
+
+// Installs a replacement and returns the previous one (an empty function restores the default:
+// no message at all, and a real sleep).
+MessageFunction SetMessageFunction(MessageFunction f);
+SleepFunction SetSleepFunction(SleepFunction f);
+
+}  // namespace kalvora

@@ -1,0 +1,48 @@
+// What a MIDI output backend (a sequencer, a sound server, a software synth, a test recorder)
+// offers the port layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "midi/midi_out.h"
+
+namespace kalvora {
+
+// One open output. Destroying it closes it. No call may block for more than a few
+// milliseconds, print on the normal path, or throw.
+class MidiConnection {
+ public:
+  virtual ~MidiConnection() = default;
+  // A complete short message of one to three bytes.
+  virtual void sendShort(std::span<const std::uint8_t> bytes) = 0;
+  // A complete system-exclusive message, F0 .. F7.
+  virtual void sendLong(std::span<const std::uint8_t> bytes) = 0;
+  // Silences the device; the default sends all-notes-off and all-sound-off on every channel.
+  virtual void reset();
+};
+
+struct OpenResult {
+  MMRESULT code = MMSYSERR_ERROR;
+  std::unique_ptr<MidiConnection> connection;  // set exactly when code is MMSYSERR_NOERROR
+};
+
+class MidiBackend {
+ public:
+  virtual ~MidiBackend() = default;
+  // Lists the backend's ports now; open() numbers ports as this list did.
+  virtual std::vector<std::string> portNames() = 0;
+  virtual OpenResult open(std::size_t port) = 0;
+};
+
+using MidiBackends = std::vector<std::unique_ptr<MidiBackend>>;
+
+// Replaces the backends behind the port layer (closing every open device); the numbering
+// runs through them in order. Takes effect at the next midiOutGetNumDevs.
+void InstallMidiBackends(MidiBackends backends);
+
+}  // namespace kalvora

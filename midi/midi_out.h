@@ -1,0 +1,71 @@
+// The MIDI output port: the few operations the program sends through, with the calling
+// conventions of the classic desktop multimedia API, realised over pluggable backends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using MMRESULT = std::uint32_t;
+
+// Result codes of the open; the window's failure messages are keyed by these numbers.
+inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
+inline constexpr MMRESULT MMSYSERR_ERROR = 1;
+inline constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
+inline constexpr MMRESULT MMSYSERR_NOTENABLED = 3;
+inline constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
+inline constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+inline constexpr MMRESULT MMSYSERR_NODRIVER = 6;
+inline constexpr MMRESULT MMSYSERR_NOMEM = 7;
+inline constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
+inline constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
+inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
+inline constexpr MMRESULT MIDIERR_UNPREPARED = 64;
+
+// An open device is named by a number that is never reused, so a handle kept after its
+// close (or after a failed open) names nothing and every operation on it is dropped.
+using HMIDIOUT = std::uint32_t;
+inline constexpr HMIDIOUT kNoMidiOut = 0;
+
+inline constexpr std::uint32_t MHDR_DONE = 0x1;
+inline constexpr std::uint32_t MHDR_PREPARED = 0x2;
+
+struct MIDIHDR {
+  char* lpData = nullptr;
+  std::uint32_t dwBufferLength = 0;
+  std::uint32_t dwBytesRecorded = 0;
+  std::uintptr_t dwUser = 0;
+  std::uint32_t dwFlags = 0;
+  MIDIHDR* lpNext = nullptr;
+  std::uintptr_t reserved = 0;
+  std::uint32_t dwOffset = 0;
+  std::uintptr_t dwReserved[4] = {};
+};
+
+inline constexpr std::size_t kProductNameBytes = 32;
+
+struct MIDIOUTCAPSA {
+  std::uint16_t wMid = 0;
+  std::uint16_t wPid = 0;
+  std::uint32_t vDriverVersion = 0;
+  char szPname[kProductNameBytes] = {};
+  std::uint16_t wTechnology = 0;
+  std::uint16_t wVoices = 0;
+  std::uint16_t wNotes = 0;
+  std::uint16_t wChannelMask = 0;
+  std::uint32_t dwSupport = 0;
+};
+static_assert(sizeof(MIDIOUTCAPSA) == 52);
+
+// Counts the devices of every installed backend and fixes their numbering until the next count.
+std::uint32_t midiOutGetNumDevs();
+// Product name of a device by number, cut to fit 31 bytes and a NUL on a UTF-8 character boundary.
+MMRESULT midiOutGetDevCapsA(std::uintptr_t deviceId, MIDIOUTCAPSA* caps, std::uint32_t capsSize);
+MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t callback,
+                     std::uintptr_t instance, std::uint32_t flags);
+MMRESULT midiOutClose(HMIDIOUT handle);
+// Silences the device: its backend's own reset, or all notes off on every channel.
+MMRESULT midiOutReset(HMIDIOUT handle);
+// Status in bits 0-7, data 1 in bits 8-15, data 2 in bits 16-23.
+MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message);
+MMRESULT midiOutPrepareHeader(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize);
+MMRESULT midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize);

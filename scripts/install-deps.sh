@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Kalvora need.
+# Only missing packages are installed; `apt-get update` runs at most once.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ make pkg-config ninja-build
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  librtmidi-dev libjack-jackd2-dev libfluidsynth-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # run
+  fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs
+  qt6-qpa-plugins libqt6test6
+  # tests and screenshots
+  jackd2 xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=sudo
+else
+  sudo=
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to enable realtime limits; answer it up front so the install never stops.
+echo 'jackd2 jackd/tweak_rt_limits boolean false' | $sudo debconf-set-selections
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
