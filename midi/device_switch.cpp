@@ -1,1 +1,32 @@
-// placeholder
+#include "midi/device_switch.h"
+
+#include "midi/device_state.h"
+#include "midi/host_services.h"
+#include "midi/midi_out.h"
+
+namespace kalvora {
+
+namespace {
+// Gives the module time to finish closing, and later to carry out the reset.
+constexpr int kSwitchSettleMs = 200;
+constexpr char kCannotOpenDevice[] = "ＭＩＤＩデバイスが開けません";
+}  // namespace
+
+void CloseDeviceForSwitch() {
+  midiOutClose(MidiOut);
+  SleepMs(kSwitchSettleMs);
+}
+
+void OpenNextDevice() {
+  // Wraps only on equality: with no devices the number climbs, and a negative one climbs to 0.
+  DeviceIndex = DeviceIndex + 1 == DeviceCount ? 0 : DeviceIndex + 1;
+  if (midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0) != MMSYSERR_NOERROR) {
+    ShowMessage(kCannotOpenDevice);
+  }
+  midiOutReset(MidiOut);
+  SendGsReset();
+  SleepMs(kSwitchSettleMs);
+  ShowDeviceName();
+}
+
+}  // namespace kalvora

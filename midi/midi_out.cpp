@@ -1,1 +1,187 @@
-// placeholder
+// The port layer: numbers the devices of all backends in order and keeps the open devices in a
+// table keyed by never-reused handle numbers, so a stale handle reaches nothing.
+#include "midi/midi_out.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "midi/midi_backend.h"
+
+namespace kalvora {
+namespace {
+
+constexpr std::uint8_t kStatusBit = 0x80;
+constexpr std::uint8_t kSysExStart = 0xF0;
+constexpr std::uint8_t kSysExEnd = 0xF7;
+
+struct DeviceEntry {
+  MidiBackend* backend;
+  std::size_t port;
+  std::string name;
+};
+
+struct PortLayer {
+  MidiBackends backends;
+  std::vector<DeviceEntry> devices;
+  std::map<HMIDIOUT, std::unique_ptr<MidiConnection>> open;
+  HMIDIOUT lastHandle = kNoMidiOut;
+};
+
+PortLayer& layer() {
+  static PortLayer instance;
+  return instance;
+}
+
+MidiConnection* connectionOf(HMIDIOUT handle) {
+  auto& open = layer().open;
+  const auto it = open.find(handle);
+  return it == open.end() ? nullptr : it->second.get();
+}
+
+// How many bytes a short message with this status byte carries, 0 for one that is not a
+// complete short message (a data byte, or the start or end of a system-exclusive message).
+std::size_t shortMessageLength(std::uint8_t status) {
+  if ((status & kStatusBit) == 0) return 0;
+  switch (status & 0xF0) {
+    case 0xC0:
+    case 0xD0:
+      return 2;
+    case 0xF0:
+      break;
+    default:
+      return 3;
+  }
+  switch (status) {
+    case 0xF1:
+    case 0xF3:
+      return 2;
+    case 0xF2:
+      return 3;
+    case kSysExStart:
+    case kSysExEnd:
+      return 0;
+    default:
+      return 1;
+  }
+}
+
+// Longest prefix of name that fits in size - 1 bytes without cutting a UTF-8 character apart.
+std::size_t fittingLength(const std::string& name, std::size_t size) {
+  std::size_t length = std::min(name.size(), size - 1);
+  if (length < name.size()) {
+    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) --length;
+  }
+  return length;
+}
+
+}  // namespace
+
+void InstallMidiBackends(MidiBackends backends) {
+  auto& l = layer();
+  l.open.clear();
+  l.devices.clear();
+  l.backends = std::move(backends);
+}
+
+}  // namespace kalvora
+
+using kalvora::layer;
+
+std::uint32_t midiOutGetNumDevs() {
+  auto& l = layer();
+  l.devices.clear();
+  for (auto& backend : l.backends) {
+    const auto names = backend->portNames();
+    for (std::size_t port = 0; port < names.size(); ++port) {
+      l.devices.push_back({backend.get(), port, names[port]});
+    }
+  }
+  return static_cast<std::uint32_t>(l.devices.size());
+}
+
+MMRESULT midiOutGetDevCapsA(std::uintptr_t deviceId, MIDIOUTCAPSA* caps, std::uint32_t capsSize) {
+  if (caps == nullptr || capsSize < sizeof(MIDIOUTCAPSA)) return MMSYSERR_INVALPARAM;
+  const auto& devices = layer().devices;
+  if (deviceId >= devices.size()) return MMSYSERR_BADDEVICEID;
+  *caps = MIDIOUTCAPSA{};
+  const std::string& name = devices[deviceId].name;
+  const std::size_t length = kalvora::fittingLength(name, sizeof caps->szPname);
+  std::memcpy(caps->szPname, name.data(), length);
+  caps->szPname[length] = '\0';
+  caps->wChannelMask = 0xFFFF;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t callback,
+                     std::uintptr_t /*instance*/, std::uint32_t flags) {
+  if (handle == nullptr) return MMSYSERR_INVALPARAM;
+  *handle = kNoMidiOut;
+  // Only the plain, callback-free open is offered.
+  if (callback != 0 || flags != 0) return MMSYSERR_INVALFLAG;
+  auto& l = layer();
+  if (deviceId >= l.devices.size()) return MMSYSERR_BADDEVICEID;
+  const auto& device = l.devices[deviceId];
+  auto result = device.backend->open(device.port);
+  if (result.code != MMSYSERR_NOERROR || !result.connection) {
+    return result.code == MMSYSERR_NOERROR ? MMSYSERR_ERROR : result.code;
+  }
+  *handle = ++l.lastHandle;
+  l.open.emplace(*handle, std::move(result.connection));
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT midiOutClose(HMIDIOUT handle) {
+  return layer().open.erase(handle) == 1 ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+}
+
+MMRESULT midiOutReset(HMIDIOUT handle) {
+  auto* connection = kalvora::connectionOf(handle);
+  if (connection == nullptr) return MMSYSERR_INVALHANDLE;
+  connection->reset();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message) {
+  auto* connection = kalvora::connectionOf(handle);
+  if (connection == nullptr) return MMSYSERR_INVALHANDLE;
+  const std::array<std::uint8_t, 3> bytes{static_cast<std::uint8_t>(message & 0xFF),
+                                          static_cast<std::uint8_t>((message >> 8) & 0x7F),
+                                          static_cast<std::uint8_t>((message >> 16) & 0x7F)};
+  const std::size_t length = kalvora::shortMessageLength(bytes[0]);
+  if (length == 0) return MMSYSERR_INVALPARAM;
+  connection->sendShort(std::span(bytes.data(), length));
+  return MMSYSERR_NOERROR;
+}
+
+namespace {
+// The header must at least reach the fields this layer uses.
+constexpr std::uint32_t kMinimumHeaderSize = offsetof(MIDIHDR, dwFlags) + sizeof(std::uint32_t);
+
+bool headerUsable(const MIDIHDR* header, std::uint32_t headerSize) {
+  return header != nullptr && headerSize >= kMinimumHeaderSize && header->lpData != nullptr &&
+         header->dwBufferLength > 0;
+}
+}  // namespace
+
+MMRESULT midiOutPrepareHeader(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize) {
+  if (kalvora::connectionOf(handle) == nullptr) return MMSYSERR_INVALHANDLE;
+  if (!headerUsable(header, headerSize)) return MMSYSERR_INVALPARAM;
+  header->dwFlags |= MHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize) {
+  auto* connection = kalvora::connectionOf(handle);
+  if (connection == nullptr) return MMSYSERR_INVALHANDLE;
+  if (!headerUsable(header, headerSize)) return MMSYSERR_INVALPARAM;
+  if ((header->dwFlags & MHDR_PREPARED) == 0) return MIDIERR_UNPREPARED;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(header->lpData);
+  // Sent synchronously, so the buffer is done as soon as the call returns.
+  connection->sendLong(std::span(data, header->dwBufferLength));
+  header->dwFlags |= MHDR_DONE;
+  return MMSYSERR_NOERROR;
+}

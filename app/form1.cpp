@@ -1,0 +1,290 @@
+#include "app/form1.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+
+#include "ui/key_shape.h"
+#include "ui/keyboard_layout.h"
+#include "ui/press_button.h"
+#include "ui/tone_button_grid.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+using kalvora::ControlRect;
+
+constexpr char kCaption[] = "Kalvora";
+constexpr int kStartWidth = 831;
+constexpr int kStartHeight = 664;
+constexpr char kFontFace[] = "ＭＳ Ｐゴシック";
+constexpr char kFontStandIn[] = "IPAPGothic";
+constexpr int kFontPixels = 12;
+
+struct LabelText {
+  int n;
+  int left;
+  int top;
+  const char* text;
+};
+
+// Window-level labels: the status line, the version line and the octave names of the keyboard.
+constexpr LabelText kWindowLabels[] = {
+    {7, 128, 594, "音源="},
+    {8, 160, 594, ""},
+    {9, 16, 616, "プログラムナンバー="},
+    {10, 128, 616, ""},
+    {11, 168, 616, "バンクセレクト="},
+    {12, 248, 616, ""},
+    {2, 456, 616, "Kalvora Version 3.0"},
+    {4, 768, 68, "C6"},
+    {3, 768, 180, "C5"},
+    {1, 768, 292, "C4"},
+    {5, 768, 404, "C3"},
+    {6, 768, 516, "C2"},
+};
+
+struct EffectRow {
+  int nameLabel;
+  const char* name;
+  int valueLeft;
+  int position;  // also the value label's first text and the voice state's start value
+};
+
+constexpr int kEffectLeft = 24;
+constexpr int kEffectFirstTop = 32;
+constexpr int kEffectPitch = 56;
+constexpr int kScrollBarBelowLabel = 24;
+constexpr ControlRect kScrollBarSize{0, 0, 137, 17};
+constexpr int kLevelMax = 127;
+
+constexpr EffectRow kEffectRows[] = {
+    {14, "ベロシティー=", 96, 100},  {16, "コーラス=", 80, 0},
+    {18, "リバーブ=", 80, 40},       {20, "モジュレーション=", 120, 0},
+    {22, "パンポット=", 88, 64},
+};
+
+struct RadioText {
+  int width;
+  const char* caption;
+};
+constexpr int kRadioLeft = 432;
+constexpr int kRadioFirstTop = 392;
+constexpr int kRadioPitch = 24;
+constexpr int kRadioHeight = 17;
+constexpr RadioText kRadios[] = {
+    {153, "ＳＣ－８８５０マップ"}, {129, "ＳＣ－８８Ｐｒｏマップ"}, {121, "ＳＣ－８８マップ"},
+    {105, "ＳＣ－５５マップ"},     {81, "ＧＭ音源"},
+};
+constexpr ControlRect kRadioGroupRect{416, 360, 217, 161};
+
+constexpr ControlRect kPageControlRect{8, 8, 673, 577};
+constexpr ControlRect kSwitchButtonRect{24, 592, 97, 17};
+
+void place(QWidget* w, const ControlRect& r) { w->setGeometry(r.left, r.top, r.width, r.height); }
+
+QString text(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QFont windowFont() {
+  QFont::insertSubstitution(kFontFace, kFontStandIn);
+  QFont font(kFontFace);
+  font.setPixelSize(kFontPixels);
+  font.setStyle(QFont::StyleNormal);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  Form1 = this;
+  kalvora::MainView = this;
+  setWindowTitle(kCaption);
+  QIcon icon;
+  icon.addFile(":/icons/kalvora-32.png", QSize(32, 32));
+  icon.addFile(":/icons/kalvora-16.png", QSize(16, 16));
+  setWindowIcon(icon);
+  setFont(windowFont());
+
+  scroller_ = new QScrollArea(this);
+  scroller_->setFrameShape(QFrame::NoFrame);
+  scroller_->setWidgetResizable(false);
+  clientArea_ = new QWidget;
+  setCentralWidget(scroller_);
+
+  buildWindowControls();
+  clientArea_->resize(clientArea_->childrenRect().bottomRight().x() + 1,
+                      clientArea_->childrenRect().bottomRight().y() + 1);
+  scroller_->setWidget(clientArea_);
+  resize(kStartWidth, kStartHeight);
+}
+
+TForm1::~TForm1() {
+  if (kalvora::MainView == this) kalvora::MainView = nullptr;
+  if (Form1 == this) Form1 = nullptr;
+}
+
+QLabel* TForm1::makeLabel(int n, QWidget* parent, int left, int top, const char* caption) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setFocusPolicy(Qt::NoFocus);
+  label->move(left, top);
+  label->adjustSize();
+  labels_.at(n - 1) = label;
+  return label;
+}
+
+// Creation order fixes the focus chain (the pages' controls before Button257) and the stacking
+// of the keys (a later key lies on top).
+void TForm1::buildWindowControls() {
+  PageControl1 = new QTabWidget(clientArea_);
+  place(PageControl1, kPageControlRect);
+  buildTonePages();
+  buildEffectPage();
+  PageControl1->setCurrentWidget(TabSheet1);
+  buildStatusLine();
+  buildKeyboard();
+}
+
+void TForm1::buildTonePages() {
+  TabSheet1 = new QWidget;
+  TabSheet2 = new QWidget;
+  PageControl1->addTab(TabSheet1, "プログラムナンバー");
+  PageControl1->addTab(TabSheet2, "バンクセレクト");
+  for (int n = 1; n <= kalvora::kToneButtonCount; ++n) {
+    QWidget* page = n <= kalvora::kButtonsPerPage ? TabSheet1 : TabSheet2;
+    auto* button = new kalvora::PressButton(page);
+    place(button, kalvora::ToneButtonRect(n));
+    connect(button, &kalvora::PressButton::mouseDown, this, [this, n] { ButtonMouseDown(n); });
+    connect(button, &kalvora::PressButton::mouseUp, this, [this, n] { ButtonMouseUp(n); });
+    buttons_.at(n - 1) = button;
+  }
+}
+
+void TForm1::buildEffectPage() {
+  TabSheet3 = new QWidget;
+  PageControl1->addTab(TabSheet3, "エフェクト");
+  RadioGroup1 = new QGroupBox("マップ切り替え", TabSheet3);
+  place(RadioGroup1, kRadioGroupRect);
+  for (int n = 1; n <= kRadioButtons; ++n) {
+    const auto& radio = kRadios[n - 1];
+    auto* button = new QRadioButton(QString::fromUtf8(radio.caption), TabSheet3);
+    place(button, {kRadioLeft, kRadioFirstTop + kRadioPitch * (n - 1), radio.width, kRadioHeight});
+    connect(button, &QRadioButton::toggled, this, [this, n] { RadioButtonClick(n); });
+    radioButtons_.at(n - 1) = button;
+  }
+  for (int n = 1; n <= kScrollBars; ++n) {
+    const auto& row = kEffectRows[n - 1];
+    const int labelTop = kEffectFirstTop + kEffectPitch * (n - 1);
+    makeLabel(row.nameLabel, TabSheet3, kEffectLeft, labelTop, row.name);
+    makeLabel(row.nameLabel + 1, TabSheet3, row.valueLeft, labelTop,
+              std::to_string(row.position).c_str());
+    auto* bar = new QScrollBar(Qt::Horizontal, TabSheet3);
+    place(bar, {kEffectLeft, labelTop + kScrollBarBelowLabel, kScrollBarSize.width,
+                kScrollBarSize.height});
+    bar->setRange(0, kLevelMax);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    bar->setValue(row.position);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    // Bound after the first position is set, so no handler runs while the window is built.
+    connect(bar, &QScrollBar::valueChanged, this, [this, n] { ScrollBarChange(n); });
+    scrollBars_.at(n - 1) = bar;
+  }
+}
+
+void TForm1::buildStatusLine() {
+  auto* switchButton = new kalvora::PressButton(clientArea_);
+  switchButton->setText("音源の変更");
+  switchButton->setToolTip("このボタンはゆっくり押してください");
+  place(switchButton, kSwitchButtonRect);
+  connect(switchButton, &kalvora::PressButton::mouseDown, this, &TForm1::Button257MouseDown);
+  connect(switchButton, &kalvora::PressButton::mouseUp, this, &TForm1::Button257MouseUp);
+  buttons_.at(kalvora::kSwitchButton - 1) = switchButton;
+
+  for (const auto& label : kWindowLabels) makeLabel(label.n, clientArea_, label.left, label.top, label.text);
+  for (int n : {10, 12}) {
+    QLabel* number = Label(n);
+    QPalette palette = number->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    number->setPalette(palette);
+    number->setAutoFillBackground(true);
+  }
+}
+
+void TForm1::buildKeyboard() {
+  for (int n = 1; n <= kShapes; ++n) {
+    const auto& key = kalvora::KeyOf(n);
+    auto* shape = new kalvora::KeyShape(key.black ? Qt::black : Qt::white, clientArea_);
+    place(shape, key.rect);
+    connect(shape, &kalvora::KeyShape::mouseDown, this, [this, n] { ShapeMouseDown(n); });
+    connect(shape, &kalvora::KeyShape::mouseUp, this, [this, n] { ShapeMouseUp(n); });
+    shapes_.at(n - 1) = shape;
+  }
+}
+
+void TForm1::SetButtonCaption(int button, std::string_view caption) {
+  // Qt would read "&" as a shortcut marker and hide it; doubled, it shows as itself.
+  QString shown = text(caption);
+  shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+  buttons_.at(button - 1)->setText(shown);
+}
+
+void TForm1::SetProgramLabel(std::string_view caption) {
+  Label(10)->setText(text(caption));
+  Label(10)->adjustSize();
+}
+
+void TForm1::SetBankLabel(std::string_view caption) {
+  Label(12)->setText(text(caption));
+  Label(12)->adjustSize();
+}
+
+void TForm1::SetDeviceLabel(std::string_view caption) {
+  Label(8)->setText(text(caption));
+  Label(8)->adjustSize();
+}
+
+QRect TForm1::OuterGeometry() const { return frameGeometry(); }
+
+void TForm1::SetOuterGeometry(const QRect& frame) {
+  requestedFrame_ = frame;
+  const QRect outer = frameGeometry();
+  const QRect inner = geometry();
+  const int extraWidth = outer.width() - inner.width();
+  const int extraHeight = outer.height() - inner.height();
+  move(frame.topLeft());
+  resize(frame.width() - extraWidth, frame.height() - extraHeight);
+}
+
+// The frame's size is known only once the window manager has framed the window; then the
+// client area is shrunk once so that the outer frame has the size asked for.
+void TForm1::reapplyOuterGeometryOnceFramed() {
+  if (frameSettled_ || !isVisible() || requestedFrame_.isNull()) return;
+  if (frameGeometry().size() == geometry().size()) return;
+  frameSettled_ = true;
+  SetOuterGeometry(requestedFrame_);
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  reapplyOuterGeometryOnceFramed();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  reapplyOuterGeometryOnceFramed();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}

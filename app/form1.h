@@ -1,0 +1,118 @@
+// The one main window: a page control with the program, bank and effect pages on the left, the
+// on-screen keyboard on the right, and the status line along the bottom.
+#pragma once
+
+#include <QMainWindow>
+#include <QRect>
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "midi/form_view.h"
+
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+class QScrollArea;
+class QScrollBar;
+class QTabWidget;
+
+#include "app/settings/settings_file.h"
+
+namespace kalvora {
+class KeyShape;
+class PressButton;
+}  // namespace kalvora
+
+class TForm1 : public QMainWindow, public kalvora::FormView {
+  Q_OBJECT
+ public:
+  static constexpr int kButtons = 257;
+  static constexpr int kShapes = 60;
+  static constexpr int kLabels = 23;  // Label1..12 and Label14..23; Label13 does not exist
+  static constexpr int kRadioButtons = 5;
+  static constexpr int kScrollBars = 5;
+
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Controls, by the number in their name.
+  kalvora::PressButton* Button(int n) const { return buttons_.at(n - 1); }
+  kalvora::KeyShape* Shape(int n) const { return shapes_.at(n - 1); }
+  QLabel* Label(int n) const { return labels_.at(n - 1); }
+  QRadioButton* RadioButton(int n) const { return radioButtons_.at(n - 1); }
+  QScrollBar* ScrollBar(int n) const { return scrollBars_.at(n - 1); }
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  QGroupBox* RadioGroup1 = nullptr;
+  // The area in which the window-level controls stand; it scrolls when the window is smaller.
+  QWidget* ClientArea() const { return clientArea_; }
+  QScrollArea* Scroller() const { return scroller_; }
+
+  // Event handlers.
+  void FormCreate();
+  void FormClose();
+  void ButtonMouseDown(int n);  // Button1..256: program and bank buttons
+  void ButtonMouseUp(int n);    // Button1..256
+  void Button257MouseDown();
+  void Button257MouseUp();
+  void ShapeMouseDown(int n);  // Shape1..60: keys
+  void ShapeMouseUp(int n);    // Shape1..60
+  void ScrollBarChange(int n);  // ScrollBar1..5: effect levels
+  void RadioButtonClick(int n);  // RadioButton1..5: tone map
+
+  // The window's outer frame (what the settings file keeps), whatever the window manager adds.
+  void SetOuterGeometry(const QRect& frame);
+  QRect OuterGeometry() const;
+
+  // Where the settings file lives; set before FormCreate (tests use a temporary folder).
+  void SetExecutablePath(std::string path) { executablePath_ = std::move(path); }
+  // Where the settings go when the executable's folder takes no file (default: the user's
+  // configuration folder).
+  void SetSettingsFallbackFolder(std::string folder) { settingsFolderFallback_ = std::move(folder); }
+  // Tests make the save fail with this.
+  void SetSettingsWriter(kalvora::FileWriter writer) { settingsWriter_ = std::move(writer); }
+  const kalvora::SettingsFile* SettingsFileInUse() const { return Settings.get(); }
+
+  // kalvora::FormView
+  void SetButtonCaption(int button, std::string_view caption) override;
+  void SetProgramLabel(std::string_view text) override;
+  void SetBankLabel(std::string_view text) override;
+  void SetDeviceLabel(std::string_view text) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void buildWindowControls();
+  void buildTonePages();
+  void buildEffectPage();
+  void buildKeyboard();
+  void buildStatusLine();
+  void reapplyOuterGeometryOnceFramed();
+  QLabel* makeLabel(int n, QWidget* parent, int left, int top, const char* text);
+
+  std::array<kalvora::PressButton*, kButtons> buttons_{};
+  std::array<kalvora::KeyShape*, kShapes> shapes_{};
+  std::array<QLabel*, kLabels> labels_{};
+  std::array<QRadioButton*, kRadioButtons> radioButtons_{};
+  std::array<QScrollBar*, kScrollBars> scrollBars_{};
+  QScrollArea* scroller_ = nullptr;
+  QWidget* clientArea_ = nullptr;
+
+  std::string executablePath_;
+  std::string settingsFolderFallback_;
+  kalvora::FileWriter settingsWriter_;
+  std::unique_ptr<kalvora::SettingsFile> Settings;
+  bool closed_ = false;
+  QRect requestedFrame_;
+  bool frameSettled_ = false;
+};
+
+// The main window, set as soon as its construction begins.
+extern TForm1* Form1;

@@ -1,0 +1,32 @@
+// The window's event handlers for the controls: each family is one rule, told once.
+#include <QLabel>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include "app/form1.h"
+#include "midi/device_switch.h"
+#include "midi/note_player.h"
+#include "ui/voice_controls.h"
+
+void TForm1::ButtonMouseDown(int n) { kalvora::ToneButtonDown(n); }
+
+void TForm1::ButtonMouseUp(int) { StopNote(); }
+
+void TForm1::Button257MouseDown() { kalvora::CloseDeviceForSwitch(); }
+
+void TForm1::Button257MouseUp() { kalvora::OpenNextDevice(); }
+
+void TForm1::ShapeMouseDown(int n) { kalvora::KeyDown(n); }
+
+void TForm1::ShapeMouseUp(int) { StopNote(); }
+
+void TForm1::ScrollBarChange(int n) {
+  const int position = ScrollBar(n)->value();
+  // Label15, 17, 19, 21 and 23 show the positions of ScrollBar1..5.
+  QLabel* valueLabel = Label(13 + 2 * n);
+  valueLabel->setText(QString::number(position));
+  valueLabel->adjustSize();
+  kalvora::StoreEffectLevel(n, position);
+}
+
+void TForm1::RadioButtonClick(int n) { kalvora::MapRadioClicked(n, RadioButton(n)->isChecked()); }

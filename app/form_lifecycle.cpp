@@ -1,0 +1,138 @@
+// The window's creation and close: count and open the stored device, restore the settings and
+// the start values; at close, close the device and write the settings back.
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <string>
+
+#include "app/form1.h"
+#include "app/open_failure_text.h"
+#include "app/settings/settings_location.h"
+#include "catalogue/tone_names.h"
+#include "midi/device_state.h"
+#include "midi/host_services.h"
+#include "midi/note_player.h"
+#include "midi/voice_state.h"
+#include "ui/voice_controls.h"
+
+namespace {
+
+constexpr char kNoDevices[] = "ＭＩＤＩ音源がないのでこのソフトは利用できません";
+constexpr char kSettingsUnreadable[] =
+    "設定ファイルを読み込めません。このファイルは上書きしません:\n";
+constexpr char kSettingsUnwritable[] = "設定ファイルを書き込めません:\n";
+
+constexpr int kResetSettleMs = 100;
+
+struct Entry {
+  const char* section;
+  const char* key;
+  std::int32_t fallback;
+};
+// Read with the names the file has always been read with, written with the names it is written with.
+constexpr Entry kHeightRead{"window", "height", 664};
+constexpr Entry kWidthRead{"window", "width", 831};
+constexpr Entry kTopRead{"window", "top", 159};
+constexpr Entry kLeftRead{"window", "left", 193};
+constexpr Entry kDeviceRead{"Dev", "Dev_num", 0};
+constexpr Entry kMapRead{"dev", "map", kalvora::kMapSc8850};
+
+constexpr std::int32_t kStartNote = 60;
+constexpr std::int32_t kStartBank = 0;
+constexpr std::int32_t kStartProgram = 1;
+constexpr std::int32_t kStartVelocity = 100;
+constexpr std::int32_t kStartChorus = 0;
+constexpr std::int32_t kStartReverb = 40;
+constexpr std::int32_t kStartModulation = 0;
+constexpr std::int32_t kStartPan = 64;
+
+// A window stored while on a monitor that is gone comes back on the primary screen, same size.
+QRect onSomeScreen(QRect frame) {
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->geometry().intersects(frame)) return frame;
+  }
+  if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+    frame.moveTopLeft(primary->availableGeometry().topLeft());
+  }
+  return frame;
+}
+
+std::string pathText(const std::filesystem::path& path) { return path.string(); }
+
+}  // namespace
+
+void TForm1::FormCreate() {
+  DeviceCount = static_cast<std::int32_t>(midiOutGetNumDevs());
+  if (DeviceCount == 0) kalvora::ShowMessage(kNoDevices);
+
+  FillToneNames();
+
+  const std::string executable =
+      executablePath_.empty() ? QCoreApplication::applicationFilePath().toStdString() : executablePath_;
+  const std::string fallback =
+      settingsFolderFallback_.empty()
+          ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString()
+          : settingsFolderFallback_;
+  Settings = std::make_unique<kalvora::SettingsFile>(
+      kalvora::ChooseSettingsLocation(executable, fallback).path);
+  if (!Settings->may_save()) {
+    kalvora::ShowMessage(kSettingsUnreadable + pathText(Settings->path()));
+  }
+
+  const auto read = [this](const Entry& e) { return Settings->ReadInteger(e.section, e.key, e.fallback); };
+  const int height = read(kHeightRead);
+  const int width = read(kWidthRead);
+  const int top = read(kTopRead);
+  const int left = read(kLeftRead);
+  SetOuterGeometry(onSomeScreen(QRect(left, top, width, height)));
+
+  DeviceIndex = read(kDeviceRead);
+  MapIndex = read(kMapRead);
+  // A map outside the table would index past it and go out as a bad data byte.
+  if (MapIndex < kalvora::kMapGm || MapIndex >= kalvora::kMapCount) MapIndex = kMapRead.fallback;
+  if (DeviceIndex >= DeviceCount) DeviceIndex = 0;
+
+  const MMRESULT opened = midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0);
+  if (opened != MMSYSERR_NOERROR) kalvora::ShowMessage(kalvora::OpenFailureText(opened));
+  kalvora::SendGsReset();
+  kalvora::SleepMs(kResetSettleMs);
+  kalvora::ShowDeviceName();
+
+  NoteNumber = kStartNote;
+  BankNumber = kStartBank;
+  ProgramNumber = kStartProgram;
+  Velocity = kStartVelocity;
+  ChorusLevel = kStartChorus;
+  ReverbLevel = kStartReverb;
+  ModulationLevel = kStartModulation;
+  PanPosition = kStartPan;
+
+  // Ticking runs the radio button's own handler, which stores the same map again.
+  for (int n = 1; n <= kRadioButtons; ++n) {
+    if (MapIndex == kalvora::MapOfRadioButton(n)) RadioButton(n)->setChecked(true);
+  }
+  ShowToneNames();
+}
+
+void TForm1::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  midiOutClose(MidiOut);
+  if (!Settings) return;
+  const QRect frame = OuterGeometry();
+  Settings->WriteInteger("window", "Height", frame.height());
+  Settings->WriteInteger("window", "Width", frame.width());
+  Settings->WriteInteger("window", "Top", frame.top());
+  Settings->WriteInteger("window", "Left", frame.left());
+  Settings->WriteInteger("dev", "dev_num", DeviceIndex);
+  Settings->WriteInteger("dev", "map", MapIndex);
+  if (Settings->may_save()) {
+    const kalvora::FileResult saved = Settings->Save(settingsWriter_);
+    if (!saved) {
+      kalvora::ShowMessage(kSettingsUnwritable + pathText(Settings->path()) + "\n" + saved.error);
+    }
+  }
+  Settings.reset();
+}

@@ -1,0 +1,17 @@
+#include <QApplication>
+
+#include "app/form1.h"
+#include "app/message_box.h"
+#include "app/program_title.h"
+#include "app/system_backends.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  kalvora::InstallModalMessages(kalvora::ProgramTitle(QCoreApplication::applicationFilePath()));
+  kalvora::InstallSystemMidiBackends();
+
+  TForm1 form;
+  form.FormCreate();
+  form.show();
+  return QApplication::exec();
+}

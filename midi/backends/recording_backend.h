@@ -1,0 +1,47 @@
+// A backend for tests: as many devices as it is told, each open answering the code it is told,
+// and a log of every call in order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/midi_backend.h"
+
+namespace kalvora {
+
+struct RecordedCall {
+  enum class Kind { List, Open, Close, Reset, Short, Long };
+  Kind kind;
+  std::size_t port = 0;
+  std::vector<std::uint8_t> bytes;
+
+  bool operator==(const RecordedCall&) const = default;
+};
+
+// Shared between the backend (owned by the port layer) and the test that reads it.
+struct RecordingLog {
+  std::vector<RecordedCall> calls;
+  // Every byte sent through Short and Long, in order.
+  std::vector<std::uint8_t> sentBytes() const;
+  // Only the calls of one kind.
+  std::vector<RecordedCall> of(RecordedCall::Kind kind) const;
+};
+
+class RecordingBackend final : public MidiBackend {
+ public:
+  // names: one device per name; openResults[i] is what opening device i answers (0 when missing).
+  RecordingBackend(std::vector<std::string> names, std::vector<MMRESULT> openResults,
+                   std::shared_ptr<RecordingLog> log);
+
+  std::vector<std::string> portNames() override;
+  OpenResult open(std::size_t port) override;
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<MMRESULT> openResults_;
+  std::shared_ptr<RecordingLog> log_;
+};
+
+}  // namespace kalvora

@@ -1,0 +1,30 @@
+// One key of the on-screen keyboard: a filled rectangle with a one-pixel black outline that
+// reports the press and the release of any mouse button. It never takes the focus.
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+namespace kalvora {
+
+class KeyShape : public QWidget {
+  Q_OBJECT
+ public:
+  KeyShape(QColor fill, QWidget* parent = nullptr);
+  QColor fill() const { return fill_; }
+
+ signals:
+  void mouseDown();
+  void mouseUp();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QColor fill_;
+};
+
+}  // namespace kalvora

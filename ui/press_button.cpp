@@ -1,0 +1,58 @@
+#include "ui/press_button.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace kalvora {
+
+namespace {
+bool isActivationKey(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Select:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+PressButton::PressButton(QWidget* parent) : QPushButton(parent) { setAutoDefault(false); }
+
+void PressButton::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  setDown(true);
+  emit mouseDown();
+}
+
+void PressButton::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+
+void PressButton::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  // The button stays down while any mouse button still holds it.
+  if (event->buttons() == Qt::NoButton) setDown(false);
+  emit mouseUp();
+}
+
+// The press is the event that counts, wherever the pointer goes afterwards.
+void PressButton::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
+
+void PressButton::keyPressEvent(QKeyEvent* event) {
+  if (isActivationKey(event)) {
+    event->accept();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
+
+void PressButton::keyReleaseEvent(QKeyEvent* event) {
+  if (isActivationKey(event)) {
+    event->accept();
+    return;
+  }
+  QPushButton::keyReleaseEvent(event);
+}
+
+}  // namespace kalvora

@@ -1,0 +1,27 @@
+// A push button that reports the press and the release of any mouse button, and nothing else:
+// a double click's second press is one more press, and Space or Enter do nothing.
+#pragma once
+
+#include <QPushButton>
+
+namespace kalvora {
+
+class PressButton : public QPushButton {
+  Q_OBJECT
+ public:
+  explicit PressButton(QWidget* parent = nullptr);
+
+ signals:
+  void mouseDown();
+  void mouseUp();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+};
+
+}  // namespace kalvora

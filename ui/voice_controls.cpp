@@ -1,0 +1,43 @@
+#include "ui/voice_controls.h"
+
+#include <array>
+#include <cstdint>
+
+#include "midi/note_player.h"
+#include "midi/voice_state.h"
+#include "ui/keyboard_layout.h"
+#include "ui/tone_button_grid.h"
+
+namespace kalvora {
+
+namespace {
+constexpr int kFirstBankButton = kButtonsPerPage + 1;
+}  // namespace
+
+void ToneButtonDown(int button) {
+  if (button < kFirstBankButton) {
+    ProgramNumber = button;
+  } else {
+    BankNumber = button - kFirstBankButton;
+  }
+  PlayNote();
+}
+
+void KeyDown(int shape) {
+  NoteNumber = KeyOf(shape).note;
+  PlayNote();
+}
+
+void StoreEffectLevel(int scrollBar, int position) {
+  static const std::array<std::int32_t*, kEffectScrollBars> levels{
+      &Velocity, &ChorusLevel, &ReverbLevel, &ModulationLevel, &PanPosition};
+  *levels[static_cast<std::size_t>(scrollBar - 1)] = position;
+}
+
+int MapOfRadioButton(int radioButton) { return kMapCount - radioButton; }
+
+void MapRadioClicked(int radioButton, bool checked) {
+  if (checked) MapIndex = MapOfRadioButton(radioButton);
+}
+
+}  // namespace kalvora

@@ -1,0 +1,21 @@
+// What the program and bank buttons, the keys, the effect scroll bars and the map radio buttons
+// do to the voice state. Each press stores one value and plays; each release stops
+// (StopNote, which needs nothing of the control).
+#pragma once
+
+namespace kalvora {
+
+inline constexpr int kEffectScrollBars = 5;
+inline constexpr int kMapRadioButtons = 5;
+
+// Button1..128 choose the program, Button129..256 the bank.
+void ToneButtonDown(int button);
+// Shape1..60 choose the note.
+void KeyDown(int shape);
+// ScrollBar1..5: velocity, chorus, reverb, modulation, pan.
+void StoreEffectLevel(int scrollBar, int position);
+// RadioButton1..5: SC-8850, SC-88Pro, SC-88, SC-55, GM.
+int MapOfRadioButton(int radioButton);
+void MapRadioClicked(int radioButton, bool checked);
+
+}  // namespace kalvora
