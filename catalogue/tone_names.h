@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -11,6 +12,11 @@ inline constexpr int kProgramCount = 128;
 inline constexpr int kBankCount = 128;
 inline constexpr int kToneMapCount = 5;
 inline constexpr int kToneNameEntries = kProgramCount * kBankCount * kToneMapCount;
+
+// Block position of (program, bank, map); the arguments must be inside the table.
+constexpr std::size_t ToneNameIndex(int program, int bank, int map) {
+  return static_cast<std::size_t>(((program - 1) * kBankCount + bank) * kToneMapCount + map);
+}
 }  // namespace kalvora
 
 // Empty until FillToneNames; entry (p, b, m) is element ((p - 1) * 128 + b) * 5 + m.
