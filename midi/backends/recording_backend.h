@@ -12,10 +12,13 @@
 namespace kalvora {
 
 struct RecordedCall {
-  enum class Kind { List, Open, Close, Reset, Short, Long };
+  // Sleep and Message are recorded by tests that route the host's sleeps and messages here, so
+  // the whole sequence can be checked in one order.
+  enum class Kind { List, Open, Close, Reset, Short, Long, Sleep, Message };
   Kind kind;
-  std::size_t port = 0;
-  std::vector<std::uint8_t> bytes;
+  std::size_t port = 0;  // the device's port, or the milliseconds of a Sleep
+  std::vector<std::uint8_t> bytes{};
+  std::string text{};  // a Message's text
 
   bool operator==(const RecordedCall&) const = default;
 };

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "midi/device_state.h"
+#include "midi/device_switch.h"
+#include "midi/voice_state.h"
+#include "support/fake_form_view.h"
+#include "support/recording_session.h"
+
+namespace kalvora {
+namespace {
+
+using Kind = RecordedCall::Kind;
+using testing::FakeFormView;
+using testing::RecordingSession;
+
+constexpr char kCannotOpen[] = "ＭＩＤＩデバイスが開けません";
+
+// Counts the devices the way start-up does, then opens DeviceIndex.
+void startOn(std::int32_t index) {
+  DeviceCount = static_cast<std::int32_t>(midiOutGetNumDevs());
+  DeviceIndex = index;
+  midiOutOpen(&MidiOut, static_cast<std::uint32_t>(index), 0, 0, 0);
+}
+
+std::vector<std::int32_t> switchTimes(int times) {
+  std::vector<std::int32_t> reached;
+  for (int i = 0; i < times; ++i) {
+    CloseDeviceForSwitch();
+    OpenNextDevice();
+    reached.push_back(DeviceIndex);
+  }
+  return reached;
+}
+
+TEST(DeviceSwitch, PressClosesAndWaitsThenReleaseOpensResetsAndNamesTheNext) {
+  RecordingSession session({"Alpha", "Beta", "Gamma"});
+  FakeFormView view;
+  startOn(1);
+  session.clear();
+  CloseDeviceForSwitch();
+  ASSERT_EQ(session.calls().size(), 2u);
+  EXPECT_EQ(session.calls()[0].kind, Kind::Close);
+  EXPECT_EQ(session.calls()[0].port, 1u);
+  EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::Sleep, 200, {}, {}}));
+
+  session.clear();
+  OpenNextDevice();
+  const std::vector<Kind> kinds{Kind::Open, Kind::Reset, Kind::Long, Kind::Sleep};
+  ASSERT_EQ(session.calls().size(), kinds.size());
+  for (std::size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(session.calls()[i].kind, kinds[i]) << i;
+  EXPECT_EQ(session.calls()[0].port, 2u);
+  EXPECT_EQ(session.calls()[2].bytes, std::vector<std::uint8_t>(GsResetMessage.begin(), GsResetMessage.end()));
+  EXPECT_EQ(session.calls()[3].port, 200u);
+  EXPECT_EQ(view.deviceLabel, "Gamma");
+  EXPECT_EQ(DeviceName, "Gamma");
+  midiOutClose(MidiOut);
+}
+
+TEST(DeviceSwitch, CyclesThroughThreeDevicesAndWrapsOnlyOnEquality) {
+  RecordingSession session({"A", "B", "C"});
+  startOn(1);
+  EXPECT_EQ(switchTimes(4), (std::vector<std::int32_t>{2, 0, 1, 2}));
+  EXPECT_TRUE(session.messages().empty());
+  midiOutClose(MidiOut);
+}
+
+TEST(DeviceSwitch, OneDeviceIsReopenedAndResetEachTime) {
+  RecordingSession session({"Solo"});
+  startOn(0);
+  session.clear();
+  EXPECT_EQ(switchTimes(3), (std::vector<std::int32_t>{0, 0, 0}));
+  EXPECT_EQ(session.log().of(Kind::Open).size(), 3u);
+  EXPECT_EQ(session.log().of(Kind::Long).size(), 3u);
+  midiOutClose(MidiOut);
+}
+
+TEST(DeviceSwitch, WithNoDevicesTheNumberClimbsAndEachOpenFailsOnce) {
+  RecordingSession session(std::vector<std::string>{});
+  FakeFormView view;
+  view.deviceLabel = "stale";
+  startOn(0);
+  session.clear();
+  EXPECT_EQ(switchTimes(3), (std::vector<std::int32_t>{1, 2, 3}));
+  EXPECT_EQ(session.messages(), (std::vector<std::string>(3, kCannotOpen)));
+  EXPECT_TRUE(session.sentBytes().empty());
+  EXPECT_EQ(view.deviceLabel, "");
+}
+
+TEST(DeviceSwitch, ANegativeNumberClimbsToZeroThenRunsThroughTheDevices) {
+  RecordingSession session({"A", "B"});
+  startOn(-2);
+  session.clear();
+  EXPECT_EQ(switchTimes(5), (std::vector<std::int32_t>{-1, 0, 1, 0, 1}));
+  EXPECT_EQ(session.messages(), (std::vector<std::string>{kCannotOpen}));
+  midiOutClose(MidiOut);
+}
+
+TEST(DeviceSwitch, AFailedOpenIsReportedWithTheOneMessageWhateverTheCode) {
+  RecordingSession session({"A", "Busy"}, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED});
+  FakeFormView view;
+  startOn(0);
+  ProgramNumber = 7;
+  session.clear();
+  switchTimes(1);
+  EXPECT_EQ(session.messages(), (std::vector<std::string>{kCannotOpen}));
+  // The reset and the GS Reset go nowhere, yet the name of the device is shown.
+  EXPECT_TRUE(session.sentBytes().empty());
+  EXPECT_EQ(view.deviceLabel, "Busy");
+  EXPECT_EQ(ProgramNumber, 7);  // the voice is not touched
+}
+
+}  // namespace
+}  // namespace kalvora

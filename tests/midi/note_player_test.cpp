@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/tone_names.h"
+#include "midi/device_state.h"
+#include "midi/note_player.h"
+#include "midi/voice_state.h"
+#include "support/fake_form_view.h"
+#include "support/recording_session.h"
+
+namespace kalvora {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::FakeFormView;
+using testing::RecordingSession;
+
+class NotePlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FillToneNames();
+    midiOutGetNumDevs();
+    ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
+    NoteNumber = 60;
+    ProgramNumber = 1;
+    BankNumber = 0;
+    MapIndex = 4;
+    Velocity = 100;
+    ChorusLevel = 0;
+    ReverbLevel = 40;
+    ModulationLevel = 0;
+    PanPosition = 64;
+    session.clear();
+  }
+  void TearDown() override { midiOutClose(MidiOut); }
+
+  RecordingSession session;
+  FakeFormView view;
+};
+
+TEST_F(NotePlayerTest, StartValuesGiveTheWorkedExampleByteForByte) {
+  PlayNote();
+  EXPECT_EQ(session.sentBytes(), (Bytes{0xB0, 0x0A, 0x40, 0xB0, 0x01, 0x00, 0xB0, 0x5B, 0x28,
+                                        0xB0, 0x5D, 0x00, 0xB0, 0x00, 0x00, 0xB0, 0x20, 0x04,
+                                        0xC0, 0x00, 0x90, 0x3C, 0x64}));
+  EXPECT_EQ(session.calls().size(), 8u);  // eight separate messages
+  session.clear();
+  StopNote();
+  EXPECT_EQ(session.sentBytes(), (Bytes{0x80, 0x3C, 0x7F}));
+  EXPECT_EQ(session.calls().size(), 1u);
+}
+
+TEST_F(NotePlayerTest, CaptionsAreWrittenOnlyAfterTheNoteOn) {
+  std::size_t messagesAtFirstCaption = 0;
+  view.onCaption = [&](int) {
+    if (messagesAtFirstCaption == 0) messagesAtFirstCaption = session.calls().size();
+  };
+  PlayNote();
+  EXPECT_EQ(messagesAtFirstCaption, 8u);
+  EXPECT_EQ(view.captionWrites, 256);
+  EXPECT_EQ(view.captions[0], "1: Piano 1");
+  EXPECT_EQ(view.captions[129], "1: UprightPiano");
+}
+
+TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
+  struct Case {
+    std::int32_t program, bank, map, note, velocity;
+    Bytes programChange, bankMsb, bankLsb, noteOn;
+    const char* programLabel;
+    const char* bankLabel;
+  };
+  const Case cases[] = {
+      {1, 0, 0, 29, 0, {0xC0, 0x00}, {0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x00}, {0x90, 29, 0}, "1", "0"},
+      {128, 127, 4, 88, 127, {0xC0, 0x7F}, {0xB0, 0x00, 0x7F}, {0xB0, 0x20, 0x04}, {0x90, 88, 127}, "128", "127"},
+      {64, 8, 1, 60, 1, {0xC0, 0x3F}, {0xB0, 0x00, 0x08}, {0xB0, 0x20, 0x01}, {0x90, 60, 1}, "64", "8"},
+  };
+  for (const auto& c : cases) {
+    ProgramNumber = c.program;
+    BankNumber = c.bank;
+    MapIndex = c.map;
+    NoteNumber = c.note;
+    Velocity = c.velocity;
+    session.clear();
+    PlayNote();
+    const auto& calls = session.calls();
+    ASSERT_EQ(calls.size(), 8u);
+    EXPECT_EQ(calls[4].bytes, c.bankMsb);
+    EXPECT_EQ(calls[5].bytes, c.bankLsb);
+    EXPECT_EQ(calls[6].bytes, c.programChange);
+    EXPECT_EQ(calls[7].bytes, c.noteOn);  // velocity 0 goes out unchanged
+    EXPECT_EQ(view.programLabel, c.programLabel);
+    EXPECT_EQ(view.bankLabel, c.bankLabel);
+    session.clear();
+    StopNote();  // the release velocity stays 127 whatever the note-on carried
+    EXPECT_EQ(session.sentBytes(), (Bytes{0x80, static_cast<std::uint8_t>(c.note), 0x7F}));
+  }
+}
+
+TEST_F(NotePlayerTest, EffectLevelsGoOutAsTheirControllers) {
+  PanPosition = 0;
+  ModulationLevel = 127;
+  ReverbLevel = 1;
+  ChorusLevel = 99;
+  PlayNote();
+  const auto& calls = session.calls();
+  ASSERT_EQ(calls.size(), 8u);
+  EXPECT_EQ(calls[0].bytes, (Bytes{0xB0, 10, 0}));
+  EXPECT_EQ(calls[1].bytes, (Bytes{0xB0, 1, 127}));
+  EXPECT_EQ(calls[2].bytes, (Bytes{0xB0, 91, 1}));
+  EXPECT_EQ(calls[3].bytes, (Bytes{0xB0, 93, 99}));
+}
+
+TEST_F(NotePlayerTest, WithNoDeviceOpenTheWindowStillFollows) {
+  midiOutClose(MidiOut);
+  ProgramNumber = 88;
+  BankNumber = 0;
+  PlayNote();
+  StopNote();
+  EXPECT_TRUE(session.sentBytes().empty());
+  EXPECT_EQ(view.programLabel, "88");
+  EXPECT_EQ(view.bankLabel, "0");
+  EXPECT_EQ(view.captions[128], "0: Bass& Lead");
+}
+
+}  // namespace
+}  // namespace kalvora

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "midi/midi_out.h"
+#include "support/recording_session.h"
+
+namespace kalvora {
+namespace {
+
+using Kind = RecordedCall::Kind;
+using testing::RecordingSession;
+
+HMIDIOUT openDevice(std::uint32_t id) {
+  HMIDIOUT handle = kNoMidiOut;
+  EXPECT_EQ(midiOutOpen(&handle, id, 0, 0, 0), MMSYSERR_NOERROR);
+  return handle;
+}
+
+TEST(PortLayer, UnpacksShortMessagesByTheirStatus) {
+  RecordingSession session;
+  ASSERT_EQ(midiOutGetNumDevs(), 1u);
+  const HMIDIOUT out = openDevice(0);
+  session.clear();
+  struct Case {
+    std::uint32_t packed;
+    std::vector<std::uint8_t> bytes;
+  };
+  const Case cases[] = {
+      {0x00643C90, {0x90, 0x3C, 0x64}},  // note-on: three bytes, lowest first
+      {0x00007FC0, {0xC0, 0x7F}},        // program change carries one data byte
+      {0x00003FD3, {0xD3, 0x3F}},        // channel pressure likewise
+      {0xFF7F0AB0, {0xB0, 0x0A, 0x7F}},  // bits 24-31 are not part of the message
+      {0x000000F8, {0xF8}},              // clock: status alone
+  };
+  for (const auto& c : cases) {
+    session.clear();
+    EXPECT_EQ(midiOutShortMsg(out, c.packed), MMSYSERR_NOERROR);
+    ASSERT_EQ(session.calls().size(), 1u) << std::hex << c.packed;
+    EXPECT_EQ(session.calls()[0].bytes, c.bytes) << std::hex << c.packed;
+  }
+  // A data byte where the status should be, or a bare SysEx start, is no short message.
+  session.clear();
+  EXPECT_EQ(midiOutShortMsg(out, 0x00003C40), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(midiOutShortMsg(out, 0x000000F0), MMSYSERR_INVALPARAM);
+  EXPECT_TRUE(session.calls().empty());
+}
+
+TEST(PortLayer, NumbersDevicesAcrossBackendsInOrder) {
+  auto log = std::make_shared<RecordingLog>();
+  MidiBackends backends;
+  backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"A0", "A1"},
+                                                        std::vector<MMRESULT>{}, log));
+  backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"B0"},
+                                                        std::vector<MMRESULT>{}, log));
+  InstallMidiBackends(std::move(backends));
+  ASSERT_EQ(midiOutGetNumDevs(), 3u);
+  MIDIOUTCAPSA caps;
+  ASSERT_EQ(midiOutGetDevCapsA(2, &caps, sizeof caps), MMSYSERR_NOERROR);
+  EXPECT_STREQ(caps.szPname, "B0");
+  log->calls.clear();
+  HMIDIOUT out = openDevice(2);
+  midiOutClose(out);
+  ASSERT_EQ(log->of(Kind::Open).size(), 1u);
+  EXPECT_EQ(log->of(Kind::Open)[0].port, 0u);  // the second backend's first port
+  InstallMidiBackends({});
+  EXPECT_EQ(midiOutGetNumDevs(), 0u);
+}
+
+TEST(PortLayer, ProductNameIsCutOnACharacterBoundary) {
+  // 29 ASCII bytes then a three-byte character that would straddle the 31-byte limit.
+  const std::string longName = std::string(29, 'x') + "音源" + "tail";
+  RecordingSession session({longName, "short"});
+  midiOutGetNumDevs();
+  MIDIOUTCAPSA caps;
+  std::fill(std::begin(caps.szPname), std::end(caps.szPname), 'Z');
+  ASSERT_EQ(midiOutGetDevCapsA(0, &caps, sizeof caps), MMSYSERR_NOERROR);
+  EXPECT_EQ(std::string(caps.szPname), std::string(29, 'x'));
+  ASSERT_EQ(midiOutGetDevCapsA(1, &caps, sizeof caps), MMSYSERR_NOERROR);
+  EXPECT_STREQ(caps.szPname, "short");
+  EXPECT_EQ(midiOutGetDevCapsA(2, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(midiOutGetDevCapsA(0, &caps, 10), MMSYSERR_INVALPARAM);
+}
+
+TEST(PortLayer, OpenAnswersTheBackendsCodeAndRejectsBadNumbers) {
+  RecordingSession session({"ok", "busy", "gone"}, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED, MMSYSERR_NODRIVER});
+  midiOutGetNumDevs();
+  HMIDIOUT handle = 1234;
+  EXPECT_EQ(midiOutOpen(&handle, 1, 0, 0, 0), MMSYSERR_ALLOCATED);
+  EXPECT_EQ(handle, kNoMidiOut);
+  EXPECT_EQ(midiOutOpen(&handle, 2, 0, 0, 0), MMSYSERR_NODRIVER);
+  EXPECT_EQ(midiOutOpen(&handle, 3, 0, 0, 0), MMSYSERR_BADDEVICEID);
+  // A negative device number from the settings file arrives as a huge unsigned one.
+  EXPECT_EQ(midiOutOpen(&handle, static_cast<std::uint32_t>(-1), 0, 0, 0), MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(midiOutOpen(&handle, 0, 0x1234, 0, 0), MMSYSERR_INVALFLAG);
+  EXPECT_EQ(midiOutOpen(nullptr, 0, 0, 0, 0), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, 0), MMSYSERR_NOERROR);
+  EXPECT_NE(handle, kNoMidiOut);
+}
+
+TEST(PortLayer, NothingSentOnAClosedOrFailedHandleArrivesLater) {
+  RecordingSession session({"only"});
+  midiOutGetNumDevs();
+  const HMIDIOUT first = openDevice(0);
+  EXPECT_EQ(midiOutClose(first), MMSYSERR_NOERROR);
+  session.clear();
+  EXPECT_EQ(midiOutShortMsg(first, 0x00643C90), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(midiOutReset(first), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(midiOutClose(first), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(midiOutShortMsg(kNoMidiOut, 0x00643C90), MMSYSERR_INVALHANDLE);
+
+  const HMIDIOUT second = openDevice(0);
+  EXPECT_NE(second, first);  // the old handle must not come back to life
+  EXPECT_EQ(midiOutShortMsg(first, 0x00643C90), MMSYSERR_INVALHANDLE);
+  midiOutShortMsg(second, 0x007F3C80);
+  EXPECT_EQ(session.sentBytes(), (std::vector<std::uint8_t>{0x80, 0x3C, 0x7F}));
+}
+
+TEST(PortLayer, LongMessageNeedsAPreparedHeaderAndSendsItsBytes) {
+  RecordingSession session;
+  midiOutGetNumDevs();
+  const HMIDIOUT out = openDevice(0);
+  std::uint8_t sysex[] = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+  MIDIHDR header{};
+  header.lpData = reinterpret_cast<char*>(sysex);
+  header.dwBufferLength = sizeof sysex;
+  session.clear();
+  EXPECT_EQ(midiOutLongMsg(out, &header, 64), MIDIERR_UNPREPARED);
+  EXPECT_EQ(midiOutPrepareHeader(out, &header, 64), MMSYSERR_NOERROR);
+  EXPECT_EQ(midiOutPrepareHeader(out, &header, 4), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(midiOutLongMsg(out, &header, 64), MMSYSERR_NOERROR);
+  ASSERT_EQ(session.calls().size(), 1u);
+  EXPECT_EQ(session.calls()[0].kind, Kind::Long);
+  EXPECT_EQ(session.calls()[0].bytes, std::vector<std::uint8_t>(std::begin(sysex), std::end(sysex)));
+  EXPECT_TRUE(header.dwFlags & MHDR_DONE);
+  midiOutClose(out);
+  EXPECT_EQ(midiOutPrepareHeader(out, &header, 64), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(midiOutLongMsg(out, &header, 64), MMSYSERR_INVALHANDLE);
+}
+
+// A connection that relies on the default reset.
+class PlainConnection : public MidiConnection {
+ public:
+  void sendShort(std::span<const std::uint8_t> bytes) override {
+    sent.emplace_back(bytes.begin(), bytes.end());
+  }
+  void sendLong(std::span<const std::uint8_t>) override {}
+  std::vector<std::vector<std::uint8_t>> sent;
+};
+
+TEST(PortLayer, DefaultResetSilencesEveryChannel) {
+  PlainConnection connection;
+  connection.reset();
+  ASSERT_EQ(connection.sent.size(), 32u);
+  for (int channel = 0; channel < 16; ++channel) {
+    const auto status = static_cast<std::uint8_t>(0xB0 | channel);
+    EXPECT_EQ(connection.sent[2 * channel], (std::vector<std::uint8_t>{status, 0x7B, 0}));
+    EXPECT_EQ(connection.sent[2 * channel + 1], (std::vector<std::uint8_t>{status, 0x78, 0}));
+  }
+}
+
+}  // namespace
+}  // namespace kalvora

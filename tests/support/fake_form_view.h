@@ -1,0 +1,37 @@
+// A stand-in for the main window that keeps what was written to it.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "midi/form_view.h"
+
+namespace kalvora::testing {
+
+class FakeFormView : public FormView {
+ public:
+  FakeFormView() { MainView = this; }
+  ~FakeFormView() override {
+    if (MainView == this) MainView = nullptr;
+  }
+
+  void SetButtonCaption(int button, std::string_view caption) override {
+    captions.at(button - 1) = caption;
+    ++captionWrites;
+    if (onCaption) onCaption(button);
+  }
+  void SetProgramLabel(std::string_view text) override { programLabel = text; }
+  void SetBankLabel(std::string_view text) override { bankLabel = text; }
+  void SetDeviceLabel(std::string_view text) override { deviceLabel = text; }
+
+  std::array<std::string, 256> captions;
+  int captionWrites = 0;
+  std::function<void(int)> onCaption;
+  std::string programLabel;
+  std::string bankLabel;
+  std::string deviceLabel;
+};
+
+}  // namespace kalvora::testing

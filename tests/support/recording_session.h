@@ -1,0 +1,34 @@
+// Puts the port layer on a recording backend and routes sleeps and messages into the same log,
+// so a test sees every device call, wait and message box in the order they happened.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/backends/recording_backend.h"
+#include "midi/host_services.h"
+
+namespace kalvora::testing {
+
+class RecordingSession {
+ public:
+  explicit RecordingSession(std::vector<std::string> names = {"Module A"},
+                            std::vector<MMRESULT> openResults = {});
+  ~RecordingSession();
+  RecordingSession(const RecordingSession&) = delete;
+  RecordingSession& operator=(const RecordingSession&) = delete;
+
+  RecordingLog& log() { return *log_; }
+  std::vector<RecordedCall>& calls() { return log_->calls; }
+  std::vector<std::string> messages() const;
+  std::vector<std::uint8_t> sentBytes() const { return log_->sentBytes(); }
+  void clear() { log_->calls.clear(); }
+
+ private:
+  std::shared_ptr<RecordingLog> log_ = std::make_shared<RecordingLog>();
+  MessageFunction previousMessage_;
+  SleepFunction previousSleep_;
+};
+
+}  // namespace kalvora::testing
