@@ -17,6 +17,10 @@
 
 TForm1* Form1 = nullptr;
 
+// The icons are compiled into this static library, which has to register them itself (outside
+// any namespace, as the registration function is declared where the macro stands).
+static void registerIcons() { Q_INIT_RESOURCE(icons); }
+
 namespace {
 
 using kalvora::ControlRect;
@@ -109,6 +113,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Form1 = this;
   kalvora::MainView = this;
   setWindowTitle(kCaption);
+  registerIcons();
   QIcon icon;
   icon.addFile(":/icons/kalvora-32.png", QSize(32, 32));
   icon.addFile(":/icons/kalvora-16.png", QSize(16, 16));
@@ -118,13 +123,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   scroller_ = new QScrollArea(this);
   scroller_->setFrameShape(QFrame::NoFrame);
   scroller_->setWidgetResizable(false);
+  // The client area goes into the window first, so every control inherits the window's font
+  // before labels size themselves to their text.
   clientArea_ = new QWidget;
+  scroller_->setWidget(clientArea_);
   setCentralWidget(scroller_);
 
   buildWindowControls();
-  clientArea_->resize(clientArea_->childrenRect().bottomRight().x() + 1,
-                      clientArea_->childrenRect().bottomRight().y() + 1);
-  scroller_->setWidget(clientArea_);
+  const QRect covered = clientArea_->childrenRect();
+  clientArea_->resize(covered.right() + 1, covered.bottom() + 1);
   resize(kStartWidth, kStartHeight);
 }
 

@@ -4,6 +4,7 @@
 #include "app/message_box.h"
 #include "app/program_title.h"
 #include "app/system_backends.h"
+#include "app/termination_signals.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -12,6 +13,7 @@ int main(int argc, char* argv[]) {
 
   TForm1 form;
   form.FormCreate();
+  kalvora::CloseOnTerminationSignals(&form);
   form.show();
   return QApplication::exec();
 }

@@ -8,17 +8,29 @@
 
 namespace kalvora {
 
-void ShowModalMessage(const QString& title, std::string_view text) {
-  QMessageBox box(QMessageBox::NoIcon, title,
-                  QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                  QMessageBox::Ok);
-  box.setTextFormat(Qt::PlainText);
-  box.adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = box.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    box.move(frame.topLeft());
+namespace {
+// A message box finds its final size only as it is shown; it is centred then.
+class CentredMessageBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
   }
+};
+}  // namespace
+
+void ShowModalMessage(const QString& title, std::string_view text) {
+  CentredMessageBox box(QMessageBox::NoIcon, title,
+                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

@@ -1,0 +1,63 @@
+#include "window_fixture.h"
+
+#include <QFile>
+
+namespace kalvora::testing {
+
+WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRESULT> openResults,
+                             const QByteArray& settingsText, bool runFormCreate)
+    : session_(std::make_unique<RecordingSession>(std::move(devices), std::move(openResults))) {
+  if (!settingsText.isNull()) {
+    QFile file(settingsPath());
+    if (file.open(QIODevice::WriteOnly)) file.write(settingsText);
+  }
+  form_ = std::make_unique<TForm1>();
+  form_->SetExecutablePath(executablePath().toStdString());
+  form_->SetSettingsFallbackFolder(folder_.filePath("config").toStdString());
+  if (runFormCreate) form_->FormCreate();
+}
+
+WindowFixture::~WindowFixture() {
+  form_.reset();
+  session_.reset();
+}
+
+QString WindowFixture::executablePath() const { return folder_.filePath("kalvora"); }
+QString WindowFixture::settingsPath() const { return folder_.filePath("kalvora.ini"); }
+
+QByteArray WindowFixture::settingsFileBytes() const {
+  QFile file(settingsPath());
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WindowFixture::show() {
+  form_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+}
+
+QPoint WindowFixture::pixelOf(const QWidget* w) const { return pixelOf(w, w->rect().center()); }
+
+QPoint WindowFixture::pixelOf(const QWidget* w, QPoint offset) const {
+  return w->mapTo(form_.get(), offset);
+}
+
+void WindowFixture::press(QPoint pixel, Qt::MouseButton button) {
+  QTest::mousePress(form_->windowHandle(), button, Qt::NoModifier, pixel);
+}
+
+void WindowFixture::release(QPoint pixel, Qt::MouseButton button) {
+  QTest::mouseRelease(form_->windowHandle(), button, Qt::NoModifier, pixel);
+}
+
+void WindowFixture::click(const QWidget* w, Qt::MouseButton button) {
+  press(pixelOf(w), button);
+  release(pixelOf(w), button);
+}
+
+std::vector<std::vector<std::uint8_t>> WindowFixture::shortMessages() const {
+  std::vector<std::vector<std::uint8_t>> messages;
+  for (const auto& call : session_->log().of(RecordedCall::Kind::Short)) messages.push_back(call.bytes);
+  return messages;
+}
+
+}  // namespace kalvora::testing

@@ -1,0 +1,50 @@
+// The real main window on a recording device, with its settings file in a temporary folder, and
+// ways to press and release at window pixels so that Qt's own hit-testing picks the control.
+#pragma once
+
+#include <QPoint>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "ui/key_shape.h"
+#include "ui/press_button.h"
+#include "support/recording_session.h"
+
+namespace kalvora::testing {
+
+class WindowFixture {
+ public:
+  // Writes settingsText (if any) as the settings file, then creates the window and runs FormCreate.
+  explicit WindowFixture(std::vector<std::string> devices = {"Module A"},
+                         std::vector<MMRESULT> openResults = {}, const QByteArray& settingsText = {},
+                         bool runFormCreate = true);
+  ~WindowFixture();
+
+  TForm1& form() { return *form_; }
+  RecordingSession& session() { return *session_; }
+  QString settingsPath() const;
+  QString executablePath() const;
+  QByteArray settingsFileBytes() const;
+  void show();
+
+  // The window pixel at the centre of w (or at offset inside it).
+  QPoint pixelOf(const QWidget* w) const;
+  QPoint pixelOf(const QWidget* w, QPoint offset) const;
+  void press(QPoint pixel, Qt::MouseButton button = Qt::LeftButton);
+  void release(QPoint pixel, Qt::MouseButton button = Qt::LeftButton);
+  void click(const QWidget* w, Qt::MouseButton button = Qt::LeftButton);
+
+  // Bytes of every short message recorded, each message as its own vector.
+  std::vector<std::vector<std::uint8_t>> shortMessages() const;
+
+ private:
+  QTemporaryDir folder_;
+  std::unique_ptr<RecordingSession> session_;
+  std::unique_ptr<TForm1> form_;
+};
+
+}  // namespace kalvora::testing

@@ -1,0 +1,252 @@
+// The window as described: every control in its place with its caption, font, colours and tab order.
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <set>
+
+#include "ui/key_shape.h"
+#include "ui/press_button.h"
+#include "window_fixture.h"
+
+using kalvora::testing::WindowFixture;
+
+class WindowLayoutTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void programAndBankButtonsFollowTheirGrid();
+  void keysStandWhereTheKeyboardRuleSays();
+  void labelsShowTheirTextsAndTheNumbersAreOnWhite();
+  void effectPageHoldsBarsRadioButtonsAndFrame();
+  void windowCaptionPageAndHint();
+  void oneFontForEveryControl();
+  void scrollBarsAppearOnlyBelowTheContentSize();
+  void tabVisitsPageControlsThenTheSwitchButton();
+};
+
+void WindowLayoutTest::programAndBankButtonsFollowTheirGrid() {
+  WindowFixture fx({"A"}, {}, {}, false);
+  TForm1& f = fx.form();
+  struct Example {
+    int n;
+    QPoint at;
+  };
+  const Example examples[] = {{1, {0, 16}},     {16, {0, 256}},    {17, {160, 16}},  {64, {480, 256}},
+                              {65, {0, 288}},   {128, {480, 528}}, {129, {0, 16}},   {145, {160, 16}},
+                              {193, {0, 288}},  {256, {480, 528}}};
+  for (const auto& e : examples) {
+    QCOMPARE(f.Button(e.n)->geometry(), QRect(e.at, QSize(161, 17)));
+  }
+  std::set<std::pair<int, int>> places[2];
+  f.show();
+  for (int n = 1; n <= 256; ++n) {
+    auto* button = f.Button(n);
+    QWidget* page = n <= 128 ? f.TabSheet1 : f.TabSheet2;
+    QCOMPARE(button->parentWidget(), page);
+    QVERIFY2(places[n > 128].insert({button->x(), button->y()}).second, "two buttons share a place");
+    QVERIFY(button->text().isEmpty());  // captions come from start-up
+    // The whole button lies inside its page, so no caption is cut by the page's edge.
+    QVERIFY2(f.TabSheet1->rect().contains(button->geometry()), qPrintable(QString::number(n)));
+  }
+  QCOMPARE(f.Button(257)->geometry(), QRect(24, 592, 97, 17));
+  QCOMPARE(f.Button(257)->parentWidget(), f.ClientArea());
+  QCOMPARE(f.Button(257)->text(), QString("音源の変更"));
+}
+
+void WindowLayoutTest::keysStandWhereTheKeyboardRuleSays() {
+  WindowFixture fx({"A"}, {}, {}, false);
+  TForm1& f = fx.form();
+  struct Example {
+    int n;
+    int top;
+    bool black;
+  };
+  const Example examples[] = {{1, 32, false},  {4, 44, true},   {2, 48, false},  {3, 64, false},
+                              {6, 80, false},  {12, 92, true},  {22, 288, false}, {46, 284, true},
+                              {58, 556, true}, {39, 560, false}, {60, 572, true}, {59, 576, false}};
+  for (const auto& e : examples) {
+    auto* key = f.Shape(e.n);
+    const QSize size = e.black ? QSize(41, 10) : QSize(73, 17);
+    QCOMPARE(key->geometry(), QRect(QPoint(688, e.top), size));
+    QCOMPARE(key->fill(), e.black ? QColor(Qt::black) : QColor(Qt::white));
+  }
+  int white = 0;
+  std::set<int> tops;
+  for (int n = 1; n <= 60; ++n) {
+    auto* key = f.Shape(n);
+    QCOMPARE(key->parentWidget(), f.ClientArea());
+    QCOMPARE(key->focusPolicy(), Qt::NoFocus);
+    QVERIFY(tops.insert(key->y()).second);
+    white += key->fill() == QColor(Qt::white);
+    // A later key lies on top of an earlier one.
+    if (n > 1) QVERIFY(f.ClientArea()->children().indexOf(key) > f.ClientArea()->children().indexOf(f.Shape(n - 1)));
+  }
+  QCOMPARE(white, 35);
+}
+
+void WindowLayoutTest::labelsShowTheirTextsAndTheNumbersAreOnWhite() {
+  WindowFixture fx({"A"}, {}, {}, false);
+  TForm1& f = fx.form();
+  struct Example {
+    int n;
+    QPoint at;
+    const char* text;
+  };
+  const Example examples[] = {
+      {7, {128, 594}, "音源="},         {8, {160, 594}, ""},
+      {9, {16, 616}, "プログラムナンバー="}, {10, {128, 616}, ""},
+      {11, {168, 616}, "バンクセレクト="},   {12, {248, 616}, ""},
+      {2, {456, 616}, "Kalvora Version 3.0"}, {4, {768, 68}, "C6"},
+      {3, {768, 180}, "C5"},            {1, {768, 292}, "C4"},
+      {5, {768, 404}, "C3"},            {6, {768, 516}, "C2"},
+  };
+  for (const auto& e : examples) {
+    QLabel* label = f.Label(e.n);
+    QCOMPARE(label->pos(), e.at);
+    QCOMPARE(label->text(), QString::fromUtf8(e.text));
+    QCOMPARE(label->parentWidget(), f.ClientArea());
+    QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    const bool white = e.n == 10 || e.n == 12;
+    QCOMPARE(label->autoFillBackground(), white);
+    if (white) QCOMPARE(label->palette().color(QPalette::Window), QColor(Qt::white));
+    // Labels fit their text.
+    if (!label->text().isEmpty()) QCOMPARE(label->size(), label->sizeHint());
+  }
+}
+
+void WindowLayoutTest::effectPageHoldsBarsRadioButtonsAndFrame() {
+  WindowFixture fx({"A"}, {}, {}, false);
+  TForm1& f = fx.form();
+  const int positions[] = {100, 0, 40, 0, 64};
+  const char* names[] = {"ベロシティー=", "コーラス=", "リバーブ=", "モジュレーション=", "パンポット="};
+  const int valueLefts[] = {96, 80, 80, 120, 88};
+  for (int n = 1; n <= 5; ++n) {
+    QScrollBar* bar = f.ScrollBar(n);
+    const int top = 56 + 56 * (n - 1);
+    QCOMPARE(bar->parentWidget(), f.TabSheet3);
+    QCOMPARE(bar->geometry(), QRect(24, top, 137, 17));
+    QCOMPARE(bar->orientation(), Qt::Horizontal);
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 127);
+    QCOMPARE(bar->singleStep(), 1);
+    QCOMPARE(bar->pageStep(), 1);
+    QCOMPARE(bar->value(), positions[n - 1]);
+    QLabel* name = f.Label(12 + 2 * n);
+    QLabel* value = f.Label(13 + 2 * n);
+    QCOMPARE(name->text(), QString::fromUtf8(names[n - 1]));
+    QCOMPARE(name->pos(), QPoint(24, top - 24));
+    QCOMPARE(value->pos(), QPoint(valueLefts[n - 1], top - 24));
+    QCOMPARE(value->text(), QString::number(positions[n - 1]));
+  }
+  QCOMPARE(f.RadioGroup1->geometry(), QRect(416, 360, 217, 161));
+  QCOMPARE(f.RadioGroup1->title(), QString("マップ切り替え"));
+  const char* captions[] = {"ＳＣ－８８５０マップ", "ＳＣ－８８Ｐｒｏマップ", "ＳＣ－８８マップ",
+                            "ＳＣ－５５マップ", "ＧＭ音源"};
+  const int widths[] = {153, 129, 121, 105, 81};
+  for (int n = 1; n <= 5; ++n) {
+    QRadioButton* radio = f.RadioButton(n);
+    QCOMPARE(radio->parentWidget(), f.TabSheet3);  // one group: the page's only radio buttons
+    QCOMPARE(radio->geometry(), QRect(432, 392 + 24 * (n - 1), widths[n - 1], 17));
+    QCOMPARE(radio->text(), QString::fromUtf8(captions[n - 1]));
+    QVERIFY(!radio->isChecked());
+    QVERIFY(f.RadioGroup1->geometry().contains(radio->geometry()));
+  }
+}
+
+void WindowLayoutTest::windowCaptionPageAndHint() {
+  WindowFixture fx;
+  TForm1& f = fx.form();
+  QCOMPARE(f.windowTitle(), QString("Kalvora"));
+  QCOMPARE(f.PageControl1->geometry(), QRect(8, 8, 673, 577));
+  QCOMPARE(f.PageControl1->currentWidget(), f.TabSheet1);
+  QCOMPARE(f.PageControl1->count(), 3);
+  QCOMPARE(f.PageControl1->tabText(0), QString("プログラムナンバー"));
+  QCOMPARE(f.PageControl1->tabText(1), QString("バンクセレクト"));
+  QCOMPARE(f.PageControl1->tabText(2), QString("エフェクト"));
+  QVERIFY(!f.windowIcon().isNull());
+  QVERIFY(f.windowIcon().availableSizes().contains(QSize(16, 16)));
+  QVERIFY(f.windowIcon().availableSizes().contains(QSize(32, 32)));
+  // Only the switch button has a hint.
+  for (QWidget* w : f.findChildren<QWidget*>()) {
+    if (w == f.Button(257)) {
+      QCOMPARE(w->toolTip(), QString("このボタンはゆっくり押してください"));
+    } else {
+      QVERIFY2(w->toolTip().isEmpty(), qPrintable(w->metaObject()->className()));
+    }
+  }
+  // Before the first note the number labels are blank.
+  QVERIFY(f.Label(10)->text().isEmpty());
+  QVERIFY(f.Label(12)->text().isEmpty());
+}
+
+void WindowLayoutTest::oneFontForEveryControl() {
+  WindowFixture fx;
+  TForm1& f = fx.form();
+  for (QWidget* w : f.findChildren<QWidget*>()) {
+    const QFontInfo info(w->font());
+    QCOMPARE(w->font().pixelSize(), 12);
+    QCOMPARE(w->font().family(), QString("ＭＳ Ｐゴシック"));
+    QCOMPARE(info.family(), QString("IPAPGothic"));
+    QVERIFY(!info.bold() && !info.italic());
+  }
+}
+
+void WindowLayoutTest::scrollBarsAppearOnlyBelowTheContentSize() {
+  WindowFixture fx;
+  TForm1& f = fx.form();
+  fx.show();
+  QScrollArea* scroller = f.Scroller();
+  const QRect before = f.Button(128)->geometry();
+  f.resize(831, 664);
+  QTRY_VERIFY(!scroller->horizontalScrollBar()->isVisible());
+  QVERIFY(!scroller->verticalScrollBar()->isVisible());
+  f.resize(500, 400);
+  QTRY_VERIFY(scroller->horizontalScrollBar()->isVisible());
+  QVERIFY(scroller->verticalScrollBar()->isVisible());
+  // The controls keep their places; scrolling brings the hidden ones into view.
+  QCOMPARE(f.Button(128)->geometry(), before);
+  scroller->verticalScrollBar()->setValue(scroller->verticalScrollBar()->maximum());
+  scroller->horizontalScrollBar()->setValue(scroller->horizontalScrollBar()->maximum());
+  const QRect shown = QRect(f.Shape(59)->mapTo(scroller->viewport(), QPoint(0, 0)), f.Shape(59)->size());
+  QVERIFY(scroller->viewport()->rect().contains(shown));
+  f.resize(700, 664);
+  QTRY_VERIFY(scroller->horizontalScrollBar()->isVisible());
+}
+
+void WindowLayoutTest::tabVisitsPageControlsThenTheSwitchButton() {
+  WindowFixture fx;
+  TForm1& f = fx.form();
+  fx.show();
+  f.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&f));
+  const auto tabFrom = [&](QWidget* start, int presses) {
+    start->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    for (int i = 0; i < presses; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited.push_back(QApplication::focusWidget());
+    }
+    return visited;
+  };
+  // Program page: the tab bar, then Button1..128 in order, then Button257.
+  auto visited = tabFrom(f.PageControl1->tabBar(), 130);
+  for (int n = 1; n <= 128; ++n) QCOMPARE(visited[n - 1], static_cast<QWidget*>(f.Button(n)));
+  QCOMPARE(visited[128], static_cast<QWidget*>(f.Button(257)));
+  for (QWidget* w : visited) {
+    QVERIFY(qobject_cast<kalvora::KeyShape*>(w) == nullptr);
+    QVERIFY(qobject_cast<QLabel*>(w) == nullptr);
+  }
+  // Effect page: the ticked radio button only, then the five scroll bars, then Button257.
+  f.PageControl1->setCurrentWidget(f.TabSheet3);
+  visited = tabFrom(f.PageControl1->tabBar(), 7);
+  QCOMPARE(visited[0], static_cast<QWidget*>(f.RadioButton(1)));
+  for (int n = 1; n <= 5; ++n) QCOMPARE(visited[n], static_cast<QWidget*>(f.ScrollBar(n)));
+  QCOMPARE(visited[6], static_cast<QWidget*>(f.Button(257)));
+}
+
+QTEST_MAIN(WindowLayoutTest)
+#include "window_layout_test.moc"

@@ -1,0 +1,275 @@
+// Start-up and close on the real window: the device calls and waits in order, the failure
+// messages, the settings file read and written, and the mends around it.
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/message_box.h"
+#include "app/program_title.h"
+#include "midi/device_state.h"
+#include "midi/voice_state.h"
+#include "window_fixture.h"
+
+using kalvora::RecordedCall;
+using kalvora::testing::WindowFixture;
+using Kind = RecordedCall::Kind;
+
+namespace {
+constexpr char kFirstRunFile[] =
+    "[window]\r\nHeight=664\r\nWidth=831\r\nTop=159\r\nLeft=193\r\n\r\n[dev]\r\ndev_num=0\r\nmap=4\r\n\r\n";
+constexpr char kNoDevices[] = "ＭＩＤＩ音源がないのでこのソフトは利用できません";
+
+std::vector<Kind> kindsOf(const std::vector<RecordedCall>& calls) {
+  std::vector<Kind> kinds;
+  for (const auto& c : calls) kinds.push_back(c.kind);
+  return kinds;
+}
+
+int openedPort(WindowFixture& fx) {
+  const auto opens = fx.session().log().of(Kind::Open);
+  return opens.empty() ? -1 : static_cast<int>(opens.front().port);
+}
+}  // namespace
+
+class WindowLifecycleTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void firstRunOpensResetsWaitsAndWritesTheTenLines();
+  void storedValuesAreRestoredWhateverTheirCase();
+  void eachOpenFailureShowsItsText_data();
+  void eachOpenFailureShowsItsText();
+  void noDevicesGivesTwoMessagesThenAWorkingWindow();
+  void storedDeviceNumbersAreClampedOrPassedOn();
+  void storedMapOutsideTheTableFallsBackToSc8850();
+  void unknownSectionsSurviveAndCommentsDoNot();
+  void executableFolderWithoutRoomUsesTheUserFolder();
+  void unreadableSettingsAreReportedAndNeverOverwritten();
+  void failedWriteIsReportedAndKeepsTheOldFile();
+  void windowOffEveryScreenComesBackOnThePrimary();
+  void messageBoxIsModalCentredAndTitled();
+  void programTitleComesFromTheExecutableName();
+};
+
+void WindowLifecycleTest::firstRunOpensResetsWaitsAndWritesTheTenLines() {
+  WindowFixture fx({"Module A", "Module B"});
+  TForm1& f = fx.form();
+  const auto& calls = fx.session().calls();
+  QCOMPARE(kindsOf(calls), (std::vector<Kind>{Kind::List, Kind::Open, Kind::Long, Kind::Sleep}));
+  QCOMPARE(calls[1].port, 0u);
+  QCOMPARE(calls[2].bytes, std::vector<std::uint8_t>(GsResetMessage.begin(), GsResetMessage.end()));
+  QCOMPARE(calls[3].port, 100u);
+  QCOMPARE(f.Label(8)->text(), QString("Module A"));
+  QVERIFY(f.RadioButton(1)->isChecked());
+  QCOMPARE(MapIndex, 4);
+  QCOMPARE(f.Button(1)->text(), QString("1: Piano 1"));
+  QCOMPARE(f.Button(130)->text(), QString("1: UprightPiano"));
+  QVERIFY(f.Label(10)->text().isEmpty());  // no note at start
+  QCOMPARE(f.OuterGeometry(), QRect(193, 159, 831, 664));
+  QCOMPARE(NoteNumber, 60);
+  QCOMPARE(Velocity, 100);
+  QCOMPARE(ReverbLevel, 40);
+  QCOMPARE(PanPosition, 64);
+  f.close();
+  QCOMPARE(fx.session().calls().back().kind, Kind::Close);
+  QCOMPARE(fx.settingsFileBytes(), QByteArray(kFirstRunFile));
+}
+
+void WindowLifecycleTest::storedValuesAreRestoredWhateverTheirCase() {
+  const QByteArray file =
+      "[WINDOW]\r\nheight=0x200\nWIDTH=$2BC\rtop=+20\r\nLeft=-5\r\n[DEV]\r\nDEV_NUM=1\r\nMap=2\r\n";
+  WindowFixture fx({"A", "B"}, {}, file);
+  TForm1& f = fx.form();
+  QCOMPARE(f.OuterGeometry(), QRect(-5, 20, 700, 512));
+  QCOMPARE(openedPort(fx), 1);
+  QCOMPARE(MapIndex, 2);
+  QVERIFY(f.RadioButton(3)->isChecked());
+  QCOMPARE(f.Button(1)->text(), QString("1: Piano 1"));
+  QCOMPARE(f.Button(137)->text(), QString("8: Piano 1w"));  // SC-88 map names
+  DeviceIndex = 0;
+  MapIndex = 0;
+  f.close();
+  // Sections keep their names, keys take the names written now.
+  QCOMPARE(fx.settingsFileBytes(),
+           QByteArray("[WINDOW]\r\nHeight=512\r\nWidth=700\r\nTop=20\r\nLeft=-5\r\n\r\n"
+                      "[DEV]\r\ndev_num=0\r\nmap=0\r\n\r\n"));
+}
+
+void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
+  QTest::addColumn<unsigned>("code");
+  QTest::addColumn<QString>("text");
+  const char* named[] = {"ERROR",        "BADDEVICEID", "NOTENABLED", "ALLOCATED",
+                         "指定されたデバイス ハンドルが無効です。", "NODRIVER",
+                         "メモリの割り当てまたはロックができません。", "NOTSUPPORTED",
+                         "BADERRNUM",    "INVALFLAG",   "INVALPARAM", "HANDLEBUSY", "INVALIDALIAS"};
+  for (unsigned code = 1; code <= 13; ++code) {
+    QTest::addRow("%u", code) << code << QString::fromUtf8(named[code - 1]);
+  }
+  for (unsigned code : {14u, 17u, 19u, 21u, 64u, 1000u}) {
+    QTest::addRow("%u", code) << code << QString("ＭＩＤＩデバイスが開けません");
+  }
+  QTest::addRow("20") << 20u << QString("LASTERROR");
+}
+
+void WindowLifecycleTest::eachOpenFailureShowsItsText() {
+  QFETCH(unsigned, code);
+  QFETCH(QString, text);
+  WindowFixture fx({"Broken"}, {code});
+  const auto messages = fx.session().messages();
+  QCOMPARE(messages.size(), 1u);
+  QCOMPARE(QString::fromStdString(messages[0]), text);
+  // Start-up goes on: the reset goes nowhere, the wait and the name still happen.
+  const auto& calls = fx.session().calls();
+  QCOMPARE(kindsOf(calls), (std::vector<Kind>{Kind::List, Kind::Open, Kind::Message, Kind::Sleep}));
+  QCOMPARE(fx.form().Label(8)->text(), QString("Broken"));
+}
+
+void WindowLifecycleTest::noDevicesGivesTwoMessagesThenAWorkingWindow() {
+  WindowFixture fx(std::vector<std::string>{});
+  QCOMPARE(fx.session().messages(), (std::vector<std::string>{kNoDevices, "BADDEVICEID"}));
+  QCOMPARE(DeviceCount, 0);
+  fx.show();
+  fx.click(fx.form().Button(128));
+  QCOMPARE(fx.form().Label(10)->text(), QString("128"));
+  QCOMPARE(fx.form().Button(129)->text(), QString("0: Gun Shot"));
+  QVERIFY(fx.session().sentBytes().empty());
+}
+
+void WindowLifecycleTest::storedDeviceNumbersAreClampedOrPassedOn() {
+  struct Case {
+    const char* stored;
+    int openedPort;  // -1: no open reached a device
+    int deviceIndex;
+  };
+  const Case cases[] = {{"3", 0, 0}, {"7", 0, 0}, {"2", 2, 2}, {"-1", -1, -1}, {"junk", 0, 0}};
+  for (const auto& c : cases) {
+    WindowFixture fx({"A", "B", "C"}, {}, QByteArray("[dev]\r\ndev_num=") + c.stored + "\r\n");
+    QCOMPARE(openedPort(fx), c.openedPort);
+    QCOMPARE(DeviceIndex, c.deviceIndex);
+    if (c.openedPort < 0) {
+      QCOMPARE(fx.session().messages(), (std::vector<std::string>{"BADDEVICEID"}));
+      QVERIFY(fx.form().Label(8)->text().isEmpty());
+    }
+  }
+}
+
+void WindowLifecycleTest::storedMapOutsideTheTableFallsBackToSc8850() {
+  for (const char* stored : {"5", "-1", "2147483647", "0x7FFFFFFF"}) {
+    WindowFixture fx({"A"}, {}, QByteArray("[dev]\r\nmap=") + stored + "\r\n");
+    QCOMPARE(MapIndex, 4);
+    QVERIFY(fx.form().RadioButton(1)->isChecked());
+    QCOMPARE(fx.form().Button(1)->text(), QString("1: Piano 1"));
+    fx.form().close();
+    QVERIFY(fx.settingsFileBytes().contains("map=4\r\n"));
+  }
+}
+
+void WindowLifecycleTest::unknownSectionsSurviveAndCommentsDoNot() {
+  const QByteArray file = "stray line\r\n[mine]\r\n; a comment\r\nkeep=me\r\nloose line\r\n[dev]\r\nmap=1\r\n";
+  WindowFixture fx({"A"}, {}, file);
+  QCOMPARE(MapIndex, 1);
+  fx.form().close();
+  QCOMPARE(fx.settingsFileBytes(),
+           QByteArray("[mine]\r\nkeep=me\r\nloose line\r\n\r\n[dev]\r\nmap=1\r\ndev_num=0\r\n\r\n"
+                      "[window]\r\nHeight=664\r\nWidth=831\r\nTop=159\r\nLeft=193\r\n\r\n"));
+}
+
+void WindowLifecycleTest::executableFolderWithoutRoomUsesTheUserFolder() {
+  QTemporaryDir dir;
+  // The executable's "folder" is a file, so nothing can be created beside the executable.
+  QFile blocker(dir.filePath("not-a-folder"));
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  kalvora::testing::RecordingSession session({"A"});
+  TForm1 form;
+  form.SetExecutablePath(dir.filePath("not-a-folder/kalvora").toStdString());
+  form.SetSettingsFallbackFolder(dir.filePath("config").toStdString());
+  form.FormCreate();
+  MapIndex = 2;
+  form.close();
+  QFile saved(dir.filePath("config/kalvora.ini"));
+  QVERIFY(saved.open(QIODevice::ReadOnly));
+  QVERIFY(saved.readAll().contains("map=2\r\n"));
+  QVERIFY(session.messages().empty());
+}
+
+void WindowLifecycleTest::unreadableSettingsAreReportedAndNeverOverwritten() {
+  WindowFixture probe({"A"}, {}, {}, false);
+  // A folder where the file should be cannot be read as one.
+  QVERIFY(QDir().mkpath(probe.settingsPath()));
+  WindowFixture& fx = probe;
+  fx.form().FormCreate();
+  const auto messages = fx.session().messages();
+  QCOMPARE(messages.size(), 1u);
+  QVERIFY(QString::fromStdString(messages[0]).contains(fx.settingsPath()));
+  QCOMPARE(MapIndex, 4);  // defaults
+  fx.form().close();
+  QCOMPARE(fx.session().messages().size(), 1u);
+  QVERIFY(QFileInfo(fx.settingsPath()).isDir());
+}
+
+void WindowLifecycleTest::failedWriteIsReportedAndKeepsTheOldFile() {
+  const QByteArray old = "[dev]\r\nmap=1\r\n";
+  WindowFixture fx({"A"}, {}, old);
+  fx.form().SetSettingsWriter([](const std::filesystem::path& path, std::string_view bytes) {
+    // Half the text reaches the disk, then the disk is full.
+    QFile partial(QString::fromStdString(path.string()));
+    if (partial.open(QIODevice::WriteOnly)) partial.write(bytes.data(), static_cast<qint64>(bytes.size() / 2));
+    return std::make_error_code(std::errc::no_space_on_device);
+  });
+  MapIndex = 3;
+  fx.form().close();
+  const auto messages = fx.session().messages();
+  QCOMPARE(messages.size(), 1u);
+  QVERIFY(QString::fromStdString(messages[0]).contains(fx.settingsPath()));
+  QCOMPARE(fx.settingsFileBytes(), old);
+  // No temporary file is left behind either.
+  QCOMPARE(QDir(QFileInfo(fx.settingsPath()).path()).entryList(QDir::Files).size(), 1);
+}
+
+void WindowLifecycleTest::windowOffEveryScreenComesBackOnThePrimary() {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  WindowFixture gone({"A"}, {}, "[window]\r\nLeft=30000\r\nTop=20000\r\nWidth=700\r\nHeight=500\r\n");
+  QCOMPARE(gone.form().OuterGeometry(), QRect(screen.topLeft(), QSize(700, 500)));
+  // A window partly on the screen stays where it was put.
+  WindowFixture partly({"A"}, {}, "[window]\r\nLeft=-100\r\nTop=10\r\nWidth=700\r\nHeight=500\r\n");
+  QCOMPARE(partly.form().OuterGeometry(), QRect(-100, 10, 700, 500));
+}
+
+void WindowLifecycleTest::messageBoxIsModalCentredAndTitled() {
+  QString title, text;
+  int buttons = 0;
+  bool modal = false;
+  QPoint centre;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    buttons = static_cast<int>(box->buttons().size());
+    modal = box->isModal();
+    centre = box->frameGeometry().center();
+    box->button(QMessageBox::Ok)->click();
+  });
+  kalvora::ShowModalMessage("Kalvora", "ＭＩＤＩデバイスが開けません");
+  QCOMPARE(title, QString("Kalvora"));
+  QCOMPARE(text, QString("ＭＩＤＩデバイスが開けません"));
+  QCOMPARE(buttons, 1);
+  QVERIFY(modal);
+  const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+  QVERIFY((centre - screenCentre).manhattanLength() <= 2);
+}
+
+void WindowLifecycleTest::programTitleComesFromTheExecutableName() {
+  QCOMPARE(kalvora::ProgramTitle("/usr/bin/kalvora"), QString("kalvora"));
+  QCOMPARE(kalvora::ProgramTitle("/opt/x.y/KALVORA.EXE"), QString("Kalvora"));
+  QCOMPARE(kalvora::ProgramTitle("C:/Tools/KalVora.v3.exe"), QString("Kalvora"));
+  QCOMPARE(kalvora::ProgramTitle("/bin/.hidden"), QString(""));
+}
+
+QTEST_MAIN(WindowLifecycleTest)
+#include "window_lifecycle_test.moc"
