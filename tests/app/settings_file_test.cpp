@@ -1,0 +1,138 @@
+// Loading and saving the settings file on disk: the three load outcomes and the atomic save.
+#include "app/settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/settings/settings_io.h"
+#include "settings_temp_folder.h"
+
+namespace kalvora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
+
+const std::string kOldFile = "[window]\r\nHeight=700\r\n\r\n[keep]\r\nx=1\r\n\r\n";
+
+TEST(SettingsLoad, MissingFileGivesEmptySettingsAndIsSavedAtClose) {
+  TempFolder dir;
+  SettingsFile settings(dir / "kalvora.ini");
+  EXPECT_EQ(settings.load_status(), SettingsLoadStatus::kMissing);
+  EXPECT_EQ(settings.ReadInteger("window", "Height", 664), 664);
+  ASSERT_TRUE(settings.may_save());
+  settings.WriteInteger("dev", "map", 4);
+  const FileResult saved = settings.Save();
+  ASSERT_TRUE(saved) << saved.error;
+  EXPECT_EQ(ReadBytes(dir / "kalvora.ini"), "[dev]\r\nmap=4\r\n\r\n");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kalvora.ini"});
+}
+
+TEST(SettingsLoad, ExistingFileIsReadAndItsOtherSectionsSurviveTheSave) {
+  TempFolder dir;
+  WriteBytes(dir / "kalvora.ini", kOldFile);
+  SettingsFile settings(dir / "kalvora.ini");
+  EXPECT_EQ(settings.load_status(), SettingsLoadStatus::kLoaded);
+  EXPECT_EQ(settings.ReadInteger("WINDOW", "height", 664), 700);
+  settings.WriteInteger("window", "Height", 500);
+  ASSERT_TRUE(settings.Save());
+  EXPECT_EQ(ReadBytes(dir / "kalvora.ini"), "[window]\r\nHeight=500\r\n\r\n[keep]\r\nx=1\r\n\r\n");
+}
+
+TEST(SettingsLoad, SomethingUnreadableIsReportedAndNeverOverwritten) {
+  TempFolder dir;
+  const fs::path folder_in_the_way = dir / "kalvora.ini";
+  fs::create_directory(folder_in_the_way);
+  WriteBytes(folder_in_the_way / "inside", "x");
+
+  SettingsFile settings(folder_in_the_way);
+  EXPECT_EQ(settings.load_status(), SettingsLoadStatus::kUnreadable);
+  EXPECT_FALSE(settings.load_error().empty());
+  EXPECT_FALSE(settings.may_save());
+  EXPECT_EQ(settings.ReadInteger("window", "Height", 664), 664);
+
+  settings.WriteInteger("window", "Height", 1);
+  const FileResult saved = settings.Save();
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(saved.error.empty());
+  EXPECT_TRUE(fs::is_directory(folder_in_the_way));
+  EXPECT_EQ(ReadBytes(folder_in_the_way / "inside"), "x");
+}
+
+TEST(SettingsLoad, AFileFarTooLargeIsUnreadable) {
+  TempFolder dir;
+  const fs::path path = dir / "kalvora.ini";
+  WriteBytes(path, "[window]\r\nHeight=1\r\n");
+  fs::resize_file(path, kMaxSettingsFileBytes + 1);  // sparse: costs no disk
+  EXPECT_EQ(LoadSettingsFile(path).status, SettingsLoadStatus::kUnreadable);
+  fs::resize_file(path, kMaxSettingsFileBytes);
+  EXPECT_EQ(LoadSettingsFile(path).status, SettingsLoadStatus::kLoaded);
+}
+
+TEST(SettingsSave, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+  TempFolder dir;
+  const fs::path path = dir / "kalvora.ini";
+  WriteBytes(path, kOldFile);
+
+  fs::path temp_used;
+  // Gets half the text onto the disk, then runs out of space.
+  const FileWriter full_disk = [&](const fs::path& temp, std::string_view bytes) {
+    temp_used = temp;
+    WriteBytes(temp, std::string(bytes.substr(0, bytes.size() / 2)));
+    return std::make_error_code(std::errc::no_space_on_device);
+  };
+  const FileResult saved = SaveSettingsFile(path, "[window]\r\nHeight=1\r\n\r\n", full_disk);
+
+  EXPECT_FALSE(saved);
+  EXPECT_NE(saved.error.find(std::make_error_code(std::errc::no_space_on_device).message()),
+            std::string::npos)
+      << saved.error;
+  EXPECT_EQ(temp_used.parent_path(), path.parent_path());  // same folder: the rename is atomic
+  EXPECT_NE(temp_used, path);
+  EXPECT_EQ(ReadBytes(path), kOldFile);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kalvora.ini"});
+}
+
+TEST(SettingsSave, FailsWithoutThrowingWhenTheFolderIsMissing) {
+  TempFolder dir;
+  const FileResult saved = SaveSettingsFile(dir / "no" / "such" / "kalvora.ini", "[a]\r\n\r\n");
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(saved.error.empty());
+  EXPECT_TRUE(dir.Entries().empty());
+}
+
+TEST(SettingsSave, AFolderInTheWayOfTheRenameStaysAndNoTemporaryFileIsLeft) {
+  TempFolder dir;
+  const fs::path path = dir / "kalvora.ini";
+  fs::create_directory(path);
+  WriteBytes(path / "inside", "x");
+  const FileResult saved = SaveSettingsFile(path, "[a]\r\n\r\n");
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(ReadBytes(path / "inside"), "x");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kalvora.ini"});
+}
+
+TEST(SettingsSave, KeepsTheFilesPermissionsAndFollowsASymbolicLink) {
+  TempFolder dir;
+  const fs::path real = dir / "real.ini";
+  const fs::path link = dir / "kalvora.ini";
+  WriteBytes(real, kOldFile);
+  constexpr auto kOwnerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(real, kOwnerOnly);
+  fs::create_symlink("real.ini", link);
+
+  ASSERT_TRUE(SaveSettingsFile(link, "[a]\r\n\r\n"));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadBytes(real), "[a]\r\n\r\n");
+  EXPECT_EQ(fs::status(real).permissions(), kOwnerOnly);
+  EXPECT_EQ(dir.Entries().size(), 2u);
+}
+
+}  // namespace
+}  // namespace kalvora
