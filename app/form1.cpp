@@ -202,6 +202,8 @@ void TForm1::buildEffectPage() {
     bar->setPageStep(1);
     bar->setValue(row.position);
     bar->setFocusPolicy(Qt::StrongFocus);
+    // Qt's scroll bars invert the arrow keys by default; on these bars Right means more.
+    bar->setInvertedControls(false);
     // Bound after the first position is set, so no handler runs while the window is built.
     connect(bar, &QScrollBar::valueChanged, this, [this, n] { ScrollBarChange(n); });
     scrollBars_.at(n - 1) = bar;

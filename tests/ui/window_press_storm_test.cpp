@@ -1,4 +1,134 @@
-#include <QtTest/QtTest>
-class Placeholder : public QObject { Q_OBJECT };
-QTEST_MAIN(Placeholder)
+// A long storm of presses and releases on random controls, with random mouse buttons, released
+// anywhere: no note may be left sounding, the voice state stays in range, memory stays flat.
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <array>
+#include <fstream>
+#include <string>
+
+#include "midi/device_state.h"
+#include "midi/voice_state.h"
+#include "window_fixture.h"
+
+namespace {
+
+// Keeps a count per note instead of a log, so the storm's own bookkeeping does not grow.
+struct NoteBalance {
+  std::array<long, 128> sounding{};
+  long noteOns = 0;
+  long negative = 0;
+  long badBytes = 0;
+};
+
+class BalanceConnection : public kalvora::MidiConnection {
+ public:
+  explicit BalanceConnection(NoteBalance& balance) : balance_(balance) {}
+  void sendShort(std::span<const std::uint8_t> bytes) override {
+    for (std::size_t i = 1; i < bytes.size(); ++i) balance_.badBytes += bytes[i] > 0x7F;
+    if (bytes[0] == 0x90) {
+      ++balance_.sounding[bytes[1]];
+      ++balance_.noteOns;
+    } else if (bytes[0] == 0x80 && --balance_.sounding[bytes[1]] < 0) {
+      ++balance_.negative;
+    }
+  }
+  void sendLong(std::span<const std::uint8_t>) override {}
+
+ private:
+  NoteBalance& balance_;
+};
+
+class BalanceBackend : public kalvora::MidiBackend {
+ public:
+  explicit BalanceBackend(NoteBalance& balance) : balance_(balance) {}
+  std::vector<std::string> portNames() override { return {"Balance"}; }
+  kalvora::OpenResult open(std::size_t) override {
+    return {MMSYSERR_NOERROR, std::make_unique<BalanceConnection>(balance_)};
+  }
+
+ private:
+  NoteBalance& balance_;
+};
+
+long residentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+bool inRange(std::int32_t v, std::int32_t low, std::int32_t high) { return v >= low && v <= high; }
+
+}  // namespace
+
+class WindowPressStormTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void hundredThousandPressesLeaveNothingSounding();
+};
+
+void WindowPressStormTest::hundredThousandPressesLeaveNothingSounding() {
+  kalvora::testing::WindowFixture fx({"unused"});
+  NoteBalance balance;
+  kalvora::MidiBackends backends;
+  backends.push_back(std::make_unique<BalanceBackend>(balance));
+  kalvora::InstallMidiBackends(std::move(backends));
+  midiOutGetNumDevs();
+  QCOMPARE(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
+  fx.show();
+  TForm1& f = fx.form();
+
+  QRandomGenerator random(20261207);
+  const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
+  const QRect window = f.rect();
+  constexpr int kPairs = 100'000;
+  constexpr int kWarmUp = 10'000;
+  long residentAfterWarmUp = 0;
+  for (int i = 0; i < kPairs; ++i) {
+    if (i == kWarmUp) residentAfterWarmUp = residentKilobytes();
+    const int choice = random.bounded(100);
+    if (choice < 2) {  // now and then a page, a level or a map changes
+      f.PageControl1->setCurrentIndex(random.bounded(3));
+      f.ScrollBar(1 + random.bounded(5))->setValue(random.bounded(128));
+      f.RadioButton(1 + random.bounded(5))->setChecked(true);
+      continue;
+    }
+    QWidget* control = nullptr;
+    if (choice < 50) {
+      control = f.Shape(1 + random.bounded(60));
+    } else {
+      const int page = f.PageControl1->currentIndex();
+      if (page == 2) continue;
+      control = f.Button(1 + 128 * page + random.bounded(128));
+    }
+    const Qt::MouseButton button = buttons[random.bounded(3)];
+    fx.press(fx.pixelOf(control), button);
+    // The pointer may have wandered anywhere by the release.
+    const QPoint releaseAt(random.bounded(window.width()), random.bounded(window.height()));
+    fx.release(random.bounded(2) ? releaseAt : fx.pixelOf(control), button);
+  }
+  const long residentAtEnd = residentKilobytes();
+
+  QVERIFY(balance.noteOns > kPairs / 2);
+  QCOMPARE(balance.negative, 0L);
+  QCOMPARE(balance.badBytes, 0L);
+  for (long sounding : balance.sounding) QCOMPARE(sounding, 0L);
+  QVERIFY(inRange(ProgramNumber, 1, 128));
+  QVERIFY(inRange(BankNumber, 0, 127));
+  QVERIFY(inRange(MapIndex, 0, 4));
+  QVERIFY(inRange(NoteNumber, 29, 88));
+  for (std::int32_t level : {Velocity, ChorusLevel, ReverbLevel, ModulationLevel, PanPosition}) {
+    QVERIFY(inRange(level, 0, 127));
+  }
+  const long grownKilobytes = residentAtEnd - residentAfterWarmUp;
+  qInfo("resident memory after warm-up %ld kB, at the end %ld kB", residentAfterWarmUp, residentAtEnd);
+  QVERIFY2(grownKilobytes < 4096, qPrintable(QString("grew by %1 kB").arg(grownKilobytes)));
+  midiOutClose(MidiOut);
+}
+
+QTEST_MAIN(WindowPressStormTest)
 #include "window_press_storm_test.moc"
