@@ -1,0 +1,47 @@
+// The built-in software synth as a MIDI output device: one port, listed when a SoundFont is
+// installed, that plays through the desktop's sound server or ALSA.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/backends/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth_fonts.h"
+#include "midi/midi_backend.h"
+
+namespace kalvora {
+
+// The port's name as the device list shows it (fits the 31 bytes of a product name).
+inline constexpr char kSoftwareSynthName[] = "Software GS Synth";
+
+struct FluidSynthOptions {
+  // Searched for the SoundFonts at each listing and each open.
+  std::vector<std::filesystem::path> soundFontFolders = DefaultSoundFontFolders();
+  // Tried in order at each open.
+  std::vector<SynthAudioOutput> audioOutputs = DefaultSynthAudioOutputs();
+};
+
+class FluidSynthBackend final : public MidiBackend {
+ public:
+  // Keeps JACK clients in this process from starting a server (sets JACK_NO_START_SERVER)
+  // and silences FluidSynth's log.
+  explicit FluidSynthBackend(FluidSynthOptions options = {});
+
+  // kSoftwareSynthName when a SoundFont is found, else nothing.
+  std::vector<std::string> portNames() override;
+  // 0 opened; 2 a number outside the last list; 4 the synth is open already; 7 FluidSynth
+  // could not be created; 6 no audio output opened (no sound device); 1 the SoundFont has
+  // gone or does not load.
+  OpenResult open(std::size_t port) override;
+
+ private:
+  FluidSynthOptions options_;
+  std::size_t listed_ = 0;
+  // Shared with the open connection, which may outlive the backend.
+  std::shared_ptr<std::atomic<bool>> open_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+}  // namespace kalvora
