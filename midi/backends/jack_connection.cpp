@@ -1,0 +1,133 @@
+#include "midi/backends/jack_connection.h"
+
+#include <jack/midiport.h>
+
+#include <cerrno>
+#include <chrono>
+#include <new>
+#include <thread>
+
+namespace kalvora {
+
+namespace {
+
+// Far more than the window ever sends between two audio cycles.
+constexpr std::size_t kRingBytes = 64 * 1024;
+constexpr const char* kOutputPortName = "out";
+// A close first lets the audio thread hand over what was sent just before it (a note-off
+// must not be lost), but waits no longer than this when the server is slow or stuck.
+constexpr auto kDrainLimit = std::chrono::milliseconds(100);
+constexpr auto kDrainPoll = std::chrono::milliseconds(1);
+
+bool ServerUnreachable(jack_status_t status) {
+  return (status & (JackServerFailed | JackServerError)) != 0;
+}
+
+}  // namespace
+
+JackConnection::JackConnection() : ring_(kRingBytes) {}
+
+OpenResult JackConnection::Open(const std::string& clientName, const std::string& target) {
+  OpenResult result;
+  std::unique_ptr<JackConnection> connection;
+  try {
+    connection.reset(new JackConnection());
+  } catch (const std::bad_alloc&) {
+    result.code = MMSYSERR_NOMEM;
+    return result;
+  }
+  result.code = connection->start(clientName, target);
+  if (result.code == MMSYSERR_NOERROR) result.connection = std::move(connection);
+  return result;
+}
+
+MMRESULT JackConnection::start(const std::string& clientName, const std::string& target) {
+  jack_status_t status{};
+  client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+  if (client_ == nullptr) return ServerUnreachable(status) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
+
+  port_ = jack_port_register(client_, kOutputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+  if (port_ == nullptr) return MMSYSERR_ERROR;
+  if (jack_set_process_callback(client_, &JackConnection::Process, this) != 0) {
+    return MMSYSERR_ERROR;
+  }
+  jack_on_info_shutdown(client_, &JackConnection::Shutdown, this);
+  if (jack_activate(client_) != 0) return MMSYSERR_ERROR;
+  active_ = true;
+
+  // The port may have gone since the list was made: the device is no longer there.
+  if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
+  const int connected = jack_connect(client_, jack_port_name(port_), target.c_str());
+  if (connected != 0 && connected != EEXIST) return MMSYSERR_ERROR;
+  return MMSYSERR_NOERROR;
+}
+
+JackConnection::~JackConnection() {
+  if (client_ == nullptr) return;
+  if (active_) {
+    drainBeforeClose();
+    jack_deactivate(client_);
+  }
+  jack_client_close(client_);
+}
+
+void JackConnection::sendShort(std::span<const std::uint8_t> bytes) { send(bytes); }
+
+void JackConnection::sendLong(std::span<const std::uint8_t> bytes) { send(bytes); }
+
+void JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
+  if (!alive_.load(std::memory_order_acquire)) return;
+  ring_.push(bytes);
+}
+
+void JackConnection::drainBeforeClose() noexcept {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + kDrainLimit;
+  auto waitFor = [&](auto done) {
+    while (alive_.load(std::memory_order_acquire) && !done() && Clock::now() < deadline) {
+      std::this_thread::sleep_for(kDrainPoll);
+    }
+  };
+  waitFor([&] { return ring_.empty(); });
+  // The cycle that took the last message may still be running; let one more complete.
+  const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+  waitFor([&] { return cycles_.load(std::memory_order_acquire) > seen + 1; });
+}
+
+int JackConnection::Process(jack_nframes_t frames, void* self) noexcept {
+  auto& connection = *static_cast<JackConnection*>(self);
+  void* buffer = jack_port_get_buffer(connection.port_, frames);
+  jack_midi_clear_buffer(buffer);
+  // A new connection reaches the graph a cycle or two after jack_connect returns; what is sent
+  // in the meantime waits for it instead of going nowhere. Once wired, the ring is always
+  // drained, so a later disconnection cannot pile up messages to replay.
+  if (!connection.wired_) {
+    if (jack_port_connected(connection.port_) <= 0) {
+      connection.cycles_.fetch_add(1, std::memory_order_release);
+      return 0;
+    }
+    connection.wired_ = true;
+  }
+  const std::size_t roomWhenEmpty = jack_midi_max_event_size(buffer);
+  for (std::size_t size = connection.ring_.frontSize(); size != 0;
+       size = connection.ring_.frontSize()) {
+    // A message larger than a whole cycle's buffer could never leave; drop it rather than
+    // hold back everything behind it.
+    if (size > roomWhenEmpty) {
+      connection.ring_.pop();
+      continue;
+    }
+    jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, size);
+    if (event == nullptr) break;  // this cycle is full; the rest goes in the next one
+    connection.ring_.copyFront(event);
+    connection.ring_.pop();
+  }
+  connection.cycles_.fetch_add(1, std::memory_order_release);
+  return 0;
+}
+
+void JackConnection::Shutdown(jack_status_t, const char*, void* self) noexcept {
+  static_cast<JackConnection*>(self)->alive_.store(false, std::memory_order_release);
+}
+
+}  // namespace kalvora

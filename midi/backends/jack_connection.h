@@ -1,0 +1,50 @@
+// One open JACK MIDI output: a client of its own with one output port wired to the chosen
+// input port, fed from the window's thread through a lock-free ring.
+#pragma once
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "midi/backends/message_ring.h"
+#include "midi/midi_backend.h"
+
+namespace kalvora {
+
+class JackConnection final : public MidiConnection {
+ public:
+  // Opens a client named clientName (JACK makes it unique) and connects its output to target,
+  // a full port name. Never starts a server.
+  static OpenResult Open(const std::string& clientName, const std::string& target);
+
+  ~JackConnection() override;
+  JackConnection(const JackConnection&) = delete;
+  JackConnection& operator=(const JackConnection&) = delete;
+
+  // Queue the message for the next audio cycle; dropped when the ring is full or the server
+  // has gone, so the caller never waits.
+  void sendShort(std::span<const std::uint8_t> bytes) override;
+  void sendLong(std::span<const std::uint8_t> bytes) override;
+
+ private:
+  JackConnection();
+  MMRESULT start(const std::string& clientName, const std::string& target);
+  void send(std::span<const std::uint8_t> bytes) noexcept;
+  void drainBeforeClose() noexcept;
+
+  static int Process(jack_nframes_t frames, void* self) noexcept;
+  static void Shutdown(jack_status_t code, const char* reason, void* self) noexcept;
+
+  MessageRing ring_;
+  jack_client_t* client_ = nullptr;
+  jack_port_t* port_ = nullptr;
+  bool active_ = false;
+  bool wired_ = false;  // audio thread only: the connection has been seen in the graph
+  std::atomic<bool> alive_{true};
+  std::atomic<std::uint64_t> cycles_{0};
+};
+
+}  // namespace kalvora

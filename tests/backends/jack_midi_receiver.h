@@ -1,0 +1,51 @@
+// A JACK client made by the test: one MIDI input port that records every message it receives,
+// in order, without locks or allocation on the audio thread.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kalvora::test {
+
+using Message = std::vector<std::uint8_t>;
+
+class JackMidiReceiver {
+ public:
+  JackMidiReceiver() = default;
+  ~JackMidiReceiver();
+  JackMidiReceiver(const JackMidiReceiver&) = delete;
+  JackMidiReceiver& operator=(const JackMidiReceiver&) = delete;
+
+  // Opens client "receiver" with input "in" on the default server.
+  ::testing::AssertionResult open();
+  void close();
+
+  // The full name of the input port, as other clients see it.
+  std::string portName() const;
+  // Waits (bounded) until at least `count` bytes have arrived; returns every message so far.
+  std::vector<Message> waitForBytes(std::size_t count) const;
+  std::vector<Message> messages() const;
+
+ private:
+  static int Process(jack_nframes_t frames, void* self) noexcept;
+
+  static constexpr std::size_t kMaxBytes = 1 << 20;
+  static constexpr std::size_t kMaxMessages = 1 << 16;
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* port_ = nullptr;
+  std::vector<std::uint8_t> bytes_ = std::vector<std::uint8_t>(kMaxBytes);
+  std::vector<std::size_t> ends_ = std::vector<std::size_t>(kMaxMessages);
+  std::atomic<std::size_t> byteCount_{0};
+  std::atomic<std::size_t> messageCount_{0};
+  std::atomic<bool> overflowed_{false};
+};
+
+}  // namespace kalvora::test
