@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Start-up time and peak memory of the built program, in a virtual X server.
+#
+# Usage: bench/startup.sh [BUILD_DIR] [RUNS]      (defaults: build, 20)
+# Needs, in BUILD_DIR: kalvora, bench/startup_probe and tests/e2e/kalvora_e2e_receiver
+# (cmake --build BUILD_DIR --target kalvora startup_probe kalvora_e2e_receiver), and xvfb-run,
+# xauth, xdotool and jackd (scripts/install-deps.sh).
+#
+# Method: startup_probe spawns the program and listens on the X server for the MapNotify of
+# the window titled "Kalvora", so the time runs from the spawn to the map with the resolution
+# of an X round trip (well under 1 ms); no window list is polled. Peak memory is VmHWM from
+# /proc/<pid>/status 300 ms after the map, just before the probe sends SIGTERM.
+# Set-up: the program's device is a receiver port on a private JACK server (jackd's dummy
+# driver), so no SoundFont synth is opened and no message box stands in the way. Should a box
+# appear all the same (the program lists no device, say), the probe presses Return on it and the
+# time it stood on screen is reported and taken out of the second figure.
+# The program sleeps 100 ms after the GS Reset at start; the raw time includes it and the
+# figure beside it has it taken out. Nothing else is subtracted.
+set -uo pipefail
+
+readonly RESET_WAIT_MS=100
+readonly TARGET_MS=40 TARGET_MB=45
+# JACK clients map the server's port buffers for every possible port, which shows in their
+# resident memory; a server with few ports keeps that to what the program itself uses.
+readonly PORT_MAX=${KALVORA_BENCH_JACK_PORTS:-32}
+# Frames per JACK cycle: 256 at 48 kHz is 5.3 ms, a common setting.
+readonly PERIOD=${KALVORA_BENCH_JACK_PERIOD:-256}
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" != --in-xvfb ]; then
+  build=$(realpath "${1:-$root/build}")
+  runs=${2:-20}
+  for file in kalvora bench/startup_probe tests/e2e/kalvora_e2e_receiver; do
+    if [ ! -x "$build/$file" ]; then
+      echo "missing $build/$file: cmake --build $build --target kalvora startup_probe kalvora_e2e_receiver" >&2
+      exit 1
+    fi
+  done
+  for tool in xvfb-run xauth xdotool jackd; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
+  done
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" --in-xvfb "$build" "$runs"
+fi
+build=$2
+runs=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kalvora-startup.XXXXXX")
+jackd_pid='' receiver_pid=''
+cleanup() {
+  local pid
+  for pid in $receiver_pid $jackd_pid; do
+    kill -TERM "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+die() {
+  echo "startup: $*" >&2
+  exit 1
+}
+
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
+unset QT_QPA_PLATFORM QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_FONT_DPI
+server="kalvora-startup-$$-$RANDOM"
+export JACK_DEFAULT_SERVER=$server JACK_NO_START_SERVER=1
+jackd --no-realtime --port-max "$PORT_MAX" -n "$server" -d dummy -r 48000 -p "$PERIOD" >"$work/jackd.log" 2>&1 &
+jackd_pid=$!
+"$build/tests/e2e/kalvora_e2e_receiver" --out /dev/null --ready "$work/ready" --wait 20 \
+  >"$work/receiver.log" 2>&1 &
+receiver_pid=$!
+for _ in $(seq 400); do
+  [ -s "$work/ready" ] && break
+  kill -0 "$receiver_pid" 2>/dev/null || die "the receiver ended: $(cat "$work/receiver.log")"
+  sleep 0.05
+done
+[ -s "$work/ready" ] || die "no receiver port within 20 s"
+
+# shellcheck source=../tests/e2e/receiver_device.sh
+source "$root/tests/e2e/receiver_device.sh"
+synth=$(synth_devices)
+alsa=$(alsa_output_ports) || die "cannot count the ALSA sequencer's ports"
+device=$((synth + alsa))
+
+mkdir "$work/app"
+cp "$build/kalvora" "$work/app/kalvora"
+printf '%s\r\n' "[window]" "Height=664" "Width=831" "Top=20" "Left=20" "" \
+  "[dev]" "dev_num=$device" "map=4" "" >"$work/app/kalvora.ini"
+
+probe() {
+  (cd "$work/app" && "$build/bench/startup_probe" -- "$work/app/kalvora") 2>>"$work/probe.err"
+}
+
+# One run first, not counted, so the libraries are in the page cache for every counted run.
+probe >/dev/null || die "the program did not start: $(cat "$work/probe.err")"
+: >"$work/runs.txt"
+for run in $(seq "$runs"); do
+  probe >>"$work/runs.txt" || die "run $run failed: $(cat "$work/probe.err")"
+done
+
+# key=value lines into columns: raw ms, boxes, box ms, peak kB, exit status, RSS kB, shared kB.
+awk '{ for (i = 1; i <= NF; ++i) { split($i, kv, "="); v[kv[1]] = kv[2] }
+       print v["map_ms"], v["boxes"], v["box_ms"], v["hwm_kb"], v["exit"], v["rss_kb"], v["shm_kb"] }' \
+  "$work/runs.txt" \
+  >"$work/table.txt"
+
+median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+raw=$(awk '{ print $1 }' "$work/table.txt" | median)
+without_boxes=$(awk '{ print $1 - $3 }' "$work/table.txt" | median)
+without_waits=$(awk -v w=$RESET_WAIT_MS '{ print $1 - $3 - w }' "$work/table.txt" | median)
+min_raw=$(awk '{ print $1 }' "$work/table.txt" | sort -g | head -1)
+max_raw=$(awk '{ print $1 }' "$work/table.txt" | sort -g | tail -1)
+boxes=$(awk '{ print $2 }' "$work/table.txt" | sort -g | tail -1)
+hwm_median=$(awk '{ print $4 / 1024 }' "$work/table.txt" | median)
+hwm_max=$(awk '{ print $4 / 1024 }' "$work/table.txt" | sort -g | tail -1)
+rss_median=$(awk '{ print $6 / 1024 }' "$work/table.txt" | median)
+shm_median=$(awk '{ print $7 / 1024 }' "$work/table.txt" | median)
+bad_exits=$(awk '$5 != 0' "$work/table.txt" | wc -l)
+
+echo "program: $build/kalvora; device $device (receiver:in on a private JACK server); $runs runs"
+printf 'start to window mapped, median: %.1f ms raw (min %.1f, max %.1f)\n' "$raw" "$min_raw" "$max_raw"
+if [ "$boxes" -gt 0 ]; then
+  echo "message boxes: $boxes per run, dismissed by the probe; without the time they stood:" \
+    "$(printf '%.1f' "$without_boxes") ms"
+fi
+printf 'without the %d ms wait after the GS Reset: %.1f ms (target: at most %d ms)\n' \
+  $RESET_WAIT_MS "$without_waits" $TARGET_MS
+printf 'peak memory (VmHWM): median %.1f MB, max %.1f MB (target: at most %d MB)\n' \
+  "$hwm_median" "$hwm_max" $TARGET_MB
+printf 'resident at the end: median %.1f MB, of which %.1f MB shared memory mapped in (JACK server, X)\n' \
+  "$rss_median" "$shm_median"
+[ "$bad_exits" -eq 0 ] || echo "note: $bad_exits run(s) did not end with status 0 on SIGTERM"
+awk -v t=$TARGET_MS '{ exit !($1 <= t) }' <<<"$without_waits" && time_ok=met || time_ok=missed
+awk -v t=$TARGET_MB '{ exit !($1 <= t) }' <<<"$hwm_max" && memory_ok=met || memory_ok=missed
+echo "time target $time_ok, memory target $memory_ok"

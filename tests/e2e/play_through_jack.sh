@@ -1,0 +1,297 @@
+#!/usr/bin/env bash
+# End-to-end, as a user would: the built program in a real X server (Xvfb), played with real
+# pointer events (xdotool), its device a JACK receiver on a private JACK server; the bytes that
+# reach the receiver are checked message by message.
+#
+# Usage: play_through_jack.sh PROGRAM RECEIVER
+#   PROGRAM   the built program (build/kalvora); it runs from a copy in a temporary folder,
+#             since its settings file lies beside the executable
+#   RECEIVER  the JACK MIDI receiver built beside this script (kalvora_e2e_receiver)
+# Needs xvfb-run, xauth, xdotool and jackd (scripts/install-deps.sh installs them).
+# Every wait has a deadline; whatever it started is stopped on every way out.
+set -uo pipefail
+
+if [ "${1:-}" != --in-xvfb ]; then
+  if [ $# -ne 2 ]; then
+    echo "usage: $0 PROGRAM RECEIVER" >&2
+    exit 2
+  fi
+  for tool in xvfb-run xauth xdotool jackd; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"
+      exit 1
+    fi
+  done
+  # A 24-bit screen: xvfb-run's default depth is 8.
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" --in-xvfb "$@"
+fi
+shift
+here=$(dirname "$(realpath "$0")")
+program=$(realpath "$1")
+receiver=$(realpath "$2")
+
+# Where the window is put, outer frame; there is no window manager, so frame and client agree.
+readonly WINDOW_LEFT=40 WINDOW_TOP=30 WINDOW_WIDTH=831 WINDOW_HEIGHT=664
+readonly MAP_SC8850=4
+
+# Client coordinates of the controls. The page control stands at (8,8); a page's content
+# starts below the tab bar, which measures 25 pixels with the default style, and 2 pixels in
+# from the frame. Buttons are 17 high on a 16-pixel pitch, so aiming at the middle of a row
+# still hits the same button with a tab bar up to 7 pixels taller or shorter.
+readonly PAGE_LEFT=10 PAGE_TOP=33
+readonly BUTTON_WIDTH=161 FIRST_ROW_TOP=16 ROW_PITCH=16 COLUMN_PITCH=160
+readonly TAB_ROW_MIDDLE=20          # client y of the middle of the tab captions
+readonly BANK_TAB_MIDDLE=178        # client x inside the second tab, "バンクセレクト"
+# The keyboard: white keys 73 wide at x 688. Black keys cover only the left 41 pixels, so the
+# right part of a white key is its own from just below the key above to just above the next.
+readonly KEY_RIGHT_PART=745
+readonly KEY_A4_TOP=208 WHITE_KEY_HALF=8
+
+readonly STEP_DEADLINE_MS=15000     # a loaded 2-core machine may take seconds for one step
+readonly START_DEADLINE_MS=30000    # server, receiver or program start-up
+readonly QUIET_AFTER_LAST=0.3       # seconds, to see that nothing follows the last release
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kalvora-e2e.XXXXXX")
+jackd_pid='' receiver_pid='' program_pid='' main_window=''
+X='' Y='' WIDTH='' HEIGHT=''
+failed=1
+
+now_ms() {
+  local t=${EPOCHREALTIME/./}
+  echo $((t / 1000))
+}
+
+alive() {
+  local state
+  state=$(sed -E 's/^.*\) (.).*$/\1/' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# Stops one of our children: TERM, then KILL after a grace period; reaps it.
+stop() {
+  local pid=$1 grace_ms=${2:-3000} deadline
+  [ -n "$pid" ] || return 0
+  kill -TERM "$pid" 2>/dev/null
+  deadline=$(($(now_ms) + grace_ms))
+  while alive "$pid" && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.02; done
+  alive "$pid" && kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
+
+show_file() {
+  if [ -s "$2" ]; then
+    echo "----- $1 ($2)"
+    cat "$2"
+  fi
+}
+
+cleanup() {
+  stop "$program_pid"
+  stop "$receiver_pid"
+  stop "$jackd_pid"
+  if [ "$failed" -ne 0 ]; then
+    show_file "received" "$work/received.txt"
+    show_file "program stderr" "$work/program.err"
+    show_file "program stdout" "$work/program.out"
+    show_file "receiver log" "$work/receiver.log"
+    show_file "jackd log" "$work/jackd.log"
+    echo "kept for inspection: $work"
+  else
+    rm -rf "$work"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# poll_until DEADLINE_MS COMMAND...: polls COMMAND until it succeeds (0) or the deadline
+# passes (1); fails at once when a process we started has ended.
+poll_until() {
+  local deadline=$(($(now_ms) + $1)) pid
+  shift
+  until "$@"; do
+    for pid in $jackd_pid $receiver_pid $program_pid; do
+      alive "$pid" || fail "process $pid ($(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)) ended early"
+    done
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.02
+  done
+}
+
+# wait_until DEADLINE_MS WHAT COMMAND...
+wait_until() {
+  local deadline_ms=$1 what=$2
+  shift 2
+  poll_until "$deadline_ms" "$@" || fail "no $what within $deadline_ms ms"
+}
+
+# --- The private JACK server and the receiver -------------------------------------------------
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
+server="kalvora-e2e-$$-$RANDOM"
+export JACK_DEFAULT_SERVER=$server JACK_NO_START_SERVER=1
+# Synchronous mode: a cycle waits for every client (up to the timeout), so a client that runs
+# late on a loaded machine delays the MIDI rather than losing it.
+jackd --no-realtime --sync --timeout 2000 -n "$server" -d dummy -r 48000 -p 1024 \
+  >"$work/jackd.log" 2>&1 &
+jackd_pid=$!
+"$receiver" --out "$work/received.txt" --ready "$work/receiver.ready" --name receiver \
+  --wait $((START_DEADLINE_MS / 1000)) >"$work/receiver.log" 2>&1 &
+receiver_pid=$!
+wait_until "$START_DEADLINE_MS" "receiver port on JACK server $server" test -s "$work/receiver.ready"
+echo "receiver ready: $(cat "$work/receiver.ready") on server $server"
+
+# --- Which device number the receiver gets ----------------------------------------------------
+# shellcheck source=receiver_device.sh
+source "$here/receiver_device.sh"
+synth=$(synth_devices)
+alsa=$(alsa_output_ports) ||
+  fail "an ALSA sequencer exists but /proc/asound/seq/clients cannot be read to count its ports"
+device=$((synth + alsa))
+echo "device number of the receiver: $device (synth $synth + ALSA ports $alsa)"
+
+# --- The program ------------------------------------------------------------------------------
+mkdir "$work/app"
+cp "$program" "$work/app/kalvora"
+printf '%s\r\n' "[window]" "Height=$WINDOW_HEIGHT" "Width=$WINDOW_WIDTH" "Top=$WINDOW_TOP" \
+  "Left=$WINDOW_LEFT" "" "[dev]" "dev_num=$device" "map=$MAP_SC8850" "" >"$work/app/kalvora.ini"
+
+# Settings of the caller's session that would change where the controls are drawn, or put the
+# program on another platform than this X server.
+for variable in QT_QPA_PLATFORM QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS \
+  QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING QT_FONT_DPI QT_QPA_PLATFORMTHEME; do
+  unset "$variable"
+done
+(cd "$work/app" && exec ./kalvora) >"$work/program.out" 2>"$work/program.err" &
+program_pid=$!
+
+# The main window is titled "Kalvora"; a message box carries the program title "kalvora".
+# xdotool matches names without regard to case, so the exact name is compared here.
+find_main_window() {
+  local id name
+  for id in $(xdotool search --onlyvisible --name '^[Kk]alvora$' 2>/dev/null); do
+    name=$(xdotool getwindowname "$id" 2>/dev/null)
+    if [ "$name" = Kalvora ]; then
+      main_window=$id
+      return 0
+    fi
+    import -window root "$work/message-box.png" 2>/dev/null
+    fail "a message box ($name) appeared at start-up: device $device did not open as the" \
+      "receiver (picture: $work/message-box.png)"
+  done
+  return 1
+}
+wait_until "$START_DEADLINE_MS" "main window" find_main_window
+
+window_at_place() {
+  eval "$(xdotool getwindowgeometry --shell "$main_window")"
+  [ "$X" -eq "$WINDOW_LEFT" ] && [ "$Y" -eq "$WINDOW_TOP" ] &&
+    [ "$WIDTH" -eq "$WINDOW_WIDTH" ] && [ "$HEIGHT" -eq "$WINDOW_HEIGHT" ]
+}
+poll_until "$STEP_DEADLINE_MS" window_at_place ||
+  fail "the window is at $X,$Y size ${WIDTH}x${HEIGHT}, not where the settings put it:" \
+    "${WINDOW_LEFT},${WINDOW_TOP} size ${WINDOW_WIDTH}x${WINDOW_HEIGHT}"
+echo "main window $main_window at $X,$Y size ${WIDTH}x${HEIGHT}"
+
+# --- What the receiver must get ---------------------------------------------------------------
+expected=()
+
+hex() { printf '%02X' "$1"; }
+
+received_count() {
+  local lines=()
+  [ -f "$work/received.txt" ] && mapfile -t lines <"$work/received.txt"
+  echo "${#lines[@]}"
+}
+
+has_expected_count() { [ "$(received_count)" -ge "${#expected[@]}" ]; }
+
+# Compares everything received so far with everything expected so far, in order.
+check_received() {
+  local what=$1 lines=() i
+  mapfile -t lines <"$work/received.txt"
+  for i in "${!expected[@]}"; do
+    if [ "${lines[i]:-}" != "${expected[i]}" ]; then
+      echo "message $((i + 1)) after $what: expected '${expected[i]}', received '${lines[i]:-<nothing>}'"
+      echo "expected:"
+      printf '  %s\n' "${expected[@]}"
+      fail "wrong MIDI at the receiver after $what"
+    fi
+  done
+  if [ "${#lines[@]}" -gt "${#expected[@]}" ]; then
+    fail "after $what, unexpected message(s): ${lines[*]:${#expected[@]}}"
+  fi
+}
+
+expect_and_wait() {
+  local what=$1
+  shift
+  expected+=("$@")
+  wait_until "$STEP_DEADLINE_MS" "MIDI after $what (${#expected[@]} messages in all)" has_expected_count
+  check_received "$what"
+}
+
+# The eight messages of a press into `setup`, with the start values of the effect controls.
+voice_and_note() {
+  local bank=$1 program=$2 note=$3
+  setup=("B0 0A 40" "B0 01 00" "B0 5B 28" "B0 5D 00" "B0 00 $(hex "$bank")" "B0 20 $(hex $MAP_SC8850)"
+    "C0 $(hex $((program - 1)))" "90 $(hex "$note") 64")
+}
+
+# press_and_release WHAT CLIENT_X CLIENT_Y BANK PROGRAM NOTE
+press_and_release() {
+  local what=$1 x=$(($2 + X)) y=$(($3 + Y)) setup=()
+  voice_and_note "$4" "$5" "$6"
+  xdotool mousemove --sync "$x" "$y" mousedown 1 || fail "xdotool could not press at $x,$y"
+  expect_and_wait "press on $what" "${setup[@]}"
+  xdotool mouseup 1 || fail "xdotool could not release"
+  expect_and_wait "release on $what" "80 $(hex "$6") 7F"
+  echo "ok: $what"
+}
+
+row_middle() { echo $((PAGE_TOP + FIRST_ROW_TOP + ROW_PITCH * $1 + ROW_PITCH / 2)); }
+column_middle() { echo $((PAGE_LEFT + COLUMN_PITCH * $1 + BUTTON_WIDTH / 2)); }
+
+expect_and_wait "start-up (GS Reset)" "F0 41 10 42 12 40 00 7F 00 41 F7"
+echo "ok: GS Reset at start-up"
+
+readonly START_NOTE=60 START_BANK=0
+# Button1: program 1, upper-left on the program page.
+press_and_release "Button1 (program 1)" "$(column_middle 0)" "$(row_middle 0)" $START_BANK 1 $START_NOTE
+
+# The bank page, then Button147: second column, third row of the upper block, bank 18. The
+# program stays at 1 from the press before.
+xdotool mousemove --sync $((X + BANK_TAB_MIDDLE)) $((Y + TAB_ROW_MIDDLE)) click 1 ||
+  fail "xdotool could not click the bank tab"
+readonly BANK_18=18
+press_and_release "Button147 (bank 18)" "$(column_middle 1)" "$(row_middle 2)" $BANK_18 1 $START_NOTE
+
+# The white key A4 (Shape17, note 69): it plays the bank and program chosen before.
+readonly NOTE_A4=69
+press_and_release "key A4" $KEY_RIGHT_PART $((KEY_A4_TOP + WHITE_KEY_HALF)) $BANK_18 1 $NOTE_A4
+
+sleep "$QUIET_AFTER_LAST"
+check_received "the last release"
+
+# --- Close as a session end would: the window closes and the settings are written ------------
+kill -TERM "$program_pid"
+deadline=$(($(now_ms) + STEP_DEADLINE_MS))
+while alive "$program_pid" && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.02; done
+alive "$program_pid" && fail "the program did not end within $STEP_DEADLINE_MS ms of SIGTERM"
+wait "$program_pid"
+status=$?
+program_pid=''
+[ "$status" -eq 0 ] || fail "the program ended with status $status after SIGTERM"
+saved=$(tr -d '\r' <"$work/app/kalvora.ini")
+for entry in "Top=$WINDOW_TOP" "Left=$WINDOW_LEFT" "dev_num=$device" "map=$MAP_SC8850"; do
+  grep -qx "$entry" <<<"$saved" || fail "settings file after close lacks $entry: $saved"
+done
+[ -s "$work/program.err" ] && fail "the program wrote to stderr"
+
+failed=0
+echo "PASS: GS Reset, three presses and releases received in order; closed cleanly"
