@@ -18,7 +18,10 @@ if [ "${1:-}" != --in-xvfb ]; then
   for tool in xvfb-run xauth xdotool import compare; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
   done
-  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" --in-xvfb "$program"
+  # -a takes the first free display from a random start, so runs started together rarely race;
+  # a 24-bit screen, since xvfb-run's default depth is 8.
+  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
+    bash "$0" --in-xvfb "$program"
 fi
 program=$2
 output=$root/docs/screenshot.png

@@ -22,8 +22,10 @@ if [ "${1:-}" != --in-xvfb ]; then
       exit 1
     fi
   done
-  # A 24-bit screen: xvfb-run's default depth is 8.
-  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" --in-xvfb "$@"
+  # -a takes the first free display from a random start, so runs started together rarely race;
+  # a 24-bit screen, since xvfb-run's default depth is 8.
+  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
+    bash "$0" --in-xvfb "$@"
 fi
 shift
 here=$(dirname "$(realpath "$0")")
