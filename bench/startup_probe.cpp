@@ -17,6 +17,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,20 +141,28 @@ pid_t PressReturnOn(Window box) {
   return Spawn(argv.data(), true);
 }
 
-// Ends the program: SIGTERM, then SIGKILL after a grace period. Returns its wait status.
-int Stop(pid_t pid) {
+struct Ended {
+  int status = 0;
+  double cpuMs = 0;  // user and system time over the whole run
+};
+
+// Ends the program: SIGTERM, then SIGKILL after a grace period.
+Ended Stop(pid_t pid) {
   kill(pid, SIGTERM);
   const auto deadline = Clock::now() + kExitGrace;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
+  Ended ended;
+  rusage usage{};
+  while (wait4(pid, &ended.status, WNOHANG, &usage) == 0) {
     if (Clock::now() >= deadline) {
       kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      wait4(pid, &ended.status, 0, &usage);
       break;
     }
     std::this_thread::sleep_for(kReapPoll);
   }
-  return status;
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  ended.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+  return ended;
 }
 
 // A window may be gone by the time its properties are asked for; that is no reason to stop.
@@ -251,10 +261,12 @@ int main(int argc, char** argv) {
   const long hwm = StatusField(child, "VmHWM");
   const long rss = StatusField(child, "VmRSS");
   const long shm = StatusField(child, "RssShmem");
-  const int status = Stop(child);
-  const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  std::printf("map_ms=%.3f boxes=%d box_ms=%.3f hwm_kb=%ld rss_kb=%ld shm_kb=%ld exit=%d\n",
-              Ms(*mapped - start), boxCount, Ms(boxTime), hwm, rss, shm, exitCode);
+  const Ended ended = Stop(child);
+  const int exitCode =
+      WIFEXITED(ended.status) ? WEXITSTATUS(ended.status) : 128 + WTERMSIG(ended.status);
+  std::printf(
+      "map_ms=%.3f boxes=%d box_ms=%.3f hwm_kb=%ld rss_kb=%ld shm_kb=%ld exit=%d cpu_ms=%.1f\n",
+      Ms(*mapped - start), boxCount, Ms(boxTime), hwm, rss, shm, exitCode, ended.cpuMs);
   XCloseDisplay(display);
   return 0;
 }
