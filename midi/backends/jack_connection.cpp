@@ -46,6 +46,8 @@ MMRESULT JackConnection::start(const std::string& clientName, const std::string&
   client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
   if (client_ == nullptr) return ServerUnreachable(status) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
 
+  // The port may have gone since the list was made: the device is no longer there.
+  if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
   port_ = jack_port_register(client_, kOutputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
   if (port_ == nullptr) return MMSYSERR_ERROR;
   if (jack_set_process_callback(client_, &JackConnection::Process, this) != 0) {
@@ -54,9 +56,6 @@ MMRESULT JackConnection::start(const std::string& clientName, const std::string&
   jack_on_info_shutdown(client_, &JackConnection::Shutdown, this);
   if (jack_activate(client_) != 0) return MMSYSERR_ERROR;
   active_ = true;
-
-  // The port may have gone since the list was made: the device is no longer there.
-  if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
   const int connected = jack_connect(client_, jack_port_name(port_), target.c_str());
   if (connected != 0 && connected != EEXIST) return MMSYSERR_ERROR;
   return MMSYSERR_NOERROR;
@@ -83,47 +82,52 @@ void JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
 void JackConnection::drainBeforeClose() noexcept {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + kDrainLimit;
-  auto waitFor = [&](auto done) {
-    while (alive_.load(std::memory_order_acquire) && !done() && Clock::now() < deadline) {
-      std::this_thread::sleep_for(kDrainPoll);
-    }
+  // Empty first, then the cycle count: the audio thread sets settledAt_ before it takes.
+  auto delivered = [&] {
+    return ring_.empty() &&
+           cycles_.load(std::memory_order_acquire) >= settledAt_.load(std::memory_order_acquire);
   };
-  waitFor([&] { return ring_.empty(); });
-  // The cycle that took the last message may still be running; let one more complete.
-  const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
-  waitFor([&] { return cycles_.load(std::memory_order_acquire) > seen + 1; });
+  while (alive_.load(std::memory_order_acquire) && !delivered() && Clock::now() < deadline) {
+    std::this_thread::sleep_for(kDrainPoll);
+  }
 }
 
 int JackConnection::Process(jack_nframes_t frames, void* self) noexcept {
   auto& connection = *static_cast<JackConnection*>(self);
-  void* buffer = jack_port_get_buffer(connection.port_, frames);
+  connection.deliver(frames);
+  connection.cycles_.fetch_add(1, std::memory_order_release);
+  return 0;
+}
+
+void JackConnection::deliver(jack_nframes_t frames) noexcept {
+  void* buffer = jack_port_get_buffer(port_, frames);
   jack_midi_clear_buffer(buffer);
   // A new connection reaches the graph a cycle or two after jack_connect returns; what is sent
   // in the meantime waits for it instead of going nowhere. Once wired, the ring is always
   // drained, so a later disconnection cannot pile up messages to replay.
-  if (!connection.wired_) {
-    if (jack_port_connected(connection.port_) <= 0) {
-      connection.cycles_.fetch_add(1, std::memory_order_release);
-      return 0;
-    }
-    connection.wired_ = true;
+  if (!wired_) {
+    if (jack_port_connected(port_) <= 0) return;
+    wired_ = true;
   }
   const std::size_t roomWhenEmpty = jack_midi_max_event_size(buffer);
-  for (std::size_t size = connection.ring_.frontSize(); size != 0;
-       size = connection.ring_.frontSize()) {
+  bool taking = false;
+  for (std::size_t size = ring_.frontSize(); size != 0; size = ring_.frontSize()) {
+    if (!taking) {
+      // What this cycle takes has surely left once the next cycle has ended too.
+      settledAt_.store(cycles_.load(std::memory_order_relaxed) + 2, std::memory_order_release);
+      taking = true;
+    }
     // A message larger than a whole cycle's buffer could never leave; drop it rather than
     // hold back everything behind it.
     if (size > roomWhenEmpty) {
-      connection.ring_.pop();
+      ring_.pop();
       continue;
     }
     jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, size);
     if (event == nullptr) break;  // this cycle is full; the rest goes in the next one
-    connection.ring_.copyFront(event);
-    connection.ring_.pop();
+    ring_.copyFront(event);
+    ring_.pop();
   }
-  connection.cycles_.fetch_add(1, std::memory_order_release);
-  return 0;
 }
 
 void JackConnection::Shutdown(jack_status_t, const char*, void* self) noexcept {

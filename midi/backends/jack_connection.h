@@ -34,6 +34,7 @@ class JackConnection final : public MidiConnection {
   MMRESULT start(const std::string& clientName, const std::string& target);
   void send(std::span<const std::uint8_t> bytes) noexcept;
   void drainBeforeClose() noexcept;
+  void deliver(jack_nframes_t frames) noexcept;  // audio thread: ring to port buffer
 
   static int Process(jack_nframes_t frames, void* self) noexcept;
   static void Shutdown(jack_status_t code, const char* reason, void* self) noexcept;
@@ -44,7 +45,8 @@ class JackConnection final : public MidiConnection {
   bool active_ = false;
   bool wired_ = false;  // audio thread only: the connection has been seen in the graph
   std::atomic<bool> alive_{true};
-  std::atomic<std::uint64_t> cycles_{0};
+  std::atomic<std::uint64_t> cycles_{0};     // audio cycles ended
+  std::atomic<std::uint64_t> settledAt_{0};  // cycles_ from which all taken so far has left
 };
 
 }  // namespace kalvora

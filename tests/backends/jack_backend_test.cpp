@@ -74,15 +74,15 @@ class JackBackendTest : public ::testing::Test {
 
   JackTestServer server_;
   JackMidiReceiver receiver_;
-  JackBackend backend_;
+  JackBackend backend_{test::ClientName("kalvora")};
 };
 
 TEST_F(JackBackendTest, ListsOtherClientsMidiInputsOnly) {
   // Our own output and the server's audio ports must not appear.
   const std::unique_ptr<MidiConnection> connection = openReceiver();
   ASSERT_NE(connection, nullptr);
-  EXPECT_EQ(receiver_.portName(), "receiver:in");
-  EXPECT_EQ(backend_.portNames(), std::vector<std::string>{"receiver:in"});
+  EXPECT_EQ(receiver_.portName(), test::ClientName("receiver") + ":in");
+  EXPECT_EQ(backend_.portNames(), std::vector<std::string>{receiver_.portName()});
 }
 
 TEST_F(JackBackendTest, ShortMessagesAndSysExArriveByteExactInOrder) {
@@ -145,7 +145,8 @@ TEST_F(JackBackendTest, SysExTooLargeForAnyCycleIsDroppedNotHoldingBackLaterMess
 }
 
 TEST_F(JackBackendTest, NumberOutsideTheListIsBadDeviceId) {
-  EXPECT_EQ(JackBackend().open(0).code, MMSYSERR_BADDEVICEID) << "nothing listed yet";
+  EXPECT_EQ(JackBackend(test::ClientName("other")).open(0).code, MMSYSERR_BADDEVICEID)
+      << "nothing listed yet";
   const std::size_t count = backend_.portNames().size();
   for (const std::size_t port : {count, count + 1, std::numeric_limits<std::size_t>::max()}) {
     const OpenResult opened = backend_.open(port);
@@ -226,7 +227,7 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
   JackMidiReceiver receiver;
   ASSERT_TRUE(receiver.open());
   const std::vector<std::string> names = backend_.portNames();
-  ASSERT_EQ(names, std::vector<std::string>{"receiver:in"});
+  ASSERT_EQ(names, std::vector<std::string>{receiver.portName()});
   OpenResult reopened = backend_.open(0);
   ASSERT_EQ(reopened.code, MMSYSERR_NOERROR);
   reopened.connection->sendShort(fresh);
@@ -242,7 +243,7 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
   jack_set_info_function(&PrintJackMessage);
 
   test::StderrCapture capture;
-  JackBackend backend;
+  JackBackend backend(test::ClientName("kalvora"));
   const auto start = std::chrono::steady_clock::now();
   const std::vector<std::string> names = backend.portNames();
   const auto elapsed = std::chrono::steady_clock::now() - start;

@@ -4,6 +4,8 @@
 
 #include <thread>
 
+#include "jack_test_server.h"
+
 namespace kalvora::test {
 
 namespace {
@@ -15,7 +17,7 @@ JackMidiReceiver::~JackMidiReceiver() { close(); }
 
 ::testing::AssertionResult JackMidiReceiver::open() {
   jack_status_t status{};
-  client_ = jack_client_open("receiver", JackNoStartServer, &status);
+  client_ = jack_client_open(ClientName("receiver").c_str(), JackNoStartServer, &status);
   if (client_ == nullptr) {
     return ::testing::AssertionFailure() << "receiver client not opened, status " << status;
   }

@@ -23,7 +23,7 @@ class JackMidiReceiver {
   JackMidiReceiver(const JackMidiReceiver&) = delete;
   JackMidiReceiver& operator=(const JackMidiReceiver&) = delete;
 
-  // Opens client "receiver" with input "in" on the default server.
+  // Opens client "receiver-<pid>" with input "in" on the default server.
   ::testing::AssertionResult open();
   void close();
 

@@ -55,8 +55,8 @@ std::string FindJackd() {
 bool AcceptsClients(const std::string& name) {
   jack_status_t status{};
   jack_client_t* probe = jack_client_open(
-      "kalvora-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-      name.c_str());
+      ClientName("probe").c_str(), static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+      &status, name.c_str());
   if (probe == nullptr) return false;
   jack_client_close(probe);
   return true;
@@ -180,6 +180,13 @@ std::string JackTestServer::log() const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::string ClientName(const char* role) {
+  std::string name = role;
+  name += '-';
+  name += std::to_string(getpid());
+  return name;
 }
 
 std::string UseServerThatDoesNotRun() {

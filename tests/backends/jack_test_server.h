@@ -42,4 +42,9 @@ class JackTestServer {
 // Points libjack, for the rest of the process, at a server name on which nothing runs.
 std::string UseServerThatDoesNotRun();
 
+// A client name of this test process's own, such as "receiver-1234". libjack names a client's
+// socket after the client alone, so two test programs opening clients of one name at the same
+// moment, even on different servers, can take each other's socket.
+std::string ClientName(const char* role);
+
 }  // namespace kalvora::test

@@ -25,7 +25,7 @@ class PortLayerOverJack : public ::testing::Test {
     ASSERT_TRUE(server_.start());
     ASSERT_TRUE(receiver_.open());
     MidiBackends backends;
-    backends.push_back(std::make_unique<JackBackend>());
+    backends.push_back(std::make_unique<JackBackend>(test::ClientName("kalvora")));
     InstallMidiBackends(std::move(backends));
   }
   // Every device is closed before the server goes.
@@ -39,7 +39,7 @@ TEST_F(PortLayerOverJack, WhatTheWindowSendsArrivesAndNothingSentWhileClosed) {
   ASSERT_EQ(midiOutGetNumDevs(), 1u);
   MIDIOUTCAPSA caps;
   ASSERT_EQ(midiOutGetDevCapsA(0, &caps, sizeof caps), MMSYSERR_NOERROR);
-  EXPECT_STREQ(caps.szPname, "receiver:in");
+  EXPECT_EQ(caps.szPname, receiver_.portName());
   HMIDIOUT unused = kNoMidiOut;
   EXPECT_EQ(midiOutOpen(&unused, 1, 0, 0, 0), MMSYSERR_BADDEVICEID);
 
