@@ -126,7 +126,13 @@ void WindowPressStormTest::hundredThousandPressesLeaveNothingSounding() {
   }
   const long grownKilobytes = residentAtEnd - residentAfterWarmUp;
   qInfo("resident memory after warm-up %ld kB, at the end %ld kB", residentAfterWarmUp, residentAtEnd);
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer holds freed memory in quarantine on purpose, so resident memory says nothing
+  // here; its leak checker watches this build instead.
+  Q_UNUSED(grownKilobytes);
+#else
   QVERIFY2(grownKilobytes < 4096, qPrintable(QString("grew by %1 kB").arg(grownKilobytes)));
+#endif
   midiOutClose(MidiOut);
 }
 
