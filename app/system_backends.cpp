@@ -1,11 +1,17 @@
 #include "app/system_backends.h"
 
+#include "midi/backends/fluidsynth_backend.h"
+#include "midi/backends/jack_backend.h"
+#include "midi/backends/rtmidi_backend.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {
 
 void InstallSystemMidiBackends() {
   MidiBackends backends;
+  backends.push_back(std::make_unique<FluidSynthBackend>());
+  backends.push_back(std::make_unique<RtMidiBackend>());
+  backends.push_back(std::make_unique<JackBackend>());
   InstallMidiBackends(std::move(backends));
 }
 
