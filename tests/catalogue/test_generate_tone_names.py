@@ -14,9 +14,9 @@ import unittest
 GENERATOR_PATH = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 else
                               pathlib.Path(__file__).parents[2] / "catalogue" /
                               "generate_tone_names.py")
-spec = importlib.util.spec_from_file_location("generate_tone_names", GENERATOR_PATH)
-gen = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(gen)
+loader_spec = importlib.util.spec_from_file_location("generate_tone_names", GENERATOR_PATH)
+gen = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(gen)
 
 DASH = " \u2014 "
 
