@@ -1,0 +1,56 @@
+// Peak memory of the whole program with the built-in synth open: the real window (off screen),
+// the synth playing into /dev/null (for machines without a sound device), and a run of presses
+// on programs and banks so that their samples load. Prints VmHWM.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "app/form1.h"
+#include "midi/backends/fluidsynth_backend.h"
+#include "midi/device_state.h"
+
+namespace {
+std::string statusLine(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(key, 0) == 0) return line;
+  }
+  return key;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  kalvora::FluidSynthOptions options;
+  options.audioOutputs = {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
+  kalvora::MidiBackends backends;
+  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
+  kalvora::InstallMidiBackends(std::move(backends));
+
+  QTemporaryDir folder;
+  TForm1 form;
+  form.SetExecutablePath(folder.filePath("kalvora").toStdString());
+  form.FormCreate();
+  form.show();
+  QApplication::processEvents();
+  if (MidiOut == kNoMidiOut) {
+    std::puts("the synth did not open");
+    return 1;
+  }
+  // Sixteen programs, each in bank 0 and in its bank-8 variation.
+  for (int program = 1; program <= 128; program += 8) {
+    for (int bankButton : {129, 137}) {
+      form.ButtonMouseDown(bankButton);
+      form.ButtonMouseUp(bankButton);
+      form.ButtonMouseDown(program);
+      QApplication::processEvents();
+      form.ButtonMouseUp(program);
+    }
+  }
+  std::printf("%s\n%s\n", statusLine("VmHWM").c_str(), statusLine("VmRSS").c_str());
+  return 0;
+}
