@@ -5,6 +5,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QWidget>
+#include <algorithm>
 #include <string>
 
 #include "app/form1.h"
@@ -48,6 +50,14 @@ constexpr std::int32_t kStartReverb = 40;
 constexpr std::int32_t kStartModulation = 0;
 constexpr std::int32_t kStartPan = 64;
 
+// Numbers from a hand-edited file are kept within what a window can be, so no arithmetic on them
+// overflows; anything a screen can show passes unchanged.
+constexpr std::int32_t kFarthest = 1 << 24;
+QRect windowFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+  return QRect(std::clamp(left, -kFarthest, kFarthest), std::clamp(top, -kFarthest, kFarthest),
+               std::clamp(width, 1, QWIDGETSIZE_MAX), std::clamp(height, 1, QWIDGETSIZE_MAX));
+}
+
 // A window stored while on a monitor that is gone comes back on the primary screen, same size.
 QRect onSomeScreen(QRect frame) {
   for (const QScreen* screen : QGuiApplication::screens()) {
@@ -86,7 +96,7 @@ void TForm1::FormCreate() {
   const int width = read(kWidthRead);
   const int top = read(kTopRead);
   const int left = read(kLeftRead);
-  SetOuterGeometry(onSomeScreen(QRect(left, top, width, height)));
+  SetOuterGeometry(onSomeScreen(windowFrame(left, top, width, height)));
 
   DeviceIndex = read(kDeviceRead);
   MapIndex = read(kMapRead);

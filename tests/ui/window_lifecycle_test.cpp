@@ -235,6 +235,12 @@ void WindowLifecycleTest::windowOffEveryScreenComesBackOnThePrimary() {
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   WindowFixture gone({"A"}, {}, "[window]\r\nLeft=30000\r\nTop=20000\r\nWidth=700\r\nHeight=500\r\n");
   QCOMPARE(gone.form().OuterGeometry(), QRect(screen.topLeft(), QSize(700, 500)));
+  // Absurd numbers from a hand-edited file neither crash nor lose the window.
+  WindowFixture absurd({"A"}, {}, "[window]\r\nLeft=2147483647\r\nTop=-2147483648\r\nWidth=-5\r\nHeight=2147483647\r\n");
+  QVERIFY(absurd.form().OuterGeometry().intersects(screen));
+  absurd.form().close();
+  QVERIFY(absurd.settingsFileBytes().contains("\r\nWidth="));
+  QVERIFY(!absurd.settingsFileBytes().contains("Width=-"));
   // A window partly on the screen stays where it was put.
   WindowFixture partly({"A"}, {}, "[window]\r\nLeft=-100\r\nTop=10\r\nWidth=700\r\nHeight=500\r\n");
   QCOMPARE(partly.form().OuterGeometry(), QRect(-100, 10, 700, 500));
