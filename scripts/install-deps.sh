@@ -13,7 +13,7 @@ packages=(
   fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs
   qt6-qpa-plugins libqt6test6
   # tests and screenshots
-  jackd2 xvfb xauth xdotool imagemagick x11-utils libx11-dev clang libclang-rt-14-dev
+  jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
 )
 
 missing=()

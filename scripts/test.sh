@@ -14,4 +14,6 @@ run_suite() {
 }
 
 run_suite default
-ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_suite sanitize
+# Leaks are checked too; the suppressions name system libraries only.
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/e2e/lsan.supp:print_suppressions=0" \
+  UBSAN_OPTIONS=print_stacktrace=1 run_suite sanitize
