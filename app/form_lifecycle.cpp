@@ -129,6 +129,9 @@ void TForm1::FormCreate() {
 void TForm1::FormClose() {
   if (closed_) return;
   closed_ = true;
+  // A key still held down while the window closes (from the keyboard, or by a signal) would
+  // otherwise go on sounding on the module.
+  midiOutReset(MidiOut);
   midiOutClose(MidiOut);
   if (!Settings) return;
   const QRect frame = OuterGeometry();

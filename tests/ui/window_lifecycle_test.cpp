@@ -51,6 +51,7 @@ class WindowLifecycleTest : public QObject {
   void unreadableSettingsAreReportedAndNeverOverwritten();
   void failedWriteIsReportedAndKeepsTheOldFile();
   void windowOffEveryScreenComesBackOnThePrimary();
+  void closingWithAKeyHeldLeavesNothingSounding();
   void messageBoxIsModalCentredAndTitled();
   void programTitleComesFromTheExecutableName();
 };
@@ -244,6 +245,15 @@ void WindowLifecycleTest::windowOffEveryScreenComesBackOnThePrimary() {
   // A window partly on the screen stays where it was put.
   WindowFixture partly({"A"}, {}, "[window]\r\nLeft=-100\r\nTop=10\r\nWidth=700\r\nHeight=500\r\n");
   QCOMPARE(partly.form().OuterGeometry(), QRect(-100, 10, 700, 500));
+}
+
+void WindowLifecycleTest::closingWithAKeyHeldLeavesNothingSounding() {
+  WindowFixture fx;
+  fx.show();
+  fx.press(fx.pixelOf(fx.form().Shape(22)));
+  fx.session().clear();
+  fx.form().close();
+  QCOMPARE(kindsOf(fx.session().calls()), (std::vector<Kind>{Kind::Reset, Kind::Close}));
 }
 
 void WindowLifecycleTest::messageBoxIsModalCentredAndTitled() {
