@@ -247,20 +247,16 @@ void TForm1::SetButtonCaption(int button, std::string_view caption) {
   buttons_.at(button - 1)->setText(shown);
 }
 
-void TForm1::SetProgramLabel(std::string_view caption) {
-  Label(10)->setText(text(caption));
-  Label(10)->adjustSize();
+void TForm1::SetLabelText(int n, const QString& caption) {
+  Label(n)->setText(caption);
+  Label(n)->adjustSize();
 }
 
-void TForm1::SetBankLabel(std::string_view caption) {
-  Label(12)->setText(text(caption));
-  Label(12)->adjustSize();
-}
+void TForm1::SetProgramLabel(std::string_view caption) { SetLabelText(10, text(caption)); }
 
-void TForm1::SetDeviceLabel(std::string_view caption) {
-  Label(8)->setText(text(caption));
-  Label(8)->adjustSize();
-}
+void TForm1::SetBankLabel(std::string_view caption) { SetLabelText(12, text(caption)); }
+
+void TForm1::SetDeviceLabel(std::string_view caption) { SetLabelText(8, text(caption)); }
 
 QRect TForm1::OuterGeometry() const { return frameGeometry(); }
 

@@ -83,6 +83,9 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void SetBankLabel(std::string_view text) override;
   void SetDeviceLabel(std::string_view text) override;
 
+  // Labels fit their text: every run-time caption goes through here.
+  void SetLabelText(int n, const QString& text);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;

@@ -1,5 +1,4 @@
 // The window's event handlers for the controls: each family is one rule, told once.
-#include <QLabel>
 #include <QRadioButton>
 #include <QScrollBar>
 
@@ -23,9 +22,7 @@ void TForm1::ShapeMouseUp(int) { StopNote(); }
 void TForm1::ScrollBarChange(int n) {
   const int position = ScrollBar(n)->value();
   // Label15, 17, 19, 21 and 23 show the positions of ScrollBar1..5.
-  QLabel* valueLabel = Label(13 + 2 * n);
-  valueLabel->setText(QString::number(position));
-  valueLabel->adjustSize();
+  SetLabelText(13 + 2 * n, QString::number(position));
   kalvora::StoreEffectLevel(n, position);
 }
 

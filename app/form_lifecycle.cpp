@@ -69,8 +69,6 @@ QRect onSomeScreen(QRect frame) {
   return frame;
 }
 
-std::string pathText(const std::filesystem::path& path) { return path.string(); }
-
 }  // namespace
 
 void TForm1::FormCreate() {
@@ -88,7 +86,7 @@ void TForm1::FormCreate() {
   Settings = std::make_unique<kalvora::SettingsFile>(
       kalvora::ChooseSettingsLocation(executable, fallback).path);
   if (!Settings->may_save()) {
-    kalvora::ShowMessage(kSettingsUnreadable + pathText(Settings->path()));
+    kalvora::ShowMessage(kSettingsUnreadable + Settings->path().string());
   }
 
   const auto read = [this](const Entry& e) { return Settings->ReadInteger(e.section, e.key, e.fallback); };
@@ -144,7 +142,7 @@ void TForm1::FormClose() {
   if (Settings->may_save()) {
     const kalvora::FileResult saved = Settings->Save(settingsWriter_);
     if (!saved) {
-      kalvora::ShowMessage(kSettingsUnwritable + pathText(Settings->path()) + "\n" + saved.error);
+      kalvora::ShowMessage(kSettingsUnwritable + Settings->path().string() + "\n" + saved.error);
     }
   }
   Settings.reset();

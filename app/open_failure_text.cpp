@@ -2,12 +2,13 @@
 
 #include <array>
 
+#include "midi/device_switch.h"
+
 namespace kalvora {
 
 namespace {
-constexpr std::string_view kCannotOpen = "ＭＩＤＩデバイスが開けません";
 constexpr MMRESULT kLastError = 20;
-// Texts of codes 1..13; 14 to 19 and everything above 20 share kCannotOpen.
+// Texts of codes 1..13; 14 to 19 and everything above 20 share kCannotOpenDevice.
 constexpr std::array<std::string_view, 14> kByCode{
     "",
     "ERROR",
@@ -29,7 +30,7 @@ constexpr std::array<std::string_view, 14> kByCode{
 std::string_view OpenFailureText(MMRESULT result) {
   if (result < kByCode.size()) return kByCode[result];
   if (result == kLastError) return "LASTERROR";
-  return kCannotOpen;
+  return kCannotOpenDevice;
 }
 
 }  // namespace kalvora

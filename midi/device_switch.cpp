@@ -9,7 +9,6 @@ namespace kalvora {
 namespace {
 // Gives the module time to finish closing, and later to carry out the reset.
 constexpr int kSwitchSettleMs = 200;
-constexpr char kCannotOpenDevice[] = "ＭＩＤＩデバイスが開けません";
 }  // namespace
 
 void CloseDeviceForSwitch() {
