@@ -49,9 +49,29 @@ within() {
 }
 
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-within 20 wm_running || fail "the window manager did not start"
+# A window manager that dies on the way up is started again, twice at most; its own words are kept
+# so that a failure says why.
+start_window_manager() {
+  local attempt wm
+  for attempt in 1 2 3; do
+    openbox --sm-disable >>"$work/openbox.log" 2>&1 &
+    wm=$!
+    pids+=("$wm")
+    up_or_gone() { wm_running || ! kill -0 "$wm" 2>/dev/null; }
+    within 20 up_or_gone
+    wm_running && return 0
+    kill -0 "$wm" 2>/dev/null && { echo "openbox is running but never announced itself" >>"$work/openbox.log"; return 1; }
+    wait "$wm"
+    echo "openbox (attempt $attempt) exited with $?" >>"$work/openbox.log"
+  done
+  return 1
+}
+if ! start_window_manager; then
+  echo "display $DISPLAY; root window properties:"
+  xprop -root 2>&1 | head -20 | sed 's/^/  /'
+  sed 's/^/  openbox: /' "$work/openbox.log"
+  fail "the window manager did not start"
+fi
 
 # The main window's id once it is mapped; message boxes (titled in lower case) are dismissed.
 main_window=
