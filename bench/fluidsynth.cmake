@@ -1,6 +1,6 @@
 kalvora_add_bench(fluidsynth_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fluidsynth_bench.cpp
-  LIBS kalvora_midi_fluidsynth)
+  LIBS kalvora_midi_fluidsynth kalvora_synth_core)
 
 # Opens the synth and plays one note, for measuring the peak memory with /usr/bin/time -v.
 add_executable(fluidsynth_play_note ${CMAKE_CURRENT_LIST_DIR}/fluidsynth_play_note.cpp)

@@ -1,19 +1,13 @@
 #include "midi/backends/fluidsynth_audio.h"
 
 #include <charconv>
+#include <string>
 
 #include "midi/backends/fluidsynth_quiet.h"
 
 namespace kalvora {
 
 namespace {
-
-// The PulseAudio driver asks the server for one period as its whole buffer (tlength); the
-// server may grant more when it cannot go this low.
-constexpr const char* kPulsePeriodFrames = "256";
-// ALSA plays period x periods frames; four small periods keep 4 ms queued after each wake-up.
-constexpr const char* kAlsaPeriodFrames = "64";
-constexpr const char* kAlsaPeriods = "4";
 
 template <typename T>
 bool Parse(const std::string& text, T& value) {
@@ -42,13 +36,6 @@ bool Apply(fluid_settings_t* settings, const std::string& name, const std::strin
 }
 
 }  // namespace
-
-std::vector<SynthAudioOutput> DefaultSynthAudioOutputs() {
-  return {
-      {"pulseaudio", {{"audio.period-size", kPulsePeriodFrames}}},
-      {"alsa", {{"audio.period-size", kAlsaPeriodFrames}, {"audio.periods", kAlsaPeriods}}},
-  };
-}
 
 AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
   fluid_settings_t* settings = core.settings();

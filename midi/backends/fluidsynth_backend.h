@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "midi/backends/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth_fonts.h"
+#include "midi/backends/synth_audio_outputs.h"
+#include "midi/backends/synth_engine_loader.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {
@@ -22,19 +23,20 @@ struct FluidSynthOptions {
   std::vector<std::filesystem::path> soundFontFolders = DefaultSoundFontFolders();
   // Tried in order at each open.
   std::vector<SynthAudioOutput> audioOutputs = DefaultSynthAudioOutputs();
+  // Where the engine module is looked for; the first that exists is loaded at the first open.
+  std::vector<std::filesystem::path> enginePaths = DefaultSynthEnginePaths();
 };
 
 class FluidSynthBackend final : public MidiBackend {
  public:
-  // Keeps JACK clients in this process from starting a server (sets JACK_NO_START_SERVER)
-  // and silences FluidSynth's log.
+  // Keeps JACK clients in this process from starting a server (sets JACK_NO_START_SERVER).
   explicit FluidSynthBackend(FluidSynthOptions options = {});
 
-  // kSoftwareSynthName when a SoundFont is found, else nothing.
+  // kSoftwareSynthName when a SoundFont and the engine module are found, else nothing.
   std::vector<std::string> portNames() override;
   // 0 opened; 2 a number outside the last list; 4 the synth is open already; 7 FluidSynth
-  // could not be created; 6 no audio output opened (no sound device); 1 the SoundFont has
-  // gone or does not load.
+  // could not be created; 6 no audio output opened (no sound device) or the engine module
+  // does not load; 1 the SoundFont has gone or does not load.
   OpenResult open(std::size_t port) override;
 
  private:

@@ -123,6 +123,33 @@ TEST(FluidSynthDevice, ListedOnlyWhenASoundFontIsPresent) {
   EXPECT_EQ(backend.open(1).code, MMSYSERR_BADDEVICEID);
 }
 
+// The engine is a module of its own: without it the synth is not offered, and a file that is not
+// the module fails the open with 6, quietly, leaving the device free for a later try.
+TEST(FluidSynthDevice, NeedsItsEngineModule) {
+  TempFolder folder;
+  folder.font("FluidR3_GM.sf2");
+  FluidSynthOptions options{{folder.path()}, NullAudio()};
+  options.enginePaths = {folder.path() / "missing.so"};
+  EXPECT_TRUE(FluidSynthBackend(options).portNames().empty());
+
+  options.enginePaths.push_back(folder.text("not_a_module.so"));
+  FluidSynthBackend backend(options);
+  ASSERT_EQ(backend.portNames().size(), 1u);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_NODRIVER);
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_NODRIVER);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+  // The module the build made is found by default, and one that is loaded already loads again.
+  const fs::path engine = FindSynthEngine(DefaultSynthEnginePaths());
+  ASSERT_FALSE(engine.empty());
+  SynthEngine* loaded = LoadSynthEngine(engine);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(LoadSynthEngine(engine), loaded);
+  EXPECT_EQ(LoadSynthEngine(folder.path() / "not_a_module.so"), nullptr);
+  EXPECT_EQ(LoadSynthEngine({}), nullptr);
+}
+
 TEST(FluidSynthDevice, OpensOnceAtATime) {
   if (!InstalledFluidFonts()) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
   auto backend = std::make_unique<FluidSynthBackend>(

@@ -1,0 +1,22 @@
+// The ways the built-in synth may reach the loudspeakers, as FluidSynth audio drivers with their
+// settings. Plain data, so the device list and the options need no FluidSynth.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kalvora {
+
+struct SynthAudioOutput {
+  std::string driver;  // FluidSynth's name for the driver
+  // FluidSynth settings this driver is started with, as name and value ("audio.periods", "4").
+  std::vector<std::pair<std::string, std::string>> settings;
+};
+
+// The desktop's sound server (PulseAudio, or PipeWire through its PulseAudio server), then
+// ALSA; each with a buffer of 256 frames (5.3 ms). JACK is left out: its driver would try to
+// start a server.
+std::vector<SynthAudioOutput> DefaultSynthAudioOutputs();
+
+}  // namespace kalvora
