@@ -7,9 +7,10 @@
 #include "app/termination_signals.h"
 
 int main(int argc, char* argv[]) {
+  // First, so that reaching a JACK server overlaps Qt's own start.
+  kalvora::InstallSystemMidiBackends();
   QApplication application(argc, argv);
   kalvora::InstallModalMessages(kalvora::ProgramTitle(QCoreApplication::applicationFilePath()));
-  kalvora::InstallSystemMidiBackends();
 
   TForm1 form;
   form.FormCreate();

@@ -11,7 +11,7 @@ void InstallSystemMidiBackends() {
   MidiBackends backends;
   backends.push_back(std::make_unique<FluidSynthBackend>());
   backends.push_back(std::make_unique<RtMidiBackend>());
-  backends.push_back(std::make_unique<JackBackend>());
+  backends.push_back(std::make_unique<JackBackend>("Kalvora", JackBackend::Connect::ahead));
   InstallMidiBackends(std::move(backends));
 }
 

@@ -37,6 +37,9 @@ class MidiBackend {
   // Lists the backend's ports now; open() numbers ports as this list did.
   virtual std::vector<std::string> portNames() = 0;
   virtual OpenResult open(std::size_t port) = 0;
+  // Lets go of what the last listing kept to make the next open quick (a server connection,
+  // say); called after each open, on every backend.
+  virtual void releaseListing() {}
 };
 
 using MidiBackends = std::vector<std::unique_ptr<MidiBackend>>;

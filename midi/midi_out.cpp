@@ -123,9 +123,13 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
   // Only the plain, callback-free open is offered.
   if (callback != 0 || flags != 0) return MMSYSERR_INVALFLAG;
   auto& l = layer();
-  if (deviceId >= l.devices.size()) return MMSYSERR_BADDEVICEID;
-  const auto& device = l.devices[deviceId];
-  auto result = device.backend->open(device.port);
+  kalvora::OpenResult result{MMSYSERR_BADDEVICEID, nullptr};
+  if (deviceId < l.devices.size()) {
+    const auto& device = l.devices[deviceId];
+    result = device.backend->open(device.port);
+  }
+  // Whatever was kept from the listing for this open has served, even when it failed.
+  for (auto& backend : l.backends) backend->releaseListing();
   if (result.code != MMSYSERR_NOERROR || !result.connection) {
     return result.code == MMSYSERR_NOERROR ? MMSYSERR_ERROR : result.code;
   }

@@ -1,7 +1,5 @@
 #include "midi/backends/jack_backend.h"
 
-#include <jack/jack.h>
-
 #include <cstdlib>
 #include <utility>
 
@@ -21,29 +19,52 @@ void QuietJack() {
   setenv("JACK_NO_START_SERVER", "1", 1);
 }
 
+jack_client_t* OpenClient(const std::string& name) {
+  jack_status_t status{};
+  return jack_client_open(name.c_str(), JackNoStartServer, &status);
+}
+
 }  // namespace
 
-JackBackend::JackBackend(std::string clientName) : clientName_(std::move(clientName)) {
+JackBackend::JackBackend(std::string clientName, Connect connect)
+    : clientName_(std::move(clientName)) {
   QuietJack();
+  if (connect == Connect::ahead) {
+    try {
+      ahead_ = std::async(std::launch::async, &OpenClient, clientName_);
+    } catch (const std::system_error&) {
+      // No thread to spare: the first listing connects instead.
+    }
+  }
 }
+
+JackBackend::~JackBackend() { releaseListing(); }
 
 std::vector<std::string> JackBackend::portNames() {
   ports_.clear();
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(clientName_.c_str(), JackNoStartServer, &status);
+  jack_client_t* client = ahead_.valid() ? ahead_.get() : nullptr;
+  if (client == nullptr) {
+    releaseListing();
+    client = OpenClient(clientName_);
+  }
   if (client == nullptr) return ports_;
   if (const char** names =
           jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
     for (const char** name = names; *name != nullptr; ++name) ports_.emplace_back(*name);
     jack_free(static_cast<void*>(names));
   }
-  jack_client_close(client);
+  listing_ = client;
   return ports_;
 }
 
 OpenResult JackBackend::open(std::size_t port) {
   if (port >= ports_.size()) return OpenResult{MMSYSERR_BADDEVICEID, nullptr};
-  return JackConnection::Open(clientName_, ports_[port]);
+  return JackConnection::Open(clientName_, ports_[port], std::exchange(listing_, nullptr));
+}
+
+void JackBackend::releaseListing() {
+  if (ahead_.valid()) listing_ = ahead_.get();
+  if (listing_ != nullptr) jack_client_close(std::exchange(listing_, nullptr));
 }
 
 }  // namespace kalvora

@@ -27,25 +27,36 @@ bool ServerUnreachable(jack_status_t status) {
 
 JackConnection::JackConnection() : ring_(kRingBytes) {}
 
-OpenResult JackConnection::Open(const std::string& clientName, const std::string& target) {
+OpenResult JackConnection::Open(const std::string& clientName, const std::string& target,
+                                jack_client_t* client) {
   OpenResult result;
   std::unique_ptr<JackConnection> connection;
   try {
     connection.reset(new JackConnection());
   } catch (const std::bad_alloc&) {
+    if (client != nullptr) jack_client_close(client);
     result.code = MMSYSERR_NOMEM;
     return result;
   }
-  result.code = connection->start(clientName, target);
+  result.code = connection->start(clientName, target, client);
   if (result.code == MMSYSERR_NOERROR) result.connection = std::move(connection);
   return result;
 }
 
-MMRESULT JackConnection::start(const std::string& clientName, const std::string& target) {
+MMRESULT JackConnection::start(const std::string& clientName, const std::string& target,
+                               jack_client_t* client) {
+  if (client != nullptr) {
+    client_ = client;
+    if (wire(target) == MMSYSERR_NOERROR) return MMSYSERR_NOERROR;
+    closeClient();
+  }
   jack_status_t status{};
   client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
   if (client_ == nullptr) return ServerUnreachable(status) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
+  return wire(target);
+}
 
+MMRESULT JackConnection::wire(const std::string& target) {
   // The port may have gone since the list was made: the device is no longer there.
   if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
   port_ = jack_port_register(client_, kOutputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
@@ -61,13 +72,19 @@ MMRESULT JackConnection::start(const std::string& clientName, const std::string&
   return MMSYSERR_NOERROR;
 }
 
-JackConnection::~JackConnection() {
+void JackConnection::closeClient() noexcept {
   if (client_ == nullptr) return;
-  if (active_) {
-    drainBeforeClose();
-    jack_deactivate(client_);
-  }
+  if (active_) jack_deactivate(client_);
   jack_client_close(client_);
+  client_ = nullptr;
+  port_ = nullptr;
+  active_ = false;
+  alive_.store(true, std::memory_order_release);
+}
+
+JackConnection::~JackConnection() {
+  if (active_) drainBeforeClose();
+  closeClient();
 }
 
 void JackConnection::sendShort(std::span<const std::uint8_t> bytes) { send(bytes); }

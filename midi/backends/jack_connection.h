@@ -16,9 +16,12 @@ namespace kalvora {
 
 class JackConnection final : public MidiConnection {
  public:
-  // Opens a client named clientName (JACK makes it unique) and connects its output to target,
-  // a full port name. Never starts a server.
-  static OpenResult Open(const std::string& clientName, const std::string& target);
+  // Connects an output to target, a full port name, on client when given (the connection then
+  // owns it, whatever the outcome), falling back to a client of its own named clientName (JACK
+  // makes it unique) when that one fails, as it does once its server has gone. Never starts a
+  // server.
+  static OpenResult Open(const std::string& clientName, const std::string& target,
+                         jack_client_t* client = nullptr);
 
   ~JackConnection() override;
   JackConnection(const JackConnection&) = delete;
@@ -31,7 +34,10 @@ class JackConnection final : public MidiConnection {
 
  private:
   JackConnection();
-  MMRESULT start(const std::string& clientName, const std::string& target);
+  MMRESULT start(const std::string& clientName, const std::string& target,
+                 jack_client_t* client);
+  MMRESULT wire(const std::string& target);  // port, callbacks, activation, connection
+  void closeClient() noexcept;
   void send(std::span<const std::uint8_t> bytes) noexcept;
   void drainBeforeClose() noexcept;
   void deliver(jack_nframes_t frames) noexcept;  // audio thread: ring to port buffer

@@ -234,6 +234,28 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
   EXPECT_EQ(receiver.waitForBytes(fresh.size()), std::vector<Message>{fresh});
 }
 
+// Connected ahead or at the listing, kept or let go after it: every way ends in the same open.
+TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
+  std::vector<Message> expected;
+  for (const auto connect : {JackBackend::Connect::ahead, JackBackend::Connect::onFirstListing}) {
+    for (const bool released : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "ahead " << (connect == JackBackend::Connect::ahead)
+                                      << ", released " << released);
+      JackBackend backend(test::ClientName("kalvora"), connect);
+      ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
+      if (released) backend.releaseListing();
+      OpenResult opened = backend.open(0);
+      ASSERT_EQ(opened.code, MMSYSERR_NOERROR);
+      const Message change = {0xC0, static_cast<std::uint8_t>(expected.size())};
+      opened.connection->sendShort(change);
+      expected.push_back(change);
+      EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
+    }
+  }
+  // Connected ahead and never listed: the backend goes without waiting on anything.
+  FinishesWithin(20s, [] { JackBackend(test::ClientName("kalvora"), JackBackend::Connect::ahead); });
+}
+
 void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
@@ -242,18 +264,20 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
   jack_set_error_function(&PrintJackMessage);
   jack_set_info_function(&PrintJackMessage);
 
-  test::StderrCapture capture;
-  JackBackend backend(test::ClientName("kalvora"));
-  const auto start = std::chrono::steady_clock::now();
-  const std::vector<std::string> names = backend.portNames();
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  const OpenResult opened = backend.open(0);
-  const std::string printed = capture.finish();
+  for (const auto connect : {JackBackend::Connect::onFirstListing, JackBackend::Connect::ahead}) {
+    test::StderrCapture capture;
+    JackBackend backend(test::ClientName("kalvora"), connect);
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<std::string> names = backend.portNames();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const OpenResult opened = backend.open(0);
+    const std::string printed = capture.finish();
 
-  EXPECT_TRUE(names.empty());
-  EXPECT_LT(elapsed, 5s) << "listing waited for a server";
-  EXPECT_EQ(opened.code, MMSYSERR_BADDEVICEID);
-  EXPECT_EQ(printed, "");
+    EXPECT_TRUE(names.empty());
+    EXPECT_LT(elapsed, 5s) << "listing waited for a server";
+    EXPECT_EQ(opened.code, MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(printed, "");
+  }
 }
 
 }  // namespace

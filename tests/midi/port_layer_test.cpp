@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "midi/backends/recording_backend.h"
+#include "midi/midi_backend.h"
 #include "midi/midi_out.h"
 #include "support/recording_session.h"
 
@@ -97,6 +99,41 @@ TEST(PortLayer, OpenAnswersTheBackendsCodeAndRejectsBadNumbers) {
   EXPECT_EQ(midiOutOpen(nullptr, 0, 0, 0, 0), MMSYSERR_INVALPARAM);
   EXPECT_EQ(midiOutOpen(&handle, 0, 0, 0, 0), MMSYSERR_NOERROR);
   EXPECT_NE(handle, kNoMidiOut);
+}
+
+// A backend that keeps something from each listing, as the JACK one keeps its connection.
+class KeepingBackend final : public MidiBackend {
+ public:
+  explicit KeepingBackend(int* kept) : kept_(kept) {}
+  std::vector<std::string> portNames() override {
+    *kept_ = 1;
+    return {"kept"};
+  }
+  OpenResult open(std::size_t) override { return {MMSYSERR_NODRIVER, nullptr}; }
+  void releaseListing() override { *kept_ = 0; }
+
+ private:
+  int* kept_;
+};
+
+// What a listing keeps for the open goes after any open, whichever backend it reached and
+// whatever it answered, so nothing of it is left behind while the program runs.
+TEST(PortLayer, EveryOpenLetsGoOfWhatTheListingKept) {
+  int kept = 0;
+  MidiBackends backends;
+  backends.push_back(std::make_unique<KeepingBackend>(&kept));
+  backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"other"},
+                                                        std::vector<MMRESULT>{}, std::make_shared<RecordingLog>()));
+  InstallMidiBackends(std::move(backends));
+  for (const std::uint32_t device : {0u, 1u, 2u, static_cast<std::uint32_t>(-1)}) {
+    ASSERT_EQ(midiOutGetNumDevs(), 2u);
+    ASSERT_EQ(kept, 1);
+    HMIDIOUT handle = kNoMidiOut;
+    midiOutOpen(&handle, device, 0, 0, 0);
+    EXPECT_EQ(kept, 0) << device;
+    midiOutClose(handle);
+  }
+  InstallMidiBackends({});
 }
 
 TEST(PortLayer, NothingSentOnAClosedOrFailedHandleArrivesLater) {
