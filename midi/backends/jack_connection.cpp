@@ -47,29 +47,47 @@ MMRESULT JackConnection::start(const std::string& clientName, const std::string&
                                jack_client_t* client) {
   if (client != nullptr) {
     client_ = client;
-    if (wire(target) == MMSYSERR_NOERROR) return MMSYSERR_NOERROR;
-    closeClient();
+    if (prepare(target) != MMSYSERR_NOERROR) closeClient();
   }
-  jack_status_t status{};
-  client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-  if (client_ == nullptr) return ServerUnreachable(status) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
-  return wire(target);
+  if (client_ == nullptr) {
+    jack_status_t status{};
+    client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (client_ == nullptr) return ServerUnreachable(status) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
+    const MMRESULT prepared = prepare(target);
+    if (prepared != MMSYSERR_NOERROR) return prepared;
+  }
+  // Activation waits for the server's next cycle or two; the window need not. What is sent
+  // meanwhile waits in the ring.
+  try {
+    activation_ = std::thread([this, target] { activate(target); });
+  } catch (...) {
+    activate(target);  // no thread to spare
+  }
+  return MMSYSERR_NOERROR;
 }
 
-MMRESULT JackConnection::wire(const std::string& target) {
+MMRESULT JackConnection::prepare(const std::string& target) {
   // The port may have gone since the list was made: the device is no longer there.
   if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
+  // The first request to the server: it fails here when the server has gone.
   port_ = jack_port_register(client_, kOutputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
   if (port_ == nullptr) return MMSYSERR_ERROR;
   if (jack_set_process_callback(client_, &JackConnection::Process, this) != 0) {
     return MMSYSERR_ERROR;
   }
   jack_on_info_shutdown(client_, &JackConnection::Shutdown, this);
-  if (jack_activate(client_) != 0) return MMSYSERR_ERROR;
+  return MMSYSERR_NOERROR;
+}
+
+void JackConnection::activate(const std::string& target) noexcept {
+  if (jack_activate(client_) != 0) {
+    alive_.store(false, std::memory_order_release);
+    return;
+  }
   active_ = true;
   const int connected = jack_connect(client_, jack_port_name(port_), target.c_str());
-  if (connected != 0 && connected != EEXIST) return MMSYSERR_ERROR;
-  return MMSYSERR_NOERROR;
+  // Unwired, nothing sent could ever leave: it is dropped, as after the server's death.
+  if (connected != 0 && connected != EEXIST) alive_.store(false, std::memory_order_release);
 }
 
 void JackConnection::closeClient() noexcept {
@@ -83,6 +101,7 @@ void JackConnection::closeClient() noexcept {
 }
 
 JackConnection::~JackConnection() {
+  if (activation_.joinable()) activation_.join();
   if (active_) drainBeforeClose();
   closeClient();
 }

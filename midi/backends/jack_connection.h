@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "midi/backends/message_ring.h"
 #include "midi/midi_backend.h"
@@ -18,8 +19,9 @@ class JackConnection final : public MidiConnection {
  public:
   // Connects an output to target, a full port name, on client when given (the connection then
   // owns it, whatever the outcome), falling back to a client of its own named clientName (JACK
-  // makes it unique) when that one fails, as it does once its server has gone. Never starts a
-  // server.
+  // makes it unique) when that one fails, as it does once its server has gone. Returns once the
+  // port is registered; activation and the connection follow on a thread of their own, and
+  // what is sent before they are done waits for them. Never starts a server.
   static OpenResult Open(const std::string& clientName, const std::string& target,
                          jack_client_t* client = nullptr);
 
@@ -27,8 +29,8 @@ class JackConnection final : public MidiConnection {
   JackConnection(const JackConnection&) = delete;
   JackConnection& operator=(const JackConnection&) = delete;
 
-  // Queue the message for the next audio cycle; dropped when the ring is full or the server
-  // has gone, so the caller never waits.
+  // Queue the message for the next audio cycle; dropped when the ring is full, the server has
+  // gone or the port could not be wired, so the caller never waits.
   void sendShort(std::span<const std::uint8_t> bytes) override;
   void sendLong(std::span<const std::uint8_t> bytes) override;
 
@@ -36,7 +38,8 @@ class JackConnection final : public MidiConnection {
   JackConnection();
   MMRESULT start(const std::string& clientName, const std::string& target,
                  jack_client_t* client);
-  MMRESULT wire(const std::string& target);  // port, callbacks, activation, connection
+  MMRESULT prepare(const std::string& target);         // port and callbacks
+  void activate(const std::string& target) noexcept;   // activation and connection
   void closeClient() noexcept;
   void send(std::span<const std::uint8_t> bytes) noexcept;
   void drainBeforeClose() noexcept;
@@ -48,7 +51,8 @@ class JackConnection final : public MidiConnection {
   MessageRing ring_;
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
-  bool active_ = false;
+  std::thread activation_;
+  bool active_ = false;  // set by activation_, read once it has ended
   bool wired_ = false;  // audio thread only: the connection has been seen in the graph
   std::atomic<bool> alive_{true};
   std::atomic<std::uint64_t> cycles_{0};     // audio cycles ended

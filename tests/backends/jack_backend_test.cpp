@@ -177,6 +177,22 @@ TEST_F(JackBackendTest, CloseDeliversWhatWasSentAndReopenStartsClean) {
             (std::vector<Message>{before, after}));
 }
 
+// The port is wired on a thread of its own after the open returns: a close at once, before that
+// is done, neither hangs nor loses what was sent, time after time.
+TEST_F(JackBackendTest, CloseRightAfterOpenWaitsForTheWiring) {
+  std::vector<Message> sent;
+  FinishesWithin(60s, [&] {
+    for (int i = 0; i < 10; ++i) {
+      std::unique_ptr<MidiConnection> connection = openReceiver();
+      ASSERT_NE(connection, nullptr);
+      if (i % 2 == 0) continue;  // closed with nothing sent
+      sent.push_back({0xC0, static_cast<std::uint8_t>(i)});
+      connection->sendShort(sent.back());
+    }
+  });
+  EXPECT_EQ(receiver_.waitForBytes(TotalBytes(sent)), sent);
+}
+
 TEST_F(JackBackendTest, KilledServerNeitherHangsNorCrashesTheSender) {
   constexpr int kSendsAfterKill = 5000;
   std::unique_ptr<MidiConnection> connection = openReceiver();
