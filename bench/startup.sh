@@ -14,6 +14,12 @@
 # driver), so no SoundFont synth is opened and no message box stands in the way. Should a box
 # appear all the same (the program lists no device, say), the probe presses Return on it and the
 # time it stood on screen is reported and taken out of the second figure.
+# The program runs as on a desktop: with a session bus (a private dbus-daemon; without one,
+# Qt's accessibility bridge has libdbus try to launch a bus through X11), and, when the bench
+# runs as root, without root's right to lock memory (setpriv drops CAP_IPC_LOCK), since a
+# desktop user has none beyond the usual few MB: with it, libjack locks the JACK server's whole
+# 38 MB graph segment into the program's resident memory. KALVORA_BENCH_PLAIN=1 runs the program
+# as the bench is run instead, for comparison.
 # The program sleeps 100 ms after the GS Reset at start; the raw time includes it and the
 # figure beside it has it taken out. Nothing else is subtracted.
 set -uo pipefail
@@ -37,7 +43,7 @@ if [ "${1:-}" != --in-xvfb ]; then
       exit 1
     fi
   done
-  for tool in xvfb-run xauth xdotool jackd; do
+  for tool in xvfb-run xauth xdotool jackd dbus-daemon setpriv; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
   done
   # -a takes the first free display from a random start, so runs started together rarely race;
@@ -49,10 +55,10 @@ build=$2
 runs=$3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kalvora-startup.XXXXXX")
-jackd_pid='' receiver_pid=''
+jackd_pid='' receiver_pid='' bus_pid=''
 cleanup() {
   local pid
-  for pid in $receiver_pid $jackd_pid; do
+  for pid in $receiver_pid $jackd_pid $bus_pid; do
     kill -TERM "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
@@ -95,8 +101,23 @@ cp "$build/kalvora" "$work/app/kalvora"
 printf '%s\r\n' "[window]" "Height=664" "Width=831" "Top=20" "Left=20" "" \
   "[dev]" "dev_num=$device" "map=4" "" >"$work/app/kalvora.ini"
 
+launcher=()
+conditions="run as the bench was run"
+if [ "${KALVORA_BENCH_PLAIN:-0}" != 1 ]; then
+  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || die "no session bus"
+  DBUS_SESSION_BUS_ADDRESS=$(head -1 <<<"$bus")
+  bus_pid=$(sed -n 2p <<<"$bus")
+  export DBUS_SESSION_BUS_ADDRESS
+  conditions="as on a desktop: session bus"
+  if [ "$(id -u)" -eq 0 ]; then
+    launcher=("$(command -v setpriv)" --bounding-set=-ipc_lock)
+    conditions+=", no right to lock memory (CAP_IPC_LOCK dropped)"
+  fi
+fi
+
 probe() {
-  (cd "$work/app" && "$build/bench/startup_probe" --settle-ms "$SETTLE_MS" -- "$work/app/kalvora") \
+  (cd "$work/app" &&
+    "$build/bench/startup_probe" --settle-ms "$SETTLE_MS" -- "${launcher[@]}" "$work/app/kalvora") \
     2>>"$work/probe.err"
 }
 
@@ -131,6 +152,7 @@ cpu_median=$(awk '{ print $8 }' "$work/table.txt" | median)
 bad_exits=$(awk '$5 != 0' "$work/table.txt" | wc -l)
 
 echo "program: $build/kalvora; device $device (receiver:in on a private JACK server); $runs runs"
+echo "conditions: $conditions"
 echo "load average before the runs: $load"
 printf 'start to window mapped, median: %.1f ms raw (min %.1f, max %.1f)\n' "$raw" "$min_raw" "$max_raw"
 if [ "$boxes" -gt 0 ]; then

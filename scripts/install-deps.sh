@@ -7,13 +7,15 @@ packages=(
   # build
   cmake g++ make pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  librtmidi-dev libjack-jackd2-dev libfluidsynth-dev
+  librtmidi-dev libjack-jackd2-dev libfluidsynth-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run
   fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs
   qt6-qpa-plugins libqt6test6
   # tests and screenshots
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
+  # benchmarks
+  dbus-daemon
 )
 
 missing=()
