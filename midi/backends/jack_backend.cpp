@@ -42,8 +42,12 @@ JackBackend::~JackBackend() { releaseListing(); }
 
 std::vector<std::string> JackBackend::portNames() {
   ports_.clear();
-  jack_client_t* client = ahead_.valid() ? ahead_.get() : nullptr;
-  if (client == nullptr) {
+  jack_client_t* client = nullptr;
+  if (ahead_.valid()) {
+    // Made moments ago: when it found no server, none is there, and trying again would only
+    // double what a start without JACK pays.
+    client = ahead_.get();
+  } else {
     releaseListing();
     client = OpenClient(clientName_);
   }
