@@ -109,15 +109,10 @@ QFont windowFont() {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   Form1 = this;
   kalvora::MainView = this;
   setWindowTitle(kCaption);
-  registerIcons();
-  QIcon icon;
-  icon.addFile(":/icons/kalvora-32.png", QSize(32, 32));
-  icon.addFile(":/icons/kalvora-16.png", QSize(16, 16));
-  setWindowIcon(icon);
   setFont(windowFont());
 
   scroller_ = new QScrollArea(this);
@@ -128,11 +123,34 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   clientArea_ = new QWidget;
   scroller_->setWidget(clientArea_);
   setCentralWidget(scroller_);
+  resize(kStartWidth, kStartHeight);
+
+  if (when == ControlsBuilt::atConstruction) completeWindow();
+}
+
+// Everything the window shows beyond its empty frame: the icon and the controls. Runs once.
+void TForm1::completeWindow() {
+  if (complete_) return;
+  complete_ = true;
+  registerIcons();
+  QIcon icon;
+  icon.addFile(":/icons/kalvora-32.png", QSize(32, 32));
+  icon.addFile(":/icons/kalvora-16.png", QSize(16, 16));
+  setWindowIcon(icon);
 
   buildWindowControls();
   const QRect covered = clientArea_->childrenRect();
   clientArea_->resize(covered.right() + 1, covered.bottom() + 1);
-  resize(kStartWidth, kStartHeight);
+}
+
+// What showing would otherwise do first: the controls, their style, and the window on the
+// display (made, not yet mapped).
+void TForm1::prepareForShowing() {
+  completeWindow();
+  ensurePolished();
+  create();
+  // Some platforms know the frame as soon as the window is made; the outer size asked for holds.
+  if (!requestedFrame_.isNull() && frameGeometry() != requestedFrame_) SetOuterGeometry(requestedFrame_);
 }
 
 TForm1::~TForm1() {

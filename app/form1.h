@@ -34,7 +34,11 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   static constexpr int kRadioButtons = 5;
   static constexpr int kScrollBars = 5;
 
-  explicit TForm1(QWidget* parent = nullptr);
+  // When the controls are made: at construction, or in FormCreate while the sound module settles
+  // after its reset, a wait in which the start-up has nothing else to do.
+  enum class ControlsBuilt { atConstruction, whileModuleSettles };
+
+  explicit TForm1(ControlsBuilt when = ControlsBuilt::atConstruction, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // Controls, by the number in their name.
@@ -92,6 +96,8 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void completeWindow();
+  void prepareForShowing();
   void buildWindowControls();
   void buildTonePages();
   void buildEffectPage();
@@ -112,6 +118,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::string settingsFolderFallback_;
   kalvora::FileWriter settingsWriter_;
   std::unique_ptr<kalvora::SettingsFile> Settings;
+  bool complete_ = false;
   bool closed_ = false;
   QRect requestedFrame_;
   bool frameSettled_ = false;

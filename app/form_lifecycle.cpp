@@ -105,7 +105,9 @@ void TForm1::FormCreate() {
   const MMRESULT opened = midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0);
   if (opened != MMSYSERR_NOERROR) kalvora::ShowMessage(kalvora::OpenFailureText(opened));
   kalvora::SendGsReset();
-  kalvora::SleepMs(kResetSettleMs);
+  // Nothing reaches the module while it settles; the window gets ready to be shown in that time
+  // rather than after it.
+  kalvora::SleepMs(kResetSettleMs, [this] { prepareForShowing(); });
   kalvora::ShowDeviceName();
 
   NoteNumber = kStartNote;

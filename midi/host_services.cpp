@@ -29,6 +29,16 @@ void SleepMs(int milliseconds) {
   }
 }
 
+void SleepMs(int milliseconds, const std::function<void()>& meanwhile) {
+  const auto start = std::chrono::steady_clock::now();
+  if (meanwhile) meanwhile();
+  if (sleepFunction()) {
+    sleepFunction()(milliseconds);
+  } else if (milliseconds > 0) {
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(milliseconds));
+  }
+}
+
 MessageFunction SetMessageFunction(MessageFunction f) {
   return std::exchange(messageFunction(), std::move(f));
 }

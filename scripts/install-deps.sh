@@ -7,7 +7,7 @@ packages=(
   # build
   cmake g++ make pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  librtmidi-dev libjack-jackd2-dev libfluidsynth-dev libfontconfig-dev
+  librtmidi-dev libjack-jackd2-dev libfluidsynth-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run
   fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs

@@ -5,13 +5,14 @@
 namespace kalvora::testing {
 
 WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRESULT> openResults,
-                             const QByteArray& settingsText, bool runFormCreate)
+                             const QByteArray& settingsText, bool runFormCreate,
+                             TForm1::ControlsBuilt built)
     : session_(std::make_unique<RecordingSession>(std::move(devices), std::move(openResults))) {
   if (!settingsText.isNull()) {
     QFile file(settingsPath());
     if (file.open(QIODevice::WriteOnly)) file.write(settingsText);
   }
-  form_ = std::make_unique<TForm1>();
+  form_ = std::make_unique<TForm1>(built);
   form_->SetExecutablePath(executablePath().toStdString());
   form_->SetSettingsFallbackFolder(folder_.filePath("config").toStdString());
   if (runFormCreate) form_->FormCreate();

@@ -21,7 +21,8 @@ class WindowFixture {
   // Writes settingsText (if any) as the settings file, then creates the window and runs FormCreate.
   explicit WindowFixture(std::vector<std::string> devices = {"Module A"},
                          std::vector<MMRESULT> openResults = {}, const QByteArray& settingsText = {},
-                         bool runFormCreate = true);
+                         bool runFormCreate = true,
+                         TForm1::ControlsBuilt built = TForm1::ControlsBuilt::atConstruction);
   ~WindowFixture();
 
   TForm1& form() { return *form_; }

@@ -13,6 +13,7 @@
 #include "app/program_title.h"
 #include "midi/device_state.h"
 #include "midi/voice_state.h"
+#include "ui/keyboard_layout.h"
 #include "window_fixture.h"
 
 using kalvora::RecordedCall;
@@ -30,6 +31,35 @@ std::vector<Kind> kindsOf(const std::vector<RecordedCall>& calls) {
   return kinds;
 }
 
+// The window as a user could tell it apart: every control in creation order (kind, place, text,
+// font, focus, visibility), the focus chain, and the window's own title, icon and frame.
+QStringList describe(const TForm1& window) {
+  QStringList lines;
+  for (const QWidget* w : window.findChildren<QWidget*>()) {
+    const QRect g = w->geometry();
+    lines << QString("%1 %2,%3 %4x%5 [%6] %7 focus=%8 shown=%9")
+                 .arg(w->metaObject()->className())
+                 .arg(g.x())
+                 .arg(g.y())
+                 .arg(g.width())
+                 .arg(g.height())
+                 .arg(w->property("text").toString(), w->font().toString())
+                 .arg(static_cast<int>(w->focusPolicy()))
+                 .arg(w->isVisibleTo(&window));
+  }
+  for (const QWidget* w = window.nextInFocusChain(); w && w != &window; w = w->nextInFocusChain()) {
+    lines << QString("focus chain: %1 at %2,%3").arg(w->metaObject()->className()).arg(w->x()).arg(w->y());
+  }
+  QStringList iconSizes;
+  for (const QSize& size : window.windowIcon().availableSizes()) {
+    iconSizes << QString("%1x%2").arg(size.width()).arg(size.height());
+  }
+  lines << window.windowTitle() << iconSizes.join(' ');
+  const QRect frame = window.OuterGeometry();
+  lines << QString("frame %1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+  return lines;
+}
+
 int openedPort(WindowFixture& fx) {
   const auto opens = fx.session().log().of(Kind::Open);
   return opens.empty() ? -1 : static_cast<int>(opens.front().port);
@@ -40,6 +70,7 @@ class WindowLifecycleTest : public QObject {
   Q_OBJECT
  private slots:
   void firstRunOpensResetsWaitsAndWritesTheTenLines();
+  void windowBuiltWhileTheModuleSettlesIsTheSameWindow();
   void storedValuesAreRestoredWhateverTheirCase();
   void eachOpenFailureShowsItsText_data();
   void eachOpenFailureShowsItsText();
@@ -78,6 +109,36 @@ void WindowLifecycleTest::firstRunOpensResetsWaitsAndWritesTheTenLines() {
   f.close();
   QCOMPARE(fx.session().calls().back().kind, Kind::Close);
   QCOMPARE(fx.settingsFileBytes(), QByteArray(kFirstRunFile));
+}
+
+void WindowLifecycleTest::windowBuiltWhileTheModuleSettlesIsTheSameWindow() {
+  QStringList builtFirst;
+  {
+    WindowFixture fx;
+    builtFirst = describe(fx.form());
+  }
+  WindowFixture fx({"Module A"}, {}, {}, false, TForm1::ControlsBuilt::whileModuleSettles);
+  TForm1& f = fx.form();
+  QCOMPARE(f.Button(1), nullptr);
+  QCOMPARE(f.Shape(1), nullptr);
+  // Seen from inside the wait that follows the reset: every control made and the window ready on
+  // the display, still hidden.
+  bool readyInTheWait = false;
+  const auto recording = kalvora::SetSleepFunction([&](int ms) {
+    const auto& calls = fx.session().calls();
+    readyInTheWait = ms == 100 && !calls.empty() && calls.back().kind == Kind::Long && f.Button(256) &&
+                     f.Shape(60) && f.Label(23) && f.ScrollBar(5) && f.RadioButton(5) &&
+                     f.testAttribute(Qt::WA_WState_Created) && !f.isVisible();
+  });
+  f.FormCreate();
+  kalvora::SetSleepFunction(recording);
+  QVERIFY(readyInTheWait);
+  QCOMPARE(describe(f), builtFirst);
+  // And it plays.
+  fx.show();
+  fx.click(f.Shape(28));
+  const auto note = static_cast<std::uint8_t>(kalvora::KeyOf(28).note);
+  QCOMPARE(fx.shortMessages().at(7), (std::vector<std::uint8_t>{0x90, note, 100}));
 }
 
 void WindowLifecycleTest::storedValuesAreRestoredWhateverTheirCase() {
