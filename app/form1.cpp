@@ -130,8 +130,7 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
 
 // Everything the window shows beyond its empty frame: the icon and the controls. Runs once.
 void TForm1::completeWindow() {
-  if (complete_) return;
-  complete_ = true;
+  if (PageControl1) return;
   registerIcons();
   QIcon icon;
   icon.addFile(":/icons/kalvora-32.png", QSize(32, 32));

@@ -118,7 +118,6 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::string settingsFolderFallback_;
   kalvora::FileWriter settingsWriter_;
   std::unique_ptr<kalvora::SettingsFile> Settings;
-  bool complete_ = false;
   bool closed_ = false;
   QRect requestedFrame_;
   bool frameSettled_ = false;
