@@ -1,8 +1,8 @@
 #include "app/system_backends.h"
 
-#include "midi/backends/fluidsynth_backend.h"
-#include "midi/backends/jack_backend.h"
-#include "midi/backends/rtmidi_backend.h"
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "midi/backends/jack/jack_backend.h"
+#include "midi/backends/rtmidi/rtmidi_backend.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "midi/backends/fluidsynth_backend.h"
-#include "midi/backends/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <thread>
 
-#include "midi/backends/fluidsynth_backend.h"
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
 
 int main(int argc, char** argv) {
   kalvora::FluidSynthOptions options;

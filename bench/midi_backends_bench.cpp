@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "midi/backends/jack_backend.h"
-#include "midi/backends/message_ring.h"
-#include "midi/backends/rtmidi_backend.h"
+#include "midi/backends/jack/jack_backend.h"
+#include "midi/backends/jack/message_ring.h"
+#include "midi/backends/rtmidi/rtmidi_backend.h"
 
 namespace kalvora {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/form1.h"
-#include "midi/backends/fluidsynth_backend.h"
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/device_state.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "midi/backends/recording_backend.h"
+#include "support/recording_backend.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_out.h"
 #include "support/recording_session.h"

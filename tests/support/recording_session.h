@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/backends/recording_backend.h"
+#include "support/recording_backend.h"
 #include "midi/host_services.h"
 
 namespace kalvora::testing {

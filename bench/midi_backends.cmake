@@ -1,2 +1,0 @@
-kalvora_add_bench(midi_backends_bench SOURCES midi_backends_bench.cpp
-  LIBS kalvora_midi_jack kalvora_midi_rtmidi)

@@ -1,0 +1,56 @@
+#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
+
+#include <charconv>
+#include <string>
+
+#include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
+
+namespace kalvora {
+
+namespace {
+
+template <typename T>
+bool Parse(const std::string& text, T& value) {
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && rest == end;
+}
+
+bool Apply(fluid_settings_t* settings, const std::string& name, const std::string& value) {
+  switch (fluid_settings_get_type(settings, name.c_str())) {
+    case FLUID_INT_TYPE: {
+      int number = 0;
+      return Parse(value, number) &&
+             fluid_settings_setint(settings, name.c_str(), number) == FLUID_OK;
+    }
+    case FLUID_NUM_TYPE: {
+      double number = 0;
+      return Parse(value, number) &&
+             fluid_settings_setnum(settings, name.c_str(), number) == FLUID_OK;
+    }
+    case FLUID_STR_TYPE:
+      return fluid_settings_setstr(settings, name.c_str(), value.c_str()) == FLUID_OK;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
+  fluid_settings_t* settings = core.settings();
+  // ALSA prints its failures, and a machine without a sound card fails every open.
+  const QuietAlsa quiet;
+  for (const auto& output : outputs) {
+    bool applied = Apply(settings, "audio.driver", output.driver);
+    for (const auto& [name, value] : output.settings)
+      applied = applied && Apply(settings, name, value);
+    if (!applied) continue;  // a driver this FluidSynth lacks, or settings it does not know
+    if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, core.synth())) {
+      return AudioDriverHandle(driver);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace kalvora

@@ -1,0 +1,84 @@
+#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+
+#include <algorithm>
+
+#include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_routing.h"
+
+namespace kalvora {
+
+namespace {
+
+// FluidSynth ignores a GS Reset unless its device id is 16, the id the message carries (10h).
+constexpr int kGsDeviceId = 16;
+constexpr int kMidiChannels = 16;
+constexpr int kControlSustain = 64;
+constexpr int kControlSostenuto = 66;
+constexpr int kPedalUp = 0;
+
+bool Configure(fluid_settings_t* settings) {
+  return fluid_settings_setint(settings, "synth.device-id", kGsDeviceId) == FLUID_OK &&
+         // Samples load when a tone is chosen: a quarter of the open time and of the memory.
+         fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1) == FLUID_OK &&
+         fluid_settings_setnum(settings, "synth.sample-rate", kSynthSampleRate) == FLUID_OK &&
+         fluid_settings_setnum(settings, "synth.gain", kSynthGain) == FLUID_OK;
+}
+
+}  // namespace
+
+std::unique_ptr<SynthCore> SynthCore::Create() {
+  QuietFluidSynthLog();
+  std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
+  if (!settings || !Configure(settings.get())) return nullptr;
+  std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
+  if (!synth) return nullptr;
+  return std::unique_ptr<SynthCore>(new SynthCore(std::move(settings), std::move(synth)));
+}
+
+SynthCore::SynthCore(std::unique_ptr<fluid_settings_t, SettingsDeleter> settings,
+                     std::unique_ptr<fluid_synth_t, SynthDeleter> synth)
+    : settings_(std::move(settings)), synth_(std::move(synth)) {}
+
+SynthCore::~SynthCore() = default;
+
+bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
+  constexpr int kResetPresets = 1;
+  // A font the SoundFont loader rejects goes on to the DLS loader, which complains through GLib.
+  const QuietGlib quiet;
+  if (fluid_synth_sfload(synth_.get(), fonts.base.c_str(), kResetPresets) == FLUID_FAILED) {
+    return false;
+  }
+  if (fonts.overlay) fluid_synth_sfload(synth_.get(), fonts.overlay->c_str(), kResetPresets);
+  return true;
+}
+
+void SynthCore::sendShort(std::span<const std::uint8_t> bytes) {
+  RouteShortMessage(synth_.get(), bytes);
+}
+
+void SynthCore::sendLong(std::span<const std::uint8_t> bytes) {
+  RouteSystemExclusive(synth_.get(), bytes);
+}
+
+void SynthCore::silence() {
+  for (int channel = 0; channel < kMidiChannels; ++channel) {
+    fluid_synth_cc(synth_.get(), channel, kControlSustain, kPedalUp);
+    fluid_synth_cc(synth_.get(), channel, kControlSostenuto, kPedalUp);
+  }
+  constexpr int kAllChannels = -1;
+  fluid_synth_all_sounds_off(synth_.get(), kAllChannels);
+}
+
+void SynthCore::render(std::span<float> left, std::span<float> right) {
+  // FluidSynth counts frames in an int; long renders go in pieces.
+  constexpr std::size_t kMaxPiece = 1 << 20;
+  const std::size_t frames = std::min(left.size(), right.size());
+  for (std::size_t done = 0; done < frames;) {
+    const std::size_t piece = std::min(kMaxPiece, frames - done);
+    fluid_synth_write_float(synth_.get(), static_cast<int>(piece), left.data() + done, 0, 1,
+                            right.data() + done, 0, 1);
+    done += piece;
+  }
+}
+
+}  // namespace kalvora

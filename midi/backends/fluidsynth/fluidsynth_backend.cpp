@@ -1,0 +1,31 @@
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+
+#include <cstdlib>
+#include <utility>
+
+namespace kalvora {
+
+FluidSynthBackend::FluidSynthBackend(FluidSynthOptions options) : options_(std::move(options)) {
+  // Before any JACK client exists: an ALSA default routed to JACK must not start a server.
+  setenv("JACK_NO_START_SERVER", "1", 1);
+}
+
+std::vector<std::string> FluidSynthBackend::portNames() {
+  const bool found = FindSoundFonts(options_.soundFontFolders).has_value() &&
+                     !FindSynthEngine(options_.enginePaths).empty();
+  listed_ = found ? 1 : 0;
+  if (!found) return {};
+  return {kSoftwareSynthName};
+}
+
+OpenResult FluidSynthBackend::open(std::size_t port) {
+  if (port >= listed_) return {MMSYSERR_BADDEVICEID, nullptr};
+  if (*open_) return {MMSYSERR_ALLOCATED, nullptr};
+  const auto fonts = FindSoundFonts(options_.soundFontFolders);
+  if (!fonts) return {MMSYSERR_ERROR, nullptr};
+  SynthEngine* engine = LoadSynthEngine(FindSynthEngine(options_.enginePaths));
+  if (engine == nullptr) return {MMSYSERR_NODRIVER, nullptr};
+  return engine->open(*fonts, options_.audioOutputs, open_);
+}
+
+}  // namespace kalvora

@@ -1,0 +1,23 @@
+#include "midi/backends/fluidsynth/synth_audio_outputs.h"
+
+namespace kalvora {
+
+namespace {
+
+// The PulseAudio driver asks the server for one period as its whole buffer (tlength); the
+// server may grant more when it cannot go this low.
+constexpr const char* kPulsePeriodFrames = "256";
+// ALSA plays period x periods frames; four small periods keep 4 ms queued after each wake-up.
+constexpr const char* kAlsaPeriodFrames = "64";
+constexpr const char* kAlsaPeriods = "4";
+
+}  // namespace
+
+std::vector<SynthAudioOutput> DefaultSynthAudioOutputs() {
+  return {
+      {"pulseaudio", {{"audio.period-size", kPulsePeriodFrames}}},
+      {"alsa", {{"audio.period-size", kAlsaPeriodFrames}, {"audio.periods", kAlsaPeriods}}},
+  };
+}
+
+}  // namespace kalvora

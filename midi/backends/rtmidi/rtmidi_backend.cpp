@@ -1,0 +1,157 @@
+#include "midi/backends/rtmidi/rtmidi_backend.h"
+
+#include <rtmidi/RtMidi.h>
+
+#include <memory>
+#include <utility>
+
+#include "midi/backends/rtmidi/rtmidi_port_names.h"
+#include "midi/backends/rtmidi/stderr_muted.h"
+
+namespace kalvora {
+
+namespace {
+
+#if defined(_WIN32)
+constexpr RtMidi::Api kApi = RtMidi::WINDOWS_MM;
+#elif defined(__APPLE__)
+constexpr RtMidi::Api kApi = RtMidi::MACOSX_CORE;
+#else
+// Named explicitly: left to choose, RtMidi falls back to its own JACK output.
+constexpr RtMidi::Api kApi = RtMidi::LINUX_ALSA;
+#endif
+constexpr const char* kOutputPortName = "out";
+
+// Where RtMidi reports a failure once it has an error callback: it then neither throws nor
+// prints, and the caller reads what went wrong from here.
+struct ErrorRecord {
+  bool failed = false;
+  RtMidiError::Type type = RtMidiError::UNSPECIFIED;
+};
+
+void RecordError(RtMidiError::Type type, const std::string&, void* record) {
+  auto& errors = *static_cast<ErrorRecord*>(record);
+  // Warnings (a full output queue, say) are not failures of the operation itself.
+  if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
+  errors.failed = true;
+  errors.type = type;
+}
+
+struct Output {
+  std::unique_ptr<RtMidiOut> out;
+  std::unique_ptr<ErrorRecord> errors = std::make_unique<ErrorRecord>();
+};
+
+// Without a sequencer (no /dev/snd/seq) the constructor prints and throws; both are expected
+// there, so it runs muted and a failure is simply no output.
+Output MakeOutput(const std::string& clientName) {
+  Output output;
+  StderrMuted muted;
+  try {
+    output.out = std::make_unique<RtMidiOut>(kApi, clientName);
+    output.out->setErrorCallback(&RecordError, output.errors.get());
+  } catch (...) {
+    output.out.reset();
+  }
+  return output;
+}
+
+std::vector<std::string> ListPorts(RtMidiOut& out) {
+  std::vector<std::string> names;
+  StderrMuted muted;
+  try {
+    const unsigned count = out.getPortCount();
+    for (unsigned i = 0; i < count; ++i) names.push_back(out.getPortName(i));
+  } catch (...) {
+    names.clear();
+  }
+  return names;
+}
+
+MMRESULT ResultOf(const ErrorRecord& errors) {
+  switch (errors.type) {
+    case RtMidiError::INVALID_PARAMETER:
+    case RtMidiError::INVALID_DEVICE:
+      return MMSYSERR_BADDEVICEID;
+    case RtMidiError::NO_DEVICES_FOUND:
+      return MMSYSERR_NODRIVER;
+    case RtMidiError::MEMORY_ERROR:
+      return MMSYSERR_NOMEM;
+    default:
+      return MMSYSERR_ERROR;
+  }
+}
+
+class RtMidiConnection final : public MidiConnection {
+ public:
+  explicit RtMidiConnection(Output output) : output_(std::move(output)) {}
+  // The sequencer is opened non-blocking, so a full queue drops the message instead of waiting.
+  void sendShort(std::span<const std::uint8_t> bytes) override { send(bytes); }
+  void sendLong(std::span<const std::uint8_t> bytes) override { send(bytes); }
+
+ private:
+  void send(std::span<const std::uint8_t> bytes) noexcept {
+    if (bytes.empty()) return;
+    try {
+      output_.out->sendMessage(bytes.data(), bytes.size());
+    } catch (...) {
+      // Only a failure to grow the library's buffer can get here; the message is lost.
+    }
+  }
+  Output output_;
+};
+
+}  // namespace
+
+RtMidiBackend::RtMidiBackend(std::string clientName) : clientName_(std::move(clientName)) {}
+
+std::vector<std::string> RtMidiBackend::portNames() {
+  rawNames_.clear();
+  Output output = MakeOutput(clientName_);
+  if (output.out) rawNames_ = ListPorts(*output.out);
+#if defined(__linux__)
+  return SequencerDisplayNames(rawNames_);
+#else
+  return rawNames_;
+#endif
+}
+
+OpenResult RtMidiBackend::open(std::size_t port) {
+  OpenResult result;
+  if (port >= rawNames_.size()) {
+    result.code = MMSYSERR_BADDEVICEID;
+    return result;
+  }
+  Output output = MakeOutput(clientName_);
+  if (!output.out) {
+    result.code = MMSYSERR_NODRIVER;
+    return result;
+  }
+  // Ports come and go; find ours again by its full name, which carries its address.
+  const std::vector<std::string> now = ListPorts(*output.out);
+  std::size_t index = 0;
+  while (index < now.size() && now[index] != rawNames_[port]) ++index;
+  if (index == now.size()) {
+    result.code = MMSYSERR_NODRIVER;
+    return result;
+  }
+  try {
+    StderrMuted muted;
+    output.out->openPort(static_cast<unsigned>(index), kOutputPortName);
+  } catch (...) {
+    output.errors->failed = true;
+  }
+  if (output.errors->failed || !output.out->isPortOpen()) {
+    result.code = output.errors->failed ? ResultOf(*output.errors) : MMSYSERR_ERROR;
+    return result;
+  }
+  result.code = MMSYSERR_NOERROR;
+  try {
+    result.connection = std::make_unique<RtMidiConnection>(std::move(output));
+  } catch (const std::bad_alloc&) {
+    result.code = MMSYSERR_NOMEM;
+  }
+  return result;
+}
+
+}  // namespace kalvora

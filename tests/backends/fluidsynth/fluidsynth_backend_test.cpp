@@ -1,0 +1,244 @@
+// The built-in synth as a device: its listing, the SoundFont search, and the open's results.
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "fluidsynth_test_support.h"
+
+namespace kalvora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "kalvora-fonts-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "no temporary folder";
+    path_ = pattern;
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+  // A file whose header says SoundFont and whose body is nonsense.
+  fs::path font(const std::string& name) const { return write(name, {"RIFF\4\0\0\0sfbkjunk", 16}); }
+  fs::path text(const std::string& name) const { return write(name, "not a SoundFont"); }
+
+ private:
+  fs::path write(const std::string& name, std::string_view content) const {
+    std::ofstream(path_ / name, std::ios::binary) << content;
+    return path_ / name;
+  }
+  fs::path path_;
+};
+
+// Plays into /dev/null in real time: a working audio output on a machine without a sound card.
+std::vector<SynthAudioOutput> NullAudio() {
+  return {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
+}
+
+// The real drivers, pointed at a server and a device that do not exist.
+std::vector<SynthAudioOutput> UnreachableAudio() {
+  return {{"pulseaudio", {{"audio.pulseaudio.server", "unix:/nonexistent/kalvora/native"}}},
+          {"alsa", {{"audio.alsa.device", "kalvora_no_such_device"}}}};
+}
+
+struct SearchCase {
+  std::vector<std::vector<std::string>> folders;    // the files each folder holds
+  std::optional<std::pair<int, std::string>> base;  // folder and name expected
+  std::optional<std::pair<int, std::string>> overlay;
+};
+
+TEST(SoundFontSearch, PicksBaseAndOverlayByName) {
+  const std::string gm = "FluidR3_GM.sf2", gs = "FluidR3_GS.sf2", def = "default-GM.sf2";
+  const std::vector<SearchCase> cases{
+      {{{gm, gs}}, {{0, gm}}, {{0, gs}}},
+      {{{gm}}, {{0, gm}}, {}},
+      {{{def}}, {{0, def}}, {}},
+      {{{def, gs}}, {{0, def}}, {{0, gs}}},
+      {{{gm, def}}, {{0, gm}}, {}},
+      {{{gs}}, {}, {}},  // variation banks alone are no GM synth
+      {{{"FluidR3_GM.sf3", "other.sf2"}}, {}, {}},
+      {{{}}, {}, {}},
+      {{{gs}, {gm}}, {{1, gm}}, {{0, gs}}},
+      {{{def}, {gm}}, {{1, gm}}, {}},  // the real set anywhere beats the system default
+      {{{gm}, {gm, gs}}, {{0, gm}}, {{1, gs}}},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::vector<TempFolder> folders(cases[i].folders.size());
+    std::vector<fs::path> paths;
+    for (std::size_t f = 0; f < folders.size(); ++f) {
+      paths.push_back(folders[f].path());
+      for (const auto& name : cases[i].folders[f]) folders[f].font(name);
+    }
+    const auto found = FindSoundFonts(paths);
+    ASSERT_EQ(found.has_value(), cases[i].base.has_value());
+    if (!found) continue;
+    EXPECT_EQ(found->base, paths[cases[i].base->first] / cases[i].base->second);
+    ASSERT_EQ(found->overlay.has_value(), cases[i].overlay.has_value());
+    if (found->overlay) {
+      EXPECT_EQ(*found->overlay, paths[cases[i].overlay->first] / cases[i].overlay->second);
+    }
+  }
+}
+
+TEST(SoundFontSearch, OnlySoundFontFilesCount) {
+  TempFolder folder;
+  fs::create_directories(folder.path() / "FluidR3_GM.sf2");
+  fs::create_symlink(folder.path() / "gone.sf2", folder.path() / "default-GM.sf2");
+  TempFolder other;
+  other.text("FluidR3_GM.sf2");
+  EXPECT_FALSE(FindSoundFonts({folder.path(), other.path(), folder.path() / "missing"}));
+
+  // A link to a font is as good as the font.
+  const fs::path real = other.font("real.sf2");
+  fs::remove(folder.path() / "default-GM.sf2");
+  fs::create_symlink(real, folder.path() / "default-GM.sf2");
+  const auto found = FindSoundFonts({folder.path()});
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->base, folder.path() / "default-GM.sf2");
+}
+
+TEST(FluidSynthDevice, ListedOnlyWhenASoundFontIsPresent) {
+  TempFolder folder;
+  FluidSynthBackend backend(FluidSynthOptions{{folder.path()}, NullAudio()});
+  EXPECT_TRUE(backend.portNames().empty());
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_BADDEVICEID);
+
+  folder.font("default-GM.sf2");
+  const auto names = backend.portNames();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0], kSoftwareSynthName);
+  EXPECT_LT(names[0].size(), kProductNameBytes);
+  EXPECT_EQ(backend.open(1).code, MMSYSERR_BADDEVICEID);
+}
+
+// The engine is a module of its own: without it the synth is not offered, and a file that is not
+// the module fails the open with 6, quietly, leaving the device free for a later try.
+TEST(FluidSynthDevice, NeedsItsEngineModule) {
+  TempFolder folder;
+  folder.font("FluidR3_GM.sf2");
+  FluidSynthOptions options{{folder.path()}, NullAudio()};
+  options.enginePaths = {folder.path() / "missing.so"};
+  EXPECT_TRUE(FluidSynthBackend(options).portNames().empty());
+
+  options.enginePaths.push_back(folder.text("not_a_module.so"));
+  FluidSynthBackend backend(options);
+  ASSERT_EQ(backend.portNames().size(), 1u);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_NODRIVER);
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_NODRIVER);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+  // The module the build made is found by default, and one that is loaded already loads again.
+  const fs::path engine = FindSynthEngine(DefaultSynthEnginePaths());
+  ASSERT_FALSE(engine.empty());
+  SynthEngine* loaded = LoadSynthEngine(engine);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(LoadSynthEngine(engine), loaded);
+  EXPECT_EQ(LoadSynthEngine(folder.path() / "not_a_module.so"), nullptr);
+  EXPECT_EQ(LoadSynthEngine({}), nullptr);
+}
+
+TEST(FluidSynthDevice, OpensOnceAtATime) {
+  if (!InstalledFluidFonts()) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  auto backend = std::make_unique<FluidSynthBackend>(
+      FluidSynthOptions{DefaultSoundFontFolders(), NullAudio()});
+  ASSERT_EQ(backend->portNames().size(), 1u);
+  OpenResult first = backend->open(0);
+  ASSERT_EQ(first.code, MMSYSERR_NOERROR);
+  ASSERT_NE(first.connection, nullptr);
+  const OpenResult second = backend->open(0);
+  EXPECT_EQ(second.code, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(second.connection, nullptr);
+
+  const std::vector<std::uint8_t> reset{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
+                                        0x00, 0x7F, 0x00, 0x41, 0xF7};
+  const std::vector<std::uint8_t> noteOn{0x90, 60, 100};
+  first.connection->sendLong(reset);
+  first.connection->sendShort(noteOn);
+  first.connection->reset();
+  first.connection.reset();
+
+  OpenResult again = backend->open(0);
+  EXPECT_EQ(again.code, MMSYSERR_NOERROR);
+  backend.reset();  // the open synth outlives its backend
+  again.connection->sendShort(noteOn);
+}
+
+TEST(FluidSynthDevice, WithoutSoundDeviceFailsFastAndQuietly) {
+  TempFolder folder;
+  folder.font("FluidR3_GM.sf2");  // never loaded: the sound device is looked for first
+  FluidSynthBackend backend(FluidSynthOptions{{folder.path()}, UnreachableAudio()});
+  ASSERT_EQ(backend.portNames().size(), 1u);
+  for (int attempt = 0; attempt < 2; ++attempt) {  // a failure leaves nothing in use
+    ::testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    const OpenResult result = backend.open(0);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result.code, MMSYSERR_NODRIVER);
+    EXPECT_EQ(result.connection, nullptr);
+    EXPECT_EQ(printed, "");
+    EXPECT_LT(elapsed, std::chrono::milliseconds(100));
+  }
+}
+
+// The real outputs: on a machine with sound they open, on one without (CI) they fail with 6.
+// Either way nothing is printed.
+TEST(FluidSynthDevice, DefaultOutputsOpenOrFailQuietly) {
+  if (!InstalledFluidFonts()) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  FluidSynthBackend backend;
+  ASSERT_EQ(backend.portNames().size(), 1u);
+  ::testing::internal::CaptureStderr();
+  const OpenResult result = backend.open(0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_TRUE(result.code == MMSYSERR_NOERROR || result.code == MMSYSERR_NODRIVER) << result.code;
+  EXPECT_EQ(result.connection != nullptr, result.code == MMSYSERR_NOERROR);
+}
+
+TEST(FluidSynthDevice, FontThatDoesNotLoadIsAnError) {
+  TempFolder folder;
+  folder.font("FluidR3_GM.sf2");
+  FluidSynthBackend backend(FluidSynthOptions{{folder.path()}, NullAudio()});
+  ASSERT_EQ(backend.portNames().size(), 1u);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_ERROR);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+  fs::remove(folder.path() / "FluidR3_GM.sf2");  // listed, then uninstalled
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_ERROR);
+}
+
+TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {
+  auto core = SynthCore::Create();
+  ASSERT_NE(core, nullptr);
+  for (const auto& output : DefaultSynthAudioOutputs()) {
+    SCOPED_TRACE(output.driver);
+    EXPECT_NE(output.driver, "jack");
+    int periodSize = 0, periods = 0;
+    fluid_settings_getint(core->settings(), "audio.period-size", &periodSize);
+    fluid_settings_getint(core->settings(), "audio.periods", &periods);
+    for (const auto& [name, value] : output.settings) {
+      ASSERT_NE(fluid_settings_get_type(core->settings(), name.c_str()), FLUID_NO_TYPE) << name;
+      if (name == "audio.period-size") periodSize = std::stoi(value);
+      if (name == "audio.periods") periods = std::stoi(value);
+    }
+    // PulseAudio asks for one period as its whole buffer; ALSA plays all of them.
+    const int bufferFrames = output.driver == "pulseaudio" ? periodSize : periodSize * periods;
+    EXPECT_LE(Milliseconds(bufferFrames), 6.0);
+  }
+}
+
+}  // namespace
+}  // namespace kalvora::test

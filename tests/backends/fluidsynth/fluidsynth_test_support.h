@@ -1,0 +1,60 @@
+// Helpers for the built-in synth's tests: the installed SoundFonts, offline rendering and
+// simple measures of level and spectrum.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/fluidsynth_fonts.h"
+
+namespace kalvora::test {
+
+// The system's FluidR3 fonts, or nothing when they are not installed.
+std::optional<SoundFontSet> InstalledFluidFonts();
+// A synth with those fonts loaded; null when they are missing.
+std::unique_ptr<SynthCore> LoadedSynth();
+
+struct Voice {
+  int program = 1;  // counted from 1, as the window shows it
+  int bank = 0;
+  int map = 4;
+  int note = 60;
+  int velocity = 100;
+  int chorus = 0;
+  int reverb = 40;
+  int modulation = 0;
+  int pan = 64;
+};
+
+// The set-up the program sends with every press, then the note-on, on channel 1.
+void PlayNote(SynthCore& synth, const Voice& voice);
+void StopNote(SynthCore& synth, const Voice& voice);
+void Send(SynthCore& synth, std::vector<std::uint8_t> bytes);
+void SendGsReset(SynthCore& synth);
+
+struct Sound {
+  std::vector<float> left;
+  std::vector<float> right;
+  std::size_t size() const { return left.size(); }
+};
+
+std::size_t Frames(double milliseconds);
+double Milliseconds(std::size_t frames);
+Sound Render(SynthCore& synth, double milliseconds);
+
+// Loudest sample of either channel in [begin, end), in dBFS.
+double PeakDb(const Sound& sound, std::size_t begin = 0, std::size_t end = SIZE_MAX);
+// Mean power of one channel, in dB.
+double PowerDb(const std::vector<float>& channel);
+// First frame whose sample in either channel reaches the level; size() when none does.
+std::size_t FirstFrameAbove(const Sound& sound, double db);
+// How far apart two sounds' spectra are: the mean difference, in dB, of their magnitude spectra
+// (left+right, each relative to its own peak, floored at -60 dB). The same tone played twice
+// stays under 1.6 dB; a square lead and a sine wave are 5 dB apart, piano and violin 9 dB.
+double SpectralDistanceDb(const Sound& a, const Sound& b);
+
+}  // namespace kalvora::test

@@ -1,0 +1,300 @@
+// The JACK backend end to end: a private server, a receiver client, and the bytes it records.
+#include "midi/backends/jack/jack_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <future>
+#include <iostream>
+#include <limits>
+#include <thread>
+
+#include "support/jack_midi_receiver.h"
+#include "support/jack_test_server.h"
+#include "support/stderr_capture.h"
+
+namespace kalvora {
+namespace {
+
+using test::JackMidiReceiver;
+using test::JackTestServer;
+using test::Message;
+using namespace std::chrono_literals;
+
+const Message kGsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+const Message kNoteOn = {0x90, 0x3C, 0x64};
+const Message kNoteOff = {0x80, 0x3C, 0x00};
+
+std::size_t TotalBytes(const std::vector<Message>& messages) {
+  std::size_t total = 0;
+  for (const Message& message : messages) total += message.size();
+  return total;
+}
+
+// Runs work on its own thread; a hang is a failure that ends the test program, since the stuck
+// thread cannot be taken back.
+void FinishesWithin(std::chrono::seconds limit, const std::function<void()>& work) {
+  std::packaged_task<void()> task(work);
+  std::future<void> done = task.get_future();
+  std::thread runner(std::move(task));
+  if (done.wait_for(limit) == std::future_status::timeout) {
+    std::fprintf(stdout, "FAILED: still running after %lld s\n",
+                 static_cast<long long>(limit.count()));
+    std::fflush(stdout);
+    std::_Exit(EXIT_FAILURE);
+  }
+  runner.join();
+  done.get();
+}
+
+class JackBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.start());
+    ASSERT_TRUE(receiver_.open());
+  }
+  void TearDown() override {
+    if (HasFailure()) std::cout << "jackd said:\n" << server_.log() << std::endl;
+  }
+
+  // Lists the ports and opens the receiver's.
+  std::unique_ptr<MidiConnection> openReceiver() {
+    const std::vector<std::string> names = backend_.portNames();
+    const auto found = std::find(names.begin(), names.end(), receiver_.portName());
+    EXPECT_NE(found, names.end()) << "the receiver is not listed";
+    if (found == names.end()) return nullptr;
+    OpenResult opened = backend_.open(static_cast<std::size_t>(found - names.begin()));
+    EXPECT_EQ(opened.code, MMSYSERR_NOERROR);
+    return std::move(opened.connection);
+  }
+
+  JackTestServer server_;
+  JackMidiReceiver receiver_;
+  JackBackend backend_{test::ClientName("kalvora")};
+};
+
+TEST_F(JackBackendTest, ListsOtherClientsMidiInputsOnly) {
+  // Our own output and the server's audio ports must not appear.
+  const std::unique_ptr<MidiConnection> connection = openReceiver();
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(receiver_.portName(), test::ClientName("receiver") + ":in");
+  EXPECT_EQ(backend_.portNames(), std::vector<std::string>{receiver_.portName()});
+}
+
+TEST_F(JackBackendTest, ShortMessagesAndSysExArriveByteExactInOrder) {
+  struct Send {
+    bool isLong;
+    Message bytes;
+  };
+  const std::vector<Send> sends = {
+      {false, {0xB0, 0x00, 0x10}},
+      {false, {0xB0, 0x20, 0x03}},
+      {false, {0xC0, 0x05}},
+      {true, kGsReset},
+      {false, kNoteOn},
+      {false, {0xFE}},
+      {false, kNoteOff},
+  };
+  const std::unique_ptr<MidiConnection> connection = openReceiver();
+  ASSERT_NE(connection, nullptr);
+  std::vector<Message> expected;
+  for (const Send& send : sends) {
+    if (send.isLong) {
+      connection->sendLong(send.bytes);
+    } else {
+      connection->sendShort(send.bytes);
+    }
+    expected.push_back(send.bytes);
+  }
+  EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
+}
+
+TEST_F(JackBackendTest, BurstLongerThanOneCycleKeepsItsOrder) {
+  constexpr int kNotes = 4000;  // more than one cycle's port buffer holds
+  const std::unique_ptr<MidiConnection> connection = openReceiver();
+  ASSERT_NE(connection, nullptr);
+  connection->reset();
+  std::vector<Message> expected;
+  for (int channel = 0; channel < 16; ++channel) {
+    const auto status = static_cast<std::uint8_t>(0xB0 | channel);
+    expected.push_back({status, 0x7B, 0x00});
+    expected.push_back({status, 0x78, 0x00});
+  }
+  for (int i = 0; i < kNotes; ++i) {
+    const Message note = {0x90, static_cast<std::uint8_t>(i % 128),
+                          static_cast<std::uint8_t>(i / 128 + 1)};
+    connection->sendShort(note);
+    expected.push_back(note);
+  }
+  EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
+}
+
+TEST_F(JackBackendTest, SysExTooLargeForAnyCycleIsDroppedNotHoldingBackLaterMessages) {
+  Message huge(48 * 1024, 0x00);  // beyond a port buffer, within the ring
+  huge.front() = 0xF0;
+  huge.back() = 0xF7;
+  const std::unique_ptr<MidiConnection> connection = openReceiver();
+  ASSERT_NE(connection, nullptr);
+  connection->sendLong(huge);
+  connection->sendShort(kNoteOn);
+  EXPECT_EQ(receiver_.waitForBytes(kNoteOn.size()), std::vector<Message>{kNoteOn});
+}
+
+TEST_F(JackBackendTest, NumberOutsideTheListIsBadDeviceId) {
+  EXPECT_EQ(JackBackend(test::ClientName("other")).open(0).code, MMSYSERR_BADDEVICEID)
+      << "nothing listed yet";
+  const std::size_t count = backend_.portNames().size();
+  for (const std::size_t port : {count, count + 1, std::numeric_limits<std::size_t>::max()}) {
+    const OpenResult opened = backend_.open(port);
+    EXPECT_EQ(opened.code, MMSYSERR_BADDEVICEID) << port;
+    EXPECT_EQ(opened.connection, nullptr);
+  }
+}
+
+TEST_F(JackBackendTest, PortGoneSinceTheListIsNoDriver) {
+  ASSERT_EQ(backend_.portNames().size(), 1u);
+  receiver_.close();
+  const OpenResult opened = backend_.open(0);
+  EXPECT_EQ(opened.code, MMSYSERR_NODRIVER);
+  EXPECT_EQ(opened.connection, nullptr);
+}
+
+TEST_F(JackBackendTest, CloseDeliversWhatWasSentAndReopenStartsClean) {
+  const Message before = {0xC0, 0x10};
+  const Message after = {0xC0, 0x20};
+  std::unique_ptr<MidiConnection> first = openReceiver();
+  ASSERT_NE(first, nullptr);
+  first->sendShort(before);
+  first.reset();  // at once: the note-off just before a close must not be lost
+  const std::unique_ptr<MidiConnection> second = openReceiver();
+  ASSERT_NE(second, nullptr);
+  second->sendShort(after);
+  EXPECT_EQ(receiver_.waitForBytes(before.size() + after.size()),
+            (std::vector<Message>{before, after}));
+}
+
+// The port is wired on a thread of its own after the open returns: a close at once, before that
+// is done, neither hangs nor loses what was sent, time after time.
+TEST_F(JackBackendTest, CloseRightAfterOpenWaitsForTheWiring) {
+  std::vector<Message> sent;
+  FinishesWithin(60s, [&] {
+    for (int i = 0; i < 10; ++i) {
+      std::unique_ptr<MidiConnection> connection = openReceiver();
+      ASSERT_NE(connection, nullptr);
+      if (i % 2 == 0) continue;  // closed with nothing sent
+      sent.push_back({0xC0, static_cast<std::uint8_t>(i)});
+      connection->sendShort(sent.back());
+    }
+  });
+  EXPECT_EQ(receiver_.waitForBytes(TotalBytes(sent)), sent);
+}
+
+TEST_F(JackBackendTest, KilledServerNeitherHangsNorCrashesTheSender) {
+  constexpr int kSendsAfterKill = 5000;
+  std::unique_ptr<MidiConnection> connection = openReceiver();
+  ASSERT_NE(connection, nullptr);
+  connection->sendShort(kNoteOn);
+  ASSERT_EQ(receiver_.waitForBytes(kNoteOn.size()), std::vector<Message>{kNoteOn});
+
+  server_.kill();
+  FinishesWithin(20s, [&] {
+    auto slowest = std::chrono::steady_clock::duration::zero();
+    for (int i = 0; i < kSendsAfterKill; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      connection->sendShort(kNoteOff);
+      connection->sendLong(kGsReset);
+      slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
+    }
+    EXPECT_LT(slowest, 1s) << "a send waited on the dead server";
+    connection->reset();
+    connection.reset();
+    receiver_.close();
+  });
+  EXPECT_TRUE(backend_.portNames().empty());
+  EXPECT_EQ(backend_.open(0).code, MMSYSERR_BADDEVICEID);
+}
+
+TEST_F(JackBackendTest, OpenAfterTheServerDiedIsNoDriver) {
+  ASSERT_EQ(backend_.portNames().size(), 1u);
+  server_.kill();
+  FinishesWithin(20s, [&] {
+    receiver_.close();
+    EXPECT_EQ(backend_.open(0).code, MMSYSERR_NODRIVER);
+  });
+}
+
+TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
+  const Message lost = {0xC0, 0x30};
+  const Message fresh = {0xC0, 0x40};
+  std::unique_ptr<MidiConnection> connection = openReceiver();
+  ASSERT_NE(connection, nullptr);
+  server_.kill();
+  FinishesWithin(20s, [&] {
+    for (int i = 0; i < 100; ++i) connection->sendShort(lost);
+    connection.reset();
+    receiver_.close();
+  });
+
+  ASSERT_TRUE(server_.start());
+  JackMidiReceiver receiver;
+  ASSERT_TRUE(receiver.open());
+  const std::vector<std::string> names = backend_.portNames();
+  ASSERT_EQ(names, std::vector<std::string>{receiver.portName()});
+  OpenResult reopened = backend_.open(0);
+  ASSERT_EQ(reopened.code, MMSYSERR_NOERROR);
+  reopened.connection->sendShort(fresh);
+  EXPECT_EQ(receiver.waitForBytes(fresh.size()), std::vector<Message>{fresh});
+}
+
+// Connected ahead or at the listing, kept or let go after it: every way ends in the same open.
+TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
+  std::vector<Message> expected;
+  for (const auto connect : {JackBackend::Connect::ahead, JackBackend::Connect::onFirstListing}) {
+    for (const bool released : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "ahead " << (connect == JackBackend::Connect::ahead)
+                                      << ", released " << released);
+      JackBackend backend(test::ClientName("kalvora"), connect);
+      ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
+      if (released) backend.releaseListing();
+      OpenResult opened = backend.open(0);
+      ASSERT_EQ(opened.code, MMSYSERR_NOERROR);
+      const Message change = {0xC0, static_cast<std::uint8_t>(expected.size())};
+      opened.connection->sendShort(change);
+      expected.push_back(change);
+      EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
+    }
+  }
+  // Connected ahead and never listed: the backend goes without waiting on anything.
+  FinishesWithin(20s, [] { JackBackend(test::ClientName("kalvora"), JackBackend::Connect::ahead); });
+}
+
+void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
+
+TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
+  test::UseServerThatDoesNotRun();
+  // Undo whatever an earlier test in this process did, so the backend has to silence libjack.
+  jack_set_error_function(&PrintJackMessage);
+  jack_set_info_function(&PrintJackMessage);
+
+  for (const auto connect : {JackBackend::Connect::onFirstListing, JackBackend::Connect::ahead}) {
+    test::StderrCapture capture;
+    JackBackend backend(test::ClientName("kalvora"), connect);
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<std::string> names = backend.portNames();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const OpenResult opened = backend.open(0);
+    const std::string printed = capture.finish();
+
+    EXPECT_TRUE(names.empty());
+    EXPECT_LT(elapsed, 5s) << "listing waited for a server";
+    EXPECT_EQ(opened.code, MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(printed, "");
+  }
+}
+
+}  // namespace
+}  // namespace kalvora

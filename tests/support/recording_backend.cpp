@@ -1,0 +1,66 @@
+#include "support/recording_backend.h"
+
+#include <utility>
+
+namespace kalvora {
+
+namespace {
+class RecordingConnection final : public MidiConnection {
+ public:
+  RecordingConnection(std::size_t port, std::shared_ptr<RecordingLog> log)
+      : port_(port), log_(std::move(log)) {}
+  ~RecordingConnection() override { record(RecordedCall::Kind::Close, {}); }
+
+  void sendShort(std::span<const std::uint8_t> bytes) override {
+    record(RecordedCall::Kind::Short, bytes);
+  }
+  void sendLong(std::span<const std::uint8_t> bytes) override {
+    record(RecordedCall::Kind::Long, bytes);
+  }
+  void reset() override { record(RecordedCall::Kind::Reset, {}); }
+
+ private:
+  void record(RecordedCall::Kind kind, std::span<const std::uint8_t> bytes) {
+    log_->calls.push_back({kind, port_, {bytes.begin(), bytes.end()}});
+  }
+  std::size_t port_;
+  std::shared_ptr<RecordingLog> log_;
+};
+}  // namespace
+
+std::vector<std::uint8_t> RecordingLog::sentBytes() const {
+  std::vector<std::uint8_t> bytes;
+  for (const auto& call : calls) {
+    if (call.kind == RecordedCall::Kind::Short || call.kind == RecordedCall::Kind::Long) {
+      bytes.insert(bytes.end(), call.bytes.begin(), call.bytes.end());
+    }
+  }
+  return bytes;
+}
+
+std::vector<RecordedCall> RecordingLog::of(RecordedCall::Kind kind) const {
+  std::vector<RecordedCall> result;
+  for (const auto& call : calls) {
+    if (call.kind == kind) result.push_back(call);
+  }
+  return result;
+}
+
+RecordingBackend::RecordingBackend(std::vector<std::string> names,
+                                   std::vector<MMRESULT> openResults,
+                                   std::shared_ptr<RecordingLog> log)
+    : names_(std::move(names)), openResults_(std::move(openResults)), log_(std::move(log)) {}
+
+std::vector<std::string> RecordingBackend::portNames() {
+  log_->calls.push_back({RecordedCall::Kind::List, 0, {}});
+  return names_;
+}
+
+OpenResult RecordingBackend::open(std::size_t port) {
+  log_->calls.push_back({RecordedCall::Kind::Open, port, {}});
+  const MMRESULT code = port < openResults_.size() ? openResults_[port] : MMSYSERR_NOERROR;
+  if (code != MMSYSERR_NOERROR) return {code, nullptr};
+  return {MMSYSERR_NOERROR, std::make_unique<RecordingConnection>(port, log_)};
+}
+
+}  // namespace kalvora
