@@ -2,11 +2,15 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
 #include "midi/backends/rtmidi/stderr_muted.h"
+#if defined(__linux__)
+#include "midi/backends/rtmidi/rtmidi_own_clients.h"
+#endif
 
 namespace kalvora {
 
@@ -110,6 +114,12 @@ std::vector<std::string> RtMidiBackend::portNames() {
   Output output = MakeOutput(clientName_);
   if (output.out) rawNames_ = ListPorts(*output.out);
 #if defined(__linux__)
+  // Our own ports (the MIDI input) take MIDI in too, but playing into them would only loop back.
+  const std::set<int> own = OwnSequencerClients();
+  std::erase_if(rawNames_, [&own](const std::string& name) {
+    const std::optional<int> client = SequencerClientOf(name);
+    return client && own.contains(*client);
+  });
   return SequencerDisplayNames(rawNames_);
 #else
   return rawNames_;
@@ -127,17 +137,15 @@ OpenResult RtMidiBackend::open(std::size_t port) {
     result.code = MMSYSERR_NODRIVER;
     return result;
   }
-  // Ports come and go; find ours again by its full name, which carries its address.
-  const std::vector<std::string> now = ListPorts(*output.out);
-  std::size_t index = 0;
-  while (index < now.size() && now[index] != rawNames_[port]) ++index;
-  if (index == now.size()) {
+  // Ports come and go (a module unplugged, plugged in again); find this one in today's list.
+  const std::optional<std::size_t> index = FindPortAgain(rawNames_, port, ListPorts(*output.out));
+  if (!index) {
     result.code = MMSYSERR_NODRIVER;
     return result;
   }
   try {
     StderrMuted muted;
-    output.out->openPort(static_cast<unsigned>(index), kOutputPortName);
+    output.out->openPort(static_cast<unsigned>(*index), kOutputPortName);
   } catch (...) {
     output.errors->failed = true;
   }

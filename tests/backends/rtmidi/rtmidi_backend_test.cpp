@@ -1,5 +1,6 @@
 #include "midi/backends/rtmidi/rtmidi_backend.h"
 
+#include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -50,6 +51,22 @@ TEST(RtMidiBackend, OpensEachListedPortSilently) {
   EXPECT_EQ(capture.finish(), "");
 }
 
+TEST(RtMidiBackend, LeavesOutThisProcesssOwnPorts) {
+  if (!HasSequencer()) GTEST_SKIP() << "no ALSA sequencer on this machine";
+  // A writable port of ours under another client name, as the program's MIDI input has.
+  snd_seq_t* input = nullptr;
+  ASSERT_EQ(snd_seq_open(&input, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK), 0);
+  snd_seq_set_client_name(input, "Own input");
+  ASSERT_GE(
+      snd_seq_create_simple_port(input, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                 SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION),
+      0);
+  RtMidiBackend backend;
+  const std::vector<std::string> names = backend.portNames();
+  snd_seq_close(input);
+  for (const std::string& name : names) EXPECT_NE(name, "Own input:in");
+}
+
 TEST(SequencerDisplayNames, DropTheAddressUnlessTwoPortsWouldLookAlike) {
   struct Case {
     std::vector<std::string> raw;
@@ -70,6 +87,32 @@ TEST(SequencerDisplayNames, DropTheAddressUnlessTwoPortsWouldLookAlike) {
   for (const Case& c : cases) {
     EXPECT_EQ(SequencerDisplayNames(c.raw), c.shown) << ::testing::PrintToString(c.raw);
   }
+}
+
+TEST(SequencerPorts, ClientOfAName) {
+  EXPECT_EQ(SequencerClientOf("Midi Through:Midi Through Port-0 14:0"), 14);
+  EXPECT_EQ(SequencerClientOf("A:b 128:3"), 128);
+  EXPECT_EQ(SequencerClientOf("Synth:port"), std::nullopt);
+  EXPECT_EQ(SequencerClientOf("Synth:port a:0"), std::nullopt);
+  EXPECT_EQ(SequencerClientOf("Synth:port 99999999999:0"), std::nullopt);
+}
+
+TEST(SequencerPorts, FoundAgainByAddressOrByAName) {
+  const std::vector<std::string> listed = {"Through:port 14:0", "UM-ONE:MIDI 1 20:0",
+                                           "UM-ONE:MIDI 1 24:0", "Module:in 128:0"};
+  // Unchanged: each is where it was, by its full name.
+  for (std::size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(FindPortAgain(listed, i, listed), i);
+  // A software module started again under a new client number, one client gone before it.
+  const std::vector<std::string> later = {"Through:port 14:0", "UM-ONE:MIDI 1 20:0",
+                                          "Module:in 129:0"};
+  EXPECT_EQ(FindPortAgain(listed, 3, later), 2u);
+  EXPECT_EQ(FindPortAgain(listed, 1, later), 1u);
+  // One of two units of a model gone: its address told it apart, so nothing else is taken for it.
+  EXPECT_EQ(FindPortAgain(listed, 2, later), std::nullopt);
+  // Gone; or now twice there, so its name no longer says which one.
+  EXPECT_EQ(FindPortAgain(listed, 0, {"UM-ONE:MIDI 1 20:0"}), std::nullopt);
+  EXPECT_EQ(FindPortAgain(listed, 3, {"Module:in 129:0", "Module:in 130:0"}), std::nullopt);
+  EXPECT_EQ(FindPortAgain(listed, 4, listed), std::nullopt);
 }
 
 }  // namespace
