@@ -3,7 +3,7 @@
 # writable sequencer port in the sequencer's order, as "client:port", cut to 31 bytes on a
 # character boundary; the program's own input port is not among them. The RtMidi backend's own
 # tests run here too, where there is a sequencer to open ports on.
-source "$(dirname "$0")/scenario_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/scenario_lib.sh"
 read_tools "$@"
 
 # A software module whose name is longer than the 31 bytes a device name keeps, the cut
@@ -36,11 +36,11 @@ fi
 printf '  %s\n' "${shown[@]}"
 grep -qxF "4	Sound Canvas 音源:MIDI1 入" "$work/list.log" ||
   fail "the long module name is not cut to 'Sound Canvas 音源:MIDI1 入'"
-echo "ok: ${#shown[@]} devices, in the sequencer's order, long names cut on a character boundary"
+ok "${#shown[@]} devices, in the sequencer's order, long names cut on a character boundary"
 
 [ -n "${BACKEND_TEST:-}" ] || fail "no --backend-test given"
 "$BACKEND_TEST" --gtest_brief=1 >"$work/backend-test.log" 2>&1 ||
   fail "the RtMidi backend's tests failed with a real sequencer: $(cat "$work/backend-test.log")"
 grep -q SKIPPED "$work/backend-test.log" && fail "a backend test skipped with a sequencer present"
-echo "ok: the RtMidi backend's tests with a real sequencer"
-pass "device list"
+ok "the RtMidi backend's tests with a real sequencer"
+pass "the device list and the backend tests"

@@ -3,7 +3,7 @@
 # endpoints whose messages are checked against what is expected, and the program itself.
 # Sourced by a scenario, which guest_runner.sh runs as root inside the guest:
 #
-#   source "$(dirname "$0")/scenario_lib.sh"
+#   source "$(dirname "${BASH_SOURCE[0]}")/scenario_lib.sh"
 #   read_tools "$@"   # --program, --module, --device-list, --window-ping, --backend-test
 #
 # Every wait has a deadline; everything started here is stopped on every way out, and on a
@@ -12,6 +12,7 @@ set -uo pipefail
 
 readonly STEP_DEADLINE_MS=15000   # one step on a loaded machine, under TCG
 readonly START_DEADLINE_MS=30000  # a display, a tool or the program starting
+readonly POINTER_DEADLINE_S=10  # one xdotool command
 readonly QUIET_S=0.5              # how long nothing more may arrive after the last message
 
 work=$(mktemp -d /tmp/kalvora-scenario.XXXXXX)
@@ -36,15 +37,15 @@ read_tools() {
   done
 }
 
-now_ms() {
-  local t=${EPOCHREALTIME/./}
-  echo $((t / 1000))
-}
+# The polls below run often and a process costs much under TCG, so they start none but the
+# sleep between two looks.
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 
 alive() {
-  local state
-  state=$(sed -E 's/^.*\) (.).*$/\1/' "/proc/$1/stat" 2>/dev/null) || return 1
-  [ -n "$state" ] && [ "$state" != Z ]
+  local stat
+  { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
+  stat=${stat##*) }
+  [ "${stat:0:1}" != Z ]
 }
 
 # Stops one of our children: TERM, then KILL after a grace period; reaps it.
@@ -82,22 +83,30 @@ fail() {
   exit 1
 }
 
+readonly scenario_start_ms=$(now_ms)
+# ok WHAT: a step done, with the seconds since the scenario started.
+ok() {
+  local ms=$(($(now_ms) - scenario_start_ms))
+  printf 'ok (%d.%01d s): %s\n' $((ms / 1000)) $((ms % 1000 / 100)) "$*"
+}
+
 pass() {
   failed=0
-  echo "PASS: $*"
+  ok "$*"
+  echo "PASS"
 }
 
 # poll_until DEADLINE_MS COMMAND...: 0 once COMMAND succeeds, 1 when the deadline passes;
 # fails at once when a watched process has ended.
 poll_until() {
-  local deadline=$(($(now_ms) + $1)) pid
+  local deadline=$((${EPOCHREALTIME/./} / 1000 + $1)) pid
   shift
   until "$@"; do
     for pid in "${watched[@]}"; do
       alive "$pid" || fail "${process_names[$pid]:-process $pid} ended early"
     done
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.02
+    ((${EPOCHREALTIME/./} / 1000 < deadline)) || return 1
+    sleep 0.05
   done
 }
 
@@ -127,12 +136,15 @@ unwatch() {
 
 # --- A display ---------------------------------------------------------------------------------
 start_display() {
+  export XDG_RUNTIME_DIR=$work/runtime
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
   exec {display_fd}<> <(:)
   Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   started+=("$!")
   local number
   read -r -t $((START_DEADLINE_MS / 1000)) -u "$display_fd" number || fail "Xvfb did not start"
   export DISPLAY=:$number
+  ok "display $DISPLAY up"
   unset XAUTHORITY
 }
 
@@ -176,8 +188,9 @@ start_module() {
 # channel message repeat its status (running status), system messages end it, real-time bytes
 # stand alone. A data byte with no status to run on, or a message cut short, comes out with
 # "??" in it, so it never compares equal to anything expected.
+# amidi writes a message a line, its bytes run together, running status indented.
 split_midi() {
-  tr -s ' \n' '\n\n' | awk '
+  grep -oE '[0-9A-Fa-f]{2}' | awk '
     function value(h) { return (index(H, substr(h, 1, 1)) - 1) * 16 + index(H, substr(h, 2, 1)) - 1 }
     function length_of(s) {
       if (s < 240) return (s >= 192 && s < 224) ? 2 : 3
@@ -211,11 +224,18 @@ split_midi() {
     END { if (msg != "") print msg " ??" }'
 }
 
-# Brings $work/NAME.messages up to date for a raw dump (a module writes its own).
+# Brings $work/NAME.messages up to date for a raw dump (a module writes its own); split anew
+# only when the dump has changed.
+declare -A dumped
 refresh() {
-  local name=$1
-  [ -e "$work/$name.raw" ] && split_midi <"$work/$name.raw" >"$work/$name.messages"
-  return 0
+  local name=$1 raw=()
+  [ -e "$work/$name.raw" ] || return 0
+  mapfile -t raw <"$work/$name.raw"
+  local seen=${#raw[@]}
+  ((seen > 0)) && seen+=":${raw[-1]}"
+  [ "${dumped[$name]:-}" = "$seen" ] && return 0
+  dumped[$name]=$seen
+  split_midi <"$work/$name.raw" >"$work/$name.messages"
 }
 
 received() {
@@ -270,12 +290,13 @@ check_quiet() {
   check_all "$1"
 }
 
-# The messages that play a note with the window's start values of the effect controls.
+# The messages that play a note with the window's start values of the effect controls, one a
+# line.
 readonly MAP_SC8850=4
 voice_and_note() {
   local bank=$1 program=$2 note=$3 map=${4:-$MAP_SC8850}
-  echo "B0 0A 40" "B0 01 00" "B0 5B 28" "B0 5D 00" "B0 00 $(hex "$bank")" "B0 20 $(hex "$map")" \
-    "C0 $(hex $((program - 1)))" "90 $(hex "$note") 64"
+  printf '%s\n' "B0 0A 40" "B0 01 00" "B0 5B 28" "B0 5D 00" "B0 00 $(hex "$bank")" \
+    "B0 20 $(hex "$map")" "C0 $(hex $((program - 1)))" "90 $(hex "$note") 64"
 }
 readonly GS_RESET="F0 41 10 42 12 40 00 7F 00 41 F7"
 # What a reset of the device sends before its GS Reset: all notes off and all sound off on
@@ -299,13 +320,16 @@ program_pid='' main_window=''
 row_middle() { echo $((PAGE_TOP + FIRST_ROW_TOP + ROW_PITCH * $1 + ROW_PITCH / 2)); }
 column_middle() { echo $((PAGE_LEFT + COLUMN_PITCH * $1 + BUTTON_WIDTH / 2)); }
 
-# start_program DEV_NUM: the program from a copy in $work/app, whose settings file stores
-# DEV_NUM and the SC-8850 map. Returns once it runs; see wait_for_main_window.
+# start_program [DEV_NUM]: the program from a copy in $work/app, whose settings file stores
+# DEV_NUM and the SC-8850 map; without DEV_NUM, with the settings the last run left. Returns
+# once it runs; see wait_for_main_window.
 start_program() {
   mkdir -p "$work/app"
   cp "$PROGRAM" "$work/app/kalvora"
-  printf '%s\r\n' "[window]" "Height=$WINDOW_HEIGHT" "Width=$WINDOW_WIDTH" "Top=$WINDOW_TOP" \
-    "Left=$WINDOW_LEFT" "" "[dev]" "dev_num=$1" "map=$MAP_SC8850" "" >"$work/app/kalvora.ini"
+  if [ $# -eq 1 ]; then
+    printf '%s\r\n' "[window]" "Height=$WINDOW_HEIGHT" "Width=$WINDOW_WIDTH" "Top=$WINDOW_TOP" \
+      "Left=$WINDOW_LEFT" "" "[dev]" "dev_num=$1" "map=$MAP_SC8850" "" >"$work/app/kalvora.ini"
+  fi
   : >"$work/program.err"
   (cd "$work/app" && exec ./kalvora) >"$work/program.log" 2>"$work/program.err" &
   program_pid=$!
@@ -315,8 +339,8 @@ start_program() {
 # The main window is titled "Kalvora", a message box "kalvora" (xdotool ignores case).
 visible_windows() {
   local id
-  for id in $(xdotool search --onlyvisible --name '^[Kk]alvora$' 2>/dev/null); do
-    echo "$id $(xdotool getwindowname "$id" 2>/dev/null)"
+  for id in $(timeout "$POINTER_DEADLINE_S" xdotool search --onlyvisible --name '^[Kk]alvora$' 2>/dev/null); do
+    echo "$id $(timeout "$POINTER_DEADLINE_S" xdotool getwindowname "$id" 2>/dev/null)"
   done
 }
 
@@ -332,6 +356,7 @@ main_window_up() {
 
 wait_for_main_window() {
   wait_until "$START_DEADLINE_MS" "main window" main_window_up
+  ok "main window up"
   X=$WINDOW_LEFT Y=$WINDOW_TOP
 }
 
@@ -349,16 +374,24 @@ dismiss_message_box() {
   message_box=''
   wait_until "$STEP_DEADLINE_MS" "message box" message_box_up
   import -window "$message_box" "$work/$1.png" 2>/dev/null
-  xdotool key --window "$message_box" Return || fail "xdotool could not press Return"
+  pointer "press Return on the message box" key --window "$message_box" Return
   wait_until "$STEP_DEADLINE_MS" "end of the message box" message_box_gone
 }
 message_box_gone() { ! xwininfo -id "$message_box" 2>/dev/null | grep -q IsViewable; }
 
-# press WHAT CLIENT_X CLIENT_Y / release: real pointer events on the window.
-press() {
-  xdotool mousemove --sync $(($2 + X)) $(($3 + Y)) mousedown 1 || fail "xdotool could not press $1"
+# pointer WHAT XDOTOOL_ARGS...: real pointer events; the server takes them in order, so a move
+# followed by a press presses where the move went.
+pointer() {
+  local what=$1
+  shift
+  timeout "$POINTER_DEADLINE_S" xdotool "$@" && return 0
+  echo "pointer now: $(timeout 2 xdotool getmouselocation 2>&1)"
+  fail "xdotool could not $what within $POINTER_DEADLINE_S s"
 }
-release() { xdotool mouseup 1 || fail "xdotool could not release"; }
+
+# press WHAT CLIENT_X CLIENT_Y / release
+press() { pointer "press $1" mousemove $(($2 + X)) $(($3 + Y)) mousedown 1; }
+release() { pointer release mouseup 1; }
 
 # The window answers within BOUND_MS: the time it takes to get to a ping queued behind
 # what it was given before.
@@ -366,6 +399,25 @@ answers_within() {
   local bound_ms=$1 what=$2 took
   took=$("$WINDOW_PING" "$main_window" "$bound_ms") || fail "the window did not answer within $bound_ms ms $what"
   echo "window answered in $took ms $what"
+}
+
+# play ENDPOINT WHAT X Y BANK PROGRAM NOTE: a press and a release at client X,Y, and the
+# set-up with the note-on, then the note-off, that they must send to ENDPOINT alone.
+play() {
+  local endpoint=$1 what=$2 messages=()
+  mapfile -t messages < <(voice_and_note "$5" "$6" "$7")
+  press "$what" "$3" "$4"
+  expect "$endpoint" "the press on $what" "${messages[@]}"
+  release
+  expect "$endpoint" "the release on $what" "80 $(hex "$7") 7F"
+}
+
+# switch_to ENDPOINT WHAT: Button257, and the reset with the GS Reset it must send to ENDPOINT.
+switch_to() {
+  local endpoint=$1 what=$2 messages=()
+  mapfile -t messages < <(silence)
+  switch_device
+  expect "$endpoint" "the switch to $what" "${messages[@]}" "$GS_RESET"
 }
 
 # Button257: the press closes the device, the release opens the next one.
@@ -395,6 +447,17 @@ settings_hold() {
   for entry in "$@"; do
     grep -qxF "$entry" <<<"$saved" || fail "the settings file lacks $entry: $saved"
   done
+}
+
+# Without SoundFonts there is no built-in synth: the devices are the sequencer's ports alone, and
+# going round them never stops at a synth that has no sound card to play on here.
+hide_the_synth() {
+  local folder
+  for folder in /usr/share/sounds/sf2 /usr/share/soundfonts /usr/local/share/sounds/sf2 \
+    /usr/local/share/soundfonts; do
+    [ -d "$folder" ] && { mount -t tmpfs tmpfs "$folder" || fail "cannot hide $folder"; }
+  done
+  return 0
 }
 
 # --- Cards -------------------------------------------------------------------------------------

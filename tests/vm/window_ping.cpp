@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const Window root = DefaultRootWindow(display);
-  // The answer is sent to the root window for whoever listens there.
-  XSelectInput(display, root, SubstructureNotifyMask);
+  // The answer is sent to the root window, to those who listen there for structure changes (or
+  // redirect them, as only a window manager may).
+  XSelectInput(display, root, StructureNotifyMask);
   const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
   const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
 
