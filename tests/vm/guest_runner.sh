@@ -15,7 +15,8 @@
 # Environment:
 #   KALVORA_VM_KERNEL   the kernel to boot (default: the newest /boot/vmlinuz-* whose modules
 #                       are installed)
-#   KALVORA_VM_TIMEOUT  seconds the whole guest may take (default 100)
+#   KALVORA_VM_TIMEOUT  seconds the whole guest may take (default 170; a loaded machine
+#                       under TCG is slow)
 #   KALVORA_GUEST_KEEP  a folder to copy the results share into
 # Fails, never skips, when qemu or the kernel is missing.
 set -uo pipefail
@@ -27,7 +28,7 @@ fi
 here=$(dirname "$(realpath "$0")")
 scenario=$(realpath "$1")
 shift
-timeout_s=${KALVORA_VM_TIMEOUT:-100}
+timeout_s=${KALVORA_VM_TIMEOUT:-170}
 
 fail() {
   echo "FAIL: $*"

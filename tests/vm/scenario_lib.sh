@@ -361,7 +361,7 @@ wait_for_main_window() {
 }
 
 # dismiss_message_box NAME: waits for the program's message box, takes a picture of it to
-# $work/NAME.png, and presses Return on it.
+# NAME.png in the results share (kept with KALVORA_GUEST_KEEP), and presses Return on it.
 message_box_up() {
   local id name
   while read -r id name; do
@@ -373,7 +373,7 @@ message_box_up() {
 dismiss_message_box() {
   message_box=''
   wait_until "$STEP_DEADLINE_MS" "message box" message_box_up
-  import -window "$message_box" "$work/$1.png" 2>/dev/null
+  import -window "$message_box" "${KALVORA_GUEST_RESULTS:-$work}/$1.png" 2>/dev/null
   pointer "press Return on the message box" key --window "$message_box" Return
   wait_until "$STEP_DEADLINE_MS" "end of the message box" message_box_gone
 }

@@ -9,7 +9,7 @@
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
 #include "midi/backends/rtmidi/stderr_muted.h"
 #if defined(__linux__)
-#include "midi/backends/rtmidi/rtmidi_own_clients.h"
+#include "midi/backends/rtmidi/sequencer_queries.h"
 #endif
 
 namespace kalvora {
@@ -117,8 +117,8 @@ std::vector<std::string> RtMidiBackend::portNames() {
   // Our own ports (the MIDI input) take MIDI in too, but playing into them would only loop back.
   const std::set<int> own = OwnSequencerClients();
   std::erase_if(rawNames_, [&own](const std::string& name) {
-    const std::optional<int> client = SequencerClientOf(name);
-    return client && own.contains(*client);
+    const std::optional<SequencerAddress> address = SequencerAddressOf(name);
+    return address && own.contains(address->client);
   });
   return SequencerDisplayNames(rawNames_);
 #else
@@ -138,7 +138,8 @@ OpenResult RtMidiBackend::open(std::size_t port) {
     return result;
   }
   // Ports come and go (a module unplugged, plugged in again); find this one in today's list.
-  const std::optional<std::size_t> index = FindPortAgain(rawNames_, port, ListPorts(*output.out));
+  const std::vector<std::string> now = ListPorts(*output.out);
+  const std::optional<std::size_t> index = FindPortAgain(rawNames_, port, now);
   if (!index) {
     result.code = MMSYSERR_NODRIVER;
     return result;
@@ -151,6 +152,13 @@ OpenResult RtMidiBackend::open(std::size_t port) {
   }
   if (output.errors->failed || !output.out->isPortOpen()) {
     result.code = output.errors->failed ? ResultOf(*output.errors) : MMSYSERR_ERROR;
+#if defined(__linux__)
+    // RtMidi says only that the connection failed; a port another program holds is in use.
+    const std::optional<SequencerAddress> address = SequencerAddressOf(now[*index]);
+    if (address && SequencerPortHeldExclusively(address->client, address->port)) {
+      result.code = MMSYSERR_ALLOCATED;
+    }
+#endif
     return result;
   }
   result.code = MMSYSERR_NOERROR;

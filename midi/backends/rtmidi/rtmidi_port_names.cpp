@@ -45,15 +45,19 @@ std::vector<std::string> SequencerDisplayNames(const std::vector<std::string>& r
   return names;
 }
 
-std::optional<int> SequencerClientOf(const std::string& rtmidiName) {
+std::optional<SequencerAddress> SequencerAddressOf(const std::string& rtmidiName) {
   const std::size_t space = AddressStart(rtmidiName);
   if (space == std::string::npos) return std::nullopt;
-  const std::size_t colon = rtmidiName.find(':', space);
-  int client = 0;
-  const auto [end, error] =
-      std::from_chars(rtmidiName.data() + space + 1, rtmidiName.data() + colon, client);
-  if (error != std::errc{} || end != rtmidiName.data() + colon) return std::nullopt;
-  return client;
+  const char* colon = rtmidiName.data() + rtmidiName.find(':', space);
+  const char* end = rtmidiName.data() + rtmidiName.size();
+  SequencerAddress address;
+  const auto client = std::from_chars(rtmidiName.data() + space + 1, colon, address.client);
+  const auto port = std::from_chars(colon + 1, end, address.port);
+  if (client.ec != std::errc{} || client.ptr != colon || port.ec != std::errc{} ||
+      port.ptr != end) {
+    return std::nullopt;
+  }
+  return address;
 }
 
 std::optional<std::size_t> FindPortAgain(const std::vector<std::string>& listed, std::size_t port,

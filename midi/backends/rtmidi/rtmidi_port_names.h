@@ -13,8 +13,13 @@ namespace kalvora {
 // name (two units of one model): those keep it, so the list never shows two equal entries.
 std::vector<std::string> SequencerDisplayNames(const std::vector<std::string>& rtmidiNames);
 
-// The sequencer client a name of RtMidi's belongs to, from its address; nullopt without one.
-std::optional<int> SequencerClientOf(const std::string& rtmidiName);
+struct SequencerAddress {
+  int client = 0;
+  int port = 0;
+  bool operator==(const SequencerAddress&) const = default;
+};
+// The sequencer address at the end of a name of RtMidi's; nullopt without one.
+std::optional<SequencerAddress> SequencerAddressOf(const std::string& rtmidiName);
 
 // Where port number `port` of the `listed` names is in the listing `now`: under the same full
 // name, address and all; or, when it was listed by its name alone, the one port that now has that

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
@@ -67,6 +68,36 @@ TEST(RtMidiBackend, LeavesOutThisProcesssOwnPorts) {
   for (const std::string& name : names) EXPECT_NE(name, "Own input:in");
 }
 
+TEST(RtMidiBackend, APortHeldByAnotherProgramIsInUse) {
+  if (!HasSequencer()) GTEST_SKIP() << "no ALSA sequencer on this machine";
+  RtMidiBackend backend;
+  const std::vector<std::string> names = backend.portNames();
+  const auto through = std::find(names.begin(), names.end(), "Midi Through:Midi Through Port-0");
+  if (through == names.end()) GTEST_SKIP() << "no Midi Through port (snd-seq-dummy) to hold";
+  // Another client connects to it exclusively, as a program that wants a module to itself does.
+  snd_seq_t* holder = nullptr;
+  ASSERT_EQ(snd_seq_open(&holder, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK), 0);
+  const int port =
+      snd_seq_create_simple_port(holder, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                 SND_SEQ_PORT_TYPE_APPLICATION);
+  snd_seq_port_subscribe_t* subscription = nullptr;
+  snd_seq_port_subscribe_alloca(&subscription);
+  const snd_seq_addr_t sender{static_cast<unsigned char>(snd_seq_client_id(holder)),
+                              static_cast<unsigned char>(port)};
+  const snd_seq_addr_t dest{14, 0};
+  snd_seq_port_subscribe_set_sender(subscription, &sender);
+  snd_seq_port_subscribe_set_dest(subscription, &dest);
+  snd_seq_port_subscribe_set_exclusive(subscription, 1);
+  ASSERT_EQ(snd_seq_subscribe_port(holder, subscription), 0);
+
+  test::StderrCapture capture;
+  const OpenResult held = backend.open(static_cast<std::size_t>(through - names.begin()));
+  EXPECT_EQ(capture.finish(), "");
+  snd_seq_close(holder);
+  EXPECT_EQ(held.code, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(held.connection, nullptr);
+}
+
 TEST(SequencerDisplayNames, DropTheAddressUnlessTwoPortsWouldLookAlike) {
   struct Case {
     std::vector<std::string> raw;
@@ -89,12 +120,12 @@ TEST(SequencerDisplayNames, DropTheAddressUnlessTwoPortsWouldLookAlike) {
   }
 }
 
-TEST(SequencerPorts, ClientOfAName) {
-  EXPECT_EQ(SequencerClientOf("Midi Through:Midi Through Port-0 14:0"), 14);
-  EXPECT_EQ(SequencerClientOf("A:b 128:3"), 128);
-  EXPECT_EQ(SequencerClientOf("Synth:port"), std::nullopt);
-  EXPECT_EQ(SequencerClientOf("Synth:port a:0"), std::nullopt);
-  EXPECT_EQ(SequencerClientOf("Synth:port 99999999999:0"), std::nullopt);
+TEST(SequencerPorts, AddressOfAName) {
+  EXPECT_EQ(SequencerAddressOf("Midi Through:Midi Through Port-0 14:0"), (SequencerAddress{14, 0}));
+  EXPECT_EQ(SequencerAddressOf("A:b 128:3"), (SequencerAddress{128, 3}));
+  EXPECT_EQ(SequencerAddressOf("Synth:port"), std::nullopt);
+  EXPECT_EQ(SequencerAddressOf("Synth:port a:0"), std::nullopt);
+  EXPECT_EQ(SequencerAddressOf("Synth:port 99999999999:0"), std::nullopt);
 }
 
 TEST(SequencerPorts, FoundAgainByAddressOrByAName) {
