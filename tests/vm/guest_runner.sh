@@ -117,8 +117,13 @@ done
   fail "cannot pack the initramfs"
 
 # The session script and the scenario, at their paths on this host (the guest's root is ours).
+# The sanitizers' settings of this run (a sanitizer build's suite) hold in the guest too.
 {
-  printf '#!/bin/bash\nexec /bin/bash %q /kalvora-results %q' "$here/guest_session.sh" "$scenario"
+  echo '#!/bin/bash'
+  for variable in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+    [ -n "${!variable:-}" ] && printf 'export %s=%q\n' "$variable" "${!variable}"
+  done
+  printf 'exec /bin/bash %q /kalvora-results %q' "$here/guest_session.sh" "$scenario"
   printf ' %q' "$@"
   echo
 } >"$work/share/session"

@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
           static_cast<Atom>(event.xclient.data.l[0]) == ping && event.xclient.data.l[1] == kStamp) {
         const auto took = std::chrono::duration<double, std::milli>(Clock::now() - sent);
         std::printf("%.1f\n", took.count());
+        XCloseDisplay(display);
         return 0;
       }
     }
@@ -65,5 +66,6 @@ int main(int argc, char** argv) {
     poll(&fd, 1, static_cast<int>(left.count()) + 1);
   }
   std::printf("no answer within %ld ms\n", static_cast<long>(timeout.count()));
+  XCloseDisplay(display);
   return 1;
 }
