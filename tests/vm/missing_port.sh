@@ -17,7 +17,6 @@ start_module soft "Soft Module" "in"
 start_program $CARD1
 wait_for_main_window
 expect card1 "start-up" "$GS_RESET"
-eval "unwatch \$raw_pid_card1"
 unplug_card 1
 press "Button1" "$(column_middle 0)" "$(row_middle 0)"
 release

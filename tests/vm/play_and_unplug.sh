@@ -34,7 +34,6 @@ play card1 "key A4" $KEY_RIGHT_PART $((KEY_A4_TOP + WHITE_KEY_HALF)) $BANK_0 1 $
 ok "Button257 moved to the second card; the next press reached it alone"
 
 # --- The card in use unplugged -----------------------------------------------------------------
-eval "unwatch \$raw_pid_card1"
 unplug_card 1
 press "Button2" "$(column_middle 0)" "$(row_middle 1)"
 answers_within $ANSWER_MS "after a press with its device unplugged"

@@ -6,13 +6,16 @@
 #   source "$(dirname "${BASH_SOURCE[0]}")/scenario_lib.sh"
 #   read_tools "$@"   # --program, --module, --device-list, --window-ping, --backend-test
 #
-# Every wait has a deadline; everything started here is stopped on every way out, and on a
-# failure the logs are shown.
+# Then, typically: hide_the_synth; start_display; start_raw_dump NAME CARD and start_module NAME
+# CLIENT PORT (MIDI endpoints); start_program DEV_NUM; wait_for_main_window; play, switch_to,
+# expect, check_quiet; unplug_card / plug_card; close_program; settings_hold; ok; pass. Every
+# wait has a deadline; everything started here is stopped on every way out, and on a failure
+# the logs are shown. A scenario ends with pass, or it fails.
 set -uo pipefail
 
 readonly STEP_DEADLINE_MS=15000   # one step on a loaded machine, under TCG
 readonly START_DEADLINE_MS=30000  # a display, a tool or the program starting
-readonly POINTER_DEADLINE_S=10  # one xdotool command
+readonly POINTER_DEADLINE_S=10    # one xdotool command
 readonly QUIET_S=0.5              # how long nothing more may arrive after the last message
 
 here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
@@ -161,13 +164,14 @@ add_endpoint() {
   : >"$work/$1.messages"
 }
 
+declare -A dump_of_card
 # The raw MIDI device of an ALSA card, as a module on a MIDI cable would receive it: amidi's
 # hex dump, split into messages with running status taken into account.
 start_raw_dump() {
   local name=$1 card=$2
   add_endpoint "$name"
   start "$name-amidi" stdbuf -o0 amidi -p "hw:$card,0" -d
-  declare -g "raw_pid_$name=$last_pid"
+  dump_of_card[$card]=$last_pid
   ln -sf "$name-amidi.log" "$work/$name.raw"
   # amidi opens the device at once; give up if it ended instead.
   sleep 0.2
@@ -181,7 +185,6 @@ start_module() {
   rm -f "$work/$name.ready"
   start "$name-module" "$MODULE" --client "$client" --port "$port" --out "$work/$name.messages" \
     --ready "$work/$name.ready"
-  declare -g "module_pid_$name=$last_pid"
   wait_until "$START_DEADLINE_MS" "port of module $name" test -s "$work/$name.ready"
 }
 
@@ -469,6 +472,8 @@ hide_the_synth() {
 # kernel disconnects the card under whoever has it open, and its sequencer client ends.
 readonly VIRMIDI_DRIVER=/sys/bus/platform/drivers/snd_virmidi
 unplug_card() {
+  # Its raw MIDI dump ends with it.
+  [ -n "${dump_of_card[$1]:-}" ] && unwatch "${dump_of_card[$1]}"
   echo "snd_virmidi.$1" >"$VIRMIDI_DRIVER/unbind" || fail "cannot unplug card $1"
   wait_until "$STEP_DEADLINE_MS" "end of card $1" test ! -e "/proc/asound/card$1"
 }
