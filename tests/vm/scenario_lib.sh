@@ -73,10 +73,14 @@ show_logs() {
 }
 
 cleanup() {
-  local i
+  local status=$? i
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop "${started[i]}"; done
   [ "$failed" -ne 0 ] && show_logs
   rm -rf "$work"
+  if [ "$failed" -ne 0 ] && [ "$status" -eq 0 ]; then
+    echo "FAIL: the scenario ended without reaching its pass"
+    exit 1
+  fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT
