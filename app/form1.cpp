@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include "midi/voice_state.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
@@ -59,7 +60,7 @@ struct EffectRow {
   int nameLabel;
   const char* name;
   int valueLeft;
-  int position;  // also the value label's first text and the voice state's start value
+  int position;  // the voice state's start value, also the value label's first text
 };
 
 constexpr int kEffectLeft = 24;
@@ -70,9 +71,11 @@ constexpr ControlRect kScrollBarSize{0, 0, 137, 17};
 constexpr int kLevelMax = 127;
 
 constexpr EffectRow kEffectRows[] = {
-    {14, "ベロシティー=", 96, 100},  {16, "コーラス=", 80, 0},
-    {18, "リバーブ=", 80, 40},       {20, "モジュレーション=", 120, 0},
-    {22, "パンポット=", 88, 64},
+    {14, "ベロシティー=", 96, kalvora::kStartVelocity},
+    {16, "コーラス=", 80, kalvora::kStartChorus},
+    {18, "リバーブ=", 80, kalvora::kStartReverb},
+    {20, "モジュレーション=", 120, kalvora::kStartModulation},
+    {22, "パンポット=", 88, kalvora::kStartPan},
 };
 
 struct RadioText {
@@ -84,8 +87,11 @@ constexpr int kRadioFirstTop = 392;
 constexpr int kRadioPitch = 24;
 constexpr int kRadioHeight = 17;
 constexpr RadioText kRadios[] = {
-    {153, "ＳＣ－８８５０マップ"}, {129, "ＳＣ－８８Ｐｒｏマップ"}, {121, "ＳＣ－８８マップ"},
-    {105, "ＳＣ－５５マップ"},     {81, "ＧＭ音源"},
+    {153, "ＳＣ－８８５０マップ"},
+    {129, "ＳＣ－８８Ｐｒｏマップ"},
+    {121, "ＳＣ－８８マップ"},
+    {105, "ＳＣ－５５マップ"},
+    {81, "ＧＭ音源"},
 };
 constexpr ControlRect kRadioGroupRect{416, 360, 217, 161};
 
@@ -149,7 +155,8 @@ void TForm1::prepareForShowing() {
   ensurePolished();
   create();
   // Some platforms know the frame as soon as the window is made; the outer size asked for holds.
-  if (!requestedFrame_.isNull() && frameGeometry() != requestedFrame_) SetOuterGeometry(requestedFrame_);
+  if (!requestedFrame_.isNull() && frameGeometry() != requestedFrame_)
+    SetOuterGeometry(requestedFrame_);
 }
 
 TForm1::~TForm1() {
@@ -236,7 +243,8 @@ void TForm1::buildStatusLine() {
   connect(switchButton, &kalvora::PressButton::mouseUp, this, &TForm1::Button257MouseUp);
   buttons_.at(kalvora::kSwitchButton - 1) = switchButton;
 
-  for (const auto& label : kWindowLabels) makeLabel(label.n, clientArea_, label.left, label.top, label.text);
+  for (const auto& label : kWindowLabels)
+    makeLabel(label.n, clientArea_, label.left, label.top, label.text);
   for (int n : {10, 12}) {
     QLabel* number = Label(n);
     QPalette palette = number->palette();

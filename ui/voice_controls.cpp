@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "catalogue/tone_names.h"
 #include "midi/note_player.h"
 #include "midi/voice_state.h"
 #include "ui/keyboard_layout.h"
@@ -34,7 +35,7 @@ void StoreEffectLevel(int scrollBar, int position) {
   *levels[static_cast<std::size_t>(scrollBar - 1)] = position;
 }
 
-int MapOfRadioButton(int radioButton) { return kMapCount - radioButton; }
+int MapOfRadioButton(int radioButton) { return kToneMapCount - radioButton; }
 
 void MapRadioClicked(int radioButton, bool checked) {
   if (checked) MapIndex = MapOfRadioButton(radioButton);
