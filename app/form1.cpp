@@ -1,6 +1,5 @@
 #include "app/form1.h"
 
-#include <QCloseEvent>
 #include <QFont>
 #include <QGroupBox>
 #include <QIcon>
@@ -27,8 +26,6 @@ namespace {
 using kalvora::ControlRect;
 
 constexpr char kCaption[] = "Kalvora";
-constexpr int kStartWidth = 831;
-constexpr int kStartHeight = 664;
 constexpr char kFontFace[] = "ＭＳ Ｐゴシック";
 constexpr char kFontStandIn[] = "IPAPGothic";
 constexpr int kFontPixels = 12;
@@ -282,39 +279,3 @@ void TForm1::SetProgramLabel(std::string_view caption) { SetLabelText(10, text(c
 void TForm1::SetBankLabel(std::string_view caption) { SetLabelText(12, text(caption)); }
 
 void TForm1::SetDeviceLabel(std::string_view caption) { SetLabelText(8, text(caption)); }
-
-QRect TForm1::OuterGeometry() const { return frameGeometry(); }
-
-void TForm1::SetOuterGeometry(const QRect& frame) {
-  requestedFrame_ = frame;
-  const QRect outer = frameGeometry();
-  const QRect inner = geometry();
-  const int extraWidth = outer.width() - inner.width();
-  const int extraHeight = outer.height() - inner.height();
-  move(frame.topLeft());
-  resize(frame.width() - extraWidth, frame.height() - extraHeight);
-}
-
-// The frame's size is known only once the window manager has framed the window; then the
-// client area is shrunk once so that the outer frame has the size asked for.
-void TForm1::reapplyOuterGeometryOnceFramed() {
-  if (frameSettled_ || !isVisible() || requestedFrame_.isNull()) return;
-  if (frameGeometry().size() == geometry().size()) return;
-  frameSettled_ = true;
-  SetOuterGeometry(requestedFrame_);
-}
-
-void TForm1::moveEvent(QMoveEvent* event) {
-  QMainWindow::moveEvent(event);
-  reapplyOuterGeometryOnceFramed();
-}
-
-void TForm1::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  reapplyOuterGeometryOnceFramed();
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-  FormClose();
-  event->accept();
-}

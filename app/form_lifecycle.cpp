@@ -1,5 +1,6 @@
 // The window's creation and close: count and open the stored device, restore the settings and
 // the start values; at close, close the device and write the settings back.
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QRadioButton>
@@ -35,8 +36,8 @@ struct Entry {
 };
 // Read with the names the file has always been read with, written with the names it is written
 // with.
-constexpr Entry kHeightRead{"window", "height", 664};
-constexpr Entry kWidthRead{"window", "width", 831};
+constexpr Entry kHeightRead{"window", "height", TForm1::kStartHeight};
+constexpr Entry kWidthRead{"window", "width", TForm1::kStartWidth};
 constexpr Entry kTopRead{"window", "top", 159};
 constexpr Entry kLeftRead{"window", "left", 193};
 constexpr Entry kDeviceRead{"Dev", "Dev_num", 0};
@@ -144,4 +145,9 @@ void TForm1::FormClose() {
     }
   }
   Settings.reset();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
 }
