@@ -87,7 +87,6 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   }
   // Tests make the save fail with this.
   void SetSettingsWriter(kalvora::FileWriter writer) { settingsWriter_ = std::move(writer); }
-  const kalvora::SettingsFile* SettingsFileInUse() const { return Settings.get(); }
 
   // kalvora::FormView
   void SetButtonCaption(int button, std::string_view caption) override;

@@ -17,6 +17,7 @@
 #include "midi/device_state.h"
 #include "midi/host_services.h"
 #include "midi/note_player.h"
+#include "midi/show_tone_names.h"
 #include "midi/voice_state.h"
 #include "ui/voice_controls.h"
 

@@ -4,16 +4,14 @@
 #include <cstdint>
 #include <string>
 
-#include "catalogue/show_tone_names.h"
 #include "midi/device_state.h"
 #include "midi/form_view.h"
 #include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
+#include "midi/show_tone_names.h"
 #include "midi/voice_state.h"
 
 namespace kalvora {
-
-FormView* MainView = nullptr;
 
 namespace {
 // Channel 1 is channel number 0 in the status byte.
@@ -54,7 +52,3 @@ void PlayNote() {
 }
 
 void StopNote() { midiOutShortMsg(MidiOut, Pack(kNoteOff1, NoteNumber, kReleaseVelocity)); }
-
-void ShowToneNames() {
-  if (MainView != nullptr) WriteToneCaptions(*MainView, ProgramNumber, BankNumber, MapIndex);
-}

@@ -14,7 +14,7 @@ inline constexpr int kSwitchButton = kToneButtonCount + 1;
 
 // n is 1..256; Button1..128 lie on the program page, Button129..256 on the bank page.
 ControlRect ToneButtonRect(int n);
-// The button's place in its page's tab order.
-int ToneButtonTabOrder(int n);
+// The button's place on its page, 0..127, counted down each column, the upper block first.
+int ToneButtonIndexInPage(int n);
 
 }  // namespace kalvora

@@ -1,4 +1,4 @@
-#include "catalogue/show_tone_names.h"
+#include "catalogue/tone_captions.h"
 
 #include <array>
 #include <charconv>
