@@ -8,22 +8,14 @@
 
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
 #include "midi/backends/rtmidi/stderr_muted.h"
-#if defined(__linux__)
 #include "midi/backends/rtmidi/sequencer_queries.h"
-#endif
 
 namespace kalvora {
 
 namespace {
 
-#if defined(_WIN32)
-constexpr RtMidi::Api kApi = RtMidi::WINDOWS_MM;
-#elif defined(__APPLE__)
-constexpr RtMidi::Api kApi = RtMidi::MACOSX_CORE;
-#else
 // Named explicitly: left to choose, RtMidi falls back to its own JACK output.
 constexpr RtMidi::Api kApi = RtMidi::LINUX_ALSA;
-#endif
 constexpr const char* kOutputPortName = "out";
 
 // Where RtMidi reports a failure once it has an error callback: it then neither throws nor
@@ -113,7 +105,6 @@ std::vector<std::string> RtMidiBackend::portNames() {
   rawNames_.clear();
   Output output = MakeOutput(clientName_);
   if (output.out) rawNames_ = ListPorts(*output.out);
-#if defined(__linux__)
   // Our own ports (the MIDI input) take MIDI in too, but playing into them would only loop back.
   const std::set<int> own = OwnSequencerClients();
   std::erase_if(rawNames_, [&own](const std::string& name) {
@@ -121,9 +112,6 @@ std::vector<std::string> RtMidiBackend::portNames() {
     return address && own.contains(address->client);
   });
   return SequencerDisplayNames(rawNames_);
-#else
-  return rawNames_;
-#endif
 }
 
 OpenResult RtMidiBackend::open(std::size_t port) {
@@ -152,13 +140,11 @@ OpenResult RtMidiBackend::open(std::size_t port) {
   }
   if (output.errors->failed || !output.out->isPortOpen()) {
     result.code = output.errors->failed ? ResultOf(*output.errors) : MMSYSERR_ERROR;
-#if defined(__linux__)
     // RtMidi says only that the connection failed; a port another program holds is in use.
     const std::optional<SequencerAddress> address = SequencerAddressOf(now[*index]);
     if (address && SequencerPortHeldExclusively(address->client, address->port)) {
       result.code = MMSYSERR_ALLOCATED;
     }
-#endif
     return result;
   }
   result.code = MMSYSERR_NOERROR;
