@@ -7,7 +7,7 @@
 // Usage: startup_probe [--title TITLE] [--settle-ms N] [--deadline-ms N] -- PROGRAM [ARGS...]
 // Prints one line:
 //   map_ms=<ms> boxes=<n> box_ms=<ms> hwm_kb=<peak RSS> rss_kb=<RSS> shm_kb=<RSS of shared memory>
-//   exit=<status>
+//   lck_kb=<locked memory> exit=<status>
 // Memory is read from /proc/<pid>/status --settle-ms after the map (the first paint done), just
 // before the program is sent SIGTERM; shm_kb is the part of the resident set that is shared
 // memory mapped from elsewhere (a sound server's buffers, say). Exits 1 when no main window
@@ -261,12 +261,14 @@ int main(int argc, char** argv) {
   const long hwm = StatusField(child, "VmHWM");
   const long rss = StatusField(child, "VmRSS");
   const long shm = StatusField(child, "RssShmem");
+  const long locked = StatusField(child, "VmLck");
   const Ended ended = Stop(child);
   const int exitCode =
       WIFEXITED(ended.status) ? WEXITSTATUS(ended.status) : 128 + WTERMSIG(ended.status);
   std::printf(
-      "map_ms=%.3f boxes=%d box_ms=%.3f hwm_kb=%ld rss_kb=%ld shm_kb=%ld exit=%d cpu_ms=%.1f\n",
-      Ms(*mapped - start), boxCount, Ms(boxTime), hwm, rss, shm, exitCode, ended.cpuMs);
+      "map_ms=%.3f boxes=%d box_ms=%.3f hwm_kb=%ld rss_kb=%ld shm_kb=%ld lck_kb=%ld exit=%d "
+      "cpu_ms=%.1f\n",
+      Ms(*mapped - start), boxCount, Ms(boxTime), hwm, rss, shm, locked, exitCode, ended.cpuMs);
   XCloseDisplay(display);
   return 0;
 }
