@@ -41,7 +41,8 @@ plan=$(apt-get -s install "$deb") || fail "apt-get cannot install $deb: $plan"
 grep -q '^Inst [^ ]* \[' <<<"$plan" && fail "installing would upgrade packages: $(grep '^Inst' <<<"$plan")"
 mapfile -t added < <(awk '/^Inst /{ print $2 }' <<<"$plan")
 
-work=$(mktemp -d)
+# In /tmp, whatever TMPDIR says: the ordinary user must reach it.
+work=$(mktemp -d /tmp/kalvora-package.XXXXXX)
 chmod 755 "$work"
 cleanup() {
   local leftover=() package
