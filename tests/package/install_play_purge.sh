@@ -34,7 +34,7 @@ known_to_dpkg kalvora && fail "a kalvora package is on this machine already; the
 
 export DEBIAN_FRONTEND=noninteractive
 # Waits for another apt or dpkg run to finish instead of failing at once.
-apt=(apt-get -q -y -o DPkg::Lock::Timeout=120)
+apt=(apt-get -q -y -o DPkg::Lock::Timeout=60)
 
 # What installing adds; an upgrade could not be undone, so none is allowed.
 plan=$(apt-get -s install "$deb") || fail "apt-get cannot install $deb: $plan"
@@ -56,7 +56,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 "${apt[@]}" install "$deb" >"$work/install.log" 2>&1 || fail "apt-get install: $(cat "$work/install.log")"
-echo "ok: installed ${added[*]}"
+echo "ok: installed ${added[*]} (${SECONDS} s)"
 mapfile -t package_files < <(dpkg-query -L kalvora | while read -r path; do [ -d "$path" ] || echo "$path"; done)
 
 # The ordinary user: a home of its own, the tools where it can read them.
@@ -64,7 +64,8 @@ home=$work/home
 mkdir -p "$home/tmp" "$work/tools" "$work/run1" "$work/run2"
 cp "$here/play_installed.sh" "$here/../e2e/receiver_device.sh" "$receiver" "$work/tools/"
 chown -R "$USER_ID:$GROUP_ID" "$home" "$work/run1" "$work/run2"
-as_user=(setpriv --reuid="$USER_ID" --regid="$GROUP_ID" --clear-groups
+# A run takes seconds; the bound keeps a hung one from keeping the purge from running.
+as_user=(timeout --kill-after=5 90 setpriv --reuid="$USER_ID" --regid="$GROUP_ID" --clear-groups
   env -i HOME="$home" TMPDIR="$home/tmp" PATH=/usr/bin:/bin LANG=C.UTF-8
   bash "$work/tools/play_installed.sh" "$work/tools/$(basename "$receiver")")
 
@@ -74,7 +75,7 @@ for folder in "${SOUNDFONT_FOLDERS[@]}"; do [ -d "$folder" ] && hidden+=("$folde
 HIDDEN="${hidden[*]}" unshare -m bash -c \
   'for folder in $HIDDEN; do mount -t tmpfs -o ro tmpfs "$folder" || exit 1; done; exec "$@"' \
   hide "${as_user[@]}" "$work/run1" || fail "the run without SoundFonts failed"
-echo "ok: starts and plays without the SoundFonts"
+echo "ok: starts and plays without the SoundFonts (${SECONDS} s)"
 "${as_user[@]}" "$work/run2" --switch-to-synth || fail "the run with the synth failed"
 
 # Packages that installing kalvora pulls in: all its dependencies, and also the recommended
@@ -110,4 +111,4 @@ known_to_dpkg kalvora && fail "dpkg still knows kalvora after the purge"
 for path in "${package_files[@]}" /usr/lib/kalvora /usr/share/doc/kalvora /usr/bin/kalvora.ini; do
   [ ! -e "$path" ] || fail "$path is left after the purge"
 done
-echo "PASS: installed, played, purged; none of its ${#package_files[@]} files is left"
+echo "PASS: installed, played, purged; none of its ${#package_files[@]} files is left (${SECONDS} s)"

@@ -34,10 +34,13 @@ work=$(mktemp -d)
 pids=()
 failed=1
 cleanup() {
-  local pid
+  local pid grace
   # The last started first: the program, the receiver, then the server they are clients of.
   for pid in ${program:-} $(printf '%s\n' "${pids[@]}" | tac); do
-    kill -TERM "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    kill -TERM "$pid" 2>/dev/null || continue
+    for grace in {1..60}; do alive "$pid" && sleep 0.05; done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
   done
   if [ "$failed" -ne 0 ]; then
     for log in received.txt program.err receiver.log jackd.log; do
@@ -47,6 +50,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 fail() {
   echo "FAIL: $*"
