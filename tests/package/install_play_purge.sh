@@ -72,6 +72,7 @@ as_user=(timeout --kill-after=5 90 setpriv --reuid="$USER_ID" --regid="$GROUP_ID
 # Without the SoundFonts: their folders covered by empty ones in a mount namespace of its own.
 hidden=()
 for folder in "${SOUNDFONT_FOLDERS[@]}"; do [ -d "$folder" ] && hidden+=("$folder"); done
+# shellcheck disable=SC2016 # expanded by the inner shell
 HIDDEN="${hidden[*]}" unshare -m bash -c \
   'for folder in $HIDDEN; do mount -t tmpfs -o ro tmpfs "$folder" || exit 1; done; exec "$@"' \
   hide "${as_user[@]}" "$work/run1" || fail "the run without SoundFonts failed"

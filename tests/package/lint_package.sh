@@ -25,7 +25,9 @@ lintian --fail-on error --display-level '>=warning' "$deb" 2> >(grep -v 'root pr
 dpkg-deb -x "$deb" "$work"
 share=$work/usr/share
 metainfo=("$share"/metainfo/*.metainfo.xml)
-[ ${#metainfo[@]} -eq 1 ] && [ -f "${metainfo[0]}" ] || fail "not one metainfo file: ${metainfo[*]}"
+if [ ${#metainfo[@]} -ne 1 ] || [ ! -f "${metainfo[0]}" ]; then
+  fail "not one metainfo file: ${metainfo[*]}"
+fi
 id=$(basename "${metainfo[0]}" .metainfo.xml)
 desktop=$share/applications/$id.desktop
 appstreamcli validate --no-net "${metainfo[0]}" || fail "appstreamcli validate"

@@ -34,11 +34,11 @@ work=$(mktemp -d)
 pids=()
 failed=1
 cleanup() {
-  local pid grace
+  local pid
   # The last started first: the program, the receiver, then the server they are clients of.
   for pid in ${program:-} $(printf '%s\n' "${pids[@]}" | tac); do
     kill -TERM "$pid" 2>/dev/null || continue
-    for grace in {1..60}; do alive "$pid" && sleep 0.05; done
+    for _ in {1..60}; do alive "$pid" && sleep 0.05; done
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
@@ -104,11 +104,11 @@ runs_the_program() { [ "$(readlink "/proc/$program/exe")" = /usr/bin/kalvora ]; 
 within "$DEADLINE_S" runs_the_program ||
   fail "the Exec line '$exec_line' started $(readlink "/proc/$program/exe"), not /usr/bin/kalvora"
 
-main_window=
+# xdotool matches without regard to case; a message box is titled "kalvora".
 find_main_window() {
   local id
   for id in $(xdotool search --onlyvisible --name '^Kalvora$' 2>/dev/null); do
-    [ "$(xdotool getwindowname "$id")" = Kalvora ] && main_window=$id && return 0
+    [ "$(xdotool getwindowname "$id")" = Kalvora ] && return 0
   done
   return 1
 }
