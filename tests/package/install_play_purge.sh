@@ -7,7 +7,7 @@
 # What the test installs is purged on every way out; packages that were there before stay.
 #
 # Usage: install_play_purge.sh DEB RECEIVER
-# Needs root (exits 77, skipped, without it), apt-get, setpriv and unshare, and what
+# Needs root (exits 77, skipped, without it), apt-get, setpriv, unshare and Xvfb, and what
 # play_installed.sh needs.
 set -uo pipefail
 
@@ -44,8 +44,10 @@ mapfile -t added < <(awk '/^Inst /{ print $2 }' <<<"$plan")
 # In /tmp, whatever TMPDIR says: the ordinary user must reach it.
 work=$(mktemp -d /tmp/kalvora-package.XXXXXX)
 chmod 755 "$work"
+xvfb_pid=''
 cleanup() {
   local leftover=() package
+  [ -z "$xvfb_pid" ] || { kill "$xvfb_pid"; wait "$xvfb_pid"; } 2>/dev/null
   for package in "${added[@]}"; do known_to_dpkg "$package" && leftover+=("$package"); done
   [ ${#leftover[@]} -eq 0 ] || "${apt[@]}" purge "${leftover[@]}" >"$work/cleanup.log" 2>&1 ||
     { echo "could not purge ${leftover[*]}:"; cat "$work/cleanup.log"; }
@@ -59,6 +61,13 @@ trap 'exit 143' TERM
 echo "ok: installed ${added[*]} (${SECONDS} s)"
 mapfile -t package_files < <(dpkg-query -L kalvora | while read -r path; do [ -d "$path" ] || echo "$path"; done)
 
+# Xvfb picks a free display itself (a guessed number may be another namespace's server); with
+# no authority file any local user may connect.
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+read -r -t 20 -u "$display_fd" display || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+
 # The ordinary user: a home of its own, the tools where it can read them.
 home=$work/home
 mkdir -p "$home/tmp" "$work/tools" "$work/run1" "$work/run2"
@@ -66,7 +75,7 @@ cp "$here/play_installed.sh" "$here/../e2e/receiver_device.sh" "$receiver" "$wor
 chown -R "$USER_ID:$GROUP_ID" "$home" "$work/run1" "$work/run2"
 # A run takes seconds; the bound keeps a hung one from keeping the purge from running.
 as_user=(timeout --kill-after=5 90 setpriv --reuid="$USER_ID" --regid="$GROUP_ID" --clear-groups
-  env -i HOME="$home" TMPDIR="$home/tmp" PATH=/usr/bin:/bin LANG=C.UTF-8
+  env -i HOME="$home" TMPDIR="$home/tmp" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY=":$display"
   bash "$work/tools/play_installed.sh" "$work/tools/$(basename "$receiver")")
 
 # Without the SoundFonts: their folders covered by empty ones in a mount namespace of its own.

@@ -8,16 +8,13 @@
 #   RECEIVER  the JACK MIDI receiver (kalvora_e2e_receiver)
 #   OUT       a folder for what the caller checks afterwards: maps.txt, the program's
 #             /proc/PID/maps once it has played (and opened the synth, with the option)
+# The X server is the caller's: started by root, it may take the place of a stale socket that
+# another user's server left, which an ordinary user's server could not.
 #   --switch-to-synth  then press Button257, which wraps round from the receiver (the last
 #             device) to the built-in synth, and wait for the synth engine module to load
-# Needs xvfb-run, xauth, xdotool, jackd; every wait has a deadline.
+# Needs DISPLAY (an X server), xdotool and jackd; every wait has a deadline.
 set -uo pipefail
 
-if [ "${1:-}" != --in-xvfb ]; then
-  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
-    bash "$0" --in-xvfb "$@"
-fi
-shift
 here=$(dirname "$(realpath "$0")")
 receiver=$1 out=$2 switch=${3:-}
 
@@ -70,7 +67,9 @@ within() {
   local deadline=$((SECONDS + $1)) pid
   shift
   until "$@"; do
-    for pid in "${pids[@]}"; do alive "$pid" || fail "process $pid ended early"; done
+    for pid in "${pids[@]}"; do
+      alive "$pid" || fail "$(basename "$(readlink "/proc/$pid/exe" 2>/dev/null || echo "process $pid")") ended early"
+    done
     [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.05
   done
@@ -138,7 +137,7 @@ $(grep -i synth_engine "/proc/$program/maps")"
     xdotool key --window "$box" Return 2>/dev/null
   done
 fi
-cp "/proc/$program/maps" "$out/maps.txt"
+cat "/proc/$program/maps" >"$out/maps.txt"
 
 unset 'pids[-1]'  # the program, which is to end now; the clean-up still stops it
 kill -TERM "$program"
