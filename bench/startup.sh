@@ -3,8 +3,8 @@
 #
 # Usage: bench/startup.sh [--typical] [BUILD_DIR] [RUNS]      (defaults: build, 20)
 # Needs, in BUILD_DIR: kalvora, bench/startup_probe and tests/e2e/kalvora_e2e_receiver
-# (cmake --build BUILD_DIR --target kalvora startup_probe kalvora_e2e_receiver), and xvfb-run,
-# xauth, xdotool and jackd (scripts/install-deps.sh).
+# (cmake --build BUILD_DIR --target kalvora startup_probe kalvora_e2e_receiver), and Xvfb,
+# xdotool and jackd (scripts/install-deps.sh).
 #
 # Method: startup_probe spawns the program and listens on the X server for the MapNotify of
 # the window titled "Kalvora", so the time runs from the spawn to the map with the resolution
@@ -46,31 +46,23 @@ fi
 readonly PERIOD=${KALVORA_BENCH_JACK_PERIOD:-256}
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${1:-}" != --in-xvfb ]; then
-  build=$(realpath "${1:-$root/build}")
-  runs=${2:-20}
-  for file in kalvora bench/startup_probe tests/e2e/kalvora_e2e_receiver; do
-    if [ ! -x "$build/$file" ]; then
-      echo "missing $build/$file: cmake --build $build --target kalvora startup_probe kalvora_e2e_receiver" >&2
-      exit 1
-    fi
-  done
-  for tool in xvfb-run xauth xdotool jackd dbus-daemon setpriv prlimit; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
-  done
-  # -a takes the first free display from a random start, so runs started together rarely race;
-  # a 24-bit screen, since xvfb-run's default depth is 8.
-  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
-    bash "$0" --in-xvfb "$build" "$runs"
-fi
-build=$2
-runs=$3
+build=$(realpath "${1:-$root/build}")
+runs=${2:-20}
+for file in kalvora bench/startup_probe tests/e2e/kalvora_e2e_receiver; do
+  if [ ! -x "$build/$file" ]; then
+    echo "missing $build/$file: cmake --build $build --target kalvora startup_probe kalvora_e2e_receiver" >&2
+    exit 1
+  fi
+done
+for tool in Xvfb xdotool jackd dbus-daemon setpriv prlimit; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kalvora-startup.XXXXXX")
-jackd_pid='' receiver_pid='' bus_pid=''
+jackd_pid='' receiver_pid='' bus_pid='' xvfb_pid=''
 cleanup() {
   local pid
-  for pid in $receiver_pid $jackd_pid $bus_pid; do
+  for pid in $receiver_pid $jackd_pid $bus_pid $xvfb_pid; do
     kill -TERM "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
@@ -110,6 +102,15 @@ if [ "${KALVORA_BENCH_PLAIN:-0}" != 1 ]; then
   fi
 fi
 conditions+="; JACK server with ${PORT_MAX:-its default number of} ports"
+
+# Xvfb picks a free display itself: a number guessed from lock files may belong to a server in
+# another mount namespace, whose abstract socket the program would reach instead. 24-bit.
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+read -r -t 20 -u "$display_fd" display || die "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=:$display
+unset XAUTHORITY
 
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR=$work/runtime
