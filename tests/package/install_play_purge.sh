@@ -82,11 +82,21 @@ as_user=(timeout --kill-after=5 90 setpriv --reuid="$USER_ID" --regid="$GROUP_ID
 hidden=()
 for folder in "${SOUNDFONT_FOLDERS[@]}"; do [ -d "$folder" ] && hidden+=("$folder"); done
 # shellcheck disable=SC2016 # expanded by the inner shell
-HIDDEN="${hidden[*]}" unshare -m bash -c \
-  'for folder in $HIDDEN; do mount -t tmpfs -o ro tmpfs "$folder" || exit 1; done; exec "$@"' \
-  hide "${as_user[@]}" "$work/run1" || fail "the run without SoundFonts failed"
+without_soundfonts=(env HIDDEN="${hidden[*]}" unshare -m bash -c
+  'for folder in $HIDDEN; do mount -t tmpfs -o ro tmpfs "$folder" || exit 1; done; exec "$@"' hide)
+
+# play COMMAND...: the run, once more when the program could not reach the X server at all,
+# which on a machine full of other X servers happens now and then and is none of the package's.
+play() {
+  "$@" | tee "$work/play.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] && return 0
+  grep -q 'could not connect to display' "$work/play.log" || return 1
+  echo "the program could not reach the X server; once more"
+  "$@"
+}
+play "${without_soundfonts[@]}" "${as_user[@]}" "$work/run1" || fail "the run without SoundFonts failed"
 echo "ok: starts and plays without the SoundFonts (${SECONDS} s)"
-"${as_user[@]}" "$work/run2" --switch-to-synth || fail "the run with the synth failed"
+play "${as_user[@]}" "$work/run2" --switch-to-synth || fail "the run with the synth failed"
 
 # Packages that installing kalvora pulls in: all its dependencies, and also the recommended
 # ones when it ran with them; and the essential ones, which every Debian system has.
