@@ -71,7 +71,7 @@ read -r -t 20 -u "$display_fd" display || fail "Xvfb did not start: $(cat "$work
 # The ordinary user: a home of its own, the tools where it can read them.
 home=$work/home
 mkdir -p "$home/tmp" "$work/tools" "$work/run1" "$work/run2"
-cp "$here/play_installed.sh" "$here/../e2e/receiver_device.sh" "$receiver" "$work/tools/"
+cp "$here/play_installed.sh" "$here/../support/receiver_device.sh" "$receiver" "$work/tools/"
 chown -R "$USER_ID:$GROUP_ID" "$home" "$work/run1" "$work/run2"
 # A run takes seconds; the bound keeps a hung one from keeping the purge from running.
 as_user=(timeout --kill-after=5 90 setpriv --reuid="$USER_ID" --regid="$GROUP_ID" --clear-groups

@@ -84,7 +84,7 @@ pids+=($!)
 pids+=($!)
 within "$DEADLINE_S" test -s "$work/ready" || fail "no receiver port"
 
-# shellcheck source=../e2e/receiver_device.sh
+# shellcheck source=../support/receiver_device.sh
 source "$here/receiver_device.sh"
 alsa=$(alsa_output_ports) || fail "cannot count the ALSA sequencer's ports"
 device=$(($(synth_devices) + alsa))
