@@ -18,6 +18,8 @@ packages=(
   qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils libasound2-dev
   # benchmarks
   dbus-daemon
+  # the Debian package, its metadata and its icons
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils librsvg2-bin
 )
 
 missing=()
