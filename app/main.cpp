@@ -9,6 +9,7 @@
 int main(int argc, char* argv[]) {
   // First, so that reaching a JACK server overlaps Qt's own start.
   kalvora::InstallSystemMidiBackends();
+  const kalvora::MidiInputPorts inputs = kalvora::StartSystemMidiInputs();
   QApplication application(argc, argv);
   kalvora::InstallModalMessages(kalvora::ProgramTitle(QCoreApplication::applicationFilePath()));
 
