@@ -4,6 +4,7 @@
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
 #include "midi/backends/rtmidi/rtmidi_backend.h"
+#include "midi/backends/rtmidi/sequencer_input.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {
@@ -18,6 +19,7 @@ void InstallSystemMidiBackends() {
 
 MidiInputPorts StartSystemMidiInputs() {
   MidiInputPorts inputs;
+  inputs.push_back(std::make_unique<SequencerInput>());
   inputs.push_back(std::make_unique<JackInput>());
   return inputs;
 }

@@ -7,7 +7,7 @@ namespace kalvora {
 // ALSA sequencer's ports, then the ports of a running JACK server. The JACK backend starts to
 // connect at once, on a thread of its own.
 void InstallSystemMidiBackends();
-// The program's own MIDI inputs (the JACK input, when a server runs), posting to the inbox for
-// as long as they live.
+// The program's own MIDI inputs (the sequencer's "Kalvora:in", and the JACK input when a server
+// runs), posting to the inbox for as long as they live.
 MidiInputPorts StartSystemMidiInputs();
 }  // namespace kalvora

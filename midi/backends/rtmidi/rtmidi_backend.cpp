@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
+#include "midi/backends/rtmidi/sequencer_input.h"
 #include "midi/backends/rtmidi/stderr_muted.h"
 
 namespace kalvora {
@@ -109,6 +110,9 @@ std::vector<std::string> RtMidiBackend::portNames() {
   rawNames_.clear();
   Output output = MakeOutput(clientName_);
   if (output.out) rawNames_ = ListPorts(*output.out);
+  // The program's own input is no sound module.
+  const std::string ownInput = clientName_ + ":" + kSequencerInputPort;
+  std::erase_if(rawNames_, [&](const std::string& name) { return WithoutAddress(name) == ownInput; });
 #if defined(__linux__)
   return SequencerDisplayNames(rawNames_);
 #else

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
+#include "midi/backends/rtmidi/sequencer_input.h"
 #include "support/stderr_capture.h"
 
 namespace kalvora {
@@ -46,6 +47,17 @@ TEST(RtMidiBackend, OpensEachListedPortSilently) {
     OpenResult opened = backend.open(port);
     EXPECT_EQ(opened.code, MMSYSERR_NOERROR) << port;
     if (opened.connection) opened.connection->reset();
+  }
+  EXPECT_EQ(capture.finish(), "");
+}
+
+TEST(SequencerInput, OpensSilentlyWhereThereIsASequencerAndIsNoOutputDevice) {
+  test::StderrCapture capture;
+  {
+    SequencerInput input;
+    EXPECT_EQ(input.open(), HasSequencer());
+    RtMidiBackend backend;
+    for (const std::string& name : backend.portNames()) EXPECT_NE(name, "Kalvora:in");
   }
   EXPECT_EQ(capture.finish(), "");
 }
