@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "bench/stopwatch_window.h"
 #include "midi/device_state.h"
 #include "midi/midi_backend.h"
 #include "midi/voice_state.h"
@@ -15,42 +16,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-Clock::time_point noteOnArrived;
+using kalvora::bench::Clock;
 
-// Notes the moment the note-on is handed over; drops everything else.
-class StopwatchConnection : public kalvora::MidiConnection {
- public:
-  void sendShort(std::span<const std::uint8_t> bytes) override {
-    if ((bytes[0] & 0xF0) == 0x90) noteOnArrived = Clock::now();
-  }
-  void sendLong(std::span<const std::uint8_t>) override {}
-};
-
-class StopwatchBackend : public kalvora::MidiBackend {
- public:
-  std::vector<std::string> portNames() override { return {"Stopwatch"}; }
-  kalvora::OpenResult open(std::size_t) override {
-    return {MMSYSERR_NOERROR, std::make_unique<StopwatchConnection>()};
-  }
-};
-
-struct Window {
-  Window() {
-    kalvora::MidiBackends backends;
-    backends.push_back(std::make_unique<StopwatchBackend>());
-    kalvora::InstallMidiBackends(std::move(backends));
-    form.SetExecutablePath(dir.filePath("kalvora").toStdString());
-    form.FormCreate();
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) qFatal("the window was never shown");
-  }
-  QTemporaryDir dir;
-  TForm1 form;
-};
-
-Window& window() {
-  static Window w;
+kalvora::bench::StopwatchWindow& window() {
+  static kalvora::bench::StopwatchWindow w;
   return w;
 }
 
@@ -61,7 +30,9 @@ void PressHandlerToNoteOn(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = Clock::now();
     f.ButtonMouseDown(n);
-    state.SetIterationTime(std::chrono::duration<double>(noteOnArrived - start).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(kalvora::bench::TheStopwatch().noteOnArrived - start)
+            .count());
     f.ButtonMouseUp(n);
     n = n == 1 ? 88 : 1;
   }
