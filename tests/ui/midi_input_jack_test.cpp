@@ -149,6 +149,14 @@ TEST_F(MidiInputThroughJack, KeyboardPlaysTheToneOnScreenAndNothingSticksAtASwit
   ASSERT_TRUE(keyboard_.send({{0xF0, 0x41, 0x10}, {0x45, 0x64}, {0x91, 0x3C}, {0x93, 0x47, 0x64}}));
   b = Plus(b, {{0x90, 0x47, 0x64}});
   Expect(moduleB_, b);
+
+  // Closing the window with a key and the pedal down releases both before the module is silenced.
+  ASSERT_TRUE(keyboard_.send({{0xB0, 0x40, 0x7F}}));
+  b = Plus(b, {{0xB0, 0x40, 0x7F}});
+  Expect(moduleB_, b);
+  window_->form().close();
+  b = Plus(b, Plus({{0x80, 0x47, 0x40}, {0xB0, 0x40, 0x00}}, Silence()));
+  Expect(moduleB_, b);
   EXPECT_EQ(Hex(moduleA_.messages()), Hex(a));
 }
 
