@@ -110,9 +110,9 @@ std::vector<std::string> RtMidiBackend::portNames() {
   rawNames_.clear();
   Output output = MakeOutput(clientName_);
   if (output.out) rawNames_ = ListPorts(*output.out);
-  // The program's own input is no sound module.
-  const std::string ownInput = clientName_ + ":" + kSequencerInputPort;
-  std::erase_if(rawNames_, [&](const std::string& name) { return WithoutAddress(name) == ownInput; });
+  // The program's own input ("Kalvora:in C:P") is no sound module.
+  const std::string ownInput = clientName_ + ":" + kSequencerInputPort + " ";
+  std::erase_if(rawNames_, [&](const std::string& name) { return name.starts_with(ownInput); });
 #if defined(__linux__)
   return SequencerDisplayNames(rawNames_);
 #else

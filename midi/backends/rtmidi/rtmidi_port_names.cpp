@@ -14,8 +14,8 @@ bool AllDigits(std::string_view text) {
                                       [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
-}  // namespace
-
+// "Midi Through:Midi Through Port-0 14:0" -> "Midi Through:Midi Through Port-0"; a name without
+// a trailing " C:P" address is kept whole.
 std::string WithoutAddress(const std::string& name) {
   const std::size_t space = name.rfind(' ');
   if (space == std::string::npos || space == 0) return name;
@@ -25,6 +25,8 @@ std::string WithoutAddress(const std::string& name) {
   if (!AllDigits(address.substr(0, colon)) || !AllDigits(address.substr(colon + 1))) return name;
   return name.substr(0, space);
 }
+
+}  // namespace
 
 std::vector<std::string> SequencerDisplayNames(const std::vector<std::string>& rtmidiNames) {
   std::vector<std::string> names;
