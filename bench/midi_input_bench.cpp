@@ -65,33 +65,41 @@ double InputNoteOn(std::chrono::microseconds idleFirst) {
               : std::chrono::duration<double>(TheStopwatch().noteOnArrived - handedOver).count();
 }
 
-void Report(benchmark::State& state, std::vector<double> seconds, int lost) {
-  if (seconds.empty()) return;
-  std::sort(seconds.begin(), seconds.end());
-  const auto at = [&](double fraction) {
-    return seconds[std::min(seconds.size() - 1,
-                            static_cast<std::size_t>(fraction * seconds.size()))];
-  };
-  state.counters["median_us"] = at(0.5) * 1e6;
-  state.counters["p99_us"] = at(0.99) * 1e6;
-  state.counters["max_us"] = seconds.back() * 1e6;
-  state.counters["lost"] = lost;
-}
+// The samples of one benchmark: each is also the iteration's time; the counters come at the end.
+class Samples {
+ public:
+  explicit Samples(benchmark::State& state) : state_(state) {}
+  ~Samples() {
+    state_.counters["lost"] = lost_;
+    if (seconds_.empty()) return;
+    std::sort(seconds_.begin(), seconds_.end());
+    const auto at = [this](double fraction) {
+      const auto index = static_cast<std::size_t>(fraction * seconds_.size());
+      return seconds_[std::min(seconds_.size() - 1, index)] * 1e6;
+    };
+    state_.counters["median_us"] = at(0.5);
+    state_.counters["p99_us"] = at(0.99);
+    state_.counters["max_us"] = seconds_.back() * 1e6;
+  }
+  void add(double seconds) {
+    if (seconds < 0) {
+      ++lost_;
+      return;
+    }
+    state_.SetIterationTime(seconds);
+    seconds_.push_back(seconds);
+  }
+
+ private:
+  benchmark::State& state_;
+  std::vector<double> seconds_;
+  int lost_ = 0;
+};
 
 void InputNoteOnWindowIdle(benchmark::State& state) {
   window();
-  std::vector<double> samples;
-  int lost = 0;
-  for (auto _ : state) {
-    const double seconds = InputNoteOn(kIdleBeforeInput);
-    if (seconds < 0) {
-      ++lost;
-      continue;
-    }
-    state.SetIterationTime(seconds);
-    samples.push_back(seconds);
-  }
-  Report(state, samples, lost);
+  Samples samples(state);
+  for (auto _ : state) samples.add(InputNoteOn(kIdleBeforeInput));
 }
 BENCHMARK(InputNoteOnWindowIdle)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
@@ -102,23 +110,15 @@ void InputNoteOnWindowRedrawing(benchmark::State& state) {
   const QPoint second = f.Button(88)->mapTo(&f, f.Button(88)->rect().center());
   bool odd = true;
   int moment = 0;
-  std::vector<double> samples;
-  int lost = 0;
+  Samples samples(state);
   for (auto _ : state) {
     const QPoint at = odd ? first : second;
     odd = !odd;
     moment = (moment + 1) % kBusyMoments;
     QTest::mousePress(f.windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    const double seconds = InputNoteOn(kBusyMomentStep * moment);
+    samples.add(InputNoteOn(kBusyMomentStep * moment));
     QTest::mouseRelease(f.windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    if (seconds < 0) {
-      ++lost;
-      continue;
-    }
-    state.SetIterationTime(seconds);
-    samples.push_back(seconds);
   }
-  Report(state, samples, lost);
 }
 BENCHMARK(InputNoteOnWindowRedrawing)
     ->UseManualTime()
@@ -127,11 +127,4 @@ BENCHMARK(InputNoteOnWindowRedrawing)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+KALVORA_QT_BENCHMARK_MAIN()

@@ -77,14 +77,7 @@ BENCHMARK(ReleaseHandler);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+KALVORA_QT_BENCHMARK_MAIN()
 namespace {
 void LabelWrite(benchmark::State& state) {
   auto& f = window().form;

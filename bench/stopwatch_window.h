@@ -2,6 +2,9 @@
 // to it, for timing what reaches the device from the window's presses or from MIDI input.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
 #include <chrono>
@@ -66,3 +69,14 @@ struct StopwatchWindow {
 };
 
 }  // namespace kalvora::bench
+
+// main() for a benchmark of the window: Qt offscreen, then Google Benchmark.
+#define KALVORA_QT_BENCHMARK_MAIN()          \
+  int main(int argc, char** argv) {          \
+    qputenv("QT_QPA_PLATFORM", "offscreen"); \
+    QApplication application(argc, argv);    \
+    benchmark::Initialize(&argc, argv);      \
+    benchmark::RunSpecifiedBenchmarks();     \
+    benchmark::Shutdown();                   \
+    return 0;                                \
+  }

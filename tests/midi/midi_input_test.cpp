@@ -11,6 +11,7 @@
 #include "midi/note_player.h"
 #include "midi/voice_state.h"
 #include "support/recording_session.h"
+#include "support/start_voice_state.h"
 
 namespace kalvora {
 namespace {
@@ -37,15 +38,7 @@ class MidiInputTest : public ::testing::Test {
     DeviceCount = static_cast<std::int32_t>(midiOutGetNumDevs());
     DeviceIndex = 0;
     ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
-    NoteNumber = 60;
-    ProgramNumber = 1;
-    BankNumber = 0;
-    MapIndex = 4;
-    Velocity = 100;
-    ChorusLevel = 0;
-    ReverbLevel = 40;
-    ModulationLevel = 0;
-    PanPosition = 64;
+    test::GiveStartVoiceState();
     ResetInputRouting();
     session.clear();
   }
