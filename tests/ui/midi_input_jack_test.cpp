@@ -52,8 +52,8 @@ std::size_t Bytes(const Messages& messages) {
 }
 
 // "B0 0A 40", one line per message, so a failure reads as the bytes on the wire.
-std::vector<std::string> Hex(const Messages& messages) {
-  std::vector<std::string> lines;
+std::string Hex(const Messages& messages) {
+  std::string lines;
   for (const auto& message : messages) {
     std::string line;
     for (const std::uint8_t byte : message) {
@@ -61,7 +61,7 @@ std::vector<std::string> Hex(const Messages& messages) {
       std::snprintf(text, sizeof text, line.empty() ? "%02X" : " %02X", byte);
       line += text;
     }
-    lines.push_back(line);
+    lines += line + "\n";
   }
   return lines;
 }
