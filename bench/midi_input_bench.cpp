@@ -30,7 +30,7 @@ constexpr auto kIdleBeforeInput = std::chrono::microseconds(2000);
 constexpr int kBusyMoments = 16;
 constexpr auto kBusyMomentStep = std::chrono::microseconds(200);
 
-kalvora::bench::StopwatchWindow& window() {
+kalvora::bench::StopwatchWindow& TheWindow() {
   static kalvora::bench::StopwatchWindow w;
   return w;
 }
@@ -97,7 +97,7 @@ class Samples {
 };
 
 void InputNoteOnWindowIdle(benchmark::State& state) {
-  window();
+  TheWindow();
   Samples samples(state);
   for (auto _ : state) samples.add(InputNoteOn(kIdleBeforeInput));
 }
@@ -105,7 +105,7 @@ BENCHMARK(InputNoteOnWindowIdle)->UseManualTime()->Iterations(2000)->Unit(benchm
 
 // The input arrives while the redraw of the 256 captions a press has just rewritten is under way.
 void InputNoteOnWindowRedrawing(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   const QPoint first = f.Button(1)->mapTo(&f, f.Button(1)->rect().center());
   const QPoint second = f.Button(88)->mapTo(&f, f.Button(88)->rect().center());
   bool odd = true;

@@ -11,6 +11,7 @@
 #include "bench/stopwatch_window.h"
 #include "midi/device_state.h"
 #include "midi/midi_backend.h"
+#include "midi/midi_bytes.h"
 #include "midi/voice_state.h"
 #include "ui/press_button.h"
 
@@ -18,14 +19,14 @@ namespace {
 
 using kalvora::bench::Clock;
 
-kalvora::bench::StopwatchWindow& window() {
+kalvora::bench::StopwatchWindow& TheWindow() {
   static kalvora::bench::StopwatchWindow w;
   return w;
 }
 
 // Alternating between two programs makes every press rewrite the bank page's captions.
 void PressHandlerToNoteOn(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   int n = 1;
   for (auto _ : state) {
     const auto start = Clock::now();
@@ -40,7 +41,7 @@ void PressHandlerToNoteOn(benchmark::State& state) {
 BENCHMARK(PressHandlerToNoteOn)->UseManualTime();
 
 void WholePressHandler(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   int n = 1;
   for (auto _ : state) {
     f.ButtonMouseDown(n);
@@ -54,7 +55,7 @@ BENCHMARK(WholePressHandler);
 
 // The same through Qt's event delivery: a press at the button's pixel, hit-tested by Qt.
 void WholePressThroughTheWindow(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   const QPoint first = f.Button(1)->mapTo(&f, f.Button(1)->rect().center());
   const QPoint second = f.Button(88)->mapTo(&f, f.Button(88)->rect().center());
   bool odd = true;
@@ -70,7 +71,7 @@ void WholePressThroughTheWindow(benchmark::State& state) {
 BENCHMARK(WholePressThroughTheWindow);
 
 void ReleaseHandler(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   for (auto _ : state) f.ButtonMouseUp(1);
 }
 BENCHMARK(ReleaseHandler);
@@ -80,7 +81,7 @@ BENCHMARK(ReleaseHandler);
 KALVORA_QT_BENCHMARK_MAIN()
 namespace {
 void LabelWrite(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   bool odd = false;
   for (auto _ : state) {
     f.SetProgramLabel(odd ? "1" : "88");

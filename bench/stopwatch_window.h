@@ -17,6 +17,7 @@
 
 #include "app/form1.h"
 #include "midi/midi_backend.h"
+#include "midi/midi_bytes.h"
 
 namespace kalvora::bench {
 
@@ -36,8 +37,7 @@ inline Stopwatch& TheStopwatch() {
 class StopwatchConnection : public MidiConnection {
  public:
   void sendShort(std::span<const std::uint8_t> bytes) override {
-    constexpr std::uint8_t kNoteOn = 0x90;
-    if ((bytes[0] & 0xF0) != kNoteOn) return;
+    if ((bytes[0] & kStatusKindMask) != kNoteOn) return;
     Stopwatch& stopwatch = TheStopwatch();
     stopwatch.noteOnArrived = Clock::now();
     stopwatch.lastNote = bytes[1];

@@ -38,7 +38,7 @@ struct Inbox {
   std::atomic<bool> woken{false};
 };
 
-Inbox& inbox() {
+Inbox& TheInbox() {
   static Inbox instance;
   return instance;
 }
@@ -55,7 +55,7 @@ void Wake(Inbox& box) noexcept {
 }  // namespace
 
 bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noexcept {
-  Inbox& box = inbox();
+  Inbox& box = TheInbox();
   const Stamp stamp = DeviceOpenNow();
   MessageRing& queue = *box.queues[static_cast<std::size_t>(source)];
   bool queued = !bytes.empty();
@@ -70,10 +70,10 @@ bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noex
   return queued;
 }
 
-int MidiInputReadyFd() { return inbox().wake; }
+int MidiInputReadyFd() { return TheInbox().wake; }
 
 void DeliverMidiInput() {
-  Inbox& box = inbox();
+  Inbox& box = TheInbox();
   if (box.wake >= 0) {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t read = ::read(box.wake, &count, sizeof count);

@@ -5,25 +5,20 @@
 
 #include "midi/device_state.h"
 #include "midi/input_stream.h"
+#include "midi/midi_bytes.h"
 #include "midi/voice_setup.h"
 
 namespace kalvora {
 
 namespace {
 
+// Channel 1 is channel number 0 in the status byte.
 constexpr std::uint32_t kChannel1 = 0;
-constexpr std::uint8_t kKindMask = 0xF0;
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kPolyPressure = 0xA0;
-constexpr std::uint8_t kControlChange = 0xB0;
-constexpr std::uint8_t kChannelPressure = 0xD0;
-constexpr std::uint8_t kPitchBend = 0xE0;
-constexpr std::uint8_t kControlModulation = 1;
 constexpr std::uint8_t kControlExpression = 11;
 constexpr std::uint8_t kControlSustain = 64;
 constexpr std::uint8_t kPedalDownFrom = 64;
-constexpr std::int32_t kReleaseVelocity = 64;
+// What the input's notes are released with when the program lets go of them: the usual default.
+constexpr std::int32_t kLetGoVelocity = 64;
 constexpr std::size_t kKeys = 128;
 
 struct Router {
@@ -34,7 +29,7 @@ struct Router {
   bool pedalDown = false;
 };
 
-Router& router() {
+Router& TheRouter() {
   static Router instance;
   return instance;
 }
@@ -52,7 +47,7 @@ void TrackOn(Router& r) {
 }
 
 void Play(Router& r, const ChannelMessage& m) {
-  const std::uint8_t kind = m.status & kKindMask;
+  const std::uint8_t kind = m.status & kStatusKindMask;
   const bool noteOff = kind == kNoteOff || (kind == kNoteOn && m.data2 == 0);
   if (noteOff) {
     if (r.device == MidiOut) r.held.reset(m.data1);
@@ -73,7 +68,7 @@ void Play(Router& r, const ChannelMessage& m) {
         return;
       }
       break;
-    case kPolyPressure:
+    case kKeyPressure:
     case kChannelPressure:
     case kPitchBend:
       break;
@@ -86,7 +81,7 @@ void Play(Router& r, const ChannelMessage& m) {
 }  // namespace
 
 void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMIDIOUT meantFor) {
-  Router& r = router();
+  Router& r = TheRouter();
   InputStream& stream = r.streams[static_cast<std::size_t>(source)];
   // Read even when it goes nowhere, so the stream keeps its running status.
   const bool deliverable = meantFor != kNoMidiOut && meantFor == MidiOut;
@@ -96,11 +91,11 @@ void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMI
 }
 
 void ReleaseInputNotes() {
-  Router& r = router();
+  Router& r = TheRouter();
   for (std::size_t key = 0; key < kKeys; ++key) {
     if (r.held.test(key)) {
       midiOutShortMsg(r.device, PackShortMessage(kNoteOff | kChannel1,
-                                                 static_cast<std::int32_t>(key), kReleaseVelocity));
+                                                 static_cast<std::int32_t>(key), kLetGoVelocity));
     }
   }
   if (r.pedalDown) {
@@ -110,6 +105,6 @@ void ReleaseInputNotes() {
   r.pedalDown = false;
 }
 
-void ResetInputRouting() { router() = Router{}; }
+void ResetInputRouting() { TheRouter() = Router{}; }
 
 }  // namespace kalvora

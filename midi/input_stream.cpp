@@ -1,27 +1,20 @@
 #include "midi/input_stream.h"
 
+#include "midi/midi_bytes.h"
+
 namespace kalvora {
 
 namespace {
-constexpr std::uint8_t kStatusBit = 0x80;
-constexpr std::uint8_t kFirstRealTime = 0xF8;  // clock, start, stop, active sensing, reset...
-constexpr std::uint8_t kFirstSystem = 0xF0;
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
-constexpr std::uint8_t kKindMask = 0xF0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-constexpr std::uint8_t kChannelPressure = 0xD0;
-constexpr std::uint8_t kTimeCode = 0xF1;
-constexpr std::uint8_t kSongPosition = 0xF2;
-constexpr std::uint8_t kSongSelect = 0xF3;
+// Clock, start, stop, active sensing, reset and the rest: bytes of their own, from here up.
+constexpr std::uint8_t kFirstRealTime = 0xF8;
 
 std::uint8_t DataBytesOf(std::uint8_t status) {
-  if (status < kFirstSystem) {
-    const std::uint8_t kind = status & kKindMask;
+  if (status < kSystemMessage) {
+    const std::uint8_t kind = status & kStatusKindMask;
     return kind == kProgramChange || kind == kChannelPressure ? 1 : 2;
   }
   switch (status) {
-    case kTimeCode:
+    case kTimeCodeQuarterFrame:
     case kSongSelect:
       return 1;
     case kSongPosition:
@@ -40,7 +33,7 @@ bool InputStream::take(std::uint8_t byte) noexcept {
     // drops a message left unfinished.
     inSysEx_ = byte == kSysExStart;
     needed_ = DataBytesOf(byte);
-    status_ = inSysEx_ || byte == kSysExEnd || (byte >= kFirstSystem && needed_ == 0) ? 0 : byte;
+    status_ = inSysEx_ || byte == kSysExEnd || (byte >= kSystemMessage && needed_ == 0) ? 0 : byte;
     count_ = 0;
     return false;
   }
@@ -48,7 +41,7 @@ bool InputStream::take(std::uint8_t byte) noexcept {
   data_[count_++] = byte;
   if (count_ < needed_) return false;
   count_ = 0;
-  if (status_ >= kFirstSystem) {
+  if (status_ >= kSystemMessage) {
     // System-common messages are not passed on, and cancel the running status.
     status_ = 0;
     return false;

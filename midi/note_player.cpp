@@ -1,25 +1,23 @@
 #include "midi/note_player.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 
-#include "catalogue/show_tone_names.h"
 #include "midi/device_state.h"
 #include "midi/form_view.h"
+#include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
+#include "midi/show_tone_names.h"
 #include "midi/voice_setup.h"
 #include "midi/voice_state.h"
 
 namespace kalvora {
 
-FormView* MainView = nullptr;
-
 namespace {
+// Channel 1 is channel number 0 in the status byte.
 constexpr std::uint32_t kChannel1 = 0;
-constexpr std::uint32_t kNoteOn = 0x90 | kChannel1;
-constexpr std::uint32_t kNoteOff = 0x80 | kChannel1;
-constexpr std::int32_t kReleaseVelocity = 0x7F;
+constexpr std::uint32_t kNoteOn1 = kNoteOn | kChannel1;
+constexpr std::uint32_t kNoteOff1 = kNoteOff | kChannel1;
 }  // namespace
 
 }  // namespace kalvora
@@ -32,14 +30,10 @@ void PlayNote() {
     MainView->SetBankLabel(std::to_string(BankNumber));
   }
   SendVoiceSetUp();
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOn, NoteNumber, Velocity));
+  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOn1, NoteNumber, Velocity));
   ShowToneNames();
 }
 
 void StopNote() {
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOff, NoteNumber, kReleaseVelocity));
-}
-
-void ShowToneNames() {
-  if (MainView != nullptr) WriteToneCaptions(*MainView, ProgramNumber, BankNumber, MapIndex);
+  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOff1, NoteNumber, kReleaseVelocity));
 }

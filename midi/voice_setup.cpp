@@ -1,21 +1,17 @@
 #include "midi/voice_setup.h"
 
 #include "midi/device_state.h"
+#include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
 #include "midi/voice_state.h"
 
 namespace kalvora {
 
 namespace {
+// Channel 1 is channel number 0 in the status byte.
 constexpr std::uint32_t kChannel1 = 0;
-constexpr std::uint32_t kControlChange = 0xB0 | kChannel1;
-constexpr std::uint32_t kProgramChange = 0xC0 | kChannel1;
-constexpr std::int32_t kControlPan = 0x0A;
-constexpr std::int32_t kControlModulation = 0x01;
-constexpr std::int32_t kControlReverb = 0x5B;
-constexpr std::int32_t kControlChorus = 0x5D;
-constexpr std::int32_t kControlBankMsb = 0x00;
-constexpr std::int32_t kControlBankLsb = 0x20;
+constexpr std::uint32_t kControlChange1 = kControlChange | kChannel1;
+constexpr std::uint32_t kProgramChange1 = kProgramChange | kChannel1;
 
 // Handles are never reused, so one record is enough: a device opened since has had none.
 struct LastSent {
@@ -27,13 +23,13 @@ LastSent lastSent;
 
 VoiceSetUp CurrentVoiceSetUp() {
   return {
-      PackShortMessage(kControlChange, kControlPan, PanPosition),
-      PackShortMessage(kControlChange, kControlModulation, ModulationLevel),
-      PackShortMessage(kControlChange, kControlReverb, ReverbLevel),
-      PackShortMessage(kControlChange, kControlChorus, ChorusLevel),
-      PackShortMessage(kControlChange, kControlBankMsb, BankNumber),
-      PackShortMessage(kControlChange, kControlBankLsb, MapIndex),
-      PackShortMessage(kProgramChange, ProgramNumber - 1, 0),
+      PackShortMessage(kControlChange1, kControlPan, PanPosition),
+      PackShortMessage(kControlChange1, kControlModulation, ModulationLevel),
+      PackShortMessage(kControlChange1, kControlReverb, ReverbLevel),
+      PackShortMessage(kControlChange1, kControlChorus, ChorusLevel),
+      PackShortMessage(kControlChange1, kControlBankMsb, BankNumber),
+      PackShortMessage(kControlChange1, kControlBankLsb, MapIndex),
+      PackShortMessage(kProgramChange1, ProgramNumber - 1, 0),
   };
 }
 

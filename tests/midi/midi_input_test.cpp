@@ -40,7 +40,7 @@ class MidiInputTest : public ::testing::Test {
     ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
     test::GiveStartVoiceState();
     ResetInputRouting();
-    session.clear();
+    session_.clear();
   }
   void TearDown() override {
     DeliverMidiInput();  // nothing is left for the next test
@@ -48,31 +48,31 @@ class MidiInputTest : public ::testing::Test {
   }
 
   // Posts bytes as the JACK input's thread would, and lets the window's thread take them.
-  void Receive(const Bytes& bytes, InputSource source = InputSource::kJack) {
+  void receive(const Bytes& bytes, InputSource source = InputSource::kJack) {
     ASSERT_TRUE(PostMidiInput(source, bytes));
     DeliverMidiInput();
   }
   // The short messages sent since the last clear, each with the port it went to.
-  Messages Sent(std::size_t port = 0) {
+  Messages sent(std::size_t port = 0) {
     Messages sent;
-    for (const auto& call : session.log().of(Kind::Short)) {
+    for (const auto& call : session_.log().of(Kind::Short)) {
       if (call.port == port) sent.push_back(call.bytes);
     }
     return sent;
   }
 
-  RecordingSession session{{"Module A", "Module B"}};
+  RecordingSession session_{{"Module A", "Module B"}};
 };
 
 TEST_F(MidiInputTest, SetUpOnceThenEverythingPlayableOnChannelOneInOrder) {
   // Channel 5 with running status, then channel 16; clock, active sensing, program change, bank
   // select, other controllers and a system-exclusive message between them are dropped.
-  Receive({0x94, 0x3C, 0x64, 0x40, 0x50, 0xF8, 0xFE});
-  Receive({0xC4, 0x05, 0xB4, 0x00, 0x02, 0x20, 0x01, 0x07, 0x64, 0xF0, 0x41, 0x10, 0xF7});
-  Receive(
+  receive({0x94, 0x3C, 0x64, 0x40, 0x50, 0xF8, 0xFE});
+  receive({0xC4, 0x05, 0xB4, 0x00, 0x02, 0x20, 0x01, 0x07, 0x64, 0xF0, 0x41, 0x10, 0xF7});
+  receive(
       {0xBF, 0x40, 0x7F, 0x01, 0x20, 0x0B, 0x50, 0xEF, 0x00, 0x50, 0xAF, 0x3C, 0x10, 0xDF, 0x30});
-  Receive({0x9F, 0x3C, 0x00, 0x8F, 0x40, 0x20, 0x94, 0x3E, 0x70});
-  EXPECT_EQ(Sent(), Plus(kStartSetUp, {{0x90, 0x3C, 0x64},
+  receive({0x9F, 0x3C, 0x00, 0x8F, 0x40, 0x20, 0x94, 0x3E, 0x70});
+  EXPECT_EQ(sent(), Plus(kStartSetUp, {{0x90, 0x3C, 0x64},
                                        {0x90, 0x40, 0x50},
                                        {0xB0, 0x40, 0x7F},
                                        {0xB0, 0x01, 0x20},
@@ -88,38 +88,38 @@ TEST_F(MidiInputTest, SetUpOnceThenEverythingPlayableOnChannelOneInOrder) {
 TEST_F(MidiInputTest, NewSetUpOnlyWhenTheDeviceLastGotAnotherOne) {
   PlayNote();  // the window's own press sends the current set-up
   StopNote();
-  session.clear();
-  Receive({0x90, 0x40, 0x50, 0x80, 0x40, 0x00});
-  EXPECT_EQ(Sent(), (Messages{{0x90, 0x40, 0x50}, {0x80, 0x40, 0x00}}));
+  session_.clear();
+  receive({0x90, 0x40, 0x50, 0x80, 0x40, 0x00});
+  EXPECT_EQ(sent(), (Messages{{0x90, 0x40, 0x50}, {0x80, 0x40, 0x00}}));
 
-  session.clear();
+  session_.clear();
   ReverbLevel = 90;  // a scroll bar moved: nothing is sent until the next note
-  Receive({0xE0, 0x00, 0x40, 0x80, 0x40, 0x00});
-  EXPECT_EQ(Sent(), (Messages{{0xE0, 0x00, 0x40}, {0x80, 0x40, 0x00}}));
-  Receive({0x90, 0x41, 0x50, 0x42, 0x50});
+  receive({0xE0, 0x00, 0x40, 0x80, 0x40, 0x00});
+  EXPECT_EQ(sent(), (Messages{{0xE0, 0x00, 0x40}, {0x80, 0x40, 0x00}}));
+  receive({0x90, 0x41, 0x50, 0x42, 0x50});
   Messages setUp = kStartSetUp;
   setUp[2] = {0xB0, 0x5B, 90};
-  EXPECT_EQ(Sent(), Plus(Messages{{0xE0, 0x00, 0x40}, {0x80, 0x40, 0x00}},
+  EXPECT_EQ(sent(), Plus(Messages{{0xE0, 0x00, 0x40}, {0x80, 0x40, 0x00}},
                          Plus(setUp, {{0x90, 0x41, 0x50}, {0x90, 0x42, 0x50}})));
 }
 
 TEST_F(MidiInputTest, SwitchReleasesHeldNotesAndPedalOnTheOldDeviceOnly) {
-  Receive({0x90, 0x3C, 0x64, 0x40, 0x64, 0x43, 0x64, 0x80, 0x43, 0x00, 0xB0, 0x40, 0x7F});
-  session.clear();
+  receive({0x90, 0x3C, 0x64, 0x40, 0x64, 0x43, 0x64, 0x80, 0x43, 0x00, 0xB0, 0x40, 0x7F});
+  session_.clear();
   // Queued before the press but not yet taken: it still goes to the old device first.
   ASSERT_TRUE(PostMidiInput(InputSource::kJack, Bytes{0x90, 0x45, 0x64}));
   CloseDeviceForSwitch();
-  EXPECT_EQ(Sent(0), (Messages{{0x90, 0x45, 0x64},
+  EXPECT_EQ(sent(0), (Messages{{0x90, 0x45, 0x64},
                                {0x80, 0x3C, 0x40},
                                {0x80, 0x40, 0x40},
                                {0x80, 0x45, 0x40},
                                {0xB0, 0x40, 0x00}}));
   OpenNextDevice();
-  EXPECT_TRUE(Sent(1).empty());
+  EXPECT_TRUE(sent(1).empty());
   // Released once: closing the window later releases nothing again.
-  session.clear();
+  session_.clear();
   ReleaseInputNotes();
-  EXPECT_TRUE(session.log().of(Kind::Short).empty());
+  EXPECT_TRUE(session_.log().of(Kind::Short).empty());
 }
 
 TEST_F(MidiInputTest, InputDuringTheWaitsComesAfterThemExceptForAGoneDevice) {
@@ -130,24 +130,24 @@ TEST_F(MidiInputTest, InputDuringTheWaitsComesAfterThemExceptForAGoneDevice) {
   });
   CloseDeviceForSwitch();  // device 0 gone: its note goes nowhere
   OpenNextDevice();        // device 1 opened and reset: its note waits for the end of the wait
-  EXPECT_EQ(session.log().of(Kind::Short).size(), 0u);
+  EXPECT_EQ(session_.log().of(Kind::Short).size(), 0u);
   DeliverMidiInput();
-  EXPECT_EQ(Sent(1), Plus(kStartSetUp, {{0x90, 0x31, 0x64}}));
-  EXPECT_TRUE(Sent(0).empty());
+  EXPECT_EQ(sent(1), Plus(kStartSetUp, {{0x90, 0x31, 0x64}}));
+  EXPECT_TRUE(sent(0).empty());
 }
 
 TEST_F(MidiInputTest, BadInputNeitherHangsNorDerailsWhatFollows) {
-  Receive({0x3C, 0x64, 0x40});              // data bytes without a status
-  Receive({0x90, 0x3C});                    // cut short by the next status...
-  Receive({0xB0, 0x07});                    // ...and this one by the system-exclusive start
-  Receive({0xF0, 0x41, 0x10, 0x42, 0x12});  // never ended, but for the next status
-  Receive({0xF2, 0x10, 0x20, 0x30, 0x40});  // song position cancels the running status
-  Receive({0x91, 0x3E, 0x50});
-  EXPECT_EQ(Sent(), Plus(kStartSetUp, {{0x90, 0x3E, 0x50}}));
+  receive({0x3C, 0x64, 0x40});              // data bytes without a status
+  receive({0x90, 0x3C});                    // cut short by the next status...
+  receive({0xB0, 0x07});                    // ...and this one by the system-exclusive start
+  receive({0xF0, 0x41, 0x10, 0x42, 0x12});  // never ended, but for the next status
+  receive({0xF2, 0x10, 0x20, 0x30, 0x40});  // song position cancels the running status
+  receive({0x91, 0x3E, 0x50});
+  EXPECT_EQ(sent(), Plus(kStartSetUp, {{0x90, 0x3E, 0x50}}));
 
   // Ten thousand messages from the input's own thread while the window takes them: each
   // arrives whole and in order, or (when the queue is full) not at all.
-  session.clear();
+  session_.clear();
   constexpr int kBurst = 10'000;
   std::atomic<int> posted{0};
   std::thread poster([&posted] {
@@ -160,10 +160,10 @@ TEST_F(MidiInputTest, BadInputNeitherHangsNorDerailsWhatFollows) {
   poster.join();
   DeliverMidiInput();
   EXPECT_EQ(posted.load(), kBurst);  // the queue holds a burst of this size
-  const Messages sent = Sent();
-  ASSERT_EQ(sent.size(), static_cast<std::size_t>(kBurst));
+  const Messages burst = sent();
+  ASSERT_EQ(burst.size(), static_cast<std::size_t>(kBurst));
   for (int i = 0; i < kBurst; ++i) {
-    ASSERT_EQ(sent[i], (Bytes{0x80, static_cast<std::uint8_t>(i % 128), 0x00})) << i;
+    ASSERT_EQ(burst[i], (Bytes{0x80, static_cast<std::uint8_t>(i % 128), 0x00})) << i;
   }
 }
 

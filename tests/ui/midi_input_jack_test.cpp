@@ -93,7 +93,7 @@ class MidiInputThroughJack : public ::testing::Test {
   }
 
   // Waits until module has received all of expected, and compares.
-  static void Expect(const test::JackMidiReceiver& module, const Messages& expected) {
+  static void expect(const test::JackMidiReceiver& module, const Messages& expected) {
     EXPECT_EQ(Hex(module.waitForBytes(Bytes(expected), RunEvents)), Hex(expected));
   }
 
@@ -110,7 +110,7 @@ TEST_F(MidiInputThroughJack, KeyboardPlaysTheToneOnScreenAndNothingSticksAtASwit
   // Our own input is no device: the two receivers are.
   ASSERT_EQ(DeviceCount, 2);
   Messages a = {kGsReset};
-  Expect(moduleA_, a);
+  expect(moduleA_, a);
 
   // Any channel, running status across events, pedal, bend, a note-off.
   ASSERT_TRUE(keyboard_.send({{0x93, 0x3C, 0x64},
@@ -123,40 +123,40 @@ TEST_F(MidiInputThroughJack, KeyboardPlaysTheToneOnScreenAndNothingSticksAtASwit
                                           {0xB0, 0x40, 0x7F},
                                           {0xE0, 0x00, 0x50},
                                           {0x80, 0x3C, 0x00}}));
-  Expect(moduleA_, a);
+  expect(moduleA_, a);
 
   // A scroll bar moved: the next note carries the new level.
   window_->form().ScrollBar(kReverbBar)->setValue(90);
   ASSERT_TRUE(keyboard_.send({{0x9A, 0x40, 0x64}}));
   a = Plus(a, Plus(VoiceSetUpWith(90), {{0x90, 0x40, 0x64}}));
-  Expect(moduleA_, a);
+  expect(moduleA_, a);
 
   // Two keys and the pedal held: the switch releases them on A, and B hears only its reset.
   const QPoint switchButton = window_->pixelOf(window_->form().Button(kSwitchButton));
   window_->press(switchButton);
   window_->release(switchButton);
   a = Plus(a, {{0x80, 0x3E, 0x40}, {0x80, 0x40, 0x40}, {0xB0, 0x40, 0x00}});
-  Expect(moduleA_, a);
+  expect(moduleA_, a);
   Messages b = Plus(Silence(), {kGsReset});
-  Expect(moduleB_, b);
+  expect(moduleB_, b);
 
   ASSERT_TRUE(keyboard_.send({{0x92, 0x43, 0x64}, {0x82, 0x43, 0x00}}));
   b = Plus(b, Plus(VoiceSetUpWith(90), {{0x90, 0x43, 0x64}, {0x80, 0x43, 0x00}}));
-  Expect(moduleB_, b);
+  expect(moduleB_, b);
 
   // A system-exclusive message without its end, data inside it, a message cut short: only
   // the note after them plays.
   ASSERT_TRUE(keyboard_.send({{0xF0, 0x41, 0x10}, {0x45, 0x64}, {0x91, 0x3C}, {0x93, 0x47, 0x64}}));
   b = Plus(b, {{0x90, 0x47, 0x64}});
-  Expect(moduleB_, b);
+  expect(moduleB_, b);
 
   // Closing the window with a key and the pedal down releases both before the module is silenced.
   ASSERT_TRUE(keyboard_.send({{0xB0, 0x40, 0x7F}}));
   b = Plus(b, {{0xB0, 0x40, 0x7F}});
-  Expect(moduleB_, b);
+  expect(moduleB_, b);
   window_->form().close();
   b = Plus(b, Plus({{0x80, 0x47, 0x40}, {0xB0, 0x40, 0x00}}, Silence()));
-  Expect(moduleB_, b);
+  expect(moduleB_, b);
   EXPECT_EQ(Hex(moduleA_.messages()), Hex(a));
 }
 

@@ -18,13 +18,13 @@ struct OwnPorts {
   std::set<std::string> names;
 };
 
-OwnPorts& ownPorts() {
+OwnPorts& OwnPortList() {
   static OwnPorts instance;
   return instance;
 }
 
 void SetOwn(const std::string& name, bool own) {
-  OwnPorts& ports = ownPorts();
+  OwnPorts& ports = OwnPortList();
   const std::lock_guard lock(ports.mutex);
   if (own) {
     ports.names.insert(name);
@@ -36,7 +36,7 @@ void SetOwn(const std::string& name, bool own) {
 }  // namespace
 
 bool IsOwnJackInput(const std::string& portName) {
-  OwnPorts& ports = ownPorts();
+  OwnPorts& ports = OwnPortList();
   const std::lock_guard lock(ports.mutex);
   return ports.names.count(portName) != 0;
 }
@@ -59,7 +59,7 @@ void JackInput::connect() noexcept {
     name = std::string(jack_get_client_name(client_)) + ":" + kInputPortName;
     SetOwn(name, true);
     port_ = jack_port_register(client_, kInputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    if (port_ == nullptr || jack_set_process_callback(client_, &JackInput::Process, this) != 0 ||
+    if (port_ == nullptr || jack_set_process_callback(client_, &JackInput::process, this) != 0 ||
         jack_activate(client_) != 0) {
       SetOwn(name, false);
       jack_client_close(client_);
@@ -87,7 +87,7 @@ std::string JackInput::waitForPort(std::chrono::milliseconds limit) const {
   return portName_;
 }
 
-int JackInput::Process(jack_nframes_t frames, void* self) noexcept {
+int JackInput::process(jack_nframes_t frames, void* self) noexcept {
   auto& input = *static_cast<JackInput*>(self);
   void* buffer = jack_port_get_buffer(input.port_, frames);
   const jack_nframes_t events = jack_midi_get_event_count(buffer);

@@ -30,7 +30,7 @@ class JackInput final : public MidiInputPort {
 
  private:
   void connect() noexcept;
-  static int Process(jack_nframes_t frames, void* self) noexcept;
+  static int process(jack_nframes_t frames, void* self) noexcept;
 
   std::string clientName_;
   jack_client_t* client_ = nullptr;

@@ -13,14 +13,8 @@ namespace kalvora {
 
 namespace {
 
-#if defined(_WIN32)
-constexpr RtMidi::Api kApi = RtMidi::WINDOWS_MM;
-#elif defined(__APPLE__)
-constexpr RtMidi::Api kApi = RtMidi::MACOSX_CORE;
-#else
 // Named explicitly: left to choose, RtMidi falls back to its own JACK output.
 constexpr RtMidi::Api kApi = RtMidi::LINUX_ALSA;
-#endif
 constexpr const char* kOutputPortName = "out";
 
 // Where RtMidi reports a failure once it has an error callback: it then neither throws nor
@@ -113,11 +107,7 @@ std::vector<std::string> RtMidiBackend::portNames() {
   // The program's own input ("Kalvora:in C:P") is no sound module.
   const std::string ownInput = clientName_ + ":" + kSequencerInputPort + " ";
   std::erase_if(rawNames_, [&](const std::string& name) { return name.starts_with(ownInput); });
-#if defined(__linux__)
   return SequencerDisplayNames(rawNames_);
-#else
-  return rawNames_;
-#endif
 }
 
 OpenResult RtMidiBackend::open(std::size_t port) {
