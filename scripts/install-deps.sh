@@ -16,6 +16,8 @@ packages=(
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
   # benchmarks
   dbus-daemon
+  # the Debian package, its metadata and its icons
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils librsvg2-bin
 )
 
 missing=()
