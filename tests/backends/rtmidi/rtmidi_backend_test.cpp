@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
+#include "midi/backends/rtmidi/sequencer_input.h"
 #include "support/stderr_capture.h"
 
 namespace kalvora {
@@ -96,6 +97,17 @@ TEST(RtMidiBackend, APortHeldByAnotherProgramIsInUse) {
   snd_seq_close(holder);
   EXPECT_EQ(held.code, MMSYSERR_ALLOCATED);
   EXPECT_EQ(held.connection, nullptr);
+}
+
+TEST(SequencerInput, OpensSilentlyWhereThereIsASequencerAndIsNoOutputDevice) {
+  test::StderrCapture capture;
+  {
+    SequencerInput input;
+    EXPECT_EQ(input.open(), HasSequencer());
+    RtMidiBackend backend;
+    for (const std::string& name : backend.portNames()) EXPECT_NE(name, "Kalvora:in");
+  }
+  EXPECT_EQ(capture.finish(), "");
 }
 
 TEST(SequencerDisplayNames, DropTheAddressUnlessTwoPortsWouldLookAlike) {
