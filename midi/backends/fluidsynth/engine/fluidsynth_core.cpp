@@ -1,9 +1,11 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_routing.h"
+#include "midi/backends/fluidsynth/engine/soundfont_view.h"
 
 namespace kalvora {
 
@@ -32,6 +34,7 @@ std::unique_ptr<SynthCore> SynthCore::Create() {
   if (!settings || !Configure(settings.get())) return nullptr;
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
   if (!synth) return nullptr;
+  UseSoundFontView(synth.get(), settings.get());
   return std::unique_ptr<SynthCore>(new SynthCore(std::move(settings), std::move(synth)));
 }
 
@@ -42,13 +45,24 @@ SynthCore::SynthCore(std::unique_ptr<fluid_settings_t, SettingsDeleter> settings
 SynthCore::~SynthCore() = default;
 
 bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
-  constexpr int kResetPresets = 1;
+  // FluidSynth looks for a preset in the font loaded last first: load from the bottom up. The
+  // channels pick their presets once, after the last font, so no font's samples load in vain.
+  std::vector<const std::filesystem::path*> stack;
+  if (fonts.filler) stack.push_back(&*fonts.filler);
+  stack.push_back(&fonts.base);
+  if (fonts.overlay) stack.push_back(&*fonts.overlay);
+  for (const auto& font : fonts.user) stack.push_back(&font);
   // A font the SoundFont loader rejects goes on to the DLS loader, which complains through GLib.
   const QuietGlib quiet;
-  if (fluid_synth_sfload(synth_.get(), fonts.base.c_str(), kResetPresets) == FLUID_FAILED) {
-    return false;
+  constexpr int kKeepPresets = 0;
+  for (const auto* font : stack) {
+    const bool filler = fonts.filler && font == &*fonts.filler;
+    const HidingPresets hiding(filler ? fonts.fillerCheck : nullptr);
+    const bool loaded =
+        fluid_synth_sfload(synth_.get(), font->c_str(), kKeepPresets) != FLUID_FAILED;
+    if (!loaded && font == &fonts.base) return false;
   }
-  if (fonts.overlay) fluid_synth_sfload(synth_.get(), fonts.overlay->c_str(), kResetPresets);
+  fluid_synth_program_reset(synth_.get());
   return true;
 }
 

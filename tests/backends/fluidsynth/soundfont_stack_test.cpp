@@ -1,0 +1,155 @@
+// The synth's SoundFont stack with fonts the tests write: the user's own fonts over the packaged
+// ones, the files that are no fonts left out quietly, and a key outside every zone stretched.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "fluidsynth_test_support.h"
+#include "font_folder.h"
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "support/sound_font_writer.h"
+
+namespace kalvora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets XDG_DATA_HOME for the test's length.
+class DataHome {
+ public:
+  explicit DataHome(const fs::path& path) {
+    if (const char* old = std::getenv("XDG_DATA_HOME")) old_ = old;
+    setenv("XDG_DATA_HOME", path.c_str(), 1);
+  }
+  ~DataHome() {
+    if (old_) {
+      setenv("XDG_DATA_HOME", old_->c_str(), 1);
+    } else {
+      unsetenv("XDG_DATA_HOME");
+    }
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+// Every way a file in the user's folder can fail to be a SoundFont.
+void WriteBadFiles(const TempFolder& folder, const std::string& sub) {
+  folder.text(sub + "/a-text.sf2");
+  folder.write(sub + "/b-empty.sf2", "");
+  const std::string good = SoundFontBytes({{"Cut", 0, 0}});
+  folder.write(sub + "/c-truncated.sf2", std::string_view(good).substr(0, good.size() / 2));
+  fs::create_directories(folder.path() / sub / "d-folder.sf2");
+  fs::create_symlink(folder.path() / "gone.sf2", folder.path() / sub / "e-dangling.sf2");
+  mkfifo((folder.path() / sub / "f-pipe.sf2").c_str(), 0600);       // opening it would block
+  chmod(folder.write(sub + "/g-unreadable.sf2", good).c_str(), 0);  // root still reads it
+}
+
+TEST(UserSoundFonts, FoundInNameOrderWithoutTheFilesThatAreNoFonts) {
+  TempFolder home;
+  WriteSoundFont(home.path() / "b.sf2", {{"B", 0, 0}});
+  fs::create_directories(home.path() / "one");
+  fs::create_directories(home.path() / "two");
+  WriteSoundFont(home.path() / "one/m.SF3", {{"M", 0, 0}});
+  WriteSoundFont(home.path() / "one/z.sf2", {{"Z", 0, 0}});
+  WriteSoundFont(home.path() / "one/font.txt", {{"T", 0, 0}});
+  WriteSoundFont(home.path() / "two/a.sf2", {{"A", 0, 0}});
+  WriteSoundFont(home.path() / "two/z.sf2", {{"Z2", 0, 0}});  // the first folder's z wins
+  fs::create_symlink(home.path() / "b.sf2", home.path() / "two/link.sf2");
+  WriteBadFiles(home, "one");
+  const auto found =
+      FindUserSoundFonts({home.path() / "one", home.path() / "missing", home.path() / "two"});
+  const fs::path one = home.path() / "one", two = home.path() / "two";
+  // The truncated file has a SoundFont's header: the search keeps it, the load leaves it out.
+  const std::vector<fs::path> expected{
+      two / "a.sf2",    one / "c-truncated.sf2", one / "g-unreadable.sf2",
+      two / "link.sf2", one / "m.SF3",           one / "z.sf2"};
+  EXPECT_EQ(found, expected);
+}
+
+TEST(UserSoundFonts, FoldersFollowTheBaseDirectoryRules) {
+  const char* home = std::getenv("HOME");
+  ASSERT_NE(home, nullptr);
+  const fs::path second = fs::path(home) / ".local/share/sounds/sf2";
+  {
+    DataHome data("/data/home");
+    EXPECT_EQ(DefaultUserSoundFontFolders(),
+              (std::vector<fs::path>{"/data/home/soundfonts", second}));
+  }
+  DataHome relative("relative/is/ignored");
+  EXPECT_EQ(DefaultUserSoundFontFolders(),
+            (std::vector<fs::path>{fs::path(home) / ".local/share/soundfonts", second}));
+}
+
+// A user's font with a bank the packaged stack lacks is the one that plays there; the bad files
+// beside it are left out without a word, and the device still opens.
+TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
+  auto fonts = InstalledFluidFonts();
+  if (!fonts) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  TempFolder data;
+  DataHome home(data.path());
+  constexpr int kOrgan = 17, kFreeBank = 2;  // "Ful Organ 1": no packaged font has it
+  fs::create_directories(data.path() / "soundfonts");
+  WriteSoundFont(data.path() / "soundfonts/mine.sf2", {{"Kalvora Sine", kFreeBank, kOrgan - 1}});
+  WriteBadFiles(data, "soundfonts");
+
+  ::testing::internal::CaptureStderr();
+  FluidSynthBackend backend(FluidSynthOptions{DefaultSoundFontFolders(), NullAudio()});
+  ASSERT_EQ(backend.portNames().size(), 1u);
+  EXPECT_EQ(backend.open(0).code, MMSYSERR_NOERROR);
+
+  fonts->user = FindUserSoundFonts(DefaultUserSoundFontFolders());
+  auto synth = SynthCore::Create();
+  ASSERT_TRUE(synth->loadSoundFonts(*fonts));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  auto presetName = [&] {
+    fluid_preset_t* preset = fluid_synth_get_channel_preset(synth->synth(), 0);
+    return std::string(preset != nullptr ? fluid_preset_get_name(preset) : "");
+  };
+  PlayNote(*synth, {.program = kOrgan, .bank = kFreeBank});
+  EXPECT_EQ(presetName(), "Kalvora Sine");
+  EXPECT_GT(PeakDb(Render(*synth, 100)), -30.0);
+  PlayNote(*synth, {.program = kOrgan, .bank = 0});
+  EXPECT_NE(presetName(), "Kalvora Sine") << "a user font only adds where it has the bank";
+}
+
+// The frequency of a steady tone, from its rising zero crossings.
+double Hz(const Sound& sound) {
+  std::size_t first = 0, last = 0, crossings = 0;
+  for (std::size_t i = sound.size() / 4; i + 1 < sound.size(); ++i) {
+    if (sound.left[i] <= 0 && sound.left[i + 1] > 0) {
+      if (crossings++ == 0) first = i;
+      last = i;
+    }
+  }
+  return crossings < 2 ? 0 : (crossings - 1) * kSynthSampleRate / double(last - first);
+}
+
+TEST(ZoneStretching, AKeyOutsideEveryZonePlaysTheNearestZoneAtItsOwnPitch) {
+  TempFolder folder;
+  const fs::path font = folder.path() / "gaps.sf2";
+  WriteSoundFont(font, {{"Gaps", 0, 0, {{60, 64}, {70, 72}}}});
+  auto synth = SynthCore::Create();
+  SoundFontSet fonts;
+  fonts.base = font;
+  ASSERT_TRUE(synth->loadSoundFonts(fonts));
+  for (int key : {0, 30, 59, 62, 66, 67, 68, 69, 73, 90, 127}) {
+    SCOPED_TRACE(key);
+    PlayNote(*synth, {.note = key, .reverb = 0});
+    EXPECT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 1) << "one zone, no layering";
+    const Sound sound = Render(*synth, 300);
+    EXPECT_GT(PeakDb(sound), -30.0);
+    const double expected = kTestSineHz * std::pow(2.0, (key - kTestSineRootKey) / 12.0);
+    if (expected < 4000) {
+      EXPECT_NEAR(Hz(sound) / expected, 1.0, 0.02);
+    }
+    StopNote(*synth, {.note = key});
+    Render(*synth, 300);
+    EXPECT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 0);
+  }
+}
+
+}  // namespace
+}  // namespace kalvora::test

@@ -1,0 +1,28 @@
+// Tiny SoundFonts written by the tests themselves: one looped sine sample, each preset one
+// instrument whose zones play it over given key ranges.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kalvora::test {
+
+struct TestPreset {
+  std::string name;  // at most 19 characters
+  int bank = 0;
+  int program = 0;                                       // as sent in the program change, 0..127
+  std::vector<std::pair<int, int>> keyRanges{{0, 127}};  // one zone each
+};
+
+// The sine's pitch in the file: its sample plays at this key unshifted.
+inline constexpr int kTestSineRootKey = 69;
+inline constexpr double kTestSineHz = 441.0;  // 100 frames a period at 44.1 kHz
+
+// The bytes of a SoundFont holding presets.
+std::string SoundFontBytes(const std::vector<TestPreset>& presets);
+// Writes them to path.
+void WriteSoundFont(const std::filesystem::path& path, const std::vector<TestPreset>& presets);
+
+}  // namespace kalvora::test
