@@ -13,8 +13,8 @@ constexpr int kSampleRate = 44100;
 constexpr int kPeriod = 100;
 constexpr int kPeriods = 20;
 constexpr int kZeroTail = 46;  // the format wants 46 silent frames after every sample
-constexpr std::uint16_t kGenInstrument = 41, kGenKeyRange = 43, kGenSampleId = 53,
-                        kGenSampleModes = 54;
+constexpr std::uint16_t kGenInstrument = 41, kGenKeyRange = 43, kGenVelRange = 44,
+                        kGenSampleId = 53, kGenSampleModes = 54;
 constexpr std::uint16_t kLoopContinuously = 1;
 constexpr std::uint16_t kMonoSample = 1;
 
@@ -83,13 +83,17 @@ std::string SoundFontBytes(const std::vector<TestPreset>& presets) {
     pgen.raw(Gen(kGenInstrument, static_cast<std::uint16_t>(p)));
     ++pgenCount;
     inst.text(preset.name, 20).word(ibagCount);
-    for (const auto& [low, high] : preset.keyRanges) {
+    for (const TestZone& zone : preset.zones) {
       ibag.word(igenCount).word(0);
       ++ibagCount;
-      igen.raw(Gen(kGenKeyRange, static_cast<std::uint16_t>(low | high << 8)))
+      auto range = [](std::pair<int, int> r) {
+        return static_cast<std::uint16_t>(r.first | r.second << 8);
+      };
+      igen.raw(Gen(kGenKeyRange, range(zone.keys)))
+          .raw(Gen(kGenVelRange, range(zone.velocities)))
           .raw(Gen(kGenSampleModes, kLoopContinuously))
           .raw(Gen(kGenSampleId, 0));
-      igenCount += 3;
+      igenCount += 4;
     }
   }
   phdr.text("EOP", 20).word(0).word(0).word(presets.size()).dword(0).dword(0).dword(0);

@@ -9,11 +9,17 @@
 
 namespace kalvora::test {
 
+// One zone of an instrument: the keys and velocities it plays the sine for.
+struct TestZone {
+  std::pair<int, int> keys{0, 127};
+  std::pair<int, int> velocities{0, 127};
+};
+
 struct TestPreset {
   std::string name;  // at most 19 characters
   int bank = 0;
-  int program = 0;                                       // as sent in the program change, 0..127
-  std::vector<std::pair<int, int>> keyRanges{{0, 127}};  // one zone each
+  int program = 0;  // as sent in the program change, 0..127
+  std::vector<TestZone> zones{TestZone{}};
 };
 
 // The sine's pitch in the file: its sample plays at this key unshifted.
