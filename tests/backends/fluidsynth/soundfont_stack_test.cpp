@@ -48,6 +48,22 @@ void WriteBadFiles(const TempFolder& folder, const std::string& sub) {
   chmod(folder.write(sub + "/g-unreadable.sf2", good).c_str(), 0);  // root still reads it
 }
 
+TEST(SoundFontSearch, TheFillerGoesUnderTheBaseUnlessItIsTheBase) {
+  TempFolder folder;
+  EXPECT_FALSE(FindSoundFonts({folder.path()})) << "the filler alone is no base";
+  const fs::path filler = folder.font("sf_GMbank.sf2");
+  EXPECT_FALSE(FindSoundFonts({folder.path()}));
+  fs::create_symlink(filler, folder.path() / "default-GM.sf2");
+  auto found = FindSoundFonts({folder.path()});
+  ASSERT_TRUE(found);
+  EXPECT_FALSE(found->filler) << "the system's default is the filler itself";
+  folder.font("FluidR3_GM.sf2");
+  found = FindSoundFonts({folder.path()});
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->base, folder.path() / "FluidR3_GM.sf2");
+  EXPECT_EQ(found->filler, filler);
+}
+
 TEST(UserSoundFonts, FoundInNameOrderWithoutTheFilesThatAreNoFonts) {
   TempFolder home;
   WriteSoundFont(home.path() / "b.sf2", {{"B", 0, 0}});

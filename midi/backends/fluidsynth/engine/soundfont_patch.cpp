@@ -12,7 +12,8 @@ namespace kalvora {
 
 namespace {
 
-constexpr std::size_t kChunkHeader = 8;
+constexpr std::size_t kTagBytes = 4;
+constexpr std::size_t kChunkHeader = 8;    // tag, size
 constexpr std::size_t kPresetRecord = 38;  // phdr: name[20], preset, bank, bag index, 3 dwords
 constexpr std::size_t kPresetNumber = 20;
 constexpr std::size_t kPresetBank = 22;
@@ -42,9 +43,10 @@ std::map<std::string_view, Chunk> SubChunks(std::span<std::uint8_t> pdta) {
   std::size_t offset = 0;
   while (pdta.size() - offset >= kChunkHeader) {
     const std::uint8_t* header = pdta.data() + offset;
-    const std::size_t size = Word(header + 4) | static_cast<std::size_t>(Word(header + 6)) << 16;
+    const std::size_t size =
+        Word(header + kTagBytes) | static_cast<std::size_t>(Word(header + kTagBytes + 2)) << 16;
     if (size > pdta.size() - offset - kChunkHeader) break;
-    chunks.emplace(std::string_view(reinterpret_cast<const char*>(header), 4),
+    chunks.emplace(std::string_view(reinterpret_cast<const char*>(header), kTagBytes),
                    Chunk{pdta.data() + offset + kChunkHeader, size});
     offset += kChunkHeader + size + (size & 1);
   }

@@ -16,9 +16,11 @@ namespace {
 
 thread_local PresetCheck currentCheck = nullptr;
 
-constexpr std::size_t kChunkHeader = 8;
-constexpr std::size_t kListTypeBytes = 4;
-constexpr std::size_t kRiffHeader = 12;
+constexpr std::size_t kTagBytes = 4;
+constexpr std::size_t kChunkHeader = 8;  // tag, size
+constexpr std::size_t kRiffHeader = 12;  // "RIFF", size, form
+constexpr std::size_t kFormOffset = 8;
+constexpr std::size_t kSizeOffset = 4;
 
 struct ViewFile {
   std::FILE* file = nullptr;
@@ -49,18 +51,19 @@ std::uint32_t Dword(const std::uint8_t* p) {
 // Finds the pdta chunk among the RIFF file's top-level chunks; none found leaves the file as is.
 void LocatePresetData(ViewFile& view) {
   std::array<std::uint8_t, kRiffHeader> riff{};
-  if (!ReadAt(view, 0, riff.data(), riff.size()) || std::memcmp(riff.data(), "RIFF", 4) != 0 ||
-      std::memcmp(riff.data() + 8, "sfbk", 4) != 0) {
+  if (!ReadAt(view, 0, riff.data(), riff.size()) ||
+      std::memcmp(riff.data(), "RIFF", kTagBytes) != 0 ||
+      std::memcmp(riff.data() + kFormOffset, "sfbk", kTagBytes) != 0) {
     return;
   }
   long long offset = kRiffHeader;
-  std::array<std::uint8_t, kChunkHeader + kListTypeBytes> header{};
+  std::array<std::uint8_t, kChunkHeader + kTagBytes> header{};  // with a list's type
   while (offset + static_cast<long long>(header.size()) <= view.size) {
     if (!ReadAt(view, offset, header.data(), header.size())) return;
-    const long long size = Dword(header.data() + 4);
+    const long long size = Dword(header.data() + kSizeOffset);
     const long long end = offset + static_cast<long long>(kChunkHeader) + size;
-    if (std::memcmp(header.data(), "LIST", 4) == 0 &&
-        std::memcmp(header.data() + kChunkHeader, "pdta", 4) == 0) {
+    if (std::memcmp(header.data(), "LIST", kTagBytes) == 0 &&
+        std::memcmp(header.data() + kChunkHeader, "pdta", kTagBytes) == 0) {
       if (end <= view.size) {
         view.pdtaBegin = offset + static_cast<long long>(header.size());
         view.pdtaEnd = end;
