@@ -182,6 +182,18 @@ TEST(ZoneStretching, AKeyOrVelocityOutsideEveryZonePlaysTheNearestZoneAtItsOwnPi
     Render(*synth, 300);
     EXPECT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 0);
   }
+  // A stretched note ends at all-notes-off and at the device's reset as any other does.
+  const Voice stretched{.note = 30, .reverb = 0};
+  for (const bool allNotesOff : {true, false}) {
+    PlayNote(*synth, stretched);
+    if (allNotesOff) {
+      Send(*synth, {0xB0, 123, 0});
+    } else {
+      synth->silence();
+    }
+    Render(*synth, 300);
+    EXPECT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 0) << allNotesOff;
+  }
 }
 
 // Preset data as a damaged or hostile file may hold it: every byte changed in turn, the patch
