@@ -86,20 +86,6 @@ TEST(UserSoundFonts, FoundInNameOrderWithoutTheFilesThatAreNoFonts) {
   EXPECT_EQ(found, expected);
 }
 
-TEST(UserSoundFonts, FoldersFollowTheBaseDirectoryRules) {
-  const char* home = std::getenv("HOME");
-  ASSERT_NE(home, nullptr);
-  const fs::path second = fs::path(home) / ".local/share/sounds/sf2";
-  {
-    DataHome data("/data/home");
-    EXPECT_EQ(DefaultUserSoundFontFolders(),
-              (std::vector<fs::path>{"/data/home/soundfonts", second}));
-  }
-  DataHome relative("relative/is/ignored");
-  EXPECT_EQ(DefaultUserSoundFontFolders(),
-            (std::vector<fs::path>{fs::path(home) / ".local/share/soundfonts", second}));
-}
-
 // A user's font with a bank the packaged stack lacks is the one that plays there; the bad files
 // beside it are left out without a word, and the device still opens.
 TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
