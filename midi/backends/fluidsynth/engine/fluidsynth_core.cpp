@@ -1,6 +1,8 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 #include <algorithm>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
@@ -26,6 +28,19 @@ bool Configure(fluid_settings_t* settings) {
          fluid_settings_setnum(settings, "synth.gain", kSynthGain) == FLUID_OK;
 }
 
+// The filler's presets that may play: only where no font above has the bank and program (the
+// others would never sound, yet cost time and memory to load), and where check accepts them.
+PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above,
+                          PresetCheck check) {
+  std::set<std::pair<int, int>> taken;
+  for (const auto* font : above) {
+    for (const auto& slot : ReadPresetSlots(*font)) taken.insert(slot);
+  }
+  return [taken = std::move(taken), check](int program, int bank, std::string_view name) {
+    return !taken.contains({bank, program}) && (check == nullptr || check(program, bank, name));
+  };
+}
+
 }  // namespace
 
 std::unique_ptr<SynthCore> SynthCore::Create() {
@@ -47,17 +62,17 @@ SynthCore::~SynthCore() = default;
 bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
   // FluidSynth looks for a preset in the font loaded last first: load from the bottom up. The
   // channels pick their presets once, after the last font, so no font's samples load in vain.
-  std::vector<const std::filesystem::path*> stack;
-  if (fonts.filler) stack.push_back(&*fonts.filler);
-  stack.push_back(&fonts.base);
-  if (fonts.overlay) stack.push_back(&*fonts.overlay);
-  for (const auto& font : fonts.user) stack.push_back(&font);
+  std::vector<const std::filesystem::path*> above{&fonts.base};
+  if (fonts.overlay) above.push_back(&*fonts.overlay);
+  for (const auto& font : fonts.user) above.push_back(&font);
   // A font the SoundFont loader rejects goes on to the DLS loader, which complains through GLib.
   const QuietGlib quiet;
   constexpr int kKeepPresets = 0;
-  for (const auto* font : stack) {
-    const bool filler = fonts.filler && font == &*fonts.filler;
-    const HidingPresets hiding(filler ? fonts.fillerCheck : nullptr);
+  if (fonts.filler) {
+    const HidingPresets hiding(FillerFilter(above, fonts.fillerCheck));
+    fluid_synth_sfload(synth_.get(), fonts.filler->c_str(), kKeepPresets);
+  }
+  for (const auto* font : above) {
     const bool loaded =
         fluid_synth_sfload(synth_.get(), font->c_str(), kKeepPresets) != FLUID_FAILED;
     if (!loaded && font == &fonts.base) return false;

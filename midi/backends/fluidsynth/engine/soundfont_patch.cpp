@@ -27,8 +27,8 @@ constexpr std::uint16_t kGenKeyRange = 43;
 constexpr std::uint16_t kGenVelRange = 44;
 constexpr std::uint16_t kGenInstrument = 41;
 constexpr std::uint16_t kGenSampleId = 53;
-constexpr std::uint16_t kLastMelodicBank = 127;
-constexpr int kTop = 127;  // highest key and velocity
+constexpr std::uint8_t kGenUnused = 59;  // "unused5": FluidSynth skips it
+constexpr int kTop = 127;                // highest key and velocity
 
 std::uint16_t Word(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
@@ -202,7 +202,7 @@ bool WidenZoneRanges(std::span<std::uint8_t> pdta) {
   return true;
 }
 
-bool HidePresets(std::span<std::uint8_t> pdta, PresetCheck check) {
+bool HidePresets(std::span<std::uint8_t> pdta, const PresetFilter& keep) {
   const auto levels = Levels(pdta);
   if (!levels) return false;
   const Level& presets = levels->first;
@@ -212,12 +212,31 @@ bool HidePresets(std::span<std::uint8_t> pdta, PresetCheck check) {
     const int program = Word(record + kPresetNumber) + 1;
     const auto* name = reinterpret_cast<const char*>(record);
     const std::string_view presetName(name, std::find(name, name + kNameBytes, '\0') - name);
-    if (bank <= kLastMelodicBank && !check(program, bank, presetName)) {
-      record[kPresetBank] = kHiddenBank & 0xFF;
-      record[kPresetBank + 1] = kHiddenBank >> 8;
+    if (keep(program, bank, presetName)) continue;
+    record[kPresetBank] = kHiddenBank & 0xFF;
+    record[kPresetBank + 1] = kHiddenBank >> 8;
+    // A zone without its instrument is one FluidSynth leaves out.
+    for (std::size_t g = presets.bagGen(presets.ownerBag(i));
+         g < presets.bagGen(presets.ownerBag(i + 1)); ++g) {
+      if (Word(presets.gen(g)) == kGenInstrument) {
+        presets.gen(g)[0] = kGenUnused;
+        presets.gen(g)[1] = 0;
+      }
     }
   }
   return true;
+}
+
+std::vector<std::pair<int, int>> PresetSlots(std::span<std::uint8_t> pdta) {
+  std::vector<std::pair<int, int>> slots;
+  const auto levels = Levels(pdta);
+  if (!levels) return slots;
+  const Level& presets = levels->first;
+  for (std::size_t i = 0; i + 1 < presets.ownerCount(); ++i) {
+    const std::uint8_t* record = presets.owners.data + i * kPresetRecord;
+    slots.emplace_back(Word(record + kPresetBank), Word(record + kPresetNumber) + 1);
+  }
+  return slots;
 }
 
 }  // namespace kalvora

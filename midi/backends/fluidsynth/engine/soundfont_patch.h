@@ -4,7 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
 
@@ -19,9 +23,16 @@ namespace kalvora {
 // changed) when the chunk is malformed.
 bool WidenZoneRanges(std::span<std::uint8_t> pdta);
 
-// Moves each preset that check rejects to a bank no bank select reaches. False when the chunk
-// is malformed.
-bool HidePresets(std::span<std::uint8_t> pdta, PresetCheck check);
+// Which presets of a font may play, by program (1..128), bank and the preset's own name.
+using PresetFilter = std::function<bool(int program, int bank, std::string_view name)>;
+
+// Moves each preset that keep rejects to a bank no bank select reaches, and takes its
+// zones' instruments away, so that FluidSynth neither finds it nor reads what it would play.
+// False when the chunk is malformed.
+bool HidePresets(std::span<std::uint8_t> pdta, const PresetFilter& keep);
+
+// The banks and programs (1..128) of the chunk's presets; empty when it is malformed.
+std::vector<std::pair<int, int>> PresetSlots(std::span<std::uint8_t> pdta);
 
 // Bank number that hidden presets move to: above every bank a MIDI bank select can name.
 inline constexpr std::uint16_t kHiddenBank = 0xFFFF;

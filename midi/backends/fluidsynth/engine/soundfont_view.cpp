@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/soundfont_patch.h"
@@ -14,7 +15,7 @@ namespace kalvora {
 
 namespace {
 
-thread_local PresetCheck currentCheck = nullptr;
+thread_local const PresetFilter* currentFilter = nullptr;
 
 constexpr std::size_t kTagBytes = 4;
 constexpr std::size_t kChunkHeader = 8;  // tag, size
@@ -31,7 +32,7 @@ struct ViewFile {
   long long pdtaBegin = 0, pdtaEnd = 0;
   std::vector<std::uint8_t> pdta;
   bool pdtaLoaded = false;
-  PresetCheck check = nullptr;
+  PresetFilter keep;  // empty: every preset stays
 };
 
 bool ReadAt(ViewFile& view, long long offset, void* buffer, std::size_t count) {
@@ -74,11 +75,15 @@ void LocatePresetData(ViewFile& view) {
   }
 }
 
-bool LoadPresetData(ViewFile& view) {
+bool ReadPresetData(ViewFile& view) {
   view.pdta.resize(static_cast<std::size_t>(view.pdtaEnd - view.pdtaBegin));
-  if (!ReadAt(view, view.pdtaBegin, view.pdta.data(), view.pdta.size())) return false;
+  return ReadAt(view, view.pdtaBegin, view.pdta.data(), view.pdta.size());
+}
+
+bool LoadPresetData(ViewFile& view) {
+  if (!ReadPresetData(view)) return false;
   WidenZoneRanges(view.pdta);
-  if (view.check != nullptr) HidePresets(view.pdta, view.check);
+  if (view.keep) HidePresets(view.pdta, view.keep);
   view.pdtaLoaded = true;
   return true;
 }
@@ -88,7 +93,7 @@ void* Open(const char* filename) {
   if (file == nullptr) return nullptr;
   auto* view = new ViewFile;
   view->file = file;
-  view->check = currentCheck;
+  if (currentFilter != nullptr) view->keep = *currentFilter;
   if (fseeko(file, 0, SEEK_END) == 0) view->size = ftello(file);
   view->filePosition = -1;  // unknown: the next read seeks
   LocatePresetData(*view);
@@ -148,7 +153,19 @@ void UseSoundFontView(fluid_synth_t* synth, fluid_settings_t* settings) {
   fluid_synth_add_sfloader(synth, loader);  // the synth owns it and asks it first
 }
 
-HidingPresets::HidingPresets(PresetCheck check) : previous_(currentCheck) { currentCheck = check; }
-HidingPresets::~HidingPresets() { currentCheck = previous_; }
+HidingPresets::HidingPresets(PresetFilter keep) : keep_(std::move(keep)), previous_(currentFilter) {
+  currentFilter = keep_ ? &keep_ : nullptr;
+}
+HidingPresets::~HidingPresets() { currentFilter = previous_; }
+
+std::vector<std::pair<int, int>> ReadPresetSlots(const std::filesystem::path& path) {
+  void* handle = Open(path.c_str());
+  if (handle == nullptr) return {};
+  auto& view = *static_cast<ViewFile*>(handle);
+  std::vector<std::pair<int, int>> slots;
+  if (view.pdtaEnd > view.pdtaBegin && ReadPresetData(view)) slots = PresetSlots(view.pdta);
+  Close(handle);
+  return slots;
+}
 
 }  // namespace kalvora

@@ -5,23 +5,32 @@
 
 #include <fluidsynth.h>
 
-#include "midi/backends/fluidsynth/fluidsynth_fonts.h"
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include "midi/backends/fluidsynth/engine/soundfont_patch.h"
 
 namespace kalvora {
 
 // Makes synth load SoundFonts through the view, ahead of its own loaders.
 void UseSoundFontView(fluid_synth_t* synth, fluid_settings_t* settings);
 
-// While it lives, fonts this thread opens through the view hide the presets check rejects.
+// While it lives, fonts this thread opens through the view hide the presets keep rejects.
 class HidingPresets {
  public:
-  explicit HidingPresets(PresetCheck check);
+  explicit HidingPresets(PresetFilter keep);
   ~HidingPresets();
   HidingPresets(const HidingPresets&) = delete;
   HidingPresets& operator=(const HidingPresets&) = delete;
 
  private:
-  PresetCheck previous_;
+  PresetFilter keep_;
+  const PresetFilter* previous_;
 };
+
+// The banks and programs (1..128) of the presets of the SoundFont at path, read from its preset
+// data alone; empty when it is no SoundFont or cannot be read.
+std::vector<std::pair<int, int>> ReadPresetSlots(const std::filesystem::path& path);
 
 }  // namespace kalvora
