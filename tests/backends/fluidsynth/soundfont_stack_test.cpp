@@ -111,10 +111,10 @@ TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
     fluid_preset_t* preset = fluid_synth_get_channel_preset(synth->synth(), 0);
     return std::string(preset != nullptr ? fluid_preset_get_name(preset) : "");
   };
-  PlayNote(*synth, {.program = kOrgan, .bank = kFreeBank});
+  SendPress(*synth, {.program = kOrgan, .bank = kFreeBank});
   EXPECT_EQ(presetName(), "Kalvora Sine");
   EXPECT_GT(PeakDb(Render(*synth, 100)), -30.0);
-  PlayNote(*synth, {.program = kOrgan, .bank = 0});
+  SendPress(*synth, {.program = kOrgan, .bank = 0});
   EXPECT_NE(presetName(), "Kalvora Sine") << "a user font only adds where it has the bank";
 }
 
@@ -151,7 +151,7 @@ TEST(ZoneStretching, AKeyOrVelocityOutsideEveryZonePlaysTheNearestZoneAtItsOwnPi
     SCOPED_TRACE(testing::Message()
                  << "program " << c.program << " key " << c.key << " velocity " << c.velocity);
     const Voice voice{.program = c.program, .note = c.key, .velocity = c.velocity, .reverb = 0};
-    PlayNote(*synth, voice);
+    SendPress(*synth, voice);
     EXPECT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 1) << "one zone, no layering";
     const Sound sound = Render(*synth, 300);
     // The format's velocity curve all but silences the lowest velocities: their zone is what
@@ -164,16 +164,16 @@ TEST(ZoneStretching, AKeyOrVelocityOutsideEveryZonePlaysTheNearestZoneAtItsOwnPi
     if (expected < 4000) {
       EXPECT_NEAR(Hz(sound) / expected, 1.0, 0.02);
     }
-    StopNote(*synth, voice);
+    SendRelease(*synth, voice);
     Render(*synth, 300);
     EXPECT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 0);
   }
   // A stretched note ends at all-notes-off and at the device's reset as any other does.
   const Voice stretched{.note = 30, .reverb = 0};
   for (const bool allNotesOff : {true, false}) {
-    PlayNote(*synth, stretched);
+    SendPress(*synth, stretched);
     if (allNotesOff) {
-      Send(*synth, {0xB0, 123, 0});
+      Send(*synth, {kControlChange, kControlAllNotesOff, 0});
     } else {
       synth->silence();
     }

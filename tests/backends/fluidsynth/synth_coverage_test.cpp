@@ -11,6 +11,8 @@
 #include "catalogue/preset_names.h"
 #include "catalogue/tone_names.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/midi_bytes.h"
+#include "midi/voice_state.h"
 
 namespace kalvora::test {
 namespace {
@@ -84,9 +86,11 @@ TEST(SynthCoverage, TheFillerPlaysOnlyWhereItIsTheNamedInstrument) {
   auto synth = ProgramSynth();
   if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
   auto select = [&](int program, int bank) {
-    const std::array<std::uint8_t, 3> bankSelect{0xB0, 0x00, static_cast<std::uint8_t>(bank)};
-    const std::array<std::uint8_t, 3> map{0xB0, 0x20, 1};
-    const std::array<std::uint8_t, 2> change{0xC0, static_cast<std::uint8_t>(program - 1)};
+    const std::array<std::uint8_t, 3> bankSelect{kControlChange, kControlBankMsb,
+                                                 static_cast<std::uint8_t>(bank)};
+    const std::array<std::uint8_t, 3> map{kControlChange, kControlBankLsb, kMapSc8850};
+    const std::array<std::uint8_t, 2> change{kProgramChange,
+                                             static_cast<std::uint8_t>(program - 1)};
     synth->sendShort(bankSelect);
     synth->sendShort(map);
     synth->sendShort(change);

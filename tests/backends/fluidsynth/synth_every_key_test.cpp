@@ -86,14 +86,14 @@ TEST(EveryKey, EveryToneSoundsAtTheLowMiddleAndHighKeyAndStops) {
       SCOPED_TRACE(testing::Message()
                    << "program " << tone.program << " bank " << tone.bank << " note " << note);
       const Voice voice{.program = tone.program, .bank = tone.bank, .note = note};
-      PlayNote(*synth, voice);
+      SendPress(*synth, voice);
       // Programs fall back to bank 0 where the bank is missing, so the late ones go by program.
       const bool late = StartsLate(tone.program, note);
       const Sound onset = Render(*synth, late ? kLateOnsetMs : kOnsetMs);
       EXPECT_LT(FirstFrameAbove(onset, kAudibleDb), onset.size()) << "silent";
       // Long pads and bells keep their own release; the bound grows with it, never stays open.
       const double bound = std::max(kReleaseMs, LongestReleaseMs(*synth));
-      StopNote(*synth, voice);
+      SendRelease(*synth, voice);
       double released = 0;
       double lastDb = 0;
       while (released < bound && fluid_synth_get_active_voice_count(synth->synth()) > 0) {
@@ -112,7 +112,7 @@ TEST(EveryKey, EveryToneSoundsAtTheLowMiddleAndHighKeyAndStops) {
 TEST(EveryKey, ContrabassSoundsAtMiddleC) {
   auto synth = LoadedSynth();
   if (!synth) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
-  PlayNote(*synth, {.program = 44, .note = 60});
+  SendPress(*synth, {.program = 44, .note = 60});
   EXPECT_GT(PeakDb(Render(*synth, kOnsetMs)), -40.0);
 }
 
