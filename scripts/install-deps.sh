@@ -10,7 +10,7 @@ packages=(
   librtmidi-dev libjack-jackd2-dev libfluidsynth-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run
-  fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs
+  fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs csound-soundfont
   qt6-qpa-plugins libqt6test6
   # tests and screenshots
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
