@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 
+#include "midi/backends/fluidsynth/engine/fluidsynth_limiter.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
 
 namespace kalvora {
@@ -38,7 +39,8 @@ class SynthCore {
   // Cuts every voice at once and releases the pedals, leaving the other controllers as they are.
   void silence();
 
-  // Renders left.size() frames; right must be as long.
+  // Renders left.size() frames, kept below the limiter's ceiling; right must be as long. One
+  // thread at a time: the audio output's, or a test's.
   void render(std::span<float> left, std::span<float> right);
 
   fluid_settings_t* settings() const { return settings_.get(); }
@@ -58,6 +60,7 @@ class SynthCore {
   // The synth refers to its settings, so it is declared after them and goes first.
   std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
+  PeakLimiter limiter_{kSynthSampleRate};
 };
 
 }  // namespace kalvora
