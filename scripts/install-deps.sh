@@ -14,6 +14,8 @@ packages=(
   qt6-qpa-plugins libqt6test6
   # tests and screenshots
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
+  # a private sound server with a null sink, for the built-in synth's tests and benchmarks
+  pulseaudio pulseaudio-utils libpulse-dev
   # benchmarks
   dbus-daemon
 )

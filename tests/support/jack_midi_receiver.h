@@ -32,6 +32,8 @@ class JackMidiReceiver {
   // Waits (bounded) until at least `count` bytes have arrived; returns every message so far.
   std::vector<Message> waitForBytes(std::size_t count) const;
   std::vector<Message> messages() const;
+  // Waits (bounded) until nothing is wired to the input; false when something still is.
+  bool waitUntilUnwired() const;
 
  private:
   static int Process(jack_nframes_t frames, void* self) noexcept;

@@ -158,8 +158,17 @@ void JackTestServer::stop() {
   reap(SIGTERM);
 }
 
+void JackTestServer::freeze() {
+  if (pid_ > 0) ::kill(pid_, SIGSTOP);
+}
+
+void JackTestServer::thaw() {
+  if (pid_ > 0) ::kill(pid_, SIGCONT);
+}
+
 void JackTestServer::reap(int signal) {
   if (pid_ <= 0) return;
+  ::kill(pid_, SIGCONT);  // a stopped server would not act on the signal
   ::kill(pid_, signal);
   const auto deadline = Clock::now() + kStopLimit;
   int status = 0;

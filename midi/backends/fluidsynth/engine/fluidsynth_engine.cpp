@@ -1,4 +1,6 @@
 // The synth engine module: FluidSynth behind the SynthEngine interface.
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
@@ -35,6 +37,7 @@ class FluidSynthEngine final : public SynthEngine {
 
   OpenResult open(const SoundFontSet& fonts, const std::vector<SynthAudioOutput>& outputs,
                   std::shared_ptr<std::atomic<bool>> open) override {
+    const auto start = std::chrono::steady_clock::now();
     auto core = SynthCore::Create();
     if (!core) return {MMSYSERR_NOMEM, nullptr};
     SynthCore& synth = *core;
@@ -43,7 +46,10 @@ class FluidSynthEngine final : public SynthEngine {
     const bool loaded = synth.loadSoundFonts(fonts);
     // A sound server that takes no new stream (stopped, say) must not hold the window: the open
     // fails as without a sound device, and the attempt is left to finish on its own.
-    if (worker->waitForAudio(kServerWaitLimit) != SynthWorker::AudioStart::opened) {
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    const auto left = std::max(kServerWaitLimit - waited, std::chrono::milliseconds(0));
+    if (worker->waitForAudio(left) != SynthWorker::AudioStart::opened) {
       DestroyWithin(std::move(worker), std::chrono::milliseconds(0));
       return {MMSYSERR_NODRIVER, nullptr};
     }
