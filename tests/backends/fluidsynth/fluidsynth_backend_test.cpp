@@ -41,11 +41,6 @@ class TempFolder {
   fs::path path_;
 };
 
-// Plays into /dev/null in real time: a working audio output on a machine without a sound card.
-std::vector<SynthAudioOutput> NullAudio() {
-  return {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
-}
-
 // The real drivers, pointed at a server and a device that do not exist.
 std::vector<SynthAudioOutput> UnreachableAudio() {
   return {{"pulseaudio", {{"audio.pulseaudio.server", "unix:/nonexistent/kalvora/native"}}},

@@ -52,18 +52,22 @@ std::unique_ptr<SynthCore> LoadedSynth() {
   return synth;
 }
 
+std::vector<SynthAudioOutput> NullAudio() {
+  return {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
+}
+
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes) { synth.sendShort(bytes); }
 
-void PlayNote(SynthCore& synth, const Voice& v) {
+std::vector<std::vector<std::uint8_t>> PressMessages(const Voice& v) {
   auto byte = [](int value) { return static_cast<std::uint8_t>(value); };
-  Send(synth, {0xB0, 0x0A, byte(v.pan)});
-  Send(synth, {0xB0, 0x01, byte(v.modulation)});
-  Send(synth, {0xB0, 0x5B, byte(v.reverb)});
-  Send(synth, {0xB0, 0x5D, byte(v.chorus)});
-  Send(synth, {0xB0, 0x00, byte(v.bank)});
-  Send(synth, {0xB0, 0x20, byte(v.map)});
-  Send(synth, {0xC0, byte(v.program - 1)});
-  Send(synth, {0x90, byte(v.note), byte(v.velocity)});
+  return {{0xB0, 0x0A, byte(v.pan)},    {0xB0, 0x01, byte(v.modulation)},
+          {0xB0, 0x5B, byte(v.reverb)}, {0xB0, 0x5D, byte(v.chorus)},
+          {0xB0, 0x00, byte(v.bank)},   {0xB0, 0x20, byte(v.map)},
+          {0xC0, byte(v.program - 1)},  {0x90, byte(v.note), byte(v.velocity)}};
+}
+
+void PlayNote(SynthCore& synth, const Voice& v) {
+  for (auto& message : PressMessages(v)) Send(synth, std::move(message));
 }
 
 void StopNote(SynthCore& synth, const Voice& v) {

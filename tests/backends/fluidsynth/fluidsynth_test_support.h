@@ -10,6 +10,7 @@
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
+#include "midi/backends/fluidsynth/synth_audio_outputs.h"
 
 namespace kalvora::test {
 
@@ -17,6 +18,8 @@ namespace kalvora::test {
 std::optional<SoundFontSet> InstalledFluidFonts();
 // A synth with those fonts loaded; null when they are missing.
 std::unique_ptr<SynthCore> LoadedSynth();
+// Plays into /dev/null in real time: a working audio output on a machine without a sound card.
+std::vector<SynthAudioOutput> NullAudio();
 
 struct Voice {
   int program = 1;  // counted from 1, as the window shows it
@@ -31,6 +34,7 @@ struct Voice {
 };
 
 // The set-up the program sends with every press, then the note-on, on channel 1.
+std::vector<std::vector<std::uint8_t>> PressMessages(const Voice& voice);
 void PlayNote(SynthCore& synth, const Voice& voice);
 void StopNote(SynthCore& synth, const Voice& voice);
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes);
