@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace kalvora::test {
 
 namespace {
@@ -48,20 +50,7 @@ PulseTestServer::PulseTestServer() {
 }
 
 PulseTestServer::~PulseTestServer() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGCONT);  // a stopped server would only take SIGKILL
-    ::kill(pid_, SIGTERM);
-    const auto deadline = Clock::now() + kStopLimit;
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (Clock::now() >= deadline) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(kPoll);
-    }
-  }
+  if (pid_ > 0) EndChild(pid_, SIGTERM, kStopLimit);
   std::error_code error;
   if (!folder_.empty()) std::filesystem::remove_all(folder_, error);
 }
