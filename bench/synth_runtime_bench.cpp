@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/midi_out.h"
+#include "support/press_messages.h"
 #include "support/pulse_test_server.h"
 
 namespace {
@@ -105,20 +107,25 @@ class MonitorRecorder {
   Clock::time_point heardAt_;
 };
 
-void Send(HMIDIOUT out, std::uint8_t status, std::uint8_t d1 = 0, std::uint8_t d2 = 0) {
-  midiOutShortMsg(out, status | (d1 << 8) | (d2 << 16));
+// The port layer as the window calls it, for the shared press messages.
+struct PortSink {
+  HMIDIOUT out;
+  void sendShort(std::span<const std::uint8_t> bytes) const {
+    std::uint32_t message = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) message |= bytes[i] << (8 * i);
+    midiOutShortMsg(out, message);
+  }
+};
+
+// What a press sends: the voice set-up with the default levels, then the note-on (middle C).
+void Press(HMIDIOUT out, int program) {
+  PortSink sink{out};
+  kalvora::test::SendPress(sink, kalvora::test::Voice{.program = program + 1});
 }
 
-// What a press sends: the voice set-up with the default levels, then the note-on.
-void Press(HMIDIOUT out, int program) {
-  Send(out, 0xB0, 0x0A, 64);
-  Send(out, 0xB0, 0x01, 0);
-  Send(out, 0xB0, 0x5B, 40);
-  Send(out, 0xB0, 0x5D, 0);
-  Send(out, 0xB0, 0x00, 0);
-  Send(out, 0xB0, 0x20, 4);
-  Send(out, 0xC0, static_cast<std::uint8_t>(program));
-  Send(out, 0x90, 60, 100);
+void Release(HMIDIOUT out) {
+  PortSink sink{out};
+  kalvora::test::SendRelease(sink, kalvora::test::Voice{});
 }
 
 struct PressTiming {
@@ -138,7 +145,7 @@ PressTiming TimedPress(HMIDIOUT out, MonitorRecorder& recorder, int program) {
   Clock::time_point heard;
   const bool sounded = recorder.waitForSound(heard);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  Send(out, 0x80, 60, 0);
+  Release(out);
   return {Ms(returned - pressed).count(), sounded ? Ms(heard - pressed).count() : -1.0};
 }
 

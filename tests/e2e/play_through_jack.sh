@@ -149,8 +149,8 @@ wait_until "$START_DEADLINE_MS" "receiver port on JACK server $server" test -s "
 echo "receiver ready: $(cat "$work/receiver.ready") on server $server"
 
 # --- Which device number the receiver gets ----------------------------------------------------
-# shellcheck source=receiver_device.sh
-source "$here/receiver_device.sh"
+# shellcheck source=../support/receiver_device.sh
+source "$here/../support/receiver_device.sh"
 synth=$(synth_devices)
 alsa=$(alsa_output_ports) ||
   fail "an ALSA sequencer exists but /proc/asound/seq/clients cannot be read to count its ports"

@@ -27,7 +27,7 @@ TEST(SynthLevels, FullVelocityNeverClipsAndStaysAudible) {
       const Voice voice{.program = program, .note = note, .velocity = kFullVelocity};
       Send(*synth, {0xFF});  // a clean start: no tail of the last tone
       Render(*synth, 20);
-      PlayNote(*synth, voice);
+      SendPress(*synth, voice);
       const double peak = PeakDb(Render(*synth, kRenderMs));
       EXPECT_LE(peak, kCeilingDb) << "program " << program << " note " << note;
       peaks.push_back(peak);

@@ -58,27 +58,7 @@ std::vector<SynthAudioOutput> NullAudio() {
 
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes) { synth.sendShort(bytes); }
 
-std::vector<std::vector<std::uint8_t>> PressMessages(const Voice& v) {
-  auto byte = [](int value) { return static_cast<std::uint8_t>(value); };
-  return {{0xB0, 0x0A, byte(v.pan)},    {0xB0, 0x01, byte(v.modulation)},
-          {0xB0, 0x5B, byte(v.reverb)}, {0xB0, 0x5D, byte(v.chorus)},
-          {0xB0, 0x00, byte(v.bank)},   {0xB0, 0x20, byte(v.map)},
-          {0xC0, byte(v.program - 1)},  {0x90, byte(v.note), byte(v.velocity)}};
-}
-
-void PlayNote(SynthCore& synth, const Voice& v) {
-  for (auto& message : PressMessages(v)) Send(synth, std::move(message));
-}
-
-void StopNote(SynthCore& synth, const Voice& v) {
-  Send(synth, {0x80, static_cast<std::uint8_t>(v.note), 0x7F});
-}
-
-void SendGsReset(SynthCore& synth) {
-  const std::vector<std::uint8_t> reset{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
-                                        0x00, 0x7F, 0x00, 0x41, 0xF7};
-  synth.sendLong(reset);
-}
+void SendGsReset(SynthCore& synth) { synth.sendLong(kGsReset); }
 
 std::size_t Frames(double milliseconds) {
   return static_cast<std::size_t>(std::lround(milliseconds * kSynthSampleRate / 1000.0));

@@ -35,9 +35,7 @@ class SynthWorkerTest : public ::testing::Test {
     ASSERT_EQ(worker_->waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::opened);
   }
 
-  void Press(const Voice& voice) {
-    for (const auto& message : PressMessages(voice)) worker_->sendShort(message);
-  }
+  void Press(const Voice& voice) { SendPress(*worker_, voice); }
   int Voices() const { return fluid_synth_get_active_voice_count(synth_); }
   int Program() const {
     fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, 0);

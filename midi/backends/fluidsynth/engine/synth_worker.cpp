@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "midi/midi_bytes.h"
+
 namespace kalvora {
 
 namespace {
@@ -14,13 +16,8 @@ constexpr auto kIdleCheck = std::chrono::milliseconds(250);
 // Far more than a window sends while a sound server catches up.
 constexpr std::size_t kQueueLimit = 4096;
 
-constexpr std::uint8_t kKindMask = 0xF0;
-constexpr std::uint8_t kChannelMask = 0x0F;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kProgramChange = 0xC0;
-
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
-  return bytes.size() == 3 && (bytes[0] & kKindMask) == kNoteOn && bytes[2] != 0;
+  return bytes.size() == 3 && (bytes[0] & kStatusKindMask) == kNoteOn && bytes[2] != 0;
 }
 
 }  // namespace
@@ -111,7 +108,7 @@ void SynthWorker::apply(const Message& message) {
   switch (message.kind) {
     case Kind::kShort:
       core_->sendShort(message.bytes);
-      if (!message.bytes.empty() && (message.bytes[0] & kKindMask) == kProgramChange) {
+      if (!message.bytes.empty() && (message.bytes[0] & kStatusKindMask) == kProgramChange) {
         keepLoaded(message.bytes[0] & kChannelMask);
       }
       break;
