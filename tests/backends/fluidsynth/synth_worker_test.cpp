@@ -32,12 +32,12 @@ class SynthWorkerTest : public ::testing::Test {
     if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
     synth_ = loaded->synth();
     worker_ = std::make_unique<SynthWorker>(std::move(loaded), NullAudio());
-    ASSERT_EQ(worker_->waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::opened);
+    ASSERT_EQ(worker_->waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
   }
 
-  void Press(const Voice& voice) { SendPress(*worker_, voice); }
-  int Voices() const { return fluid_synth_get_active_voice_count(synth_); }
-  int Program() const {
+  void press(const Voice& voice) { SendPress(*worker_, voice); }
+  int voices() const { return fluid_synth_get_active_voice_count(synth_); }
+  int program() const {
     fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, 0);
     return preset != nullptr ? fluid_preset_get_num(preset) : -1;
   }
@@ -51,24 +51,27 @@ class SynthWorkerTest : public ::testing::Test {
 // not be the one left.
 TEST_F(SynthWorkerTest, MessagesApplyInOrderWithoutHoldingTheSender) {
   const auto start = Clock::now();
-  for (int program = 20; program <= 40; ++program) {
-    Press(Voice{.program = program});
-    if (program != 40) worker_->sendShort(std::vector<std::uint8_t>{0x80, 60, 0});
+  constexpr int kFirst = 20, kLast = 40;
+  for (int tone = kFirst; tone <= kLast; ++tone) {
+    const Voice voice{.program = tone};
+    press(voice);
+    if (tone != kLast) SendRelease(*worker_, voice);
   }
   // Loading 21 tones takes far longer than handing them over; generous against a slow machine.
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50));
-  EXPECT_TRUE(Eventually([&] { return Program() == 39 && Voices() > 0; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(
+      Eventually([&] { return program() == kLast - 1 && voices() > 0; }, std::chrono::seconds(5)));
   worker_->silence();
-  EXPECT_TRUE(Eventually([&] { return Voices() == 0; }, std::chrono::seconds(2)));
+  EXPECT_TRUE(Eventually([&] { return voices() == 0; }, std::chrono::seconds(2)));
 }
 
 TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
   EXPECT_TRUE(worker_->audioOpen());
   EXPECT_TRUE(Eventually([&] { return !worker_->audioOpen(); },
                          SynthWorker::kIdleAfter + std::chrono::seconds(2)));
-  Press(Voice{});
+  press(Voice{});
   EXPECT_TRUE(
-      Eventually([&] { return worker_->audioOpen() && Voices() > 0; }, std::chrono::seconds(1)));
+      Eventually([&] { return worker_->audioOpen() && voices() > 0; }, std::chrono::seconds(1)));
   // A held note keeps it open past the idle time.
   std::this_thread::sleep_for(SynthWorker::kIdleAfter + std::chrono::milliseconds(500));
   EXPECT_TRUE(worker_->audioOpen());

@@ -49,7 +49,7 @@ class FluidSynthEngine final : public SynthEngine {
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     const auto left = std::max(kServerWaitLimit - waited, std::chrono::milliseconds(0));
-    if (worker->waitForAudio(left) != SynthWorker::AudioStart::opened) {
+    if (worker->waitForAudio(left) != SynthWorker::AudioStart::kOpened) {
       DestroyWithin(std::move(worker), std::chrono::milliseconds(0));
       return {MMSYSERR_NODRIVER, nullptr};
     }

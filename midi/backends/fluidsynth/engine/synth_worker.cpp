@@ -36,7 +36,7 @@ SynthWorker::~SynthWorker() {
 
 SynthWorker::AudioStart SynthWorker::waitForAudio(std::chrono::milliseconds limit) {
   std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, limit, [this] { return firstStart_ != AudioStart::pending; });
+  changed_.wait_for(lock, limit, [this] { return firstStart_ != AudioStart::kPending; });
   return firstStart_;
 }
 
@@ -64,7 +64,7 @@ void SynthWorker::run() {
   openAudio();
   {
     const std::lock_guard lock(mutex_);
-    firstStart_ = audio_ ? AudioStart::opened : AudioStart::failed;
+    firstStart_ = audio_ ? AudioStart::kOpened : AudioStart::kFailed;
   }
   changed_.notify_all();
 

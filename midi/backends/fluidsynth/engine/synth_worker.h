@@ -34,7 +34,7 @@ class SynthWorker {
   SynthWorker(const SynthWorker&) = delete;
   SynthWorker& operator=(const SynthWorker&) = delete;
 
-  enum class AudioStart { opened, failed, pending };
+  enum class AudioStart { kOpened, kFailed, kPending };
   // How the first opening of the audio output went, waiting at most limit for it.
   AudioStart waitForAudio(std::chrono::milliseconds limit);
 
@@ -67,7 +67,7 @@ class SynthWorker {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Message> queue_;
-  AudioStart firstStart_ = AudioStart::pending;
+  AudioStart firstStart_ = AudioStart::kPending;
   bool audioOpen_ = false;
   bool stopping_ = false;
 
