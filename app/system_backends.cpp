@@ -2,7 +2,9 @@
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/backends/jack/jack_backend.h"
+#include "midi/backends/jack/jack_input.h"
 #include "midi/backends/rtmidi/rtmidi_backend.h"
+#include "midi/backends/rtmidi/sequencer_input.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {
@@ -13,6 +15,13 @@ void InstallSystemMidiBackends() {
   backends.push_back(std::make_unique<RtMidiBackend>());
   backends.push_back(std::make_unique<JackBackend>("Kalvora", JackBackend::Connect::ahead));
   InstallMidiBackends(std::move(backends));
+}
+
+MidiInputPorts StartSystemMidiInputs() {
+  MidiInputPorts inputs;
+  inputs.push_back(std::make_unique<SequencerInput>());
+  inputs.push_back(std::make_unique<JackInput>());
+  return inputs;
 }
 
 }  // namespace kalvora

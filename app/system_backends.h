@@ -1,8 +1,13 @@
 #pragma once
 
+#include "midi/input_inbox.h"
+
 namespace kalvora {
 // The devices a user has: the built-in synth first (when a SoundFont is installed), then the
 // ALSA sequencer's ports, then the ports of a running JACK server. The JACK backend starts to
 // connect at once, on a thread of its own.
 void InstallSystemMidiBackends();
+// The program's own MIDI inputs (the sequencer's "Kalvora:in", and the JACK input when a server
+// runs), posting to the inbox for as long as they live.
+MidiInputPorts StartSystemMidiInputs();
 }  // namespace kalvora

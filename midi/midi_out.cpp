@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <string>
@@ -44,6 +45,7 @@ struct PortLayer {
   std::vector<DeviceEntry> devices;
   OpenConnections open;
   HMIDIOUT lastHandle = kNoMidiOut;
+  std::atomic<HMIDIOUT> openNow{kNoMidiOut};
 };
 
 PortLayer& layer() {
@@ -99,10 +101,13 @@ std::size_t fittingLength(const std::string& name, std::size_t size) {
 
 void InstallMidiBackends(MidiBackends backends) {
   auto& l = layer();
+  l.openNow.store(kNoMidiOut);
   CloseAll(l.open);
   l.devices.clear();
   l.backends = std::move(backends);
 }
+
+HMIDIOUT DeviceOpenNow() noexcept { return layer().openNow.load(std::memory_order_acquire); }
 
 }  // namespace kalvora
 
@@ -152,11 +157,15 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
   }
   *handle = ++l.lastHandle;
   l.open.emplace(*handle, std::move(result.connection));
+  l.openNow.store(*handle, std::memory_order_release);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT midiOutClose(HMIDIOUT handle) {
-  auto node = layer().open.extract(handle);
+  auto& l = layer();
+  HMIDIOUT expected = handle;
+  l.openNow.compare_exchange_strong(expected, kNoMidiOut, std::memory_order_acq_rel);
+  auto node = l.open.extract(handle);
   if (node.empty()) return MMSYSERR_INVALHANDLE;
   // Gone from the table first: nothing is sent to it again, even when it does not let go.
   kalvora::DestroyWithin(std::move(node.mapped()));

@@ -16,8 +16,12 @@ packages=(
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
   # a private sound server with a null sink, for the built-in synth's tests and benchmarks
   pulseaudio pulseaudio-utils libpulse-dev
+  # the ALSA sequencer tests, in a qemu guest running Debian's kernel
+  qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils libasound2-dev
   # benchmarks
   dbus-daemon
+  # the Debian package, its metadata and its icons
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils librsvg2-bin
 )
 
 missing=()
