@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "midi/bounded_teardown.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
 
@@ -26,10 +27,23 @@ struct DeviceEntry {
   std::string name;
 };
 
+using OpenConnections = std::map<HMIDIOUT, std::unique_ptr<MidiConnection>>;
+
+// A device whose server has stopped answering must not hold up a close, a switch or the exit.
+void CloseAll(OpenConnections& open) {
+  for (auto& entry : open) DestroyWithin(std::move(entry.second));
+  open.clear();
+}
+
 struct PortLayer {
+  PortLayer() = default;
+  PortLayer(const PortLayer&) = delete;
+  PortLayer& operator=(const PortLayer&) = delete;
+  ~PortLayer() { CloseAll(open); }
+
   MidiBackends backends;
   std::vector<DeviceEntry> devices;
-  std::map<HMIDIOUT, std::unique_ptr<MidiConnection>> open;
+  OpenConnections open;
   HMIDIOUT lastHandle = kNoMidiOut;
   std::atomic<HMIDIOUT> openNow{kNoMidiOut};
 };
@@ -87,8 +101,8 @@ std::size_t fittingLength(const std::string& name, std::size_t size) {
 
 void InstallMidiBackends(MidiBackends backends) {
   auto& l = layer();
-  l.open.clear();
   l.openNow.store(kNoMidiOut);
+  CloseAll(l.open);
   l.devices.clear();
   l.backends = std::move(backends);
 }
@@ -151,7 +165,11 @@ MMRESULT midiOutClose(HMIDIOUT handle) {
   auto& l = layer();
   HMIDIOUT expected = handle;
   l.openNow.compare_exchange_strong(expected, kNoMidiOut, std::memory_order_acq_rel);
-  return l.open.erase(handle) == 1 ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+  auto node = l.open.extract(handle);
+  if (node.empty()) return MMSYSERR_INVALHANDLE;
+  // Gone from the table first: nothing is sent to it again, even when it does not let go.
+  kalvora::DestroyWithin(std::move(node.mapped()));
+  return MMSYSERR_NOERROR;
 }
 
 MMRESULT midiOutReset(HMIDIOUT handle) {

@@ -14,6 +14,8 @@ packages=(
   qt6-qpa-plugins libqt6test6
   # tests and screenshots
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
+  # a private sound server with a null sink, for the built-in synth's tests and benchmarks
+  pulseaudio pulseaudio-utils libpulse-dev
   # the ALSA sequencer tests, in a qemu guest running Debian's kernel
   qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils libasound2-dev
   # benchmarks

@@ -72,6 +72,15 @@ std::vector<Message> JackMidiReceiver::waitForBytes(std::size_t count,
   return this->messages();
 }
 
+bool JackMidiReceiver::waitUntilUnwired() const {
+  const auto deadline = std::chrono::steady_clock::now() + kArrivalLimit;
+  while (jack_port_connected(port_) > 0) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kPoll);
+  }
+  return true;
+}
+
 std::vector<Message> JackMidiReceiver::messages() const {
   EXPECT_FALSE(overflowed_.load()) << "the receiver ran out of room";
   const std::size_t count = messageCount_.load(std::memory_order_acquire);

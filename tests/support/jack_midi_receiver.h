@@ -35,6 +35,8 @@ class JackMidiReceiver {
   std::vector<Message> waitForBytes(std::size_t count,
                                     const std::function<void()>& meanwhile = {}) const;
   std::vector<Message> messages() const;
+  // Waits (bounded) until nothing is wired to the input; false when something still is.
+  bool waitUntilUnwired() const;
 
  private:
   static int Process(jack_nframes_t frames, void* self) noexcept;

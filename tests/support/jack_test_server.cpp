@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace kalvora::test {
 
 namespace {
@@ -158,19 +160,17 @@ void JackTestServer::stop() {
   reap(SIGTERM);
 }
 
+void JackTestServer::freeze() {
+  if (pid_ > 0) ::kill(pid_, SIGSTOP);
+}
+
+void JackTestServer::thaw() {
+  if (pid_ > 0) ::kill(pid_, SIGCONT);
+}
+
 void JackTestServer::reap(int signal) {
   if (pid_ <= 0) return;
-  ::kill(pid_, signal);
-  const auto deadline = Clock::now() + kStopLimit;
-  int status = 0;
-  while (::waitpid(pid_, &status, WNOHANG) == 0) {
-    if (Clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(kPoll);
-  }
+  EndChild(pid_, signal, kStopLimit);
   pid_ = -1;
   RemoveLeftovers(name_);
 }

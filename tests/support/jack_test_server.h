@@ -25,6 +25,10 @@ class JackTestServer {
   // keeps its slot in libjack's machine-wide table of servers (eight in all) until a server of
   // the same name comes and goes, and leaked slots would stop every later test from starting.
   void stop();
+  // SIGSTOP and SIGCONT: a server that no longer answers, and its return. A stopped server is
+  // resumed before it is ended.
+  void freeze();
+  void thaw();
 
   const std::string& name() const { return name_; }
   // What the server printed, for the report of a failed test.

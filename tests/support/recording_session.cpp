@@ -7,7 +7,8 @@ namespace kalvora::testing {
 RecordingSession::RecordingSession(std::vector<std::string> names,
                                    std::vector<MMRESULT> openResults) {
   MidiBackends backends;
-  backends.push_back(std::make_unique<RecordingBackend>(std::move(names), std::move(openResults), log_));
+  backends.push_back(
+      std::make_unique<RecordingBackend>(std::move(names), std::move(openResults), log_));
   InstallMidiBackends(std::move(backends));
   auto log = log_;
   previousMessage_ = SetMessageFunction([log](std::string_view text) {

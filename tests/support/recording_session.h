@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/recording_backend.h"
 #include "midi/host_services.h"
+#include "support/recording_backend.h"
 
 namespace kalvora::testing {
 

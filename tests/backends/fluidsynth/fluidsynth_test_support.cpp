@@ -52,6 +52,10 @@ std::unique_ptr<SynthCore> LoadedSynth() {
   return synth;
 }
 
+std::vector<SynthAudioOutput> NullAudio() {
+  return {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
+}
+
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes) { synth.sendShort(bytes); }
 
 void SendGsReset(SynthCore& synth) { synth.sendLong(kGsReset); }

@@ -10,6 +10,7 @@
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
+#include "midi/backends/fluidsynth/synth_audio_outputs.h"
 #include "support/press_messages.h"
 
 namespace kalvora::test {
@@ -18,6 +19,8 @@ namespace kalvora::test {
 std::optional<SoundFontSet> InstalledFluidFonts();
 // A synth with those fonts loaded; null when they are missing.
 std::unique_ptr<SynthCore> LoadedSynth();
+// Plays into /dev/null in real time: a working audio output on a machine without a sound card.
+std::vector<SynthAudioOutput> NullAudio();
 
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes);
 void SendGsReset(SynthCore& synth);

@@ -1,5 +1,6 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -8,6 +9,8 @@
 namespace kalvora {
 
 namespace {
+
+constexpr const char* kFileDriver = "file";
 
 template <typename T>
 bool Parse(const std::string& text, T& value) {
@@ -35,6 +38,18 @@ bool Apply(fluid_settings_t* settings, const std::string& name, const std::strin
   }
 }
 
+// The drivers call this for each period; it renders through the core, so what plays is what the
+// offline renders measure, limiter included.
+int RenderPeriod(void* core, int frames, int effectCount, float* effects[], int outputCount,
+                 float* outputs[]) {
+  if (frames <= 0 || outputCount < 2) return FLUID_FAILED;
+  const auto size = static_cast<std::size_t>(frames);
+  // The effects are in the dry mix already; a driver that would add its own copy gets silence.
+  for (int i = 0; i < effectCount; ++i) std::fill_n(effects[i], size, 0.0F);
+  static_cast<SynthCore*>(core)->render({outputs[0], size}, {outputs[1], size});
+  return FLUID_OK;
+}
+
 }  // namespace
 
 AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
@@ -46,8 +61,14 @@ AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudio
     for (const auto& [name, value] : output.settings)
       applied = applied && Apply(settings, name, value);
     if (!applied) continue;  // a driver this FluidSynth lacks, or settings it does not know
-    if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, core.synth())) {
+    if (fluid_audio_driver_t* driver = new_fluid_audio_driver2(settings, &RenderPeriod, &core)) {
       return AudioDriverHandle(driver);
+    }
+    // The file driver (tests play into /dev/null with it) takes no render function.
+    if (output.driver == kFileDriver) {
+      if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, core.synth())) {
+        return AudioDriverHandle(driver);
+      }
     }
   }
   return nullptr;

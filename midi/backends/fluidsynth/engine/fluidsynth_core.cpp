@@ -110,6 +110,7 @@ void SynthCore::render(std::span<float> left, std::span<float> right) {
                             right.data() + done, 0, 1);
     done += piece;
   }
+  limiter_.process(left.first(frames), right.first(frames));
 }
 
 }  // namespace kalvora

@@ -1,10 +1,13 @@
 // The synth engine module: FluidSynth behind the SynthEngine interface.
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
+#include "midi/backends/fluidsynth/engine/synth_worker.h"
 #include "midi/backends/fluidsynth/synth_engine.h"
+#include "midi/bounded_teardown.h"
 
 namespace kalvora {
 
@@ -12,19 +15,19 @@ namespace {
 
 class FluidSynthConnection final : public MidiConnection {
  public:
-  FluidSynthConnection(std::unique_ptr<SynthCore> core, AudioDriverHandle audio,
-                       std::shared_ptr<std::atomic<bool>> open)
-      : core_(std::move(core)), audio_(std::move(audio)), open_(std::move(open)) {}
-  ~FluidSynthConnection() override { *open_ = false; }
+  FluidSynthConnection(std::unique_ptr<SynthWorker> worker, std::shared_ptr<std::atomic<bool>> open)
+      : worker_(std::move(worker)), open_(std::move(open)) {}
+  ~FluidSynthConnection() override {
+    worker_.reset();
+    *open_ = false;
+  }
 
-  void sendShort(std::span<const std::uint8_t> bytes) override { core_->sendShort(bytes); }
-  void sendLong(std::span<const std::uint8_t> bytes) override { core_->sendLong(bytes); }
-  void reset() override { core_->silence(); }
+  void sendShort(std::span<const std::uint8_t> bytes) override { worker_->sendShort(bytes); }
+  void sendLong(std::span<const std::uint8_t> bytes) override { worker_->sendLong(bytes); }
+  void reset() override { worker_->silence(); }
 
  private:
-  // Members go in reverse order: the audio thread stops before the synth it plays is freed.
-  std::unique_ptr<SynthCore> core_;
-  AudioDriverHandle audio_;
+  std::unique_ptr<SynthWorker> worker_;
   std::shared_ptr<std::atomic<bool>> open_;
 };
 
@@ -34,15 +37,26 @@ class FluidSynthEngine final : public SynthEngine {
 
   OpenResult open(const SoundFontSet& fonts, const std::vector<SynthAudioOutput>& outputs,
                   std::shared_ptr<std::atomic<bool>> open) override {
+    const auto start = std::chrono::steady_clock::now();
     auto core = SynthCore::Create();
     if (!core) return {MMSYSERR_NOMEM, nullptr};
-    // The sound device first: without one the open fails in milliseconds, before the fonts load.
-    auto audio = StartAudioOutput(*core, outputs);
-    if (!audio) return {MMSYSERR_NODRIVER, nullptr};
-    if (!core->loadSoundFonts(fonts)) return {MMSYSERR_ERROR, nullptr};
+    SynthCore& synth = *core;
+    // The audio output opens on the synth's thread while the fonts load here.
+    auto worker = std::make_unique<SynthWorker>(std::move(core), outputs);
+    const bool loaded = synth.loadSoundFonts(fonts);
+    // A sound server that takes no new stream (stopped, say) must not hold the window: the open
+    // fails as without a sound device, and the attempt is left to finish on its own.
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    const auto left = std::max(kServerWaitLimit - waited, std::chrono::milliseconds(0));
+    if (worker->waitForAudio(left) != SynthWorker::AudioStart::kOpened) {
+      DestroyWithin(std::move(worker), std::chrono::milliseconds(0));
+      return {MMSYSERR_NODRIVER, nullptr};
+    }
+    if (!loaded) return {MMSYSERR_ERROR, nullptr};
     *open = true;
-    return {MMSYSERR_NOERROR, std::make_unique<FluidSynthConnection>(
-                                  std::move(core), std::move(audio), std::move(open))};
+    return {MMSYSERR_NOERROR,
+            std::make_unique<FluidSynthConnection>(std::move(worker), std::move(open))};
   }
 };
 

@@ -1,0 +1,82 @@
+// The built-in synth's own thread. What the window sends is queued and applied there, in order,
+// so a tone's first press never waits for its samples to load; the thread also runs the audio
+// output only while something sounds, so an idle synth costs neither us nor the sound server.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+
+namespace kalvora {
+
+class SynthWorker {
+ public:
+  // With nothing sounding for this long the audio output closes; the next note opens it again.
+  static constexpr std::chrono::milliseconds kIdleAfter{2000};
+  // Heard tones keep their samples loaded, so pressing one again plays at once; the oldest
+  // beyond this many may be unloaded.
+  static constexpr std::size_t kTonesKept = 16;
+
+  // Starts the thread, which opens the first of outputs that opens.
+  SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs);
+  // Ends the thread after what is queued; the audio output and the synth go with it.
+  ~SynthWorker();
+  SynthWorker(const SynthWorker&) = delete;
+  SynthWorker& operator=(const SynthWorker&) = delete;
+
+  enum class AudioStart { kOpened, kFailed, kPending };
+  // How the first opening of the audio output went, waiting at most limit for it.
+  AudioStart waitForAudio(std::chrono::milliseconds limit);
+
+  // Queue a message; they are applied in the order queued. Never waits on the thread. Dropped
+  // when the thread is so far behind that the queue is full (a stuck sound server).
+  void sendShort(std::span<const std::uint8_t> bytes);
+  void sendLong(std::span<const std::uint8_t> bytes);
+  void silence();
+
+  // Whether the audio output is open now (tests and benchmarks).
+  bool audioOpen() const;
+
+ private:
+  enum class Kind : std::uint8_t { kShort, kLong, kSilence };
+  struct Message {
+    Kind kind;
+    std::vector<std::uint8_t> bytes;
+  };
+
+  void post(Kind kind, std::span<const std::uint8_t> bytes);
+  void run();
+  void openAudio();
+  void apply(const Message& message);
+  void keepLoaded(int channel);
+  void closeAudioWhenIdle();
+
+  std::unique_ptr<SynthCore> core_;
+  const std::vector<SynthAudioOutput> outputs_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Message> queue_;
+  AudioStart firstStart_ = AudioStart::kPending;
+  bool audioOpen_ = false;
+  bool stopping_ = false;
+
+  // The thread's own.
+  AudioDriverHandle audio_;
+  std::chrono::steady_clock::time_point lastSound_;
+  std::deque<std::tuple<int, int, int>> kept_;  // font id, bank, program; oldest first
+
+  std::thread thread_;  // last: it starts once everything above exists
+};
+
+}  // namespace kalvora

@@ -1,0 +1,81 @@
+// The synth's own thread: what is sent is applied there in order without holding the sender, and
+// the audio output runs only while something sounds.
+#include "midi/backends/fluidsynth/engine/synth_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "fluidsynth_test_support.h"
+
+namespace kalvora::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Polls until done() holds or the limit passes; whether it came.
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+class SynthWorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto loaded = LoadedSynth();
+    if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+    synth_ = loaded->synth();
+    worker_ = std::make_unique<SynthWorker>(std::move(loaded), NullAudio());
+    ASSERT_EQ(worker_->waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
+  }
+
+  void press(const Voice& voice) { SendPress(*worker_, voice); }
+  int voices() const { return fluid_synth_get_active_voice_count(synth_); }
+  int program() const {
+    fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, 0);
+    return preset != nullptr ? fluid_preset_get_num(preset) : -1;
+  }
+
+  fluid_synth_t* synth_ = nullptr;
+  std::unique_ptr<SynthWorker> worker_;
+};
+
+// Presses of tones never heard before, each released but the last: if the note-offs overtook
+// their note-ons, notes would hang; if a later program overtook an earlier one, the last would
+// not be the one left.
+TEST_F(SynthWorkerTest, MessagesApplyInOrderWithoutHoldingTheSender) {
+  const auto start = Clock::now();
+  constexpr int kFirst = 20, kLast = 40;
+  for (int tone = kFirst; tone <= kLast; ++tone) {
+    const Voice voice{.program = tone};
+    press(voice);
+    if (tone != kLast) SendRelease(*worker_, voice);
+  }
+  // Loading 21 tones takes far longer than handing them over; generous against a slow machine.
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50));
+  EXPECT_TRUE(
+      Eventually([&] { return program() == kLast - 1 && voices() > 0; }, std::chrono::seconds(5)));
+  worker_->silence();
+  EXPECT_TRUE(Eventually([&] { return voices() == 0; }, std::chrono::seconds(2)));
+}
+
+TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
+  EXPECT_TRUE(worker_->audioOpen());
+  EXPECT_TRUE(Eventually([&] { return !worker_->audioOpen(); },
+                         SynthWorker::kIdleAfter + std::chrono::seconds(2)));
+  press(Voice{});
+  EXPECT_TRUE(
+      Eventually([&] { return worker_->audioOpen() && voices() > 0; }, std::chrono::seconds(1)));
+  // A held note keeps it open past the idle time.
+  std::this_thread::sleep_for(SynthWorker::kIdleAfter + std::chrono::milliseconds(500));
+  EXPECT_TRUE(worker_->audioOpen());
+}
+
+}  // namespace
+}  // namespace kalvora::test

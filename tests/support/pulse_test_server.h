@@ -1,0 +1,38 @@
+// A private PulseAudio server for one test or benchmark: a null sink at 48 kHz on a socket of its
+// own, made the process's server (PULSE_SERVER), and ended when the object goes, stopped or not.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace kalvora::test {
+
+class PulseTestServer {
+ public:
+  PulseTestServer();
+  ~PulseTestServer();
+  PulseTestServer(const PulseTestServer&) = delete;
+  PulseTestServer& operator=(const PulseTestServer&) = delete;
+
+  // Starts the server and waits until it takes clients; false (with log() saying why) when
+  // pulseaudio is missing or does not come up.
+  bool start();
+  // SIGSTOP and SIGCONT: a server that no longer answers, and its return.
+  void freeze();
+  void thaw();
+
+  pid_t pid() const { return pid_; }
+  // The server's address, as PULSE_SERVER takes it.
+  const std::string& address() const { return address_; }
+  // The null sink's monitor, for recording what plays.
+  static constexpr const char* kMonitor = "null.monitor";
+  std::string log() const;
+
+ private:
+  std::string folder_;
+  std::string address_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace kalvora::test
