@@ -102,7 +102,7 @@ void TForm1::FormCreate() {
   if (MapIndex < kalvora::kMapGm || MapIndex >= kalvora::kMapCount) MapIndex = kMapRead.fallback;
   if (DeviceIndex >= DeviceCount) DeviceIndex = 0;
 
-  const MMRESULT opened = midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0);
+  const MMRESULT opened = kalvora::OpenMidiOut();
   if (opened != MMSYSERR_NOERROR) kalvora::ShowMessage(kalvora::OpenFailureText(opened));
   kalvora::SendGsReset();
   // Nothing reaches the module while it settles; the window gets ready to be shown in that time
