@@ -58,14 +58,19 @@ QRect windowFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::
                std::clamp(width, 1, QWIDGETSIZE_MAX), std::clamp(height, 1, QWIDGETSIZE_MAX));
 }
 
-// A window stored while on a monitor that is gone comes back on the primary screen, same size.
+// A window stored while on a monitor that is gone comes back on the primary screen. A size larger
+// than its screen's free area is cut to that area: the window's buffers alone would take gigabytes.
 QRect onSomeScreen(QRect frame) {
+  const QScreen* home = QGuiApplication::screenAt(frame.topLeft());
   for (const QScreen* screen : QGuiApplication::screens()) {
-    if (screen->geometry().intersects(frame)) return frame;
+    if (home == nullptr && screen->geometry().intersects(frame)) home = screen;
   }
-  if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-    frame.moveTopLeft(primary->availableGeometry().topLeft());
+  if (home == nullptr) {
+    home = QGuiApplication::primaryScreen();
+    if (home == nullptr) return frame;
+    frame.moveTopLeft(home->availableGeometry().topLeft());
   }
+  frame.setSize(frame.size().boundedTo(home->availableGeometry().size()));
   return frame;
 }
 

@@ -82,6 +82,7 @@ class WindowLifecycleTest : public QObject {
   void unreadableSettingsAreReportedAndNeverOverwritten();
   void failedWriteIsReportedAndKeepsTheOldFile();
   void windowOffEveryScreenComesBackOnThePrimary();
+  void storedSizeLargerThanTheScreenIsCutToIt();
   void closingWithAKeyHeldLeavesNothingSounding();
   void messageBoxIsModalCentredAndTitled();
   void programTitleComesFromTheExecutableName();
@@ -306,6 +307,23 @@ void WindowLifecycleTest::windowOffEveryScreenComesBackOnThePrimary() {
   // A window partly on the screen stays where it was put.
   WindowFixture partly({"A"}, {}, "[window]\r\nLeft=-100\r\nTop=10\r\nWidth=700\r\nHeight=500\r\n");
   QCOMPARE(partly.form().OuterGeometry(), QRect(-100, 10, 700, 500));
+}
+
+void WindowLifecycleTest::storedSizeLargerThanTheScreenIsCutToIt() {
+  const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+  QVERIFY(room.width() > 900 && room.height() > 700);  // the test screen takes the start size
+  for (const char* huge : {"2147483647", "10000"}) {
+    WindowFixture fx({"A"}, {}, QByteArray("[window]\r\nLeft=0\r\nTop=0\r\nWidth=") + huge +
+                                    "\r\nHeight=" + huge + "\r\n");
+    QCOMPARE(fx.form().OuterGeometry(), QRect(QPoint(0, 0), room));
+    fx.form().close();
+    const QByteArray saved = fx.settingsFileBytes();
+    QVERIFY2(saved.contains("Width=" + QByteArray::number(room.width()) + "\r\n"), saved);
+    QVERIFY2(saved.contains("Height=" + QByteArray::number(room.height()) + "\r\n"), saved);
+  }
+  // A size that fits is used as stored.
+  WindowFixture fits({"A"}, {}, "[window]\r\nLeft=10\r\nTop=20\r\nWidth=900\r\nHeight=700\r\n");
+  QCOMPARE(fits.form().OuterGeometry(), QRect(10, 20, 900, 700));
 }
 
 void WindowLifecycleTest::closingWithAKeyHeldLeavesNothingSounding() {
