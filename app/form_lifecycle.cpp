@@ -25,6 +25,8 @@ constexpr char kNoDevices[] = "ＭＩＤＩ音源がないのでこのソフト�
 constexpr char kSettingsUnreadable[] =
     "設定ファイルを読み込めません。このファイルは上書きしません:\n";
 constexpr char kSettingsUnwritable[] = "設定ファイルを書き込めません:\n";
+constexpr char kSettingsMoved[] =
+    "\n設定は次のファイルに保存しました。次回からはこちらを読み込みます:\n";
 
 constexpr int kResetSettleMs = 100;
 
@@ -88,8 +90,8 @@ void TForm1::FormCreate() {
       settingsFolderFallback_.empty()
           ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString()
           : settingsFolderFallback_;
-  Settings = std::make_unique<kalvora::SettingsFile>(
-      kalvora::ChooseSettingsLocation(executable, fallback).path);
+  const kalvora::SettingsLocation location = kalvora::ChooseSettingsLocation(executable, fallback);
+  Settings = std::make_unique<kalvora::SettingsFile>(location.path, location.in_user_folder);
   if (!Settings->may_save()) {
     kalvora::ShowMessage(kSettingsUnreadable + Settings->path().string());
   }
@@ -147,9 +149,13 @@ void TForm1::FormClose() {
   Settings->WriteInteger("dev", "dev_num", DeviceIndex);
   Settings->WriteInteger("dev", "map", MapIndex);
   if (Settings->may_save()) {
+    const std::string besidePath = Settings->path().string();
     const kalvora::FileResult saved = Settings->Save(settingsWriter_);
     if (!saved) {
-      kalvora::ShowMessage(kSettingsUnwritable + Settings->path().string() + "\n" + saved.error);
+      kalvora::ShowMessage(kSettingsUnwritable + besidePath + "\n" + saved.error);
+    } else if (Settings->moved_to_user_folder()) {
+      kalvora::ShowMessage(kSettingsUnwritable + besidePath + kSettingsMoved +
+                           Settings->path().string());
     }
   }
   Settings.reset();

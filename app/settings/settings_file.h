@@ -15,8 +15,9 @@ namespace kalvora {
 class SettingsFile {
  public:
   // Loads path at once. A missing file gives empty settings; an unreadable one gives empty
-  // settings too, and load_status() says so, so the caller can tell the user once.
-  explicit SettingsFile(std::filesystem::path path);
+  // settings too, and load_status() says so, so the caller can tell the user once. in_user_folder
+  // is where Save puts the settings when path cannot be written at all.
+  explicit SettingsFile(std::filesystem::path path, std::filesystem::path in_user_folder = {});
 
   std::int32_t ReadInteger(std::string_view section, std::string_view key,
                            std::int32_t fallback) const {
@@ -27,8 +28,12 @@ class SettingsFile {
   }
 
   // Replaces the file on disk with these settings. Refused when the file existed but could not be
-  // read at start: saving the few values we know would throw away everything else in it.
-  FileResult Save(const FileWriter& writer = {}) const;
+  // read at start: saving the few values we know would throw away everything else in it. A file
+  // that takes no writes at all (permissions, a read-only disk) has them saved in in_user_folder
+  // instead, and moved_to_user_folder() says so.
+  FileResult Save(const FileWriter& writer = {});
+  bool moved_to_user_folder() const { return moved_; }
+  const std::filesystem::path& in_user_folder() const { return in_user_folder_; }
 
   SettingsLoadStatus load_status() const { return load_status_; }
   const std::string& load_error() const { return load_error_; }
@@ -38,6 +43,8 @@ class SettingsFile {
 
  private:
   std::filesystem::path path_;
+  std::filesystem::path in_user_folder_;
+  bool moved_ = false;
   IniFile ini_;
   SettingsLoadStatus load_status_;
   std::string load_error_;

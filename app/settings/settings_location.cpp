@@ -41,12 +41,18 @@ SettingsLocation ChooseSettingsLocation(const fs::path& executable,
                                         const fs::path& fallback_folder) {
   try {
     const fs::path beside = SettingsPathBeside(executable);
+    const fs::path in_user_folder = fallback_folder / beside.filename();
     std::error_code ec;
-    if (fs::exists(beside, ec) || FolderTakesNewFiles(beside.parent_path())) {
-      return {beside, true};
+    if (fs::exists(beside, ec)) {
+      if (FileTakesWrites(beside) || FolderTakesNewFiles(beside.parent_path()) ||
+          !fs::exists(in_user_folder, ec)) {
+        return {beside, true, in_user_folder};
+      }
+      return {in_user_folder, false, in_user_folder};
     }
+    if (FolderTakesNewFiles(beside.parent_path())) return {beside, true, in_user_folder};
     fs::create_directories(fallback_folder, ec);  // a failure shows up when saving
-    return {fallback_folder / beside.filename(), false};
+    return {in_user_folder, false, in_user_folder};
   } catch (const std::exception&) {
     return {};  // an empty path: loads as missing, and the save reports the failure
   }
