@@ -8,8 +8,10 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 
+#include "ui/focus_scroll_bar.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
@@ -118,6 +120,10 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   scroller_ = new QScrollArea(this);
   scroller_->setFrameShape(QFrame::NoFrame);
   scroller_->setWidgetResizable(false);
+  // A click on a key, a label or the background would otherwise hand the focus to the scrolling
+  // area (it takes the focus of any control that refuses it), and the arrow keys meant for a
+  // scroll bar would scroll the window; it would also be an invisible Tab stop.
+  scroller_->setFocusPolicy(Qt::NoFocus);
   // The client area goes into the window first, so every control inherits the window's font
   // before labels size themselves to their text.
   clientArea_ = new QWidget;
@@ -171,6 +177,8 @@ QLabel* TForm1::makeLabel(int n, QWidget* parent, int left, int top, const char*
 void TForm1::buildWindowControls() {
   PageControl1 = new QTabWidget(clientArea_);
   place(PageControl1, kPageControlRect);
+  // A tab control takes the focus when a tab is clicked, as well as by Tab.
+  PageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
   buildTonePages();
   buildEffectPage();
   PageControl1->setCurrentWidget(TabSheet1);
@@ -211,7 +219,7 @@ void TForm1::buildEffectPage() {
     makeLabel(row.nameLabel, TabSheet3, kEffectLeft, labelTop, row.name);
     makeLabel(row.nameLabel + 1, TabSheet3, row.valueLeft, labelTop,
               std::to_string(row.position).c_str());
-    auto* bar = new QScrollBar(Qt::Horizontal, TabSheet3);
+    auto* bar = new kalvora::FocusScrollBar(Qt::Horizontal, TabSheet3);
     place(bar, {kEffectLeft, labelTop + kScrollBarBelowLabel, kScrollBarSize.width,
                 kScrollBarSize.height});
     bar->setRange(0, kLevelMax);
