@@ -11,6 +11,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "app/window_font.h"
 #include "ui/focus_scroll_bar.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
@@ -30,9 +31,6 @@ using kalvora::ControlRect;
 constexpr char kCaption[] = "Kalvora";
 constexpr int kStartWidth = 831;
 constexpr int kStartHeight = 664;
-constexpr char kFontFace[] = "ＭＳ Ｐゴシック";
-constexpr char kFontStandIn[] = "IPAPGothic";
-constexpr int kFontPixels = 12;
 
 struct LabelText {
   int n;
@@ -100,22 +98,13 @@ QString text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-QFont windowFont() {
-  QFont::insertSubstitution(kFontFace, kFontStandIn);
-  QFont font(kFontFace);
-  font.setPixelSize(kFontPixels);
-  font.setStyle(QFont::StyleNormal);
-  font.setWeight(QFont::Normal);
-  return font;
-}
-
 }  // namespace
 
 TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   Form1 = this;
   kalvora::MainView = this;
   setWindowTitle(kCaption);
-  setFont(windowFont());
+  setFont(kalvora::WindowFont());
 
   scroller_ = new QScrollArea(this);
   scroller_->setFrameShape(QFrame::NoFrame);

@@ -85,6 +85,7 @@ class WindowLifecycleTest : public QObject {
   void storedSizeLargerThanTheScreenIsCutToIt();
   void closingWithAKeyHeldLeavesNothingSounding();
   void messageBoxIsModalCentredAndTitled();
+  void messageBoxShowsItsWholeTitleInTheWindowsFontWithoutMinimiseOrMaximise();
   void programTitleComesFromTheExecutableName();
 };
 
@@ -357,6 +358,34 @@ void WindowLifecycleTest::messageBoxIsModalCentredAndTitled() {
   QVERIFY(modal);
   const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
   QVERIFY((centre - screenCentre).manhattanLength() <= 2);
+}
+
+void WindowLifecycleTest::messageBoxShowsItsWholeTitleInTheWindowsFontWithoutMinimiseOrMaximise() {
+  const QString title = "Kalvorakalvorakalvora";
+  Qt::WindowFlags flags;
+  int width = 0;
+  QString family;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    flags = box->windowFlags();
+    width = box->width();
+    if (const auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+      family = QFontInfo(label->font()).family();
+    }
+    box->button(QMessageBox::Ok)->click();
+  });
+  kalvora::ShowModalMessage(title, "BADDEVICEID");
+  QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));  // the decorations are the program's choice
+  QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+  QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+  QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+  QFont titleFont = QGuiApplication::font();
+  titleFont.setBold(true);
+  QVERIFY2(width >= QFontMetrics(titleFont).horizontalAdvance(title) + 48,
+           qPrintable(QString::number(width)));
+  QCOMPARE(family, QFontInfo(TForm1().font()).family());
+  QCOMPARE(family, QString("IPAPGothic"));
 }
 
 void WindowLifecycleTest::programTitleComesFromTheExecutableName() {
