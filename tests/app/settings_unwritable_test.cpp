@@ -1,11 +1,10 @@
-// Saving where the user may not create files, run as an unprivileged user: the file rewritten in
-// place when it takes writes, else the settings kept in the user's folder.
+// Saving into a folder that takes no new file, run as an unprivileged user: the file is rewritten
+// in place, and a write that fails half way leaves the old content.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "app/settings/settings_file.h"
 #include "app/settings/settings_io.h"
 #include "settings_temp_folder.h"
 #include "support/as_nobody.h"
@@ -25,7 +24,6 @@ const std::string kNew =
 
 constexpr auto kReadOnlyFolder = static_cast<fs::perms>(0555);
 constexpr auto kWritableByAll = static_cast<fs::perms>(0666);
-constexpr auto kReadOnlyFile = static_cast<fs::perms>(0444);
 
 // A folder that takes no new file for anyone but root, holding kalvora.ini with these rights.
 fs::path LockedFolderWith(const TempFolder& dir, fs::perms fileRights) {
@@ -62,25 +60,6 @@ TEST(SettingsUnwritable, AnInPlaceRewriteThatFailsHalfWayPutsTheOldContentBack) 
   ASSERT_TRUE(run.ran) << run.output;
   EXPECT_NE(run.output, "saved");
   EXPECT_EQ(ReadBytes(path), kOld);
-}
-
-TEST(SettingsUnwritable, AFileThatTakesNoWritesHasTheSettingsSavedInTheUserFolder) {
-  TempFolder dir;
-  const fs::path path = LockedFolderWith(dir, kReadOnlyFile);
-  fs::create_directory(dir / "home");
-  fs::permissions(dir / "home", fs::perms::all);
-  const fs::path inUserFolder = dir / "home" / "kalvora" / "kalvora.ini";
-  const auto run = RunAsNobody([&] {
-    SettingsFile settings(path, inUserFolder);
-    settings.WriteInteger("window", "Height", 640);
-    const FileResult saved = settings.Save();
-    return Outcome(saved) + (settings.moved_to_user_folder() ? " moved " : " kept ") +
-           settings.path().string();
-  });
-  ASSERT_TRUE(run.ran) << run.output;
-  EXPECT_EQ(run.output, "saved moved " + inUserFolder.string());
-  EXPECT_EQ(ReadBytes(path), kOld);
-  EXPECT_EQ(ReadBytes(inUserFolder), "[window]\r\nHeight=640\r\n\r\n[keep]\r\nx=1\r\n\r\n");
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <jack/midiport.h>
 
-#include <cstdio>
-#include <memory>
 #include <thread>
 
 #include "support/jack_test_server.h"
@@ -17,9 +15,9 @@ constexpr auto kPoll = std::chrono::milliseconds(5);
 
 JackMidiReceiver::~JackMidiReceiver() { close(); }
 
-::testing::AssertionResult JackMidiReceiver::open(const char* role) {
+::testing::AssertionResult JackMidiReceiver::open() {
   jack_status_t status{};
-  client_ = jack_client_open(ClientName(role).c_str(), JackNoStartServer, &status);
+  client_ = jack_client_open(ClientName("receiver").c_str(), JackNoStartServer, &status);
   if (client_ == nullptr) {
     return ::testing::AssertionFailure() << "receiver client not opened, status " << status;
   }
@@ -82,25 +80,6 @@ std::vector<Message> JackMidiReceiver::messages() const {
     begin = ends_[i];
   }
   return result;
-}
-
-std::vector<std::string> ConnectionsOf(const std::string& client) {
-  std::vector<std::string> connections;
-  const std::unique_ptr<FILE, int (*)(FILE*)> lsp(popen("jack_lsp -c 2>/dev/null", "r"), pclose);
-  if (!lsp) return connections;
-  std::string port;
-  char line[512];
-  while (std::fgets(line, sizeof line, lsp.get()) != nullptr) {
-    std::string text(line);
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    // A port stands at the start of its line, each of its peers indented below it.
-    if (text.rfind("   ", 0) != 0) {
-      port = text;
-    } else if (port.rfind(client, 0) == 0) {
-      connections.push_back(port + " -> " + text.substr(3));
-    }
-  }
-  return connections;
 }
 
 }  // namespace kalvora::test

@@ -23,8 +23,8 @@ class JackMidiReceiver {
   JackMidiReceiver(const JackMidiReceiver&) = delete;
   JackMidiReceiver& operator=(const JackMidiReceiver&) = delete;
 
-  // Opens client "<role>-<pid>" with input "in" on the default server.
-  ::testing::AssertionResult open(const char* role = "receiver");
+  // Opens client "receiver-<pid>" with input "in" on the default server.
+  ::testing::AssertionResult open();
   void close();
 
   // The full name of the input port, as other clients see it.
@@ -47,10 +47,5 @@ class JackMidiReceiver {
   std::atomic<std::size_t> messageCount_{0};
   std::atomic<bool> overflowed_{false};
 };
-
-// The connections of every port whose client's name begins with client (libjack names a second
-// client of one name "<name>-01"), as `jack_lsp -c` shows them on the default server: one
-// "port -> peer" line each.
-std::vector<std::string> ConnectionsOf(const std::string& client);
 
 }  // namespace kalvora::test
