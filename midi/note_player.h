@@ -6,5 +6,3 @@
 void PlayNote();
 // Sends the note-off for NoteNumber, release velocity 127.
 void StopNote();
-// The 256 captions from ProgramNumber, BankNumber and MapIndex, onto MainView.
-void ShowToneNames();

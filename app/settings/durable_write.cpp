@@ -1,16 +1,10 @@
 #include "app/settings/durable_write.h"
 
-#include <cerrno>
-#include <string>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
 #include <fcntl.h>
 #include <unistd.h>
-#endif
+
+#include <cerrno>
+#include <string>
 
 namespace kalvora {
 
@@ -18,23 +12,6 @@ namespace {
 
 std::error_code LastError() { return {errno, std::generic_category()}; }
 
-#ifdef _WIN32
-using ChunkSize = unsigned int;
-constexpr ChunkSize kMaxChunk = 1u << 30;
-
-int OpenNew(const std::filesystem::path& path) {
-  return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-long WriteSome(int fd, const char* data, ChunkSize n) { return _write(fd, data, n); }
-int OpenExisting(const std::filesystem::path& path) {
-  return _wopen(path.c_str(), _O_RDWR | _O_BINARY);
-}
-long ReadSome(int fd, char* data, ChunkSize n) { return _read(fd, data, n); }
-bool Rewind(int fd) { return _lseeki64(fd, 0, SEEK_SET) == 0; }
-int Cut(int fd, std::size_t length) { return _chsize_s(fd, static_cast<__int64>(length)); }
-int SyncFile(int fd) { return _commit(fd); }
-int CloseFile(int fd) { return _close(fd); }
-#else
 using ChunkSize = std::size_t;
 constexpr ChunkSize kMaxChunk = std::size_t{1} << 30;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, like any new file
@@ -51,7 +28,6 @@ bool Rewind(int fd) { return ::lseek(fd, 0, SEEK_SET) == 0; }
 int Cut(int fd, std::size_t length) { return ::ftruncate(fd, static_cast<off_t>(length)); }
 int SyncFile(int fd) { return ::fsync(fd); }
 int CloseFile(int fd) { return ::close(fd); }
-#endif
 
 std::error_code WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -126,14 +102,10 @@ bool FileTakesWrites(const std::filesystem::path& path) {
 }
 
 void SyncFolder(const std::filesystem::path& folder) {
-#ifdef _WIN32
-  (void)folder;  // MoveFileEx already replaces the entry; there is no folder handle to flush
-#else
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   (void)::fsync(fd);
   (void)::close(fd);
-#endif
 }
 
 }  // namespace kalvora

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/settings/settings_io.h"
+#include "app/settings/settings_save.h"
 #include "settings_temp_folder.h"
 #include "support/as_nobody.h"
 

@@ -157,8 +157,8 @@ for name in receiver-b receiver-c; do
 done
 
 # --- Which device number the receiver gets ----------------------------------------------------
-# shellcheck source=receiver_device.sh
-source "$here/receiver_device.sh"
+# shellcheck source=../support/receiver_device.sh
+source "$here/../support/receiver_device.sh"
 synth=$(synth_devices)
 alsa=$(alsa_output_ports) ||
   fail "an ALSA sequencer exists but /proc/asound/seq/clients cannot be read to count its ports"
