@@ -151,7 +151,7 @@ void TForm1::FormClose() {
     const kalvora::FileResult saved = Settings->Save(settingsWriter_);
     if (!saved) {
       kalvora::ShowMessage(kSettingsUnwritable + besidePath + "\n" + saved.error);
-    } else if (Settings->moved_to_user_folder()) {
+    } else if (Settings->movedToUserFolder()) {
       kalvora::ShowMessage(kSettingsUnwritable + besidePath + kSettingsMoved +
                            Settings->path().string());
     }

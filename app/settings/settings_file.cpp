@@ -4,8 +4,8 @@
 
 namespace kalvora {
 
-SettingsFile::SettingsFile(std::filesystem::path path, std::filesystem::path in_user_folder)
-    : path_(std::move(path)), in_user_folder_(std::move(in_user_folder)) {
+SettingsFile::SettingsFile(std::filesystem::path path, std::filesystem::path inUserFolder)
+    : path_(std::move(path)), inUserFolder_(std::move(inUserFolder)) {
   SettingsLoad load = LoadSettingsFile(path_);
   ini_ = std::move(load.ini);
   load_status_ = load.status;
@@ -19,12 +19,12 @@ FileResult SettingsFile::Save(const FileWriter& writer) {
   }
   const std::string bytes = ini_.Serialize();
   FileResult saved = SaveSettingsFile(path_, bytes, writer);
-  if (saved || !saved.denied || in_user_folder_.empty() || in_user_folder_ == path_) return saved;
+  if (saved || !saved.denied || inUserFolder_.empty() || inUserFolder_ == path_) return saved;
   std::error_code ec;
-  std::filesystem::create_directories(in_user_folder_.parent_path(), ec);
-  FileResult moved = SaveSettingsFile(in_user_folder_, bytes, writer);
+  std::filesystem::create_directories(inUserFolder_.parent_path(), ec);
+  FileResult moved = SaveSettingsFile(inUserFolder_, bytes, writer);
   if (!moved) return saved;  // the file the user knows is the one to hear about
-  path_ = in_user_folder_;
+  path_ = inUserFolder_;
   moved_ = true;
   return moved;
 }

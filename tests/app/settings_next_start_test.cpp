@@ -25,7 +25,7 @@ const std::string kStored =
 class SettingsNextStart : public ::testing::Test {
  protected:
   // The program's folder takes no new file; the user's own folder takes anything.
-  void Lock(fs::perms fileRights) {
+  void lock(fs::perms fileRights) {
     fs::create_directory(dir_ / "app");
     WriteBytes(dir_ / "app" / "kalvora.ini", kStored);
     fs::permissions(dir_ / "app" / "kalvora.ini", fileRights);
@@ -37,7 +37,7 @@ class SettingsNextStart : public ::testing::Test {
   fs::path inUserFolder() const { return dir_ / "home" / "kalvora" / "kalvora.ini"; }
 
   // One start and close: "map=<read at start>" and a line per message shown.
-  std::string Run(int mapToStore) {
+  std::string run(int mapToStore) {
     const auto run = test::RunAsNobody([&] {
       qputenv("QT_QPA_PLATFORM", "offscreen");
       const fs::path runtime = dir_ / "home" / "runtime";
@@ -70,21 +70,21 @@ class SettingsNextStart : public ::testing::Test {
 };
 
 TEST_F(SettingsNextStart, AWritableFileIsRewrittenWhereItIs) {
-  Lock(static_cast<fs::perms>(0666));
-  EXPECT_EQ(Run(1), "map=3");
-  EXPECT_EQ(Run(2), "map=1");
+  lock(static_cast<fs::perms>(0666));
+  EXPECT_EQ(run(1), "map=3");
+  EXPECT_EQ(run(2), "map=1");
   EXPECT_NE(ReadBytes(beside()).find("map=2\r\n"), std::string::npos);
   EXPECT_FALSE(fs::exists(inUserFolder()));
 }
 
 TEST_F(SettingsNextStart, AFileThatTakesNoWritesIsReplacedByOneInTheUserFolderSaidOnce) {
-  Lock(static_cast<fs::perms>(0444));
-  const std::string first = Run(1);
+  lock(static_cast<fs::perms>(0444));
+  const std::string first = run(1);
   EXPECT_EQ(first.substr(0, first.find('\n')), "map=3");
   EXPECT_NE(first.find("設定ファイルを書き込めません"), std::string::npos) << first;
   EXPECT_NE(first.find(inUserFolder().string()), std::string::npos) << first;
-  EXPECT_EQ(Run(2), "map=1");  // read from the user's folder, and nothing more to say
-  EXPECT_EQ(Run(4), "map=2");
+  EXPECT_EQ(run(2), "map=1");  // read from the user's folder, and nothing more to say
+  EXPECT_EQ(run(4), "map=2");
   EXPECT_EQ(ReadBytes(beside()), kStored);
 }
 
