@@ -7,10 +7,12 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QTabBar>
 #include <QTabWidget>
 
 #include "app/window_font.h"
+#include "midi/input_inbox.h"
 #include "midi/voice_state.h"
 #include "ui/focus_scroll_bar.h"
 #include "ui/key_shape.h"
@@ -122,6 +124,12 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   scroller_->setWidget(clientArea_);
   setCentralWidget(scroller_);
   resize(kStartWidth, kStartHeight);
+
+  // MIDI input is played as soon as it arrives, between the window's own events.
+  if (const int ready = kalvora::MidiInputReadyFd(); ready >= 0) {
+    auto* notifier = new QSocketNotifier(ready, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [] { kalvora::DeliverMidiInput(); });
+  }
 
   if (when == ControlsBuilt::atConstruction) completeWindow();
 }
