@@ -8,10 +8,13 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSocketNotifier>
+#include <QTabBar>
 #include <QTabWidget>
 
+#include "app/window_font.h"
 #include "midi/input_inbox.h"
 #include "midi/voice_state.h"
+#include "ui/focus_scroll_bar.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
@@ -28,9 +31,6 @@ namespace {
 using kalvora::ControlRect;
 
 constexpr char kCaption[] = "Kalvora";
-constexpr char kFontFace[] = "ＭＳ Ｐゴシック";
-constexpr char kFontStandIn[] = "IPAPGothic";
-constexpr int kFontPixels = 12;
 
 struct LabelText {
   int n;
@@ -103,26 +103,21 @@ QString text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-QFont windowFont() {
-  QFont::insertSubstitution(kFontFace, kFontStandIn);
-  QFont font(kFontFace);
-  font.setPixelSize(kFontPixels);
-  font.setStyle(QFont::StyleNormal);
-  font.setWeight(QFont::Normal);
-  return font;
-}
-
 }  // namespace
 
 TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   Form1 = this;
   kalvora::MainView = this;
   setWindowTitle(kCaption);
-  setFont(windowFont());
+  setFont(kalvora::WindowFont());
 
   scroller_ = new QScrollArea(this);
   scroller_->setFrameShape(QFrame::NoFrame);
   scroller_->setWidgetResizable(false);
+  // A click on a key, a label or the background would otherwise hand the focus to the scrolling
+  // area (it takes the focus of any control that refuses it), and the arrow keys meant for a
+  // scroll bar would scroll the window; it would also be an invisible Tab stop.
+  scroller_->setFocusPolicy(Qt::NoFocus);
   // The client area goes into the window first, so every control inherits the window's font
   // before labels size themselves to their text.
   clientArea_ = new QWidget;
@@ -183,6 +178,8 @@ QLabel* TForm1::makeLabel(int n, QWidget* parent, int left, int top, const char*
 void TForm1::buildWindowControls() {
   PageControl1 = new QTabWidget(clientArea_);
   place(PageControl1, kPageControlRect);
+  // A tab control takes the focus when a tab is clicked, as well as by Tab.
+  PageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
   buildTonePages();
   buildEffectPage();
   PageControl1->setCurrentWidget(TabSheet1);
@@ -223,7 +220,7 @@ void TForm1::buildEffectPage() {
     makeLabel(row.nameLabel, TabSheet3, kEffectLeft, labelTop, row.name);
     makeLabel(row.nameLabel + 1, TabSheet3, row.valueLeft, labelTop,
               std::to_string(row.position).c_str());
-    auto* bar = new QScrollBar(Qt::Horizontal, TabSheet3);
+    auto* bar = new kalvora::FocusScrollBar(Qt::Horizontal, TabSheet3);
     place(bar, {kEffectLeft, labelTop + kScrollBarBelowLabel, kScrollBarSize.width,
                 kScrollBarSize.height});
     bar->setRange(0, kLevelMax);

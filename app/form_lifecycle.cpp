@@ -28,6 +28,8 @@ constexpr char kNoDevices[] = "ＭＩＤＩ音源がないのでこのソフト�
 constexpr char kSettingsUnreadable[] =
     "設定ファイルを読み込めません。このファイルは上書きしません:\n";
 constexpr char kSettingsUnwritable[] = "設定ファイルを書き込めません:\n";
+constexpr char kSettingsMoved[] =
+    "\n設定は次のファイルに保存しました。次回からはこちらを読み込みます:\n";
 
 constexpr int kResetSettleMs = 100;
 
@@ -53,14 +55,19 @@ QRect windowFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::
                std::clamp(width, 1, QWIDGETSIZE_MAX), std::clamp(height, 1, QWIDGETSIZE_MAX));
 }
 
-// A window stored while on a monitor that is gone comes back on the primary screen, same size.
+// A window stored while on a monitor that is gone comes back on the primary screen. A size larger
+// than its screen's free area is cut to that area: the window's buffers alone would take gigabytes.
 QRect onSomeScreen(QRect frame) {
+  const QScreen* home = QGuiApplication::screenAt(frame.topLeft());
   for (const QScreen* screen : QGuiApplication::screens()) {
-    if (screen->geometry().intersects(frame)) return frame;
+    if (home == nullptr && screen->geometry().intersects(frame)) home = screen;
   }
-  if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-    frame.moveTopLeft(primary->availableGeometry().topLeft());
+  if (home == nullptr) {
+    home = QGuiApplication::primaryScreen();
+    if (home == nullptr) return frame;
+    frame.moveTopLeft(home->availableGeometry().topLeft());
   }
+  frame.setSize(frame.size().boundedTo(home->availableGeometry().size()));
   return frame;
 }
 
@@ -79,8 +86,8 @@ void TForm1::FormCreate() {
       settingsFolderFallback_.empty()
           ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString()
           : settingsFolderFallback_;
-  Settings = std::make_unique<kalvora::SettingsFile>(
-      kalvora::ChooseSettingsLocation(executable, fallback).path);
+  const kalvora::SettingsLocation location = kalvora::ChooseSettingsLocation(executable, fallback);
+  Settings = std::make_unique<kalvora::SettingsFile>(location.path, location.in_user_folder);
   if (!Settings->may_save()) {
     kalvora::ShowMessage(kSettingsUnreadable + Settings->path().string());
   }
@@ -101,7 +108,7 @@ void TForm1::FormCreate() {
     MapIndex = kMapRead.fallback;
   if (DeviceIndex >= DeviceCount) DeviceIndex = 0;
 
-  const MMRESULT opened = midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0);
+  const MMRESULT opened = kalvora::OpenMidiOut();
   if (opened != MMSYSERR_NOERROR) kalvora::ShowMessage(kalvora::OpenFailureText(opened));
   kalvora::SendGsReset();
   // Nothing reaches the module while it settles; the window gets ready to be shown in that time
@@ -145,9 +152,13 @@ void TForm1::FormClose() {
   Settings->WriteInteger("dev", "dev_num", DeviceIndex);
   Settings->WriteInteger("dev", "map", MapIndex);
   if (Settings->may_save()) {
+    const std::string besidePath = Settings->path().string();
     const kalvora::FileResult saved = Settings->Save(settingsWriter_);
     if (!saved) {
-      kalvora::ShowMessage(kSettingsUnwritable + Settings->path().string() + "\n" + saved.error);
+      kalvora::ShowMessage(kSettingsUnwritable + besidePath + "\n" + saved.error);
+    } else if (Settings->movedToUserFolder()) {
+      kalvora::ShowMessage(kSettingsUnwritable + besidePath + kSettingsMoved +
+                           Settings->path().string());
     }
   }
   Settings.reset();

@@ -27,6 +27,12 @@ void SendGsReset() {
   midiOutLongMsg(MidiOut, &ResetHeader, kResetHeaderSize);
 }
 
+MMRESULT OpenMidiOut() {
+  midiOutClose(MidiOut);
+  MidiOut = kNoMidiOut;
+  return midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0);
+}
+
 void ShowDeviceName() {
   MIDIOUTCAPSA caps{};
   // A negative number reaches the query as a huge one, which names no device.

@@ -17,6 +17,9 @@ extern MIDIHDR ResetHeader;
 namespace kalvora {
 // Points ResetHeader at the GS Reset, prepares it on MidiOut and sends it.
 void SendGsReset();
+// Opens device DeviceIndex into MidiOut. A device still open there is closed first: a switch
+// pressed with two mouse buttons releases twice, and the first device would stay open and wired.
+MMRESULT OpenMidiOut();
 // DeviceName := the product name of device DeviceIndex (empty when the query fails); writes Label8.
 void ShowDeviceName();
 }  // namespace kalvora

@@ -24,9 +24,7 @@ void CloseDeviceForSwitch() {
 void OpenNextDevice() {
   // Wraps only on equality: with no devices the number climbs, and a negative one climbs to 0.
   DeviceIndex = DeviceIndex + 1 == DeviceCount ? 0 : DeviceIndex + 1;
-  if (midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0) != MMSYSERR_NOERROR) {
-    ShowMessage(kCannotOpenDevice);
-  }
+  if (OpenMidiOut() != MMSYSERR_NOERROR) ShowMessage(kCannotOpenDevice);
   midiOutReset(MidiOut);
   SendGsReset();
   SleepMs(kSwitchSettleMs);

@@ -15,6 +15,17 @@ using FileWriter =
 
 std::error_code WriteNewFileDurably(const std::filesystem::path& path, std::string_view bytes);
 
+// Rewrites an existing file through its own entry, for a folder that takes no new file. The old
+// content is read first and the file is overwritten from its start without being emptied; only
+// when every new byte is written is it cut to the new length and flushed. When a write or the
+// cut fails (a full disk, a quota, an I/O error), the old bytes and length are written back
+// before the error is returned. A crash in the middle of the overwrite can still leave a mix:
+// without a second file nothing can be atomic.
+std::error_code RewriteInPlace(const std::filesystem::path& path, std::string_view bytes);
+
+// Opens an existing file for writing and closes it again, changing nothing.
+bool FileTakesWrites(const std::filesystem::path& path);
+
 // Flushes a folder's entries, so a rename inside it survives a power cut. Best effort.
 void SyncFolder(const std::filesystem::path& folder);
 

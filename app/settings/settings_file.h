@@ -16,8 +16,9 @@ namespace kalvora {
 class SettingsFile {
  public:
   // Loads path at once. A missing file gives empty settings; an unreadable one gives empty
-  // settings too, and load_status() says so, so the caller can tell the user once.
-  explicit SettingsFile(std::filesystem::path path);
+  // settings too, and load_status() says so, so the caller can tell the user once. inUserFolder
+  // is where Save puts the settings when path cannot be written at all.
+  explicit SettingsFile(std::filesystem::path path, std::filesystem::path inUserFolder = {});
 
   std::int32_t ReadInteger(std::string_view section, std::string_view key,
                            std::int32_t fallback) const {
@@ -28,8 +29,12 @@ class SettingsFile {
   }
 
   // Replaces the file on disk with these settings. Refused when the file existed but could not be
-  // read at start: saving the few values we know would throw away everything else in it.
-  FileResult Save(const FileWriter& writer = {}) const;
+  // read at start: saving the few values we know would throw away everything else in it. A file
+  // that takes no writes at all (permissions, a read-only disk) has them saved in inUserFolder
+  // instead, and movedToUserFolder() says so.
+  FileResult Save(const FileWriter& writer = {});
+  bool movedToUserFolder() const { return moved_; }
+  const std::filesystem::path& inUserFolder() const { return inUserFolder_; }
 
   SettingsLoadStatus load_status() const { return load_status_; }
   const std::string& load_error() const { return load_error_; }
@@ -38,6 +43,8 @@ class SettingsFile {
 
  private:
   std::filesystem::path path_;
+  std::filesystem::path inUserFolder_;
+  bool moved_ = false;
   IniFile ini_;
   SettingsLoadStatus load_status_;
   std::string load_error_;

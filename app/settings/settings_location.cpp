@@ -41,12 +41,18 @@ SettingsLocation ChooseSettingsLocation(const fs::path& executable,
                                         const fs::path& fallback_folder) {
   try {
     const fs::path beside = SettingsPathBeside(executable);
+    const fs::path inUserFolder = fallback_folder / beside.filename();
     std::error_code ec;
-    if (fs::exists(beside, ec) || FolderTakesNewFiles(beside.parent_path())) {
-      return {beside, true};
+    if (fs::exists(beside, ec)) {
+      if (FileTakesWrites(beside) || FolderTakesNewFiles(beside.parent_path()) ||
+          !fs::exists(inUserFolder, ec)) {
+        return {beside, true, inUserFolder};
+      }
+      return {inUserFolder, false, inUserFolder};
     }
+    if (FolderTakesNewFiles(beside.parent_path())) return {beside, true, inUserFolder};
     fs::create_directories(fallback_folder, ec);  // a failure shows up when saving
-    return {fallback_folder / beside.filename(), false};
+    return {inUserFolder, false, inUserFolder};
   } catch (const std::exception&) {
     return {};  // an empty path: loads as missing, and the save reports the failure
   }

@@ -35,8 +35,13 @@ fs::path ResolveTarget(const fs::path& path) {
   return ec ? path : resolved;
 }
 
+bool IsDenial(const std::error_code& ec) {
+  return ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
+         ec == std::errc::read_only_file_system;
+}
+
 FileResult Failure(const std::string& step, const std::error_code& ec) {
-  return {false, step + ": " + ec.message()};
+  return {false, step + ": " + ec.message(), IsDenial(ec)};
 }
 
 }  // namespace
@@ -51,6 +56,11 @@ FileResult SaveSettingsFile(const fs::path& path, std::string_view bytes,
       temp = TempPathBeside(target, attempt);
       ec = writer ? writer(temp, bytes) : WriteNewFileDurably(temp, bytes);
       if (ec != std::errc::file_exists || attempt + 1 == kTempNameAttempts) break;
+    }
+    if (ec && IsDenial(ec) && fs::is_regular_file(target)) {
+      // The folder takes no new file, yet the file itself may still take writes.
+      ec = RewriteInPlace(target, bytes);
+      return ec ? Failure("cannot write " + target.string(), ec) : FileResult{true, {}};
     }
     if (ec) {
       std::error_code ignored;

@@ -12,7 +12,8 @@ namespace kalvora {
 // Writes bytes to a new file beside path, flushes it to the disk, then renames it over path, so a
 // crash or a full disk leaves either the old file or the new one, never a part. A symbolic link at
 // path is followed, and an existing file's permissions are kept. On any failure the old file is
-// untouched and the temporary file removed. Never throws. writer defaults to WriteNewFileDurably.
+// untouched and the temporary file removed. A folder that takes no new file gets the file rewritten
+// in place (RewriteInPlace). Never throws. writer defaults to WriteNewFileDurably.
 FileResult SaveSettingsFile(const std::filesystem::path& path, std::string_view bytes,
                             const FileWriter& writer = {});
 

@@ -54,7 +54,7 @@ readonly START_DEADLINE_MS=30000    # server, receiver or program start-up
 readonly QUIET_AFTER_LAST=0.3       # seconds, to see that nothing follows the last release
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kalvora-e2e.XXXXXX")
-jackd_pid='' receiver_pid='' program_pid='' main_window=''
+jackd_pid='' receiver_pid='' program_pid='' main_window='' other_receiver_pids=''
 X='' Y='' WIDTH='' HEIGHT=''
 failed=1
 
@@ -90,6 +90,7 @@ show_file() {
 cleanup() {
   stop "$program_pid"
   stop "$receiver_pid"
+  for pid in $other_receiver_pids; do stop "$pid"; done
   stop "$jackd_pid"
   if [ "$failed" -ne 0 ]; then
     show_file "received" "$work/received.txt"
@@ -117,7 +118,7 @@ poll_until() {
   local deadline=$(($(now_ms) + $1)) pid
   shift
   until "$@"; do
-    for pid in $jackd_pid $receiver_pid $program_pid; do
+    for pid in $jackd_pid $receiver_pid $other_receiver_pids $program_pid; do
       alive "$pid" || fail "process $pid ($(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)) ended early"
     done
     [ "$(now_ms)" -lt "$deadline" ] || return 1
@@ -147,6 +148,13 @@ jackd_pid=$!
 receiver_pid=$!
 wait_until "$START_DEADLINE_MS" "receiver port on JACK server $server" test -s "$work/receiver.ready"
 echo "receiver ready: $(cat "$work/receiver.ready") on server $server"
+# Two more receivers, the devices after the first, for the switch button.
+for name in receiver-b receiver-c; do
+  "$receiver" --out "$work/$name.txt" --ready "$work/$name.ready" --name "$name" \
+    --wait $((START_DEADLINE_MS / 1000)) >"$work/$name.log" 2>&1 &
+  other_receiver_pids+=" $!"
+  wait_until "$START_DEADLINE_MS" "$name port on JACK server $server" test -s "$work/$name.ready"
+done
 
 # --- Which device number the receiver gets ----------------------------------------------------
 # shellcheck source=../support/receiver_device.sh
@@ -282,6 +290,23 @@ press_and_release "key A4" $KEY_RIGHT_PART $((KEY_A4_TOP + WHITE_KEY_HALF)) $BAN
 sleep "$QUIET_AFTER_LAST"
 check_received "the last release"
 
+# --- The switch button pressed with two mouse buttons: left down, right down, left up, right up.
+# Each release opens the next device, so receiver-b and then receiver-c; the second open closes
+# receiver-b first, and one connection remains.
+readonly SWITCH_MIDDLE_X=72 SWITCH_MIDDLE_Y=600  # Button257 at (24,592), 97 x 17
+readonly GS_RESET="F0 41 10 42 12 40 00 7F 00 41 F7"
+xdotool mousemove --sync $((X + SWITCH_MIDDLE_X)) $((Y + SWITCH_MIDDLE_Y)) \
+  mousedown 1 mousedown 3 mouseup 1 mouseup 3 || fail "xdotool could not press the switch button"
+got_gs_reset() { grep -qx "$GS_RESET" "$1" 2>/dev/null; }
+wait_until "$STEP_DEADLINE_MS" "GS Reset at receiver-c after the switch" got_gs_reset "$work/receiver-c.txt"
+connections=$(jack_lsp -c | awk '/^[^ ]/ { port = $0; next } port ~ /^Kalvora/ { print port " -> " $1 }')
+[ "$connections" = "$(grep -o '^Kalvora[^ ]*' <<<"$connections") -> receiver-c:in" ] ||
+  fail "after a switch with two mouse buttons the program's connections are: ${connections:-none}"
+# receiver-b got its open's reset and nothing after; receiver-c the same.
+cmp -s "$work/receiver-b.txt" "$work/receiver-c.txt" ||
+  fail "receiver-b got more than its reset: $(tr '\n' '|' <"$work/receiver-b.txt")"
+echo "ok: switch button pressed with two mouse buttons leaves one connection, to receiver-c"
+
 # --- Close as a session end would: the window closes and the settings are written ------------
 kill -TERM "$program_pid"
 deadline=$(($(now_ms) + STEP_DEADLINE_MS))
@@ -292,10 +317,10 @@ status=$?
 program_pid=''
 [ "$status" -eq 0 ] || fail "the program ended with status $status after SIGTERM"
 saved=$(tr -d '\r' <"$work/app/kalvora.ini")
-for entry in "Top=$WINDOW_TOP" "Left=$WINDOW_LEFT" "dev_num=$device" "map=$MAP_SC8850"; do
+for entry in "Top=$WINDOW_TOP" "Left=$WINDOW_LEFT" "dev_num=$((device + 2))" "map=$MAP_SC8850"; do
   grep -qx "$entry" <<<"$saved" || fail "settings file after close lacks $entry: $saved"
 done
 [ -s "$work/program.err" ] && fail "the program wrote to stderr"
 
 failed=0
-echo "PASS: GS Reset, three presses and releases received in order; closed cleanly"
+echo "PASS: GS Reset, three presses and releases received in order; one device after a two-button switch; closed cleanly"

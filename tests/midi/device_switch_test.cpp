@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "midi/device_state.h"
 #include "midi/device_switch.h"
 #include "midi/voice_state.h"
@@ -110,4 +112,51 @@ TEST(DeviceSwitch, AFailedOpenIsReportedWithTheOneMessageWhateverTheCode) {
 }
 
 }  // namespace
+TEST(DeviceSwitch, ASecondReleaseClosesTheDeviceTheFirstOpenedBeforeOpeningTheNext) {
+  RecordingSession session({"A", "B", "C"});
+  FakeFormView view;
+  startOn(0);
+  // Left pressed, right pressed, left released, right released.
+  CloseDeviceForSwitch();
+  CloseDeviceForSwitch();
+  OpenNextDevice();
+  session.clear();
+  OpenNextDevice();
+  ASSERT_GE(session.calls().size(), 2u);
+  EXPECT_EQ(session.calls()[0], (RecordedCall{Kind::Close, 1}));
+  EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::Open, 2}));
+  for (std::size_t i = 2; i < session.calls().size(); ++i) {
+    if (session.calls()[i].kind != Kind::Sleep) {
+      EXPECT_EQ(session.calls()[i].port, 2u) << i;
+    }
+  }
+  EXPECT_EQ(session.log().openPorts, (std::multiset<std::size_t>{2}));
+  EXPECT_EQ(view.deviceLabel, "C");
+  midiOutClose(MidiOut);
+}
+
+TEST(DeviceSwitch, AnySequenceOfPressesAndReleasesLeavesAtMostTheNamedDeviceOpen) {
+  for (const auto& names :
+       {std::vector<std::string>{"Solo"}, std::vector<std::string>{"A", "B", "C"}}) {
+    RecordingSession session(names, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED});
+    FakeFormView view;
+    startOn(0);
+    unsigned pattern = 0x9E3779B9u;  // a fixed walk, so a failure repeats
+    for (int step = 0; step < 200; ++step) {
+      pattern = pattern * 1664525u + 1013904223u;
+      if ((pattern >> 16) & 1) {
+        CloseDeviceForSwitch();
+      } else {
+        OpenNextDevice();
+      }
+      const auto& open = session.log().openPorts;
+      ASSERT_LE(open.size(), 1u) << "step " << step;
+      if (!open.empty()) {
+        EXPECT_EQ(names.at(*open.begin()), view.deviceLabel) << "step " << step;
+      }
+    }
+    midiOutClose(MidiOut);
+  }
+}
+
 }  // namespace kalvora

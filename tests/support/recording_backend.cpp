@@ -8,8 +8,13 @@ namespace {
 class RecordingConnection final : public MidiConnection {
  public:
   RecordingConnection(std::size_t port, std::shared_ptr<RecordingLog> log)
-      : port_(port), log_(std::move(log)) {}
-  ~RecordingConnection() override { record(RecordedCall::Kind::Close, {}); }
+      : port_(port), log_(std::move(log)) {
+    log_->openPorts.insert(port_);
+  }
+  ~RecordingConnection() override {
+    log_->openPorts.erase(log_->openPorts.find(port_));
+    record(RecordedCall::Kind::Close, {});
+  }
 
   void sendShort(std::span<const std::uint8_t> bytes) override {
     record(RecordedCall::Kind::Short, bytes);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct RecordedCall {
 // Shared between the backend (owned by the port layer) and the test that reads it.
 struct RecordingLog {
   std::vector<RecordedCall> calls;
+  // The port of every connection open now, one entry per connection.
+  std::multiset<std::size_t> openPorts;
   // Every byte sent through Short and Long, in order.
   std::vector<std::uint8_t> sentBytes() const;
   // Only the calls of one kind.

@@ -43,6 +43,7 @@ class WindowInputTest : public QObject {
   void blackKeyTakesThePressWhereItCoversAWhiteKey();
   void releaseOutsideThePressedControlStillStopsTheNote();
   void switchButtonAnswersAnyMouseButton();
+  void switchButtonPressedWithTwoButtonsLeavesOneDeviceOpen();
 };
 
 void WindowInputTest::everyMouseButtonPressesAndReleases_data() {
@@ -163,4 +164,18 @@ void WindowInputTest::switchButtonAnswersAnyMouseButton() {
 }
 
 QTEST_MAIN(WindowInputTest)
+void WindowInputTest::switchButtonPressedWithTwoButtonsLeavesOneDeviceOpen() {
+  WindowFixture fx({"A", "B", "C"});
+  fx.show();
+  TForm1& f = fx.form();
+  const QPoint at = fx.pixelOf(f.Button(257));
+  fx.press(at, Qt::LeftButton);
+  fx.press(at, Qt::RightButton);
+  fx.release(at, Qt::LeftButton);
+  fx.release(at, Qt::RightButton);
+  QCOMPARE(DeviceIndex, 2);
+  QCOMPARE(fx.session().log().openPorts, (std::multiset<std::size_t>{2}));
+  QCOMPARE(f.Label(8)->text(), QString("C"));
+}
+
 #include "window_input_test.moc"

@@ -83,8 +83,10 @@ class WindowLifecycleTest : public QObject {
   void unreadableSettingsAreReportedAndNeverOverwritten();
   void failedWriteIsReportedAndKeepsTheOldFile();
   void windowOffEveryScreenComesBackOnThePrimary();
+  void storedSizeLargerThanTheScreenIsCutToIt();
   void closingWithAKeyHeldLeavesNothingSounding();
   void messageBoxIsModalCentredAndTitled();
+  void messageBoxShowsItsWholeTitleInTheWindowsFontWithoutMinimiseOrMaximise();
   void programTitleComesFromTheExecutableName();
 };
 
@@ -309,6 +311,23 @@ void WindowLifecycleTest::windowOffEveryScreenComesBackOnThePrimary() {
   QCOMPARE(partly.form().OuterGeometry(), QRect(-100, 10, 700, 500));
 }
 
+void WindowLifecycleTest::storedSizeLargerThanTheScreenIsCutToIt() {
+  const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+  QVERIFY(room.width() > 900 && room.height() > 700);  // the test screen takes the start size
+  for (const char* huge : {"2147483647", "10000"}) {
+    WindowFixture fx({"A"}, {}, QByteArray("[window]\r\nLeft=0\r\nTop=0\r\nWidth=") + huge +
+                                    "\r\nHeight=" + huge + "\r\n");
+    QCOMPARE(fx.form().OuterGeometry(), QRect(QPoint(0, 0), room));
+    fx.form().close();
+    const QByteArray saved = fx.settingsFileBytes();
+    QVERIFY2(saved.contains("Width=" + QByteArray::number(room.width()) + "\r\n"), saved);
+    QVERIFY2(saved.contains("Height=" + QByteArray::number(room.height()) + "\r\n"), saved);
+  }
+  // A size that fits is used as stored.
+  WindowFixture fits({"A"}, {}, "[window]\r\nLeft=10\r\nTop=20\r\nWidth=900\r\nHeight=700\r\n");
+  QCOMPARE(fits.form().OuterGeometry(), QRect(10, 20, 900, 700));
+}
+
 void WindowLifecycleTest::closingWithAKeyHeldLeavesNothingSounding() {
   WindowFixture fx;
   fx.show();
@@ -363,6 +382,34 @@ void WindowLifecycleTest::messageBoxIsModalCentredAndTitled() {
   QVERIFY(modal);
   const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
   QVERIFY((centre - screenCentre).manhattanLength() <= 2);
+}
+
+void WindowLifecycleTest::messageBoxShowsItsWholeTitleInTheWindowsFontWithoutMinimiseOrMaximise() {
+  const QString title = "Kalvorakalvorakalvora";
+  Qt::WindowFlags flags;
+  int width = 0;
+  QString family;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    flags = box->windowFlags();
+    width = box->width();
+    if (const auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+      family = QFontInfo(label->font()).family();
+    }
+    box->button(QMessageBox::Ok)->click();
+  });
+  kalvora::ShowModalMessage(title, "BADDEVICEID");
+  QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));  // the decorations are the program's choice
+  QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+  QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+  QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+  QFont titleFont = QGuiApplication::font();
+  titleFont.setBold(true);
+  QVERIFY2(width >= QFontMetrics(titleFont).horizontalAdvance(title) + 48,
+           qPrintable(QString::number(width)));
+  QCOMPARE(family, QFontInfo(TForm1().font()).family());
+  QCOMPARE(family, QString("IPAPGothic"));
 }
 
 void WindowLifecycleTest::programTitleComesFromTheExecutableName() {
