@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include "ui/computer_keyboard.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
@@ -124,6 +125,8 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   scroller_->setWidget(clientArea_);
   setCentralWidget(scroller_);
   resize(kStartWidth, kStartHeight);
+  computerKeyboard_ = new kalvora::ComputerKeyboard(
+      this, [this](int note) { FormKeyDown(note); }, [this](int note) { FormKeyUp(note); });
 
   if (when == ControlsBuilt::atConstruction) completeWindow();
 }
@@ -153,6 +156,8 @@ void TForm1::prepareForShowing() {
 }
 
 TForm1::~TForm1() {
+  // Its handlers are this window's; none may run once the window is half taken down.
+  delete computerKeyboard_;
   if (kalvora::MainView == this) kalvora::MainView = nullptr;
   if (Form1 == this) Form1 = nullptr;
 }

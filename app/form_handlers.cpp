@@ -19,6 +19,10 @@ void TForm1::ShapeMouseDown(int n) { kalvora::KeyDown(n); }
 
 void TForm1::ShapeMouseUp(int) { StopNote(); }
 
+void TForm1::FormKeyDown(int note) { kalvora::NoteDown(note); }
+
+void TForm1::FormKeyUp(int note) { kalvora::StopNoteOf(note); }
+
 void TForm1::ScrollBarChange(int n) {
   const int position = ScrollBar(n)->value();
   // Label15, 17, 19, 21 and 23 show the positions of ScrollBar1..5.

@@ -57,7 +57,11 @@ void PlayNote() {
   ShowToneNames();
 }
 
-void StopNote() { midiOutShortMsg(MidiOut, Pack(kNoteOff, NoteNumber, kReleaseVelocity)); }
+void StopNote() { StopNoteOf(NoteNumber); }
+
+void kalvora::StopNoteOf(std::int32_t note) {
+  midiOutShortMsg(MidiOut, Pack(kNoteOff, note, kReleaseVelocity));
+}
 
 void ShowToneNames() {
   if (MainView != nullptr) WriteToneCaptions(*MainView, ProgramNumber, BankNumber, MapIndex);

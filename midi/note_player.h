@@ -1,6 +1,8 @@
 // Playing and stopping the one note: the complete voice set-up, then the note-on; the note-off.
 #pragma once
 
+#include <cstdint>
+
 // Writes Label10/Label12, sends pan, modulation, reverb, chorus, bank MSB, bank LSB (map),
 // program change and note-on on channel 1, then rewrites all 256 captions.
 void PlayNote();
@@ -8,3 +10,9 @@ void PlayNote();
 void StopNote();
 // The 256 captions from ProgramNumber, BankNumber and MapIndex, onto MainView.
 void ShowToneNames();
+
+namespace kalvora {
+// The note-off for one given note (what StopNote sends for NoteNumber), for a press that knows
+// its own note.
+void StopNoteOf(std::int32_t note);
+}  // namespace kalvora

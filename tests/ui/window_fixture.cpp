@@ -55,10 +55,26 @@ void WindowFixture::click(const QWidget* w, Qt::MouseButton button) {
   release(pixelOf(w), button);
 }
 
+void WindowFixture::sendKey(QEvent::Type type, Qt::Key key, quint32 scanCode, bool autoRepeat) {
+  QKeyEvent event(type, key, Qt::NoModifier, scanCode, 0, 0, QString(), autoRepeat);
+  QCoreApplication::sendEvent(form_->windowHandle(), &event);
+}
+
 std::vector<std::vector<std::uint8_t>> WindowFixture::shortMessages() const {
   std::vector<std::vector<std::uint8_t>> messages;
   for (const auto& call : session_->log().of(RecordedCall::Kind::Short)) messages.push_back(call.bytes);
   return messages;
+}
+
+QStringList WindowFixture::noteEvents() const {
+  constexpr std::uint8_t kNoteOn = 0x90;
+  constexpr std::uint8_t kNoteOff = 0x80;
+  QStringList events;
+  for (const auto& m : shortMessages()) {
+    if (m[0] == kNoteOn) events << QString("on %1").arg(m[1]);
+    if (m[0] == kNoteOff) events << QString("off %1").arg(m[1]);
+  }
+  return events;
 }
 
 }  // namespace kalvora::testing
