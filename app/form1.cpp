@@ -11,6 +11,7 @@
 #include <QTabWidget>
 
 #include "ui/computer_keyboard.h"
+#include "ui/held_press_watch.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
@@ -127,6 +128,7 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   resize(kStartWidth, kStartHeight);
   computerKeyboard_ = new kalvora::ComputerKeyboard(
       this, [this](int note) { FormKeyDown(note); }, [this](int note) { FormKeyUp(note); });
+  heldPressWatch_ = new kalvora::HeldPressWatch(this);
 
   if (when == ControlsBuilt::atConstruction) completeWindow();
 }
@@ -156,8 +158,9 @@ void TForm1::prepareForShowing() {
 }
 
 TForm1::~TForm1() {
-  // Its handlers are this window's; none may run once the window is half taken down.
+  // Their handlers are this window's; none may run once the window is half taken down.
   delete computerKeyboard_;
+  delete heldPressWatch_;
   if (kalvora::MainView == this) kalvora::MainView = nullptr;
   if (Form1 == this) Form1 = nullptr;
 }
@@ -239,6 +242,9 @@ void TForm1::buildStatusLine() {
   place(switchButton, kSwitchButtonRect);
   connect(switchButton, &kalvora::PressButton::mouseDown, this, &TForm1::Button257MouseDown);
   connect(switchButton, &kalvora::PressButton::mouseUp, this, &TForm1::Button257MouseUp);
+  // Its release opens the next device: only a release, not a window closing or losing the
+  // focus, does that.
+  switchButton->held().setEndsWhenWindowLeaves(false);
   buttons_.at(kalvora::kSwitchButton - 1) = switchButton;
 
   for (const auto& label : kWindowLabels) makeLabel(label.n, clientArea_, label.left, label.top, label.text);

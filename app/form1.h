@@ -22,6 +22,7 @@ class QTabWidget;
 
 namespace kalvora {
 class ComputerKeyboard;
+class HeldPressWatch;
 class KeyShape;
 class PressButton;
 }  // namespace kalvora
@@ -115,6 +116,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::array<QRadioButton*, kRadioButtons> radioButtons_{};
   std::array<QScrollBar*, kScrollBars> scrollBars_{};
   kalvora::ComputerKeyboard* computerKeyboard_ = nullptr;
+  kalvora::HeldPressWatch* heldPressWatch_ = nullptr;
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 
