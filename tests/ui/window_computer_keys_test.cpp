@@ -52,9 +52,7 @@ class WindowComputerKeysTest : public QObject {
 
 void WindowComputerKeysTest::init() {
   fx = std::make_unique<WindowFixture>();
-  fx->show();
-  fx->form().activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&fx->form()));
+  fx->showActive();
   fx->session().clear();
 }
 
@@ -121,8 +119,7 @@ void WindowComputerKeysTest::focusLossStopsEveryHeldNote() {
   QVERIFY(QTest::qWaitForWindowActive(&other));
   QCOMPARE(fx->noteEvents(), QStringList({"on 48", "on 64", "off 48", "off 64"}));
   // The releases that come once the window is active again find nothing held.
-  fx->form().activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&fx->form()));
+  fx->showActive();
   up(kZ);
   up(kE);
   QCOMPARE(fx->noteEvents().size(), 4);

@@ -36,6 +36,12 @@ void WindowFixture::show() {
   QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
 }
 
+void WindowFixture::showActive() {
+  show();
+  form_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+}
+
 QPoint WindowFixture::pixelOf(const QWidget* w) const { return pixelOf(w, w->rect().center()); }
 
 QPoint WindowFixture::pixelOf(const QWidget* w, QPoint offset) const {

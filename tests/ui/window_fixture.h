@@ -31,6 +31,8 @@ class WindowFixture {
   QString executablePath() const;
   QByteArray settingsFileBytes() const;
   void show();
+  // Shown and the active window, with the keyboard focus.
+  void showActive();
 
   // The window pixel at the centre of w (or at offset inside it).
   QPoint pixelOf(const QWidget* w) const;

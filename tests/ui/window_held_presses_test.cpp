@@ -60,9 +60,7 @@ class WindowHeldPressesTest : public QObject {
 
 void WindowHeldPressesTest::init() {
   fx = std::make_unique<WindowFixture>();
-  fx->show();
-  fx->form().activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&fx->form()));
+  fx->showActive();
   fx->session().clear();
 }
 
@@ -83,8 +81,7 @@ void WindowHeldPressesTest::windowLeftWhileHeld() {
        {static_cast<QWidget*>(f.Shape(22)), static_cast<QWidget*>(f.Button(9))}) {
     fx->session().clear();
     f.showNormal();
-    f.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&f));
+    fx->showActive();
     fx->press(fx->pixelOf(control), Qt::RightButton);
     if (how == "hide") f.hide();
     if (how == "minimise") f.showMinimized();
