@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# A storm of real pointer events on the program under Xvfb (clicks, presses released elsewhere,
+# The computer keyboard's chord and legato (real key events, auto-repeat included), then a storm of
+# real pointer events on the program under Xvfb (clicks, presses released elsewhere,
 # overlapping buttons, a button held down from outside the window while another presses,
 # double and triple clicks, the wheel), with or without a window manager: at the JACK receiver
 # every note-on has exactly one note-off, and never a note-off before its note-on.
 #
-# Usage: press_storm_through_jack.sh [--window-manager] PROGRAM RECEIVER
+# Usage: keys_and_press_storm_through_jack.sh [--window-manager] PROGRAM RECEIVER
 # Needs xvfb-run, xauth, xdotool, jackd, and openbox with --window-manager.
 set -uo pipefail
 
@@ -39,6 +40,22 @@ wait_until "$START_DEADLINE_MS" "GS Reset at the receiver" grep -q '^F0' "$work/
 sleep 0.5  # a window manager may still be placing the frame
 eval "$(xdotool getwindowgeometry --shell "$main_window")"
 echo "main window $main_window at $X,$Y size ${WIDTH}x${HEIGHT} (window manager: $with_wm)"
+
+# --- The computer keyboard first: a chord, and legato over a key held past auto-repeat -------
+notes_received() { grep -E '^(80|90) ' "$work/received.txt"; }
+has_notes() { [ "$(notes_received | wc -l)" -ge "$1" ]; }
+keys_expected=("90 30 64" "90 34 64" "90 37 64" "80 34 7F" "80 30 7F" "80 37 7F"
+  "90 3C 64" "90 3E 64" "80 3C 7F" "80 3E 7F")
+# Without a window manager the keys go to the window under the pointer.
+xdotool mousemove $((X + 300)) $((Y + 600)) || fail "xdotool could not move the pointer"
+[ "$with_wm" = yes ] && xdotool windowactivate --sync "$main_window"
+xdotool keydown z keydown c keydown b sleep 0.2 keyup c keyup z keyup b \
+  keydown q sleep 1.2 keydown w keyup q sleep 0.2 keyup w || fail "xdotool could not type"
+poll_until "$STEP_DEADLINE_MS" has_notes ${#keys_expected[@]}
+sleep 0.3
+[ "$(notes_received)" = "$(printf '%s\n' "${keys_expected[@]}")" ] ||
+  fail "the computer keyboard's notes: $(notes_received | tr '\n' ',') expected ${keys_expected[*]}"
+echo "ok: chord, and legato past auto-repeat, from the computer keyboard"
 
 # --- The storm, as xdotool commands ---------------------------------------------------------
 RANDOM=$SEED
