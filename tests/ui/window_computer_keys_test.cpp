@@ -36,6 +36,7 @@ class WindowComputerKeysTest : public QObject {
   void autoRepeatPlaysNothing();
   void focusLossStopsEveryHeldNote();
   void keysAreKnownByPlaceNotByLetter();
+  void deviceSwitchStopsHeldNotesOnTheOldDevice();
   void controlKeysKeepTheirMeaning();
 
  private:
@@ -138,6 +139,20 @@ void WindowComputerKeysTest::keysAreKnownByPlaceNotByLetter() {
   fx->sendKey(QEvent::KeyPress, Qt::Key_Q, 0);
   fx->sendKey(QEvent::KeyRelease, Qt::Key_Q, 0);
   QCOMPARE(fx->noteEvents(), QStringList({"on 60", "off 60"}));
+}
+
+void WindowComputerKeysTest::deviceSwitchStopsHeldNotesOnTheOldDevice() {
+  using Kind = kalvora::RecordedCall::Kind;
+  down(kZ);
+  fx->press(fx->pixelOf(fx->form().Button(257)));
+  const auto calls = fx->session().calls();
+  QVERIFY(calls.size() >= 2);
+  QCOMPARE(calls.back().kind, Kind::Sleep);
+  QCOMPARE(calls[calls.size() - 2].kind, Kind::Close);
+  QCOMPARE(fx->noteEvents(), QStringList({"on 48", "off 48"}));
+  fx->release(fx->pixelOf(fx->form().Button(257)));
+  up(kZ);
+  QCOMPARE(fx->noteEvents().size(), 2);
 }
 
 void WindowComputerKeysTest::controlKeysKeepTheirMeaning() {
