@@ -1,6 +1,5 @@
 #include "app/form1.h"
 
-#include <QCloseEvent>
 #include <QFont>
 #include <QGroupBox>
 #include <QIcon>
@@ -10,6 +9,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include "midi/voice_state.h"
 #include "ui/computer_keyboard.h"
 #include "ui/held_press_watch.h"
 #include "ui/key_shape.h"
@@ -28,8 +28,6 @@ namespace {
 using kalvora::ControlRect;
 
 constexpr char kCaption[] = "Kalvora";
-constexpr int kStartWidth = 831;
-constexpr int kStartHeight = 664;
 constexpr char kFontFace[] = "ＭＳ Ｐゴシック";
 constexpr char kFontStandIn[] = "IPAPGothic";
 constexpr int kFontPixels = 12;
@@ -61,7 +59,7 @@ struct EffectRow {
   int nameLabel;
   const char* name;
   int valueLeft;
-  int position;  // also the value label's first text and the voice state's start value
+  int position;  // the voice state's start value, also the value label's first text
 };
 
 constexpr int kEffectLeft = 24;
@@ -72,9 +70,11 @@ constexpr ControlRect kScrollBarSize{0, 0, 137, 17};
 constexpr int kLevelMax = 127;
 
 constexpr EffectRow kEffectRows[] = {
-    {14, "ベロシティー=", 96, 100},  {16, "コーラス=", 80, 0},
-    {18, "リバーブ=", 80, 40},       {20, "モジュレーション=", 120, 0},
-    {22, "パンポット=", 88, 64},
+    {14, "ベロシティー=", 96, kalvora::kStartVelocity},
+    {16, "コーラス=", 80, kalvora::kStartChorus},
+    {18, "リバーブ=", 80, kalvora::kStartReverb},
+    {20, "モジュレーション=", 120, kalvora::kStartModulation},
+    {22, "パンポット=", 88, kalvora::kStartPan},
 };
 
 struct RadioText {
@@ -86,8 +86,11 @@ constexpr int kRadioFirstTop = 392;
 constexpr int kRadioPitch = 24;
 constexpr int kRadioHeight = 17;
 constexpr RadioText kRadios[] = {
-    {153, "ＳＣ－８８５０マップ"}, {129, "ＳＣ－８８Ｐｒｏマップ"}, {121, "ＳＣ－８８マップ"},
-    {105, "ＳＣ－５５マップ"},     {81, "ＧＭ音源"},
+    {153, "ＳＣ－８８５０マップ"},
+    {129, "ＳＣ－８８Ｐｒｏマップ"},
+    {121, "ＳＣ－８８マップ"},
+    {105, "ＳＣ－５５マップ"},
+    {81, "ＧＭ音源"},
 };
 constexpr ControlRect kRadioGroupRect{416, 360, 217, 161};
 
@@ -154,7 +157,8 @@ void TForm1::prepareForShowing() {
   ensurePolished();
   create();
   // Some platforms know the frame as soon as the window is made; the outer size asked for holds.
-  if (!requestedFrame_.isNull() && frameGeometry() != requestedFrame_) SetOuterGeometry(requestedFrame_);
+  if (!requestedFrame_.isNull() && frameGeometry() != requestedFrame_)
+    SetOuterGeometry(requestedFrame_);
 }
 
 TForm1::~TForm1() {
@@ -247,7 +251,8 @@ void TForm1::buildStatusLine() {
   switchButton->held().setEndsWhenWindowLeaves(false);
   buttons_.at(kalvora::kSwitchButton - 1) = switchButton;
 
-  for (const auto& label : kWindowLabels) makeLabel(label.n, clientArea_, label.left, label.top, label.text);
+  for (const auto& label : kWindowLabels)
+    makeLabel(label.n, clientArea_, label.left, label.top, label.text);
   for (int n : {10, 12}) {
     QLabel* number = Label(n);
     QPalette palette = number->palette();
@@ -285,39 +290,3 @@ void TForm1::SetProgramLabel(std::string_view caption) { SetLabelText(10, text(c
 void TForm1::SetBankLabel(std::string_view caption) { SetLabelText(12, text(caption)); }
 
 void TForm1::SetDeviceLabel(std::string_view caption) { SetLabelText(8, text(caption)); }
-
-QRect TForm1::OuterGeometry() const { return frameGeometry(); }
-
-void TForm1::SetOuterGeometry(const QRect& frame) {
-  requestedFrame_ = frame;
-  const QRect outer = frameGeometry();
-  const QRect inner = geometry();
-  const int extraWidth = outer.width() - inner.width();
-  const int extraHeight = outer.height() - inner.height();
-  move(frame.topLeft());
-  resize(frame.width() - extraWidth, frame.height() - extraHeight);
-}
-
-// The frame's size is known only once the window manager has framed the window; then the
-// client area is shrunk once so that the outer frame has the size asked for.
-void TForm1::reapplyOuterGeometryOnceFramed() {
-  if (frameSettled_ || !isVisible() || requestedFrame_.isNull()) return;
-  if (frameGeometry().size() == geometry().size()) return;
-  frameSettled_ = true;
-  SetOuterGeometry(requestedFrame_);
-}
-
-void TForm1::moveEvent(QMoveEvent* event) {
-  QMainWindow::moveEvent(event);
-  reapplyOuterGeometryOnceFramed();
-}
-
-void TForm1::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  reapplyOuterGeometryOnceFramed();
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-  FormClose();
-  event->accept();
-}

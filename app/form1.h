@@ -10,6 +10,9 @@
 #include <string_view>
 
 #include "midi/form_view.h"
+#include "ui/keyboard_layout.h"
+#include "ui/tone_button_grid.h"
+#include "ui/voice_controls.h"
 
 class QGroupBox;
 class QLabel;
@@ -30,11 +33,14 @@ class PressButton;
 class TForm1 : public QMainWindow, public kalvora::FormView {
   Q_OBJECT
  public:
-  static constexpr int kButtons = 257;
-  static constexpr int kShapes = 60;
+  static constexpr int kButtons = kalvora::kSwitchButton;
+  static constexpr int kShapes = kalvora::kKeyCount;
   static constexpr int kLabels = 23;  // Label1..12 and Label14..23; Label13 does not exist
-  static constexpr int kRadioButtons = 5;
-  static constexpr int kScrollBars = 5;
+  static constexpr int kRadioButtons = kalvora::kMapRadioButtons;
+  static constexpr int kScrollBars = kalvora::kEffectScrollBars;
+  // The client area's size at construction, and the stored frame's when there is none.
+  static constexpr int kStartWidth = 831;
+  static constexpr int kStartHeight = 664;
 
   // When the controls are made: at construction, or in FormCreate while the sound module settles
   // after its reset, a wait in which the start-up has nothing else to do.
@@ -65,11 +71,11 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void ButtonMouseUp(int n);    // Button1..256
   void Button257MouseDown();
   void Button257MouseUp();
-  void ShapeMouseDown(int n);  // Shape1..60: keys
-  void ShapeMouseUp(int n);    // Shape1..60
-  void FormKeyDown(int note);  // a piano key of the computer keyboard: plays its note
-  void FormKeyUp(int note);    // its release: stops that note
-  void ScrollBarChange(int n);  // ScrollBar1..5: effect levels
+  void ShapeMouseDown(int n);    // Shape1..60: keys
+  void ShapeMouseUp(int n);      // Shape1..60
+  void FormKeyDown(int note);    // a piano key of the computer keyboard: plays its note
+  void FormKeyUp(int note);      // its release: stops that note
+  void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
 
   // The window's outer frame (what the settings file keeps), whatever the window manager adds.
@@ -80,10 +86,11 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void SetExecutablePath(std::string path) { executablePath_ = std::move(path); }
   // Where the settings go when the executable's folder takes no file (default: the user's
   // configuration folder).
-  void SetSettingsFallbackFolder(std::string folder) { settingsFolderFallback_ = std::move(folder); }
+  void SetSettingsFallbackFolder(std::string folder) {
+    settingsFolderFallback_ = std::move(folder);
+  }
   // Tests make the save fail with this.
   void SetSettingsWriter(kalvora::FileWriter writer) { settingsWriter_ = std::move(writer); }
-  const kalvora::SettingsFile* SettingsFileInUse() const { return Settings.get(); }
 
   // kalvora::FormView
   void SetButtonCaption(int button, std::string_view caption) override;

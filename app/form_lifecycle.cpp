@@ -1,5 +1,6 @@
 // The window's creation and close: count and open the stored device, restore the settings and
 // the start values; at close, close the device and write the settings back.
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QRadioButton>
@@ -16,6 +17,7 @@
 #include "midi/device_state.h"
 #include "midi/host_services.h"
 #include "midi/note_player.h"
+#include "midi/show_tone_names.h"
 #include "midi/voice_state.h"
 #include "ui/voice_controls.h"
 
@@ -33,22 +35,14 @@ struct Entry {
   const char* key;
   std::int32_t fallback;
 };
-// Read with the names the file has always been read with, written with the names it is written with.
-constexpr Entry kHeightRead{"window", "height", 664};
-constexpr Entry kWidthRead{"window", "width", 831};
+// Read with the names the file has always been read with, written with the names it is written
+// with.
+constexpr Entry kHeightRead{"window", "height", TForm1::kStartHeight};
+constexpr Entry kWidthRead{"window", "width", TForm1::kStartWidth};
 constexpr Entry kTopRead{"window", "top", 159};
 constexpr Entry kLeftRead{"window", "left", 193};
 constexpr Entry kDeviceRead{"Dev", "Dev_num", 0};
 constexpr Entry kMapRead{"dev", "map", kalvora::kMapSc8850};
-
-constexpr std::int32_t kStartNote = 60;
-constexpr std::int32_t kStartBank = 0;
-constexpr std::int32_t kStartProgram = 1;
-constexpr std::int32_t kStartVelocity = 100;
-constexpr std::int32_t kStartChorus = 0;
-constexpr std::int32_t kStartReverb = 40;
-constexpr std::int32_t kStartModulation = 0;
-constexpr std::int32_t kStartPan = 64;
 
 // Numbers from a hand-edited file are kept within what a window can be, so no arithmetic on them
 // overflows; anything a screen can show passes unchanged.
@@ -77,8 +71,9 @@ void TForm1::FormCreate() {
 
   FillToneNames();
 
-  const std::string executable =
-      executablePath_.empty() ? QCoreApplication::applicationFilePath().toStdString() : executablePath_;
+  const std::string executable = executablePath_.empty()
+                                     ? QCoreApplication::applicationFilePath().toStdString()
+                                     : executablePath_;
   const std::string fallback =
       settingsFolderFallback_.empty()
           ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString()
@@ -89,7 +84,9 @@ void TForm1::FormCreate() {
     kalvora::ShowMessage(kSettingsUnreadable + Settings->path().string());
   }
 
-  const auto read = [this](const Entry& e) { return Settings->ReadInteger(e.section, e.key, e.fallback); };
+  const auto read = [this](const Entry& e) {
+    return Settings->ReadInteger(e.section, e.key, e.fallback);
+  };
   const int height = read(kHeightRead);
   const int width = read(kWidthRead);
   const int top = read(kTopRead);
@@ -99,7 +96,8 @@ void TForm1::FormCreate() {
   DeviceIndex = read(kDeviceRead);
   MapIndex = read(kMapRead);
   // A map outside the table would index past it and go out as a bad data byte.
-  if (MapIndex < kalvora::kMapGm || MapIndex >= kalvora::kMapCount) MapIndex = kMapRead.fallback;
+  if (MapIndex < kalvora::kMapGm || MapIndex >= kalvora::kToneMapCount)
+    MapIndex = kMapRead.fallback;
   if (DeviceIndex >= DeviceCount) DeviceIndex = 0;
 
   const MMRESULT opened = midiOutOpen(&MidiOut, static_cast<std::uint32_t>(DeviceIndex), 0, 0, 0);
@@ -110,14 +108,14 @@ void TForm1::FormCreate() {
   kalvora::SleepMs(kResetSettleMs, [this] { prepareForShowing(); });
   kalvora::ShowDeviceName();
 
-  NoteNumber = kStartNote;
-  BankNumber = kStartBank;
-  ProgramNumber = kStartProgram;
-  Velocity = kStartVelocity;
-  ChorusLevel = kStartChorus;
-  ReverbLevel = kStartReverb;
-  ModulationLevel = kStartModulation;
-  PanPosition = kStartPan;
+  NoteNumber = kalvora::kStartNote;
+  BankNumber = kalvora::kStartBank;
+  ProgramNumber = kalvora::kStartProgram;
+  Velocity = kalvora::kStartVelocity;
+  ChorusLevel = kalvora::kStartChorus;
+  ReverbLevel = kalvora::kStartReverb;
+  ModulationLevel = kalvora::kStartModulation;
+  PanPosition = kalvora::kStartPan;
 
   // Ticking runs the radio button's own handler, which stores the same map again.
   for (int n = 1; n <= kRadioButtons; ++n) {
@@ -148,4 +146,9 @@ void TForm1::FormClose() {
     }
   }
   Settings.reset();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
 }

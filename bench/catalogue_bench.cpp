@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "catalogue/caption_view.h"
-#include "catalogue/show_tone_names.h"
+#include "catalogue/tone_captions.h"
 #include "catalogue/tone_names.h"
 
 namespace {

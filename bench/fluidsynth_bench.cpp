@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "midi/midi_bytes.h"
+#include "support/press_messages.h"
 
 namespace {
 
@@ -19,18 +21,10 @@ std::vector<kalvora::SynthAudioOutput> NullAudio() {
   return {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
 }
 
-// What a press sends: pan, modulation, reverb, chorus, bank MSB and LSB, program, note-on.
+// A press with the start values on the given note.
 template <typename Sink>
-void PlayNote(Sink& sink, std::uint8_t note) {
-  const std::array<std::array<std::uint8_t, 3>, 8> press{{{0xB0, 0x0A, 64},
-                                                          {0xB0, 0x01, 0},
-                                                          {0xB0, 0x5B, 40},
-                                                          {0xB0, 0x5D, 40},
-                                                          {0xB0, 0x00, 0},
-                                                          {0xB0, 0x20, 4},
-                                                          {0xC0, 0, 0},
-                                                          {0x90, note, 100}}};
-  for (const auto& message : press) sink.sendShort(message);
+void Press(Sink& sink, int note) {
+  kalvora::test::SendPress(sink, kalvora::test::Voice{.note = note});
 }
 
 // Loading the SoundFonts, creating the synth and starting its audio thread.
@@ -87,7 +81,7 @@ void BM_RenderPeriod(benchmark::State& state) {
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     if (period++ % restrike == 0) {
-      for (int n = 0; n < notes; ++n) PlayNote(*core, static_cast<std::uint8_t>(48 + 3 * n));
+      for (int n = 0; n < notes; ++n) Press(*core, 48 + 3 * n);
     }
     core->render(left, right);
     benchmark::DoNotOptimize(left.data());
@@ -118,7 +112,8 @@ void BM_ProgramChangeLoadsSamples(benchmark::State& state) {
   int program = 0;
   for (auto _ : state) {
     program = (program + 1) % kPrograms;  // the previous tone is dropped as this one loads
-    const std::array<std::uint8_t, 2> change{0xC0, static_cast<std::uint8_t>(program)};
+    const std::array<std::uint8_t, 2> change{kalvora::kProgramChange,
+                                             static_cast<std::uint8_t>(program)};
     core->sendShort(change);
   }
 }

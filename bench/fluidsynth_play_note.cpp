@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "midi/midi_bytes.h"
+#include "support/press_messages.h"
 
 int main(int argc, char** argv) {
   kalvora::FluidSynthOptions options;
@@ -26,21 +28,11 @@ int main(int argc, char** argv) {
   std::printf("open: %u\n", opened.code);
   if (opened.code != MMSYSERR_NOERROR) return 1;
 
-  const std::array<std::uint8_t, 11> gsReset{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
-                                             0x00, 0x7F, 0x00, 0x41, 0xF7};
-  opened.connection->sendLong(gsReset);
-  const std::array<std::array<std::uint8_t, 3>, 8> press{{{0xB0, 0x0A, 64},
-                                                          {0xB0, 0x01, 0},
-                                                          {0xB0, 0x5B, 40},
-                                                          {0xB0, 0x5D, 0},
-                                                          {0xB0, 0x00, 0},
-                                                          {0xB0, 0x20, 4},
-                                                          {0xC0, 0, 0},
-                                                          {0x90, 60, 100}}};
-  for (const auto& message : press) opened.connection->sendShort(message);
+  opened.connection->sendLong(kalvora::kGsReset);
+  const kalvora::test::Voice middleC;
+  kalvora::test::SendPress(*opened.connection, middleC);
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  const std::array<std::uint8_t, 3> release{0x80, 60, 0x7F};
-  opened.connection->sendShort(release);
+  kalvora::test::SendRelease(*opened.connection, middleC);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   return 0;
 }

@@ -10,20 +10,19 @@
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/message_ring.h"
 #include "midi/backends/rtmidi/rtmidi_backend.h"
+#include "midi/midi_bytes.h"
 
 namespace kalvora {
 namespace {
 
-constexpr std::array<std::uint8_t, 11> kGsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
-                                                   0x00, 0x7F, 0x00, 0x41, 0xF7};
-constexpr std::array<std::uint8_t, 3> kNoteOn = {0x90, 0x3C, 0x64};
+constexpr std::array<std::uint8_t, 3> kMiddleCOn = {kNoteOn, 0x3C, 0x64};
 
 // One send and the audio thread's take of it, as a press does per message.
 void BM_RingPushPop(benchmark::State& state) {
   MessageRing ring(64 * 1024);
   std::array<std::uint8_t, 16> out{};
   for (auto _ : state) {
-    ring.push(kNoteOn);
+    ring.push(kMiddleCOn);
     ring.push(kGsReset);
     for (std::size_t size = ring.frontSize(); size != 0; size = ring.frontSize()) {
       ring.copyFront(out.data());
@@ -82,7 +81,7 @@ void BM_JackSendShort(benchmark::State& state) {
     state.SkipWithError("open failed");
     return;
   }
-  for (auto _ : state) opened.connection->sendShort(kNoteOn);
+  for (auto _ : state) opened.connection->sendShort(kMiddleCOn);
 }
 BENCHMARK(BM_JackSendShort);
 

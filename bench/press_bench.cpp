@@ -10,6 +10,7 @@
 #include "app/form1.h"
 #include "midi/device_state.h"
 #include "midi/midi_backend.h"
+#include "midi/midi_bytes.h"
 #include "midi/voice_state.h"
 #include "ui/press_button.h"
 
@@ -22,7 +23,7 @@ Clock::time_point noteOnArrived;
 class StopwatchConnection : public kalvora::MidiConnection {
  public:
   void sendShort(std::span<const std::uint8_t> bytes) override {
-    if ((bytes[0] & 0xF0) == 0x90) noteOnArrived = Clock::now();
+    if ((bytes[0] & kalvora::kStatusKindMask) == kalvora::kNoteOn) noteOnArrived = Clock::now();
   }
   void sendLong(std::span<const std::uint8_t>) override {}
 };

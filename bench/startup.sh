@@ -2,7 +2,7 @@
 # Start-up time and peak memory of the built program, in a virtual X server.
 #
 # Usage: bench/startup.sh [BUILD_DIR] [RUNS]      (defaults: build, 20)
-# Needs, in BUILD_DIR: kalvora, bench/startup_probe and tests/e2e/kalvora_e2e_receiver
+# Needs, in BUILD_DIR: kalvora, bench/startup_probe and tests/support/kalvora_e2e_receiver
 # (cmake --build BUILD_DIR --target kalvora startup_probe kalvora_e2e_receiver), and xvfb-run,
 # xauth, xdotool and jackd (scripts/install-deps.sh).
 #
@@ -37,7 +37,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" != --in-xvfb ]; then
   build=$(realpath "${1:-$root/build}")
   runs=${2:-20}
-  for file in kalvora bench/startup_probe tests/e2e/kalvora_e2e_receiver; do
+  for file in kalvora bench/startup_probe tests/support/kalvora_e2e_receiver; do
     if [ ! -x "$build/$file" ]; then
       echo "missing $build/$file: cmake --build $build --target kalvora startup_probe kalvora_e2e_receiver" >&2
       exit 1
@@ -80,7 +80,7 @@ server="kalvora-startup-$$-$RANDOM"
 export JACK_DEFAULT_SERVER=$server JACK_NO_START_SERVER=1
 jackd --no-realtime --port-max "$PORT_MAX" -n "$server" -d dummy -r 48000 -p "$PERIOD" >"$work/jackd.log" 2>&1 &
 jackd_pid=$!
-"$build/tests/e2e/kalvora_e2e_receiver" --out /dev/null --ready "$work/ready" --wait 20 \
+"$build/tests/support/kalvora_e2e_receiver" --out /dev/null --ready "$work/ready" --wait 20 \
   >"$work/receiver.log" 2>&1 &
 receiver_pid=$!
 for _ in $(seq 400); do
@@ -90,8 +90,8 @@ for _ in $(seq 400); do
 done
 [ -s "$work/ready" ] || die "no receiver port within 20 s"
 
-# shellcheck source=../tests/e2e/receiver_device.sh
-source "$root/tests/e2e/receiver_device.sh"
+# shellcheck source=../tests/support/receiver_device.sh
+source "$root/tests/support/receiver_device.sh"
 synth=$(synth_devices)
 alsa=$(alsa_output_ports) || die "cannot count the ALSA sequencer's ports"
 device=$((synth + alsa))

@@ -3,7 +3,14 @@
 
 #include <string_view>
 
+#include "catalogue/tone_names.h"
+
 namespace kalvora {
+
+// Button1..128 carry the programs of the current bank, Button129..256 the banks of the current
+// program.
+inline constexpr int kToneButtonCount = kProgramCount + kBankCount;
+inline constexpr int kFirstBankButton = kProgramCount + 1;
 
 class CaptionView {
  public:

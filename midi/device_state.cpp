@@ -3,14 +3,13 @@
 #include <cstring>
 
 #include "midi/form_view.h"
+#include "midi/midi_bytes.h"
 
 std::int32_t DeviceCount = 0;
 std::int32_t DeviceIndex = 0;
 HMIDIOUT MidiOut = kNoMidiOut;
 std::string DeviceName;
-// Roland GS Reset: data set 1 of 00 to address 40 00 7F on device 10, model 42.
-const std::array<std::uint8_t, 11> GsResetMessage{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
-                                                  0x00, 0x7F, 0x00, 0x41, 0xF7};
+const std::array<std::uint8_t, 11> GsResetMessage = kalvora::kGsReset;
 MIDIHDR ResetHeader{};
 
 namespace kalvora {

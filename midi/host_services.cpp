@@ -43,6 +43,8 @@ MessageFunction SetMessageFunction(MessageFunction f) {
   return std::exchange(messageFunction(), std::move(f));
 }
 
-SleepFunction SetSleepFunction(SleepFunction f) { return std::exchange(sleepFunction(), std::move(f)); }
+SleepFunction SetSleepFunction(SleepFunction f) {
+  return std::exchange(sleepFunction(), std::move(f));
+}
 
 }  // namespace kalvora

@@ -10,13 +10,14 @@
 #include <utility>
 
 #include "midi/midi_backend.h"
+#include "midi/midi_bytes.h"
 
 namespace kalvora {
 namespace {
 
-constexpr std::uint8_t kStatusBit = 0x80;
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
+// A UTF-8 continuation byte is 10xxxxxx.
+constexpr unsigned char kUtf8PrefixMask = 0xC0;
+constexpr unsigned char kUtf8Continuation = 0x80;
 
 struct DeviceEntry {
   MidiBackend* backend;
@@ -46,20 +47,20 @@ MidiConnection* connectionOf(HMIDIOUT handle) {
 // complete short message (a data byte, or the start or end of a system-exclusive message).
 std::size_t shortMessageLength(std::uint8_t status) {
   if ((status & kStatusBit) == 0) return 0;
-  switch (status & 0xF0) {
-    case 0xC0:
-    case 0xD0:
+  switch (status & kStatusKindMask) {
+    case kProgramChange:
+    case kChannelPressure:
       return 2;
-    case 0xF0:
+    case kSystemMessage:
       break;
     default:
       return 3;
   }
   switch (status) {
-    case 0xF1:
-    case 0xF3:
+    case kTimeCodeQuarterFrame:
+    case kSongSelect:
       return 2;
-    case 0xF2:
+    case kSongPosition:
       return 3;
     case kSysExStart:
     case kSysExEnd:
@@ -73,7 +74,9 @@ std::size_t shortMessageLength(std::uint8_t status) {
 std::size_t fittingLength(const std::string& name, std::size_t size) {
   std::size_t length = std::min(name.size(), size - 1);
   if (length < name.size()) {
-    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) --length;
+    while (length > 0 &&
+           (static_cast<unsigned char>(name[length]) & kUtf8PrefixMask) == kUtf8Continuation)
+      --length;
   }
   return length;
 }
@@ -112,7 +115,7 @@ MMRESULT midiOutGetDevCapsA(std::uintptr_t deviceId, MIDIOUTCAPSA* caps, std::ui
   const std::size_t length = kalvora::fittingLength(name, sizeof caps->szPname);
   std::memcpy(caps->szPname, name.data(), length);
   caps->szPname[length] = '\0';
-  caps->wChannelMask = 0xFFFF;
+  caps->wChannelMask = (1u << kalvora::kChannelCount) - 1;  // every channel
   return MMSYSERR_NOERROR;
 }
 
@@ -152,9 +155,10 @@ MMRESULT midiOutReset(HMIDIOUT handle) {
 MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message) {
   auto* connection = kalvora::connectionOf(handle);
   if (connection == nullptr) return MMSYSERR_INVALHANDLE;
-  const std::array<std::uint8_t, 3> bytes{static_cast<std::uint8_t>(message & 0xFF),
-                                          static_cast<std::uint8_t>((message >> 8) & 0x7F),
-                                          static_cast<std::uint8_t>((message >> 16) & 0x7F)};
+  const std::array<std::uint8_t, 3> bytes{
+      static_cast<std::uint8_t>(message & 0xFF),
+      static_cast<std::uint8_t>((message >> 8) & kalvora::kDataMask),
+      static_cast<std::uint8_t>((message >> 16) & kalvora::kDataMask)};
   const std::size_t length = kalvora::shortMessageLength(bytes[0]);
   if (length == 0) return MMSYSERR_INVALPARAM;
   connection->sendShort(std::span(bytes.data(), length));

@@ -8,8 +8,6 @@
 void PlayNote();
 // Sends the note-off for NoteNumber, release velocity 127.
 void StopNote();
-// The 256 captions from ProgramNumber, BankNumber and MapIndex, onto MainView.
-void ShowToneNames();
 
 namespace kalvora {
 // The note-off for one given note (what StopNote sends for NoteNumber), for a press that knows

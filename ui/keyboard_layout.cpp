@@ -32,8 +32,8 @@ std::array<KeyLayout, kKeyCount> buildKeys() {
   for (int note = kHighestNote; note >= kLowestNote; --note) {
     if (IsBlackNote(note)) {
       const int shape = kBlackShapesTopDown[black++];
-      keys[shape - 1] = {note, true,
-                         {kKeyLeft, whiteAboveTop + kBlackBelowWhiteAbove, kBlackWidth, kBlackHeight}};
+      keys[shape - 1] = {
+          note, true, {kKeyLeft, whiteAboveTop + kBlackBelowWhiteAbove, kBlackWidth, kBlackHeight}};
     } else {
       const int shape = kWhiteShapesTopDown[white];
       const int top = kFirstWhiteTop + kWhitePitch * white++;

@@ -13,10 +13,10 @@ constexpr int kButtonsPerBlock = 64;
 constexpr int kRowsPerColumn = 16;
 }  // namespace
 
-int ToneButtonTabOrder(int n) { return (n - 1) % kButtonsPerPage; }
+int ToneButtonIndexInPage(int n) { return (n - 1) % kButtonsPerPage; }
 
 ControlRect ToneButtonRect(int n) {
-  const int k = ToneButtonTabOrder(n);
+  const int k = ToneButtonIndexInPage(n);
   const int block = k / kButtonsPerBlock;
   const int j = k % kButtonsPerBlock;
   const int column = j / kRowsPerColumn;

@@ -2,17 +2,19 @@
 // sixteen rows, numbered down each column, the upper block first.
 #pragma once
 
+#include "catalogue/caption_view.h"
 #include "ui/control_rect.h"
 
 namespace kalvora {
 
-inline constexpr int kToneButtonCount = 256;
-inline constexpr int kButtonsPerPage = 128;
-inline constexpr int kSwitchButton = 257;
+// The program page holds the program buttons, the bank page the bank buttons.
+inline constexpr int kButtonsPerPage = kFirstBankButton - 1;
+// Button257, the device switch, comes after the tone buttons.
+inline constexpr int kSwitchButton = kToneButtonCount + 1;
 
 // n is 1..256; Button1..128 lie on the program page, Button129..256 on the bank page.
 ControlRect ToneButtonRect(int n);
-// The button's place in its page's tab order.
-int ToneButtonTabOrder(int n);
+// The button's place on its page, 0..127, counted down each column, the upper block first.
+int ToneButtonIndexInPage(int n);
 
 }  // namespace kalvora

@@ -3,16 +3,13 @@
 #include <array>
 #include <cstdint>
 
+#include "catalogue/caption_view.h"
+#include "catalogue/tone_names.h"
 #include "midi/note_player.h"
 #include "midi/voice_state.h"
 #include "ui/keyboard_layout.h"
-#include "ui/tone_button_grid.h"
 
 namespace kalvora {
-
-namespace {
-constexpr int kFirstBankButton = kButtonsPerPage + 1;
-}  // namespace
 
 void ToneButtonDown(int button) {
   if (button < kFirstBankButton) {
@@ -36,7 +33,7 @@ void StoreEffectLevel(int scrollBar, int position) {
   *levels[static_cast<std::size_t>(scrollBar - 1)] = position;
 }
 
-int MapOfRadioButton(int radioButton) { return kMapCount - radioButton; }
+int MapOfRadioButton(int radioButton) { return kToneMapCount - radioButton; }
 
 void MapRadioClicked(int radioButton, bool checked) {
   if (checked) MapIndex = MapOfRadioButton(radioButton);

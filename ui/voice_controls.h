@@ -3,10 +3,13 @@
 // (StopNote, which needs nothing of the control).
 #pragma once
 
+#include "catalogue/tone_names.h"
+
 namespace kalvora {
 
 inline constexpr int kEffectScrollBars = 5;
-inline constexpr int kMapRadioButtons = 5;
+// One radio button per map.
+inline constexpr int kMapRadioButtons = kToneMapCount;
 
 // Button1..128 choose the program, Button129..256 the bank.
 void ToneButtonDown(int button);

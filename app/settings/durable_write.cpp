@@ -1,15 +1,9 @@
 #include "app/settings/durable_write.h"
 
-#include <cerrno>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
 #include <fcntl.h>
 #include <unistd.h>
-#endif
+
+#include <cerrno>
 
 namespace kalvora {
 
@@ -17,17 +11,6 @@ namespace {
 
 std::error_code LastError() { return {errno, std::generic_category()}; }
 
-#ifdef _WIN32
-using ChunkSize = unsigned int;
-constexpr ChunkSize kMaxChunk = 1u << 30;
-
-int OpenNew(const std::filesystem::path& path) {
-  return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-long WriteSome(int fd, const char* data, ChunkSize n) { return _write(fd, data, n); }
-int SyncFile(int fd) { return _commit(fd); }
-int CloseFile(int fd) { return _close(fd); }
-#else
 using ChunkSize = std::size_t;
 constexpr ChunkSize kMaxChunk = std::size_t{1} << 30;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, like any new file
@@ -38,7 +21,6 @@ int OpenNew(const std::filesystem::path& path) {
 long WriteSome(int fd, const char* data, ChunkSize n) { return ::write(fd, data, n); }
 int SyncFile(int fd) { return ::fsync(fd); }
 int CloseFile(int fd) { return ::close(fd); }
-#endif
 
 }  // namespace
 
@@ -68,14 +50,10 @@ std::error_code WriteNewFileDurably(const std::filesystem::path& path, std::stri
 }
 
 void SyncFolder(const std::filesystem::path& folder) {
-#ifdef _WIN32
-  (void)folder;  // MoveFileEx already replaces the entry; there is no folder handle to flush
-#else
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   (void)::fsync(fd);
   (void)::close(fd);
-#endif
 }
 
 }  // namespace kalvora

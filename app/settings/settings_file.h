@@ -8,7 +8,8 @@
 
 #include "app/settings/file_result.h"
 #include "app/settings/ini_file.h"
-#include "app/settings/settings_io.h"
+#include "app/settings/settings_load.h"
+#include "app/settings/settings_save.h"
 
 namespace kalvora {
 
@@ -34,7 +35,6 @@ class SettingsFile {
   const std::string& load_error() const { return load_error_; }
   bool may_save() const { return load_status_ != SettingsLoadStatus::kUnreadable; }
   const std::filesystem::path& path() const { return path_; }
-  const IniFile& ini() const { return ini_; }
 
  private:
   std::filesystem::path path_;

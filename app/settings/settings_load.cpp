@@ -1,11 +1,11 @@
+#include "app/settings/settings_load.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <system_error>
 #include <utility>
-
-#include "app/settings/settings_io.h"
 
 namespace kalvora {
 
@@ -26,13 +26,7 @@ SettingsLoad Unreadable(std::string why) {
   return load;
 }
 
-std::FILE* OpenForReading(const fs::path& path) {
-#ifdef _WIN32
-  return _wfopen(path.c_str(), L"rb");
-#else
-  return std::fopen(path.c_str(), "rb");
-#endif
-}
+std::FILE* OpenForReading(const fs::path& path) { return std::fopen(path.c_str(), "rb"); }
 
 std::string ErrnoText(int code) { return std::generic_category().message(code); }
 

@@ -1,10 +1,10 @@
+#include "app/settings/settings_save.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <exception>
 #include <string>
-
-#include "app/settings/settings_io.h"
 
 namespace kalvora {
 

@@ -8,7 +8,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/settings/settings_io.h"
+#include "app/settings/settings_load.h"
+#include "app/settings/settings_save.h"
 #include "settings_temp_folder.h"
 
 namespace kalvora {

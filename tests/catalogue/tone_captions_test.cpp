@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "catalogue/caption_view.h"
-#include "catalogue/show_tone_names.h"
+#include "catalogue/tone_captions.h"
 #include "catalogue/tone_names.h"
 
 namespace kalvora {

@@ -152,8 +152,8 @@ session_start() {
   wait_until "$START_DEADLINE_MS" "receiver port on JACK server $server" test -s "$work/receiver.ready"
   echo "receiver ready: $(cat "$work/receiver.ready") on server $server"
 
-  # shellcheck source=receiver_device.sh
-  source "$here/receiver_device.sh"
+  # shellcheck source=../support/receiver_device.sh
+  source "$here/../support/receiver_device.sh"
   local synth alsa
   synth=$(synth_devices)
   alsa=$(alsa_output_ports) ||

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "midi/midi_bytes.h"
+
 namespace kalvora::testing {
 
 WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRESULT> openResults,
@@ -73,8 +75,6 @@ std::vector<std::vector<std::uint8_t>> WindowFixture::shortMessages() const {
 }
 
 QStringList WindowFixture::noteEvents() const {
-  constexpr std::uint8_t kNoteOn = 0x90;
-  constexpr std::uint8_t kNoteOff = 0x80;
   QStringList events;
   for (const auto& m : shortMessages()) {
     if (m[0] == kNoteOn) events << QString("on %1").arg(m[1]);

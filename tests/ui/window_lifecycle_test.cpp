@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -318,13 +319,33 @@ void WindowLifecycleTest::closingWithAKeyHeldLeavesNothingSounding() {
 }
 
 void WindowLifecycleTest::messageBoxIsModalCentredAndTitled() {
+  // Looked for every 10 ms; when no box has come within seconds, whatever window is up is closed
+  // so that the call returns and the test fails instead of waiting for ever.
+  constexpr int kBoxWaitMs = 5000;
   QString title, text;
   int buttons = 0;
   bool modal = false;
+  bool seen = false;
   QPoint centre;
-  QTimer::singleShot(0, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    QVERIFY(box != nullptr);
+  QElapsedTimer waited;
+  waited.start();
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* b = qobject_cast<QMessageBox*>(w); b != nullptr && b->isVisible()) box = b;
+    }
+    if (box == nullptr) {
+      if (waited.elapsed() < kBoxWaitMs) return;
+      poll.stop();
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) w->close();
+      }
+      return;
+    }
+    poll.stop();
+    seen = true;
     title = box->windowTitle();
     text = box->text();
     buttons = static_cast<int>(box->buttons().size());
@@ -332,7 +353,10 @@ void WindowLifecycleTest::messageBoxIsModalCentredAndTitled() {
     centre = box->frameGeometry().center();
     box->button(QMessageBox::Ok)->click();
   });
+  poll.start();
   kalvora::ShowModalMessage("Kalvora", "ＭＩＤＩデバイスが開けません");
+  poll.stop();
+  QVERIFY2(seen, "no message box appeared");
   QCOMPARE(title, QString("Kalvora"));
   QCOMPARE(text, QString("ＭＩＤＩデバイスが開けません"));
   QCOMPARE(buttons, 1);

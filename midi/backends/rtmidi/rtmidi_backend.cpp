@@ -12,14 +12,8 @@ namespace kalvora {
 
 namespace {
 
-#if defined(_WIN32)
-constexpr RtMidi::Api kApi = RtMidi::WINDOWS_MM;
-#elif defined(__APPLE__)
-constexpr RtMidi::Api kApi = RtMidi::MACOSX_CORE;
-#else
 // Named explicitly: left to choose, RtMidi falls back to its own JACK output.
 constexpr RtMidi::Api kApi = RtMidi::LINUX_ALSA;
-#endif
 constexpr const char* kOutputPortName = "out";
 
 // Where RtMidi reports a failure once it has an error callback: it then neither throws nor
@@ -109,11 +103,7 @@ std::vector<std::string> RtMidiBackend::portNames() {
   rawNames_.clear();
   Output output = MakeOutput(clientName_);
   if (output.out) rawNames_ = ListPorts(*output.out);
-#if defined(__linux__)
   return SequencerDisplayNames(rawNames_);
-#else
-  return rawNames_;
-#endif
 }
 
 OpenResult RtMidiBackend::open(std::size_t port) {

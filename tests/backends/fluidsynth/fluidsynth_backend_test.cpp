@@ -162,10 +162,8 @@ TEST(FluidSynthDevice, OpensOnceAtATime) {
   EXPECT_EQ(second.code, MMSYSERR_ALLOCATED);
   EXPECT_EQ(second.connection, nullptr);
 
-  const std::vector<std::uint8_t> reset{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
-                                        0x00, 0x7F, 0x00, 0x41, 0xF7};
   const std::vector<std::uint8_t> noteOn{0x90, 60, 100};
-  first.connection->sendLong(reset);
+  first.connection->sendLong(kGsReset);
   first.connection->sendShort(noteOn);
   first.connection->reset();
   first.connection.reset();

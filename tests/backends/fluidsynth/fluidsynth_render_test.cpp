@@ -20,7 +20,7 @@ class SynthRender : public ::testing::Test {
   Sound Play(const Voice& voice, double milliseconds = 400) {
     Send(*synth_, {0xFF});
     Render(*synth_, 50);
-    PlayNote(*synth_, voice);
+    SendPress(*synth_, voice);
     return Render(*synth_, milliseconds);
   }
 
@@ -42,7 +42,7 @@ TEST_F(SynthRender, NoteOffDecaysBelowMinus60WithinASecond) {
     const Voice voice{.program = program};
     const Sound held = Play(voice, 500);
     EXPECT_GT(PeakDb(held), -30.0);
-    StopNote(*synth_, voice);
+    SendRelease(*synth_, voice);
     const Sound after = Render(*synth_, 1100);
     EXPECT_LT(PeakDb(after, Frames(1000)), -60.0);
   }
@@ -108,7 +108,7 @@ TEST_F(SynthRender, GsResetCentresPanAndRestoresControllers) {
   Send(*synth_, {0xB0, 0x5B, 127});  // reverb
   Send(*synth_, {0xB0, 0x5D, 127});  // chorus
   Send(*synth_, {0xB0, 0x07, 10});   // volume
-  StopNote(*synth_, left);
+  SendRelease(*synth_, left);
 
   SendGsReset(*synth_);
   Render(*synth_, 50);
@@ -137,15 +137,15 @@ TEST_F(SynthRender, SilenceCutsSoundAndReleasesThePedal) {
   DryOutput(*synth_);  // the reverb would go on ringing, as it does on a sound module
   const Voice organ{.program = 17};
   Send(*synth_, {0xB0, 0x40, 127});  // sustain pedal down
-  PlayNote(*synth_, organ);
+  SendPress(*synth_, organ);
   EXPECT_GT(PeakDb(Render(*synth_, 200)), -30.0);
   synth_->silence();
   EXPECT_LT(PeakDb(Render(*synth_, 100), Frames(5)), kSilentDb);
 
   // A note after the reset ends at its note-off: the pedal is no longer down.
-  PlayNote(*synth_, organ);
+  SendPress(*synth_, organ);
   Render(*synth_, 200);
-  StopNote(*synth_, organ);
+  SendRelease(*synth_, organ);
   EXPECT_LT(PeakDb(Render(*synth_, 1100), Frames(1000)), -60.0);
 }
 

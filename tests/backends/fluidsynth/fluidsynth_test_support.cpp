@@ -54,27 +54,7 @@ std::unique_ptr<SynthCore> LoadedSynth() {
 
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes) { synth.sendShort(bytes); }
 
-void PlayNote(SynthCore& synth, const Voice& v) {
-  auto byte = [](int value) { return static_cast<std::uint8_t>(value); };
-  Send(synth, {0xB0, 0x0A, byte(v.pan)});
-  Send(synth, {0xB0, 0x01, byte(v.modulation)});
-  Send(synth, {0xB0, 0x5B, byte(v.reverb)});
-  Send(synth, {0xB0, 0x5D, byte(v.chorus)});
-  Send(synth, {0xB0, 0x00, byte(v.bank)});
-  Send(synth, {0xB0, 0x20, byte(v.map)});
-  Send(synth, {0xC0, byte(v.program - 1)});
-  Send(synth, {0x90, byte(v.note), byte(v.velocity)});
-}
-
-void StopNote(SynthCore& synth, const Voice& v) {
-  Send(synth, {0x80, static_cast<std::uint8_t>(v.note), 0x7F});
-}
-
-void SendGsReset(SynthCore& synth) {
-  const std::vector<std::uint8_t> reset{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40,
-                                        0x00, 0x7F, 0x00, 0x41, 0xF7};
-  synth.sendLong(reset);
-}
+void SendGsReset(SynthCore& synth) { synth.sendLong(kGsReset); }
 
 std::size_t Frames(double milliseconds) {
   return static_cast<std::size_t>(std::lround(milliseconds * kSynthSampleRate / 1000.0));

@@ -10,6 +10,7 @@
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
+#include "support/press_messages.h"
 
 namespace kalvora::test {
 
@@ -18,21 +19,6 @@ std::optional<SoundFontSet> InstalledFluidFonts();
 // A synth with those fonts loaded; null when they are missing.
 std::unique_ptr<SynthCore> LoadedSynth();
 
-struct Voice {
-  int program = 1;  // counted from 1, as the window shows it
-  int bank = 0;
-  int map = 4;
-  int note = 60;
-  int velocity = 100;
-  int chorus = 0;
-  int reverb = 40;
-  int modulation = 0;
-  int pan = 64;
-};
-
-// The set-up the program sends with every press, then the note-on, on channel 1.
-void PlayNote(SynthCore& synth, const Voice& voice);
-void StopNote(SynthCore& synth, const Voice& voice);
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes);
 void SendGsReset(SynthCore& synth);
 

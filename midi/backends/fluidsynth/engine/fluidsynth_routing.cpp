@@ -3,27 +3,11 @@
 #include <algorithm>
 #include <climits>
 
+#include "midi/midi_bytes.h"
+
 namespace kalvora {
 
 namespace {
-
-constexpr std::uint8_t kStatusBit = 0x80;
-constexpr std::uint8_t kKindMask = 0xF0;
-constexpr std::uint8_t kChannelMask = 0x0F;
-
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kKeyPressure = 0xA0;
-constexpr std::uint8_t kControlChange = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-constexpr std::uint8_t kChannelPressure = 0xD0;
-constexpr std::uint8_t kPitchBend = 0xE0;
-constexpr std::uint8_t kSystem = 0xF0;
-constexpr std::uint8_t kSystemReset = 0xFF;
-
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
-constexpr int kDataBits = 7;
 
 std::size_t DataBytes(std::uint8_t kind) {
   return kind == kProgramChange || kind == kChannelPressure ? 1 : 2;
@@ -36,8 +20,8 @@ bool IsData(std::uint8_t byte) { return (byte & kStatusBit) == 0; }
 void RouteShortMessage(fluid_synth_t* synth, std::span<const std::uint8_t> bytes) {
   if (bytes.empty() || IsData(bytes[0])) return;
   const std::uint8_t status = bytes[0];
-  const std::uint8_t kind = status & kKindMask;
-  if (kind == kSystem) {
+  const std::uint8_t kind = status & kStatusKindMask;
+  if (kind == kSystemMessage) {
     if (status == kSystemReset) fluid_synth_system_reset(synth);
     return;  // the other system messages mean nothing to a synth without a clock
   }

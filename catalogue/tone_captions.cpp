@@ -1,4 +1,4 @@
-#include "catalogue/show_tone_names.h"
+#include "catalogue/tone_captions.h"
 
 #include <array>
 #include <charconv>
@@ -11,7 +11,6 @@
 namespace kalvora {
 namespace {
 
-constexpr int kFirstBankButton = kProgramCount + 1;
 constexpr std::string_view kNumberSeparator = ": ";
 // Room for "127: " and a name well beyond the longest in the list; longer names take the slow path.
 constexpr std::size_t kCaptionBufferSize = 64;

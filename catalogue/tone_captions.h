@@ -7,5 +7,6 @@
 #include "catalogue/caption_view.h"
 
 namespace kalvora {
-void WriteToneCaptions(CaptionView& view, std::int32_t program, std::int32_t bank, std::int32_t map);
+void WriteToneCaptions(CaptionView& view, std::int32_t program, std::int32_t bank,
+                       std::int32_t map);
 }  // namespace kalvora

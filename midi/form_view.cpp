@@ -1,0 +1,7 @@
+#include "midi/form_view.h"
+
+namespace kalvora {
+
+FormView* MainView = nullptr;
+
+}  // namespace kalvora
