@@ -41,7 +41,7 @@ void HeldPress::releaseAll() {
   }
 }
 
-std::vector<HeldPress*> HeldPress::HeldIn(const QWidget* window) {
+std::vector<HeldPress*> HeldPress::heldIn(const QWidget* window) {
   std::vector<HeldPress*> inWindow;
   for (HeldPress* press : Held()) {
     if (press->control_->window() == window) inWindow.push_back(press);

@@ -31,7 +31,7 @@ class HeldPress {
   void setEndsWhenWindowLeaves(bool ends) { endsWhenWindowLeaves_ = ends; }
 
   // The held controls of one window, in the order they were pressed.
-  static std::vector<HeldPress*> HeldIn(const QWidget* window);
+  static std::vector<HeldPress*> heldIn(const QWidget* window);
 
  private:
   QWidget* control_;

@@ -20,7 +20,7 @@ bool HeldPressWatch::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (watched == window_) {
     if (IsWindowLeaving(*event, *window_)) {
-      for (HeldPress* press : HeldPress::HeldIn(window_)) {
+      for (HeldPress* press : HeldPress::heldIn(window_)) {
         if (press->endsWhenWindowLeaves()) press->releaseAll();
       }
     }
@@ -47,7 +47,7 @@ bool HeldPressWatch::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void HeldPressWatch::endPressesOfButtonsUp(Qt::MouseButtons stillDown) {
-  for (HeldPress* press : HeldPress::HeldIn(window_)) {
+  for (HeldPress* press : HeldPress::heldIn(window_)) {
     const Qt::MouseButtons up = press->buttons() & ~stillDown;
     for (unsigned bit = 1; bit != 0 && bit <= up; bit <<= 1) {
       if (up & bit) press->release(static_cast<Qt::MouseButton>(bit));
@@ -58,7 +58,7 @@ void HeldPressWatch::endPressesOfButtonsUp(Qt::MouseButtons stillDown) {
 // True when the press went to the control already held. The second press of a double click
 // comes twice, as a press and as a double click; it is one press.
 bool HeldPressWatch::sendPressToHeldControl(const QMouseEvent& press) {
-  const auto held = HeldPress::HeldIn(window_);
+  const auto held = HeldPress::heldIn(window_);
   if (held.empty()) return false;
   if (press.type() == QEvent::MouseButtonDblClick) return true;
   QWidget* control = held.front()->control();
