@@ -26,9 +26,9 @@ with_wm=$2
 here=$(dirname "$(realpath "$0")")
 
 readonly WINDOW_LEFT=40 WINDOW_TOP=30 WINDOW_WIDTH=831 WINDOW_HEIGHT=664
-readonly ACTIONS=1500 SEED=20261208
+readonly ACTIONS=1000 SEED=20261208
 readonly QUIET_MS=1000              # no more MIDI for this long: the storm has been handled
-readonly MIN_NOTE_ONS=800            # the storm has to have played, or it proves nothing
+readonly MIN_NOTE_ONS=500            # the storm has to have played, or it proves nothing
 
 # shellcheck source=jack_session.sh
 source "$here/jack_session.sh"
