@@ -7,8 +7,10 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QTabWidget>
 
+#include "midi/input_inbox.h"
 #include "midi/voice_state.h"
 #include "ui/computer_keyboard.h"
 #include "ui/held_press_watch.h"
@@ -132,6 +134,12 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   computerKeyboard_ = new kalvora::ComputerKeyboard(
       this, [this](int note) { FormKeyDown(note); }, [this](int note) { FormKeyUp(note); });
   heldPressWatch_ = new kalvora::HeldPressWatch(this);
+
+  // MIDI input is played as soon as it arrives, between the window's own events.
+  if (const int ready = kalvora::MidiInputReadyFd(); ready >= 0) {
+    auto* notifier = new QSocketNotifier(ready, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [] { kalvora::DeliverMidiInput(); });
+  }
 
   if (when == ControlsBuilt::atConstruction) completeWindow();
 }

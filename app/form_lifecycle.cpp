@@ -16,6 +16,7 @@
 #include "catalogue/tone_names.h"
 #include "midi/device_state.h"
 #include "midi/host_services.h"
+#include "midi/input_inbox.h"
 #include "midi/note_player.h"
 #include "midi/show_tone_names.h"
 #include "midi/voice_state.h"
@@ -127,6 +128,10 @@ void TForm1::FormCreate() {
 void TForm1::FormClose() {
   if (closed_) return;
   closed_ = true;
+  // Input that came before the close is played out, and the notes it holds are released where
+  // they were played.
+  kalvora::DeliverMidiInput();
+  kalvora::ReleaseInputNotes();
   // A key still held down while the window closes (from the keyboard, or by a signal) would
   // otherwise go on sounding on the module.
   midiOutReset(MidiOut);

@@ -9,7 +9,10 @@
 int main(int argc, char* argv[]) {
   // First, so that reaching a JACK server overlaps Qt's own start.
   kalvora::InstallSystemMidiBackends();
+  const kalvora::MidiInputPorts inputs = kalvora::StartSystemMidiInputs();
   QApplication application(argc, argv);
+  // Lets a Wayland desktop match the window to its menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(KALVORA_APP_ID));
   kalvora::InstallModalMessages(kalvora::ProgramTitle(QCoreApplication::applicationFilePath()));
 
   TForm1 form(TForm1::ControlsBuilt::whileModuleSettles);

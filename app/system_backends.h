@@ -1,8 +1,18 @@
 #pragma once
 
+#include "midi/input_inbox.h"
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+
 namespace kalvora {
 // The devices a user has: the built-in synth first (when a SoundFont is installed), then the
 // ALSA sequencer's ports, then the ports of a running JACK server. The JACK backend starts to
 // connect at once, on a thread of its own.
 void InstallSystemMidiBackends();
+// The program's own MIDI inputs (the sequencer's "Kalvora:in", and the JACK input when a server
+// runs), posting to the inbox for as long as they live.
+MidiInputPorts StartSystemMidiInputs();
+
+// The built-in synth as the program sets it up: the default folders and outputs, and the filler
+// font's presets kept only where they are the tone the table names.
+FluidSynthOptions ProgramSynthOptions();
 }  // namespace kalvora

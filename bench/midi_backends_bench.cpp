@@ -8,7 +8,7 @@
 #include <string>
 
 #include "midi/backends/jack/jack_backend.h"
-#include "midi/backends/jack/message_ring.h"
+#include "midi/message_ring.h"
 #include "midi/backends/rtmidi/rtmidi_backend.h"
 #include "midi/midi_bytes.h"
 

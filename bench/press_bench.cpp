@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "bench/stopwatch_window.h"
 #include "midi/device_state.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
@@ -16,53 +17,23 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-Clock::time_point noteOnArrived;
+using kalvora::bench::Clock;
 
-// Notes the moment the note-on is handed over; drops everything else.
-class StopwatchConnection : public kalvora::MidiConnection {
- public:
-  void sendShort(std::span<const std::uint8_t> bytes) override {
-    if ((bytes[0] & kalvora::kStatusKindMask) == kalvora::kNoteOn) noteOnArrived = Clock::now();
-  }
-  void sendLong(std::span<const std::uint8_t>) override {}
-};
-
-class StopwatchBackend : public kalvora::MidiBackend {
- public:
-  std::vector<std::string> portNames() override { return {"Stopwatch"}; }
-  kalvora::OpenResult open(std::size_t) override {
-    return {MMSYSERR_NOERROR, std::make_unique<StopwatchConnection>()};
-  }
-};
-
-struct Window {
-  Window() {
-    kalvora::MidiBackends backends;
-    backends.push_back(std::make_unique<StopwatchBackend>());
-    kalvora::InstallMidiBackends(std::move(backends));
-    form.SetExecutablePath(dir.filePath("kalvora").toStdString());
-    form.FormCreate();
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) qFatal("the window was never shown");
-  }
-  QTemporaryDir dir;
-  TForm1 form;
-};
-
-Window& window() {
-  static Window w;
+kalvora::bench::StopwatchWindow& TheWindow() {
+  static kalvora::bench::StopwatchWindow w;
   return w;
 }
 
 // Alternating between two programs makes every press rewrite the bank page's captions.
 void PressHandlerToNoteOn(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   int n = 1;
   for (auto _ : state) {
     const auto start = Clock::now();
     f.ButtonMouseDown(n);
-    state.SetIterationTime(std::chrono::duration<double>(noteOnArrived - start).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(kalvora::bench::TheStopwatch().noteOnArrived - start)
+            .count());
     f.ButtonMouseUp(n);
     n = n == 1 ? 88 : 1;
   }
@@ -70,7 +41,7 @@ void PressHandlerToNoteOn(benchmark::State& state) {
 BENCHMARK(PressHandlerToNoteOn)->UseManualTime();
 
 void WholePressHandler(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   int n = 1;
   for (auto _ : state) {
     f.ButtonMouseDown(n);
@@ -84,7 +55,7 @@ BENCHMARK(WholePressHandler);
 
 // The same through Qt's event delivery: a press at the button's pixel, hit-tested by Qt.
 void WholePressThroughTheWindow(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   const QPoint first = f.Button(1)->mapTo(&f, f.Button(1)->rect().center());
   const QPoint second = f.Button(88)->mapTo(&f, f.Button(88)->rect().center());
   bool odd = true;
@@ -100,24 +71,17 @@ void WholePressThroughTheWindow(benchmark::State& state) {
 BENCHMARK(WholePressThroughTheWindow);
 
 void ReleaseHandler(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   for (auto _ : state) f.ButtonMouseUp(1);
 }
 BENCHMARK(ReleaseHandler);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+KALVORA_QT_BENCHMARK_MAIN()
 namespace {
 void LabelWrite(benchmark::State& state) {
-  auto& f = window().form;
+  auto& f = TheWindow().form;
   bool odd = false;
   for (auto _ : state) {
     f.SetProgramLabel(odd ? "1" : "88");

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/form1.h"
-#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "app/system_backends.h"
 #include "midi/device_state.h"
 
 namespace {
@@ -25,7 +25,7 @@ std::string statusLine(const char* key) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  kalvora::FluidSynthOptions options;
+  kalvora::FluidSynthOptions options = kalvora::ProgramSynthOptions();
   options.audioOutputs = {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
   kalvora::MidiBackends backends;
   backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));

@@ -2,6 +2,7 @@
 
 #include "midi/device_state.h"
 #include "midi/host_services.h"
+#include "midi/input_inbox.h"
 #include "midi/midi_out.h"
 
 namespace kalvora {
@@ -12,6 +13,10 @@ constexpr int kSwitchSettleMs = 200;
 }  // namespace
 
 void CloseDeviceForSwitch() {
+  // Input that came before the press still reaches the device it was played on, and then
+  // nothing it holds is left sounding there.
+  DeliverMidiInput();
+  ReleaseInputNotes();
   midiOutClose(MidiOut);
   SleepMs(kSwitchSettleMs);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <string>
@@ -30,6 +31,7 @@ struct PortLayer {
   std::vector<DeviceEntry> devices;
   std::map<HMIDIOUT, std::unique_ptr<MidiConnection>> open;
   HMIDIOUT lastHandle = kNoMidiOut;
+  std::atomic<HMIDIOUT> openNow{kNoMidiOut};
 };
 
 PortLayer& layer() {
@@ -86,9 +88,12 @@ std::size_t fittingLength(const std::string& name, std::size_t size) {
 void InstallMidiBackends(MidiBackends backends) {
   auto& l = layer();
   l.open.clear();
+  l.openNow.store(kNoMidiOut);
   l.devices.clear();
   l.backends = std::move(backends);
 }
+
+HMIDIOUT DeviceOpenNow() noexcept { return layer().openNow.load(std::memory_order_acquire); }
 
 }  // namespace kalvora
 
@@ -138,11 +143,15 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
   }
   *handle = ++l.lastHandle;
   l.open.emplace(*handle, std::move(result.connection));
+  l.openNow.store(*handle, std::memory_order_release);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT midiOutClose(HMIDIOUT handle) {
-  return layer().open.erase(handle) == 1 ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+  auto& l = layer();
+  HMIDIOUT expected = handle;
+  l.openNow.compare_exchange_strong(expected, kNoMidiOut, std::memory_order_acq_rel);
+  return l.open.erase(handle) == 1 ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
 }
 
 MMRESULT midiOutReset(HMIDIOUT handle) {

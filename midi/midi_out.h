@@ -69,3 +69,9 @@ MMRESULT midiOutReset(HMIDIOUT handle);
 MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message);
 MMRESULT midiOutPrepareHeader(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize);
 MMRESULT midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize);
+
+namespace kalvora {
+// The device opened last, while it stays open (kNoMidiOut otherwise). Any thread may read it:
+// MIDI input is stamped with it on arrival, so what was meant for a device closed since is dropped.
+HMIDIOUT DeviceOpenNow() noexcept;
+}  // namespace kalvora

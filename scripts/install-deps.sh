@@ -10,12 +10,16 @@ packages=(
   librtmidi-dev libjack-jackd2-dev libfluidsynth-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run
-  fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs
+  fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs csound-soundfont
   qt6-qpa-plugins libqt6test6
   # tests and screenshots
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
+  # the ALSA sequencer tests, in a qemu guest running Debian's kernel
+  qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils libasound2-dev
   # benchmarks
   dbus-daemon
+  # the Debian package, its metadata and its icons
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils librsvg2-bin
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include "midi/voice_state.h"
 #include "support/fake_form_view.h"
 #include "support/recording_session.h"
+#include "support/start_voice_state.h"
 
 namespace kalvora {
 namespace {
@@ -20,15 +21,7 @@ class NotePlayerTest : public ::testing::Test {
     FillToneNames();
     midiOutGetNumDevs();
     ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
-    NoteNumber = 60;
-    ProgramNumber = 1;
-    BankNumber = 0;
-    MapIndex = 4;
-    Velocity = 100;
-    ChorusLevel = 0;
-    ReverbLevel = 40;
-    ModulationLevel = 0;
-    PanPosition = 64;
+    test::GiveStartVoiceState();
     session.clear();
   }
   void TearDown() override { midiOutClose(MidiOut); }

@@ -60,11 +60,13 @@ int JackMidiReceiver::Process(jack_nframes_t frames, void* self) noexcept {
   return 0;
 }
 
-std::vector<Message> JackMidiReceiver::waitForBytes(std::size_t count) const {
+std::vector<Message> JackMidiReceiver::waitForBytes(std::size_t count,
+                                                    const std::function<void()>& meanwhile) const {
   const auto deadline = std::chrono::steady_clock::now() + kArrivalLimit;
   while (std::chrono::steady_clock::now() < deadline) {
     const std::size_t messages = messageCount_.load(std::memory_order_acquire);
     if (messages > 0 && ends_[messages - 1] >= count) break;
+    if (meanwhile) meanwhile();
     std::this_thread::sleep_for(kPoll);
   }
   return this->messages();

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,9 @@ class JackMidiReceiver {
   // The full name of the input port, as other clients see it.
   std::string portName() const;
   // Waits (bounded) until at least `count` bytes have arrived; returns every message so far.
-  std::vector<Message> waitForBytes(std::size_t count) const;
+  // meanwhile, when given, runs between the looks (a test's event loop, say).
+  std::vector<Message> waitForBytes(std::size_t count,
+                                    const std::function<void()>& meanwhile = {}) const;
   std::vector<Message> messages() const;
 
  private:

@@ -21,8 +21,10 @@ std::vector<std::string> FluidSynthBackend::portNames() {
 OpenResult FluidSynthBackend::open(std::size_t port) {
   if (port >= listed_) return {MMSYSERR_BADDEVICEID, nullptr};
   if (*open_) return {MMSYSERR_ALLOCATED, nullptr};
-  const auto fonts = FindSoundFonts(options_.soundFontFolders);
+  auto fonts = FindSoundFonts(options_.soundFontFolders);
   if (!fonts) return {MMSYSERR_ERROR, nullptr};
+  fonts->user = FindUserSoundFonts(options_.userSoundFontFolders);
+  fonts->fillerCheck = options_.fillerCheck;
   SynthEngine* engine = LoadSynthEngine(FindSynthEngine(options_.enginePaths));
   if (engine == nullptr) return {MMSYSERR_NODRIVER, nullptr};
   return engine->open(*fonts, options_.audioOutputs, open_);

@@ -19,12 +19,16 @@ namespace kalvora {
 inline constexpr char kSoftwareSynthName[] = "Software GS Synth";
 
 struct FluidSynthOptions {
-  // Searched for the SoundFonts at each listing and each open.
+  // Searched for the packaged SoundFonts at each listing and each open.
   std::vector<std::filesystem::path> soundFontFolders = DefaultSoundFontFolders();
   // Tried in order at each open.
   std::vector<SynthAudioOutput> audioOutputs = DefaultSynthAudioOutputs();
   // Where the engine module is looked for; the first that exists is loaded at the first open.
   std::vector<std::filesystem::path> enginePaths = DefaultSynthEnginePaths();
+  // Searched for the user's own SoundFonts at each open.
+  std::vector<std::filesystem::path> userSoundFontFolders = DefaultUserSoundFontFolders();
+  // Which presets of the filler font may play (SoundFontSet::fillerCheck).
+  PresetCheck fillerCheck = nullptr;
 };
 
 class FluidSynthBackend final : public MidiBackend {

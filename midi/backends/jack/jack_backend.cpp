@@ -4,20 +4,12 @@
 #include <utility>
 
 #include "midi/backends/jack/jack_connection.h"
+#include "midi/backends/jack/jack_input.h"
+#include "midi/backends/jack/jack_quiet.h"
 
 namespace kalvora {
 
 namespace {
-
-void IgnoreJackMessage(const char*) {}
-
-// libjack prints its errors (such as "cannot connect to server") itself unless told otherwise,
-// and would try to start a server when none runs.
-void QuietJack() {
-  jack_set_error_function(&IgnoreJackMessage);
-  jack_set_info_function(&IgnoreJackMessage);
-  setenv("JACK_NO_START_SERVER", "1", 1);
-}
 
 jack_client_t* OpenClient(const std::string& name) {
   jack_status_t status{};
@@ -54,7 +46,10 @@ std::vector<std::string> JackBackend::portNames() {
   if (client == nullptr) return ports_;
   if (const char** names =
           jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
-    for (const char** name = names; *name != nullptr; ++name) ports_.emplace_back(*name);
+    for (const char** name = names; *name != nullptr; ++name) {
+      // The program's own input is no sound module.
+      if (!IsOwnJackInput(*name)) ports_.emplace_back(*name);
+    }
     jack_free(static_cast<void*>(names));
   }
   listing_ = client;

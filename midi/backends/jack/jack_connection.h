@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "midi/backends/jack/message_ring.h"
+#include "midi/message_ring.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {

@@ -2,11 +2,13 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
 #include "midi/backends/rtmidi/stderr_muted.h"
+#include "midi/backends/rtmidi/sequencer_queries.h"
 
 namespace kalvora {
 
@@ -103,6 +105,12 @@ std::vector<std::string> RtMidiBackend::portNames() {
   rawNames_.clear();
   Output output = MakeOutput(clientName_);
   if (output.out) rawNames_ = ListPorts(*output.out);
+  // Our own ports (the MIDI input) take MIDI in too, but playing into them would only loop back.
+  const std::set<int> own = OwnSequencerClients();
+  std::erase_if(rawNames_, [&own](const std::string& name) {
+    const std::optional<SequencerAddress> address = SequencerAddressOf(name);
+    return address && own.contains(address->client);
+  });
   return SequencerDisplayNames(rawNames_);
 }
 
@@ -117,22 +125,26 @@ OpenResult RtMidiBackend::open(std::size_t port) {
     result.code = MMSYSERR_NODRIVER;
     return result;
   }
-  // Ports come and go; find ours again by its full name, which carries its address.
+  // Ports come and go (a module unplugged, plugged in again); find this one in today's list.
   const std::vector<std::string> now = ListPorts(*output.out);
-  std::size_t index = 0;
-  while (index < now.size() && now[index] != rawNames_[port]) ++index;
-  if (index == now.size()) {
+  const std::optional<std::size_t> index = FindPortAgain(rawNames_, port, now);
+  if (!index) {
     result.code = MMSYSERR_NODRIVER;
     return result;
   }
   try {
     StderrMuted muted;
-    output.out->openPort(static_cast<unsigned>(index), kOutputPortName);
+    output.out->openPort(static_cast<unsigned>(*index), kOutputPortName);
   } catch (...) {
     output.errors->failed = true;
   }
   if (output.errors->failed || !output.out->isPortOpen()) {
     result.code = output.errors->failed ? ResultOf(*output.errors) : MMSYSERR_ERROR;
+    // RtMidi says only that the connection failed; a port another program holds is in use.
+    const std::optional<SequencerAddress> address = SequencerAddressOf(now[*index]);
+    if (address && SequencerPortHeldExclusively(address->client, address->port)) {
+      result.code = MMSYSERR_ALLOCATED;
+    }
     return result;
   }
   result.code = MMSYSERR_NOERROR;

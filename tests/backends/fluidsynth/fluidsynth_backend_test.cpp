@@ -9,42 +9,12 @@
 #include <fstream>
 
 #include "fluidsynth_test_support.h"
+#include "font_folder.h"
 
 namespace kalvora::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "kalvora-fonts-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "no temporary folder";
-    path_ = pattern;
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  // A file whose header says SoundFont and whose body is nonsense.
-  fs::path font(const std::string& name) const { return write(name, {"RIFF\4\0\0\0sfbkjunk", 16}); }
-  fs::path text(const std::string& name) const { return write(name, "not a SoundFont"); }
-
- private:
-  fs::path write(const std::string& name, std::string_view content) const {
-    std::ofstream(path_ / name, std::ios::binary) << content;
-    return path_ / name;
-  }
-  fs::path path_;
-};
-
-// Plays into /dev/null in real time: a working audio output on a machine without a sound card.
-std::vector<SynthAudioOutput> NullAudio() {
-  return {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
-}
 
 // The real drivers, pointed at a server and a device that do not exist.
 std::vector<SynthAudioOutput> UnreachableAudio() {

@@ -1,9 +1,13 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 #include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_routing.h"
+#include "midi/backends/fluidsynth/engine/soundfont_view.h"
 
 namespace kalvora {
 
@@ -24,6 +28,19 @@ bool Configure(fluid_settings_t* settings) {
          fluid_settings_setnum(settings, "synth.gain", kSynthGain) == FLUID_OK;
 }
 
+// The filler's presets that may play: only where no font above has the bank and program (the
+// others would never sound, yet cost time and memory to load), and where check accepts them.
+PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above,
+                          PresetCheck check) {
+  std::set<std::pair<int, int>> taken;
+  for (const auto* font : above) {
+    for (const auto& slot : ReadPresetSlots(*font)) taken.insert(slot);
+  }
+  return [taken = std::move(taken), check](int program, int bank, std::string_view name) {
+    return !taken.contains({bank, program}) && (check == nullptr || check(program, bank, name));
+  };
+}
+
 }  // namespace
 
 std::unique_ptr<SynthCore> SynthCore::Create() {
@@ -32,6 +49,7 @@ std::unique_ptr<SynthCore> SynthCore::Create() {
   if (!settings || !Configure(settings.get())) return nullptr;
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
   if (!synth) return nullptr;
+  UseSoundFontView(synth.get(), settings.get());
   return std::unique_ptr<SynthCore>(new SynthCore(std::move(settings), std::move(synth)));
 }
 
@@ -42,13 +60,26 @@ SynthCore::SynthCore(std::unique_ptr<fluid_settings_t, SettingsDeleter> settings
 SynthCore::~SynthCore() = default;
 
 bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
-  constexpr int kResetPresets = 1;
+  // FluidSynth looks for a preset in the font loaded last first: load from the bottom up. The
+  // channels pick their presets again after each font from the base up (FluidSynth's reset
+  // inside the load costs a third of what a reset of its own after the last font does); the
+  // filler alone would only have them load samples in vain.
+  std::vector<const std::filesystem::path*> above{&fonts.base};
+  if (fonts.overlay) above.push_back(&*fonts.overlay);
+  for (const auto& font : fonts.user) above.push_back(&font);
   // A font the SoundFont loader rejects goes on to the DLS loader, which complains through GLib.
   const QuietGlib quiet;
-  if (fluid_synth_sfload(synth_.get(), fonts.base.c_str(), kResetPresets) == FLUID_FAILED) {
-    return false;
+  constexpr int kKeepPresets = 0;
+  constexpr int kResetPresets = 1;
+  if (fonts.filler) {
+    const HidingPresets hiding(FillerFilter(above, fonts.fillerCheck));
+    fluid_synth_sfload(synth_.get(), fonts.filler->c_str(), kKeepPresets);
   }
-  if (fonts.overlay) fluid_synth_sfload(synth_.get(), fonts.overlay->c_str(), kResetPresets);
+  for (const auto* font : above) {
+    const bool loaded =
+        fluid_synth_sfload(synth_.get(), font->c_str(), kResetPresets) != FLUID_FAILED;
+    if (!loaded && font == &fonts.base) return false;
+  }
   return true;
 }
 

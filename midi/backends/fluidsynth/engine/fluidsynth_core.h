@@ -27,8 +27,9 @@ class SynthCore {
   SynthCore(const SynthCore&) = delete;
   SynthCore& operator=(const SynthCore&) = delete;
 
-  // Loads the base, then the overlay over it (its banks win where both have a tone). False
-  // when the base does not load; an overlay that does not load is left out.
+  // Loads the stack: the filler under the base, the overlay over it, the user's fonts on top
+  // (where two have a tone, the upper one plays). False when the base does not load; any other
+  // font that does not load is left out without a word.
   bool loadSoundFonts(const SoundFontSet& fonts);
 
   // A short message of one to three bytes; malformed messages are dropped.

@@ -1,4 +1,4 @@
-#include "midi/backends/jack/message_ring.h"
+#include "midi/message_ring.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,0 +1,82 @@
+// The real window (offscreen) on one silent device that notes the moment each note-on is handed
+// to it, for timing what reaches the device from the window's presses or from MIDI input.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "midi/midi_backend.h"
+#include "midi/midi_bytes.h"
+
+namespace kalvora::bench {
+
+using Clock = std::chrono::steady_clock;
+
+struct Stopwatch {
+  Clock::time_point noteOnArrived;
+  std::uint8_t lastNote = 0;
+  std::function<void()> onNoteOn;  // runs at each note-on, after it is timed
+};
+
+inline Stopwatch& TheStopwatch() {
+  static Stopwatch stopwatch;
+  return stopwatch;
+}
+
+class StopwatchConnection : public MidiConnection {
+ public:
+  void sendShort(std::span<const std::uint8_t> bytes) override {
+    if ((bytes[0] & kStatusKindMask) != kNoteOn) return;
+    Stopwatch& stopwatch = TheStopwatch();
+    stopwatch.noteOnArrived = Clock::now();
+    stopwatch.lastNote = bytes[1];
+    if (stopwatch.onNoteOn) stopwatch.onNoteOn();
+  }
+  void sendLong(std::span<const std::uint8_t>) override {}
+};
+
+class StopwatchBackend : public MidiBackend {
+ public:
+  std::vector<std::string> portNames() override { return {"Stopwatch"}; }
+  OpenResult open(std::size_t) override {
+    return {MMSYSERR_NOERROR, std::make_unique<StopwatchConnection>()};
+  }
+};
+
+struct StopwatchWindow {
+  StopwatchWindow() {
+    MidiBackends backends;
+    backends.push_back(std::make_unique<StopwatchBackend>());
+    InstallMidiBackends(std::move(backends));
+    form.SetExecutablePath(dir.filePath("kalvora").toStdString());
+    form.FormCreate();
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) qFatal("the window was never shown");
+  }
+  QTemporaryDir dir;
+  TForm1 form;
+};
+
+}  // namespace kalvora::bench
+
+// main() for a benchmark of the window: Qt offscreen, then Google Benchmark.
+#define KALVORA_QT_BENCHMARK_MAIN()          \
+  int main(int argc, char** argv) {          \
+    qputenv("QT_QPA_PLATFORM", "offscreen"); \
+    QApplication application(argc, argv);    \
+    benchmark::Initialize(&argc, argv);      \
+    benchmark::RunSpecifiedBenchmarks();     \
+    benchmark::Shutdown();                   \
+    return 0;                                \
+  }

@@ -1,0 +1,32 @@
+// Where MIDI input waits between the thread it arrives on and the window's thread, which alone
+// sends. Each input has a lock-free queue of its own; a file descriptor wakes the window's loop.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "midi/input_router.h"
+
+namespace kalvora {
+
+// An input port of the program's own (a sequencer port, a JACK port) that posts what it
+// receives here until it is destroyed.
+class MidiInputPort {
+ public:
+  virtual ~MidiInputPort() = default;
+};
+using MidiInputPorts = std::vector<std::unique_ptr<MidiInputPort>>;
+
+// From the input's own thread (one thread per source at a time, an audio thread included):
+// queues bytes, stamped with the device open now. Never blocks or allocates; false when the
+// queue is full or the bytes are too many for it, and then they are dropped.
+bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noexcept;
+// Readable while input waits; -1 when the system gave no descriptor (nothing then wakes the loop,
+// and input waits for the next DeliverMidiInput).
+int MidiInputReadyFd();
+// The window's thread: routes everything waiting, in the order it arrived from each input.
+void DeliverMidiInput();
+
+}  // namespace kalvora

@@ -1,0 +1,110 @@
+#include "midi/input_router.h"
+
+#include <array>
+#include <bitset>
+
+#include "midi/device_state.h"
+#include "midi/input_stream.h"
+#include "midi/midi_bytes.h"
+#include "midi/voice_setup.h"
+
+namespace kalvora {
+
+namespace {
+
+// Channel 1 is channel number 0 in the status byte.
+constexpr std::uint32_t kChannel1 = 0;
+constexpr std::uint8_t kControlExpression = 11;
+constexpr std::uint8_t kControlSustain = 64;
+constexpr std::uint8_t kPedalDownFrom = 64;
+// What the input's notes are released with when the program lets go of them: the usual default.
+constexpr std::int32_t kLetGoVelocity = 64;
+constexpr std::size_t kKeys = 128;
+
+struct Router {
+  std::array<InputStream, kInputSources> streams;
+  // What the input holds down, and on which device.
+  HMIDIOUT device = kNoMidiOut;
+  std::bitset<kKeys> held;
+  bool pedalDown = false;
+};
+
+Router& TheRouter() {
+  static Router instance;
+  return instance;
+}
+
+void Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
+  midiOutShortMsg(MidiOut, PackShortMessage(kind | kChannel1, data1, data2));
+}
+
+// Held notes are kept for one device; a note that goes to another starts the record afresh.
+void TrackOn(Router& r) {
+  if (r.device == MidiOut) return;
+  r.held.reset();
+  r.pedalDown = false;
+  r.device = MidiOut;
+}
+
+void Play(Router& r, const ChannelMessage& m) {
+  const std::uint8_t kind = m.status & kStatusKindMask;
+  const bool noteOff = kind == kNoteOff || (kind == kNoteOn && m.data2 == 0);
+  if (noteOff) {
+    if (r.device == MidiOut) r.held.reset(m.data1);
+    Send(kind, m.data1, m.data2);
+    return;
+  }
+  switch (kind) {
+    case kNoteOn:
+      if (!VoiceSetUpIsCurrent()) SendVoiceSetUp();
+      TrackOn(r);
+      r.held.set(m.data1);
+      break;
+    case kControlChange:
+      if (m.data1 == kControlSustain) {
+        TrackOn(r);
+        r.pedalDown = m.data2 >= kPedalDownFrom;
+      } else if (m.data1 != kControlModulation && m.data1 != kControlExpression) {
+        return;
+      }
+      break;
+    case kKeyPressure:
+    case kChannelPressure:
+    case kPitchBend:
+      break;
+    default:  // program change, bank select and the other controllers
+      return;
+  }
+  Send(kind, m.data1, m.data2);
+}
+
+}  // namespace
+
+void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMIDIOUT meantFor) {
+  Router& r = TheRouter();
+  InputStream& stream = r.streams[static_cast<std::size_t>(source)];
+  // Read even when it goes nowhere, so the stream keeps its running status.
+  const bool deliverable = meantFor != kNoMidiOut && meantFor == MidiOut;
+  stream.feed(bytes, [&](const ChannelMessage& m) {
+    if (deliverable) Play(r, m);
+  });
+}
+
+void ReleaseInputNotes() {
+  Router& r = TheRouter();
+  for (std::size_t key = 0; key < kKeys; ++key) {
+    if (r.held.test(key)) {
+      midiOutShortMsg(r.device, PackShortMessage(kNoteOff | kChannel1,
+                                                 static_cast<std::int32_t>(key), kLetGoVelocity));
+    }
+  }
+  if (r.pedalDown) {
+    midiOutShortMsg(r.device, PackShortMessage(kControlChange | kChannel1, kControlSustain, 0));
+  }
+  r.held.reset();
+  r.pedalDown = false;
+}
+
+void ResetInputRouting() { TheRouter() = Router{}; }
+
+}  // namespace kalvora

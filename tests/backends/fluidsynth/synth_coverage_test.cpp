@@ -1,0 +1,112 @@
+// How many named tones the program's own synth plays with a preset of their own (at their own
+// bank, not bank 0's stand-in), map by map, as the README states it.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/system_backends.h"
+#include "catalogue/preset_names.h"
+#include "catalogue/tone_names.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/midi_bytes.h"
+#include "midi/voice_state.h"
+
+namespace kalvora::test {
+namespace {
+
+constexpr std::array<const char*, kToneMapCount> kMapNames{"GM", "SC-55 map", "SC-88 map",
+                                                           "SC-88Pro map", "SC-8850 map"};
+constexpr const char* kAllMaps = "All maps";
+
+// The fonts as the program stacks them, without the user's own.
+std::unique_ptr<SynthCore> ProgramSynth() {
+  FluidSynthOptions options = ProgramSynthOptions();
+  auto fonts = FindSoundFonts(options.soundFontFolders);
+  if (!fonts || !fonts->filler || !fonts->overlay) return nullptr;
+  fonts->fillerCheck = options.fillerCheck;
+  auto synth = SynthCore::Create();
+  if (!synth || !synth->loadSoundFonts(*fonts)) return nullptr;
+  return synth;
+}
+
+// The preset the synth takes for bank and program: the first font from the top that has it.
+fluid_preset_t* OwnPreset(SynthCore& synth, int program, int bank) {
+  for (int i = 0; i < fluid_synth_sfcount(synth.synth()); ++i) {
+    fluid_sfont_t* font = fluid_synth_get_sfont(synth.synth(), static_cast<unsigned>(i));
+    if (fluid_preset_t* preset = fluid_sfont_get_preset(font, bank, program - 1)) return preset;
+  }
+  return nullptr;
+}
+
+// The figure in the README's coverage table for a row: "| name | named | own preset |".
+int ReadmeFigure(const std::string& row) {
+  std::ifstream readme(KALVORA_README);
+  std::string line;
+  while (std::getline(readme, line)) {
+    if (line.rfind("| " + row + " |", 0) != 0) continue;
+    std::stringstream cells(line);
+    std::string cell;
+    for (int i = 0; i < 4; ++i) std::getline(cells, cell, '|');
+    std::erase(cell, ',');
+    return std::stoi(cell);
+  }
+  return -1;
+}
+
+TEST(SynthCoverage, NamedTonesWithAPresetOfTheirOwnAreAsTheReadmeSays) {
+  FillToneNames();
+  auto synth = ProgramSynth();
+  if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
+  std::array<int, kToneMapCount> own{};
+  int total = 0;
+  for (int program = 1; program <= kProgramCount; ++program) {
+    for (int bank = 0; bank < kBankCount; ++bank) {
+      fluid_preset_t* preset = OwnPreset(*synth, program, bank);
+      for (int map = 0; map < kToneMapCount; ++map) {
+        if (ToneName(program, bank, map).empty() || preset == nullptr) continue;
+        ++own[map];
+        ++total;
+      }
+    }
+  }
+  for (int map = 0; map < kToneMapCount; ++map) {
+    EXPECT_EQ(own[map], ReadmeFigure(kMapNames[map])) << kMapNames[map];
+  }
+  EXPECT_EQ(total, ReadmeFigure(kAllMaps));
+}
+
+// The filler puts "Big Notes Pad" where the SC-55 map has "OneNote Jam": a different
+// instrument, so the synth plays bank 0's tone there, as for any bank it lacks; its MT-32 bank
+// otherwise plays as named.
+TEST(SynthCoverage, TheFillerPlaysOnlyWhereItIsTheNamedInstrument) {
+  FillToneNames();
+  auto synth = ProgramSynth();
+  if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
+  auto select = [&](int program, int bank) {
+    const std::array<std::uint8_t, 3> bankSelect{kControlChange, kControlBankMsb,
+                                                 static_cast<std::uint8_t>(bank)};
+    const std::array<std::uint8_t, 3> map{kControlChange, kControlBankLsb, kMapSc8850};
+    const std::array<std::uint8_t, 2> change{kProgramChange,
+                                             static_cast<std::uint8_t>(program - 1)};
+    synth->sendShort(bankSelect);
+    synth->sendShort(map);
+    synth->sendShort(change);
+    fluid_preset_t* preset = fluid_synth_get_channel_preset(synth->synth(), 0);
+    return preset != nullptr ? fluid_preset_get_banknum(preset) : -1;
+  };
+  constexpr int kMt32Bank = 127;
+  EXPECT_EQ(select(126, kMt32Bank), 0);
+  EXPECT_EQ(select(1, kMt32Bank), kMt32Bank);
+  EXPECT_FALSE(PresetFitsToneSlot(126, kMt32Bank, "Big Notes Pad"));
+  EXPECT_TRUE(PresetFitsToneSlot(9, kMt32Bank, "Elec Organ 1"));   // the table's "Elec Org 1"
+  EXPECT_TRUE(PresetFitsToneSlot(128, kMt32Bank, "Jungle Tune"));  // the table's "Jugle Tune"
+  EXPECT_TRUE(PresetFitsToneSlot(28, 8, "Chorused guitar"));       // the table's "Chorus Gt."
+  EXPECT_FALSE(PresetFitsToneSlot(28, 8, "Funk Guitar"));
+  EXPECT_TRUE(PresetFitsToneSlot(1, 100, "Anything"));  // no map names a tone there
+}
+
+}  // namespace
+}  // namespace kalvora::test

@@ -1,0 +1,170 @@
+// A MIDI keyboard played into the program through JACK, end to end: a test client sends into the
+// program's JACK input, the real window routes it, and two JACK receivers are the two devices.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <cstdio>
+
+#include "midi/backends/jack/jack_backend.h"
+#include "midi/backends/jack/jack_input.h"
+#include "midi/device_state.h"
+#include "support/jack_midi_receiver.h"
+#include "support/jack_midi_sender.h"
+#include "support/jack_test_server.h"
+#include "window_fixture.h"
+
+namespace kalvora {
+namespace {
+
+using test::Message;
+using Messages = std::vector<Message>;
+
+const Message kGsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+constexpr auto kPortLimit = std::chrono::seconds(10);
+constexpr int kReverbBar = 3;
+constexpr int kSwitchButton = 257;
+
+Messages VoiceSetUpWith(std::uint8_t reverb) {
+  return {{0xB0, 0x0A, 0x40}, {0xB0, 0x01, 0x00}, {0xB0, 0x5B, reverb}, {0xB0, 0x5D, 0x00},
+          {0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x04}, {0xC0, 0x00}};
+}
+
+// What a switch opens the next device with: all notes and all sound off on every channel.
+Messages Silence() {
+  Messages silence;
+  for (std::uint8_t channel = 0; channel < 16; ++channel) {
+    silence.push_back({static_cast<std::uint8_t>(0xB0 | channel), 0x7B, 0x00});
+    silence.push_back({static_cast<std::uint8_t>(0xB0 | channel), 0x78, 0x00});
+  }
+  return silence;
+}
+
+Messages Plus(Messages first, const Messages& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
+std::size_t Bytes(const Messages& messages) {
+  std::size_t total = 0;
+  for (const auto& message : messages) total += message.size();
+  return total;
+}
+
+// "B0 0A 40", one line per message, so a failure reads as the bytes on the wire.
+std::string Hex(const Messages& messages) {
+  std::string lines;
+  for (const auto& message : messages) {
+    std::string line;
+    for (const std::uint8_t byte : message) {
+      char text[4];
+      std::snprintf(text, sizeof text, line.empty() ? "%02X" : " %02X", byte);
+      line += text;
+    }
+    lines += line + "\n";
+  }
+  return lines;
+}
+
+void RunEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }
+
+class MidiInputThroughJack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.start());
+    ASSERT_TRUE(moduleA_.open());
+    ASSERT_TRUE(moduleB_.open());
+    input_ = std::make_unique<JackInput>(test::ClientName("kalvora-in"));
+    inputPort_ = input_->waitForPort(kPortLimit);
+    ASSERT_FALSE(inputPort_.empty());
+    ASSERT_TRUE(keyboard_.open(inputPort_));
+    window_ = std::make_unique<testing::WindowFixture>(
+        std::vector<std::string>{}, std::vector<MMRESULT>{}, QByteArray(), false);
+    MidiBackends backends;
+    backends.push_back(std::make_unique<JackBackend>(test::ClientName("kalvora")));
+    InstallMidiBackends(std::move(backends));
+    window_->form().FormCreate();
+    window_->show();
+  }
+  void TearDown() override {
+    window_.reset();
+    keyboard_.close();
+    input_.reset();
+  }
+
+  // Waits until module has received all of expected, and compares.
+  static void expect(const test::JackMidiReceiver& module, const Messages& expected) {
+    EXPECT_EQ(Hex(module.waitForBytes(Bytes(expected), RunEvents)), Hex(expected));
+  }
+
+  test::JackTestServer server_;
+  test::JackMidiReceiver moduleA_;
+  test::JackMidiReceiver moduleB_;
+  std::unique_ptr<JackInput> input_;
+  std::string inputPort_;
+  test::JackMidiSender keyboard_;
+  std::unique_ptr<testing::WindowFixture> window_;
+};
+
+TEST_F(MidiInputThroughJack, KeyboardPlaysTheToneOnScreenAndNothingSticksAtASwitch) {
+  // Our own input is no device: the two receivers are.
+  ASSERT_EQ(DeviceCount, 2);
+  Messages a = {kGsReset};
+  expect(moduleA_, a);
+
+  // Any channel, running status across events, pedal, bend, a note-off.
+  ASSERT_TRUE(keyboard_.send({{0x93, 0x3C, 0x64},
+                              {0x3E, 0x64},
+                              {0xB5, 0x40, 0x7F},
+                              {0xE7, 0x00, 0x50},
+                              {0x8F, 0x3C, 0x00}}));
+  a = Plus(a, Plus(VoiceSetUpWith(0x28), {{0x90, 0x3C, 0x64},
+                                          {0x90, 0x3E, 0x64},
+                                          {0xB0, 0x40, 0x7F},
+                                          {0xE0, 0x00, 0x50},
+                                          {0x80, 0x3C, 0x00}}));
+  expect(moduleA_, a);
+
+  // A scroll bar moved: the next note carries the new level.
+  window_->form().ScrollBar(kReverbBar)->setValue(90);
+  ASSERT_TRUE(keyboard_.send({{0x9A, 0x40, 0x64}}));
+  a = Plus(a, Plus(VoiceSetUpWith(90), {{0x90, 0x40, 0x64}}));
+  expect(moduleA_, a);
+
+  // Two keys and the pedal held: the switch releases them on A, and B hears only its reset.
+  const QPoint switchButton = window_->pixelOf(window_->form().Button(kSwitchButton));
+  window_->press(switchButton);
+  window_->release(switchButton);
+  a = Plus(a, {{0x80, 0x3E, 0x40}, {0x80, 0x40, 0x40}, {0xB0, 0x40, 0x00}});
+  expect(moduleA_, a);
+  Messages b = Plus(Silence(), {kGsReset});
+  expect(moduleB_, b);
+
+  ASSERT_TRUE(keyboard_.send({{0x92, 0x43, 0x64}, {0x82, 0x43, 0x00}}));
+  b = Plus(b, Plus(VoiceSetUpWith(90), {{0x90, 0x43, 0x64}, {0x80, 0x43, 0x00}}));
+  expect(moduleB_, b);
+
+  // A system-exclusive message without its end, data inside it, a message cut short: only
+  // the note after them plays.
+  ASSERT_TRUE(keyboard_.send({{0xF0, 0x41, 0x10}, {0x45, 0x64}, {0x91, 0x3C}, {0x93, 0x47, 0x64}}));
+  b = Plus(b, {{0x90, 0x47, 0x64}});
+  expect(moduleB_, b);
+
+  // Closing the window with a key and the pedal down releases both before the module is silenced.
+  ASSERT_TRUE(keyboard_.send({{0xB0, 0x40, 0x7F}}));
+  b = Plus(b, {{0xB0, 0x40, 0x7F}});
+  expect(moduleB_, b);
+  window_->form().close();
+  b = Plus(b, Plus({{0x80, 0x47, 0x40}, {0xB0, 0x40, 0x00}}, Silence()));
+  expect(moduleB_, b);
+  EXPECT_EQ(Hex(moduleA_.messages()), Hex(a));
+}
+
+}  // namespace
+}  // namespace kalvora
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
