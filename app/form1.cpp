@@ -15,6 +15,8 @@
 #include "midi/input_inbox.h"
 #include "midi/voice_state.h"
 #include "ui/focus_scroll_bar.h"
+#include "ui/computer_keyboard.h"
+#include "ui/held_press_watch.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
@@ -124,6 +126,9 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   scroller_->setWidget(clientArea_);
   setCentralWidget(scroller_);
   resize(kStartWidth, kStartHeight);
+  computerKeyboard_ = new kalvora::ComputerKeyboard(
+      this, [this](int note) { FormKeyDown(note); }, [this](int note) { FormKeyUp(note); });
+  heldPressWatch_ = new kalvora::HeldPressWatch(this);
 
   // MIDI input is played as soon as it arrives, between the window's own events.
   if (const int ready = kalvora::MidiInputReadyFd(); ready >= 0) {
@@ -160,6 +165,9 @@ void TForm1::prepareForShowing() {
 }
 
 TForm1::~TForm1() {
+  // Their handlers are this window's; none may run once the window is half taken down.
+  delete computerKeyboard_;
+  delete heldPressWatch_;
   if (kalvora::MainView == this) kalvora::MainView = nullptr;
   if (Form1 == this) Form1 = nullptr;
 }
@@ -243,6 +251,9 @@ void TForm1::buildStatusLine() {
   place(switchButton, kSwitchButtonRect);
   connect(switchButton, &kalvora::PressButton::mouseDown, this, &TForm1::Button257MouseDown);
   connect(switchButton, &kalvora::PressButton::mouseUp, this, &TForm1::Button257MouseUp);
+  // Its release opens the next device: only a release, not a window closing or losing the
+  // focus, does that.
+  switchButton->held().setEndsWhenWindowLeaves(false);
   buttons_.at(kalvora::kSwitchButton - 1) = switchButton;
 
   for (const auto& label : kWindowLabels)

@@ -24,6 +24,8 @@ class QTabWidget;
 #include "app/settings/settings_file.h"
 
 namespace kalvora {
+class ComputerKeyboard;
+class HeldPressWatch;
 class KeyShape;
 class PressButton;
 }  // namespace kalvora
@@ -71,6 +73,8 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void Button257MouseUp();
   void ShapeMouseDown(int n);    // Shape1..60: keys
   void ShapeMouseUp(int n);      // Shape1..60
+  void FormKeyDown(int note);    // a piano key of the computer keyboard: plays its note
+  void FormKeyUp(int note);      // its release: stops that note
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
 
@@ -118,6 +122,8 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::array<QLabel*, kLabels> labels_{};
   std::array<QRadioButton*, kRadioButtons> radioButtons_{};
   std::array<QScrollBar*, kScrollBars> scrollBars_{};
+  kalvora::ComputerKeyboard* computerKeyboard_ = nullptr;
+  kalvora::HeldPressWatch* heldPressWatch_ = nullptr;
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 

@@ -5,19 +5,28 @@
 #include "app/form1.h"
 #include "midi/device_switch.h"
 #include "midi/note_player.h"
+#include "ui/computer_keyboard.h"
 #include "ui/voice_controls.h"
 
 void TForm1::ButtonMouseDown(int n) { kalvora::ToneButtonDown(n); }
 
 void TForm1::ButtonMouseUp(int) { StopNote(); }
 
-void TForm1::Button257MouseDown() { kalvora::CloseDeviceForSwitch(); }
+void TForm1::Button257MouseDown() {
+  // Notes held on the computer keyboard stop on the device they were started on.
+  computerKeyboard_->releaseAll();
+  kalvora::CloseDeviceForSwitch();
+}
 
 void TForm1::Button257MouseUp() { kalvora::OpenNextDevice(); }
 
 void TForm1::ShapeMouseDown(int n) { kalvora::KeyDown(n); }
 
 void TForm1::ShapeMouseUp(int) { StopNote(); }
+
+void TForm1::FormKeyDown(int note) { kalvora::NoteDown(note); }
+
+void TForm1::FormKeyUp(int note) { kalvora::StopNoteOf(note); }
 
 void TForm1::ScrollBarChange(int n) {
   const int position = ScrollBar(n)->value();

@@ -34,6 +34,8 @@ void PlayNote() {
   ShowToneNames();
 }
 
-void StopNote() {
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOff1, NoteNumber, kReleaseVelocity));
+void StopNote() { StopNoteOf(NoteNumber); }
+
+void kalvora::StopNoteOf(std::int32_t note) {
+  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOff1, note, kReleaseVelocity));
 }

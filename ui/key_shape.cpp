@@ -5,7 +5,8 @@
 
 namespace kalvora {
 
-KeyShape::KeyShape(QColor fill, QWidget* parent) : QWidget(parent), fill_(fill) {
+KeyShape::KeyShape(QColor fill, QWidget* parent)
+    : QWidget(parent), fill_(fill), held_(this, [this] { emit mouseUp(); }) {
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -19,6 +20,7 @@ void KeyShape::paintEvent(QPaintEvent*) {
 
 void KeyShape::mousePressEvent(QMouseEvent* event) {
   event->accept();
+  held_.press(event->button());
   emit mouseDown();
 }
 
@@ -26,7 +28,7 @@ void KeyShape::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event
 
 void KeyShape::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
-  emit mouseUp();
+  held_.release(event->button());
 }
 
 }  // namespace kalvora

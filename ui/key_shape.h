@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include "ui/held_press.h"
+
 namespace kalvora {
 
 class KeyShape : public QWidget {
@@ -12,6 +14,7 @@ class KeyShape : public QWidget {
  public:
   KeyShape(QColor fill, QWidget* parent = nullptr);
   QColor fill() const { return fill_; }
+  HeldPress& held() { return held_; }
 
  signals:
   void mouseDown();
@@ -25,6 +28,7 @@ class KeyShape : public QWidget {
 
  private:
   QColor fill_;
+  HeldPress held_;
 };
 
 }  // namespace kalvora

@@ -19,11 +19,19 @@ bool isActivationKey(const QKeyEvent* event) {
 }
 }  // namespace
 
-PressButton::PressButton(QWidget* parent) : QPushButton(parent) { setAutoDefault(false); }
+PressButton::PressButton(QWidget* parent)
+    : QPushButton(parent), held_(this, [this] {
+        // The button stays down while any mouse button still holds it.
+        if (held_.buttons() == Qt::NoButton) setDown(false);
+        emit mouseUp();
+      }) {
+  setAutoDefault(false);
+}
 
 void PressButton::mousePressEvent(QMouseEvent* event) {
   event->accept();
   setDown(true);
+  held_.press(event->button());
   emit mouseDown();
 }
 
@@ -31,9 +39,7 @@ void PressButton::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(ev
 
 void PressButton::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
-  // The button stays down while any mouse button still holds it.
-  if (event->buttons() == Qt::NoButton) setDown(false);
-  emit mouseUp();
+  held_.release(event->button());
 }
 
 // The press is the event that counts, wherever the pointer goes afterwards.

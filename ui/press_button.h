@@ -4,12 +4,15 @@
 
 #include <QPushButton>
 
+#include "ui/held_press.h"
+
 namespace kalvora {
 
 class PressButton : public QPushButton {
   Q_OBJECT
  public:
   explicit PressButton(QWidget* parent = nullptr);
+  HeldPress& held() { return held_; }
 
  signals:
   void mouseDown();
@@ -22,6 +25,9 @@ class PressButton : public QPushButton {
   void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  HeldPress held_;
 };
 
 }  // namespace kalvora

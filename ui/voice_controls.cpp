@@ -20,8 +20,10 @@ void ToneButtonDown(int button) {
   PlayNote();
 }
 
-void KeyDown(int shape) {
-  NoteNumber = KeyOf(shape).note;
+void KeyDown(int shape) { NoteDown(KeyOf(shape).note); }
+
+void NoteDown(int note) {
+  NoteNumber = note;
   PlayNote();
 }
 

@@ -15,6 +15,8 @@ inline constexpr int kMapRadioButtons = kToneMapCount;
 void ToneButtonDown(int button);
 // Shape1..60 choose the note.
 void KeyDown(int shape);
+// What a key press does for its note (29..88), from the screen or the computer keyboard.
+void NoteDown(int note);
 // ScrollBar1..5: velocity, chorus, reverb, modulation, pan.
 void StoreEffectLevel(int scrollBar, int position);
 // RadioButton1..5: SC-8850, SC-88Pro, SC-88, SC-55, GM.

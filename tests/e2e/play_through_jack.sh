@@ -34,7 +34,6 @@ receiver=$(realpath "$2")
 
 # Where the window is put, outer frame; there is no window manager, so frame and client agree.
 readonly WINDOW_LEFT=40 WINDOW_TOP=30 WINDOW_WIDTH=831 WINDOW_HEIGHT=664
-readonly MAP_SC8850=4
 
 # Client coordinates of the controls. The page control stands at (8,8); a page's content
 # starts below the tab bar, which measures 25 pixels with the default style, and 2 pixels in
@@ -49,156 +48,13 @@ readonly BANK_TAB_MIDDLE=178        # client x inside the second tab, "バンク
 readonly KEY_RIGHT_PART=745
 readonly KEY_A4_TOP=208 WHITE_KEY_HALF=8
 
-readonly STEP_DEADLINE_MS=15000     # a loaded 2-core machine may take seconds for one step
-readonly START_DEADLINE_MS=30000    # server, receiver or program start-up
 readonly QUIET_AFTER_LAST=0.3       # seconds, to see that nothing follows the last release
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/kalvora-e2e.XXXXXX")
-jackd_pid='' receiver_pid='' program_pid='' main_window='' other_receiver_pids=''
+# shellcheck source=jack_session.sh
+source "$here/jack_session.sh"
+SESSION_EXTRA_RECEIVERS="receiver-b receiver-c"
+session_start "$program" "$receiver" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT
 X='' Y='' WIDTH='' HEIGHT=''
-failed=1
-
-now_ms() {
-  local t=${EPOCHREALTIME/./}
-  echo $((t / 1000))
-}
-
-alive() {
-  local state
-  state=$(sed -E 's/^.*\) (.).*$/\1/' "/proc/$1/stat" 2>/dev/null) || return 1
-  [ -n "$state" ] && [ "$state" != Z ]
-}
-
-# Stops one of our children: TERM, then KILL after a grace period; reaps it.
-stop() {
-  local pid=$1 grace_ms=${2:-3000} deadline
-  [ -n "$pid" ] || return 0
-  kill -TERM "$pid" 2>/dev/null
-  deadline=$(($(now_ms) + grace_ms))
-  while alive "$pid" && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.02; done
-  alive "$pid" && kill -KILL "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-}
-
-show_file() {
-  if [ -s "$2" ]; then
-    echo "----- $1 ($2)"
-    cat "$2"
-  fi
-}
-
-cleanup() {
-  stop "$program_pid"
-  stop "$receiver_pid"
-  for pid in $other_receiver_pids; do stop "$pid"; done
-  stop "$jackd_pid"
-  if [ "$failed" -ne 0 ]; then
-    show_file "received" "$work/received.txt"
-    show_file "program stderr" "$work/program.err"
-    show_file "program stdout" "$work/program.out"
-    show_file "receiver log" "$work/receiver.log"
-    show_file "jackd log" "$work/jackd.log"
-    echo "kept for inspection: $work"
-  else
-    rm -rf "$work"
-  fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-# poll_until DEADLINE_MS COMMAND...: polls COMMAND until it succeeds (0) or the deadline
-# passes (1); fails at once when a process we started has ended.
-poll_until() {
-  local deadline=$(($(now_ms) + $1)) pid
-  shift
-  until "$@"; do
-    for pid in $jackd_pid $receiver_pid $other_receiver_pids $program_pid; do
-      alive "$pid" || fail "process $pid ($(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)) ended early"
-    done
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.02
-  done
-}
-
-# wait_until DEADLINE_MS WHAT COMMAND...
-wait_until() {
-  local deadline_ms=$1 what=$2
-  shift 2
-  poll_until "$deadline_ms" "$@" || fail "no $what within $deadline_ms ms"
-}
-
-# --- The private JACK server and the receiver -------------------------------------------------
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR=$work/runtime
-server="kalvora-e2e-$$-$RANDOM"
-export JACK_DEFAULT_SERVER=$server JACK_NO_START_SERVER=1
-# Synchronous mode: a cycle waits for every client (up to the timeout), so a client that runs
-# late on a loaded machine delays the MIDI rather than losing it.
-jackd --no-realtime --sync --timeout 2000 -n "$server" -d dummy -r 48000 -p 1024 \
-  >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-"$receiver" --out "$work/received.txt" --ready "$work/receiver.ready" --name receiver \
-  --wait $((START_DEADLINE_MS / 1000)) >"$work/receiver.log" 2>&1 &
-receiver_pid=$!
-wait_until "$START_DEADLINE_MS" "receiver port on JACK server $server" test -s "$work/receiver.ready"
-echo "receiver ready: $(cat "$work/receiver.ready") on server $server"
-# Two more receivers, the devices after the first, for the switch button.
-for name in receiver-b receiver-c; do
-  "$receiver" --out "$work/$name.txt" --ready "$work/$name.ready" --name "$name" \
-    --wait $((START_DEADLINE_MS / 1000)) >"$work/$name.log" 2>&1 &
-  other_receiver_pids+=" $!"
-  wait_until "$START_DEADLINE_MS" "$name port on JACK server $server" test -s "$work/$name.ready"
-done
-
-# --- Which device number the receiver gets ----------------------------------------------------
-# shellcheck source=../support/receiver_device.sh
-source "$here/../support/receiver_device.sh"
-synth=$(synth_devices)
-alsa=$(alsa_output_ports) ||
-  fail "an ALSA sequencer exists but /proc/asound/seq/clients cannot be read to count its ports"
-device=$((synth + alsa))
-echo "device number of the receiver: $device (synth $synth + ALSA ports $alsa)"
-
-# --- The program ------------------------------------------------------------------------------
-mkdir "$work/app"
-cp "$program" "$work/app/kalvora"
-printf '%s\r\n' "[window]" "Height=$WINDOW_HEIGHT" "Width=$WINDOW_WIDTH" "Top=$WINDOW_TOP" \
-  "Left=$WINDOW_LEFT" "" "[dev]" "dev_num=$device" "map=$MAP_SC8850" "" >"$work/app/kalvora.ini"
-
-# Settings of the caller's session that would change where the controls are drawn, or put the
-# program on another platform than this X server.
-for variable in QT_QPA_PLATFORM QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS \
-  QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING QT_FONT_DPI QT_QPA_PLATFORMTHEME; do
-  unset "$variable"
-done
-# A sanitizer build reports leaks at exit; system libraries' own are not the program's.
-export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan.supp:print_suppressions=0"
-(cd "$work/app" && exec ./kalvora) >"$work/program.out" 2>"$work/program.err" &
-program_pid=$!
-
-# The main window is titled "Kalvora"; a message box carries the program title "kalvora".
-# xdotool matches names without regard to case, so the exact name is compared here.
-find_main_window() {
-  local id name
-  for id in $(xdotool search --onlyvisible --name '^[Kk]alvora$' 2>/dev/null); do
-    name=$(xdotool getwindowname "$id" 2>/dev/null)
-    if [ "$name" = Kalvora ]; then
-      main_window=$id
-      return 0
-    fi
-    import -window root "$work/message-box.png" 2>/dev/null
-    fail "a message box ($name) appeared at start-up: device $device did not open as the" \
-      "receiver (picture: $work/message-box.png)"
-  done
-  return 1
-}
-wait_until "$START_DEADLINE_MS" "main window" find_main_window
 
 window_at_place() {
   eval "$(xdotool getwindowgeometry --shell "$main_window")"
@@ -308,14 +164,7 @@ cmp -s "$work/receiver-b.txt" "$work/receiver-c.txt" ||
 echo "ok: switch button pressed with two mouse buttons leaves one connection, to receiver-c"
 
 # --- Close as a session end would: the window closes and the settings are written ------------
-kill -TERM "$program_pid"
-deadline=$(($(now_ms) + STEP_DEADLINE_MS))
-while alive "$program_pid" && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.02; done
-alive "$program_pid" && fail "the program did not end within $STEP_DEADLINE_MS ms of SIGTERM"
-wait "$program_pid"
-status=$?
-program_pid=''
-[ "$status" -eq 0 ] || fail "the program ended with status $status after SIGTERM"
+session_close_program
 saved=$(tr -d '\r' <"$work/app/kalvora.ini")
 for entry in "Top=$WINDOW_TOP" "Left=$WINDOW_LEFT" "dev_num=$((device + 2))" "map=$MAP_SC8850"; do
   grep -qx "$entry" <<<"$saved" || fail "settings file after close lacks $entry: $saved"

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "midi/midi_bytes.h"
+
 namespace kalvora::testing {
 
 WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRESULT> openResults,
@@ -36,6 +38,12 @@ void WindowFixture::show() {
   QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
 }
 
+void WindowFixture::showActive() {
+  show();
+  form_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+}
+
 QPoint WindowFixture::pixelOf(const QWidget* w) const { return pixelOf(w, w->rect().center()); }
 
 QPoint WindowFixture::pixelOf(const QWidget* w, QPoint offset) const {
@@ -55,10 +63,24 @@ void WindowFixture::click(const QWidget* w, Qt::MouseButton button) {
   release(pixelOf(w), button);
 }
 
+void WindowFixture::sendKey(QEvent::Type type, Qt::Key key, quint32 scanCode, bool autoRepeat) {
+  QKeyEvent event(type, key, Qt::NoModifier, scanCode, 0, 0, QString(), autoRepeat);
+  QCoreApplication::sendEvent(form_->windowHandle(), &event);
+}
+
 std::vector<std::vector<std::uint8_t>> WindowFixture::shortMessages() const {
   std::vector<std::vector<std::uint8_t>> messages;
   for (const auto& call : session_->log().of(RecordedCall::Kind::Short)) messages.push_back(call.bytes);
   return messages;
+}
+
+QStringList WindowFixture::noteEvents() const {
+  QStringList events;
+  for (const auto& m : shortMessages()) {
+    if (m[0] == kNoteOn) events << QString("on %1").arg(m[1]);
+    if (m[0] == kNoteOff) events << QString("off %1").arg(m[1]);
+  }
+  return events;
 }
 
 }  // namespace kalvora::testing

@@ -31,6 +31,8 @@ class WindowFixture {
   QString executablePath() const;
   QByteArray settingsFileBytes() const;
   void show();
+  // Shown and the active window, with the keyboard focus.
+  void showActive();
 
   // The window pixel at the centre of w (or at offset inside it).
   QPoint pixelOf(const QWidget* w) const;
@@ -39,8 +41,14 @@ class WindowFixture {
   void release(QPoint pixel, Qt::MouseButton button = Qt::LeftButton);
   void click(const QWidget* w, Qt::MouseButton button = Qt::LeftButton);
 
+  // A key event as the X11 platform delivers it to the window: with the key's native scan code
+  // (the XKB keycode, evdev code + 8), which offscreen synthesized events otherwise lack.
+  void sendKey(QEvent::Type type, Qt::Key key, quint32 scanCode, bool autoRepeat = false);
+
   // Bytes of every short message recorded, each message as its own vector.
   std::vector<std::vector<std::uint8_t>> shortMessages() const;
+  // The note-ons and note-offs among them, in order, as "on 60" and "off 60".
+  QStringList noteEvents() const;
 
  private:
   QTemporaryDir folder_;
