@@ -14,8 +14,8 @@
 #include "app/window_font.h"
 #include "midi/input_inbox.h"
 #include "midi/voice_state.h"
-#include "ui/focus_scroll_bar.h"
 #include "ui/computer_keyboard.h"
+#include "ui/focus_scroll_bar.h"
 #include "ui/held_press_watch.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
@@ -26,7 +26,7 @@ TForm1* Form1 = nullptr;
 
 // The icons are compiled into this static library, which has to register them itself (outside
 // any namespace, as the registration function is declared where the macro stands).
-static void registerIcons() { Q_INIT_RESOURCE(icons); }
+static void RegisterIcons() { Q_INIT_RESOURCE(icons); }
 
 namespace {
 
@@ -99,9 +99,9 @@ constexpr ControlRect kRadioGroupRect{416, 360, 217, 161};
 constexpr ControlRect kPageControlRect{8, 8, 673, 577};
 constexpr ControlRect kSwitchButtonRect{24, 592, 97, 17};
 
-void place(QWidget* w, const ControlRect& r) { w->setGeometry(r.left, r.top, r.width, r.height); }
+void Place(QWidget* w, const ControlRect& r) { w->setGeometry(r.left, r.top, r.width, r.height); }
 
-QString text(std::string_view utf8) {
+QString Text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
@@ -136,13 +136,13 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
     connect(notifier, &QSocketNotifier::activated, this, [] { kalvora::DeliverMidiInput(); });
   }
 
-  if (when == ControlsBuilt::atConstruction) completeWindow();
+  if (when == ControlsBuilt::kAtConstruction) completeWindow();
 }
 
 // Everything the window shows beyond its empty frame: the icon and the controls. Runs once.
 void TForm1::completeWindow() {
   if (PageControl1) return;
-  registerIcons();
+  RegisterIcons();
   QIcon icon;
   icon.addFile(":/icons/kalvora-32.png", QSize(32, 32));
   icon.addFile(":/icons/kalvora-16.png", QSize(16, 16));
@@ -161,7 +161,7 @@ void TForm1::prepareForShowing() {
   create();
   // Some platforms know the frame as soon as the window is made; the outer size asked for holds.
   if (!requestedFrame_.isNull() && frameGeometry() != requestedFrame_)
-    SetOuterGeometry(requestedFrame_);
+    setOuterGeometry(requestedFrame_);
 }
 
 TForm1::~TForm1() {
@@ -185,7 +185,7 @@ QLabel* TForm1::makeLabel(int n, QWidget* parent, int left, int top, const char*
 // of the keys (a later key lies on top).
 void TForm1::buildWindowControls() {
   PageControl1 = new QTabWidget(clientArea_);
-  place(PageControl1, kPageControlRect);
+  Place(PageControl1, kPageControlRect);
   // A tab control takes the focus when a tab is clicked, as well as by Tab.
   PageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
   buildTonePages();
@@ -203,7 +203,7 @@ void TForm1::buildTonePages() {
   for (int n = 1; n <= kalvora::kToneButtonCount; ++n) {
     QWidget* page = n <= kalvora::kButtonsPerPage ? TabSheet1 : TabSheet2;
     auto* button = new kalvora::PressButton(page);
-    place(button, kalvora::ToneButtonRect(n));
+    Place(button, kalvora::ToneButtonRect(n));
     connect(button, &kalvora::PressButton::mouseDown, this, [this, n] { ButtonMouseDown(n); });
     connect(button, &kalvora::PressButton::mouseUp, this, [this, n] { ButtonMouseUp(n); });
     buttons_.at(n - 1) = button;
@@ -214,11 +214,11 @@ void TForm1::buildEffectPage() {
   TabSheet3 = new QWidget;
   PageControl1->addTab(TabSheet3, "エフェクト");
   RadioGroup1 = new QGroupBox("マップ切り替え", TabSheet3);
-  place(RadioGroup1, kRadioGroupRect);
+  Place(RadioGroup1, kRadioGroupRect);
   for (int n = 1; n <= kRadioButtons; ++n) {
     const auto& radio = kRadios[n - 1];
     auto* button = new QRadioButton(QString::fromUtf8(radio.caption), TabSheet3);
-    place(button, {kRadioLeft, kRadioFirstTop + kRadioPitch * (n - 1), radio.width, kRadioHeight});
+    Place(button, {kRadioLeft, kRadioFirstTop + kRadioPitch * (n - 1), radio.width, kRadioHeight});
     connect(button, &QRadioButton::toggled, this, [this, n] { RadioButtonClick(n); });
     radioButtons_.at(n - 1) = button;
   }
@@ -229,7 +229,7 @@ void TForm1::buildEffectPage() {
     makeLabel(row.nameLabel + 1, TabSheet3, row.valueLeft, labelTop,
               std::to_string(row.position).c_str());
     auto* bar = new kalvora::FocusScrollBar(Qt::Horizontal, TabSheet3);
-    place(bar, {kEffectLeft, labelTop + kScrollBarBelowLabel, kScrollBarSize.width,
+    Place(bar, {kEffectLeft, labelTop + kScrollBarBelowLabel, kScrollBarSize.width,
                 kScrollBarSize.height});
     bar->setRange(0, kLevelMax);
     bar->setSingleStep(1);
@@ -248,7 +248,7 @@ void TForm1::buildStatusLine() {
   auto* switchButton = new kalvora::PressButton(clientArea_);
   switchButton->setText("音源の変更");
   switchButton->setToolTip("このボタンはゆっくり押してください");
-  place(switchButton, kSwitchButtonRect);
+  Place(switchButton, kSwitchButtonRect);
   connect(switchButton, &kalvora::PressButton::mouseDown, this, &TForm1::Button257MouseDown);
   connect(switchButton, &kalvora::PressButton::mouseUp, this, &TForm1::Button257MouseUp);
   // Its release opens the next device: only a release, not a window closing or losing the
@@ -271,27 +271,27 @@ void TForm1::buildKeyboard() {
   for (int n = 1; n <= kShapes; ++n) {
     const auto& key = kalvora::KeyOf(n);
     auto* shape = new kalvora::KeyShape(key.black ? Qt::black : Qt::white, clientArea_);
-    place(shape, key.rect);
+    Place(shape, key.rect);
     connect(shape, &kalvora::KeyShape::mouseDown, this, [this, n] { ShapeMouseDown(n); });
     connect(shape, &kalvora::KeyShape::mouseUp, this, [this, n] { ShapeMouseUp(n); });
     shapes_.at(n - 1) = shape;
   }
 }
 
-void TForm1::SetButtonCaption(int button, std::string_view caption) {
+void TForm1::setButtonCaption(int button, std::string_view caption) {
   // Qt would read "&" as a shortcut marker and hide it; doubled, it shows as itself.
-  QString shown = text(caption);
+  QString shown = Text(caption);
   shown.replace(QLatin1Char('&'), QLatin1String("&&"));
   buttons_.at(button - 1)->setText(shown);
 }
 
-void TForm1::SetLabelText(int n, const QString& caption) {
+void TForm1::setLabelText(int n, const QString& caption) {
   Label(n)->setText(caption);
   Label(n)->adjustSize();
 }
 
-void TForm1::SetProgramLabel(std::string_view caption) { SetLabelText(10, text(caption)); }
+void TForm1::setProgramLabel(std::string_view caption) { setLabelText(10, Text(caption)); }
 
-void TForm1::SetBankLabel(std::string_view caption) { SetLabelText(12, text(caption)); }
+void TForm1::setBankLabel(std::string_view caption) { setLabelText(12, Text(caption)); }
 
-void TForm1::SetDeviceLabel(std::string_view caption) { SetLabelText(8, text(caption)); }
+void TForm1::setDeviceLabel(std::string_view caption) { setLabelText(8, Text(caption)); }

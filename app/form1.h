@@ -44,9 +44,9 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
 
   // When the controls are made: at construction, or in FormCreate while the sound module settles
   // after its reset, a wait in which the start-up has nothing else to do.
-  enum class ControlsBuilt { atConstruction, whileModuleSettles };
+  enum class ControlsBuilt { kAtConstruction, kWhileModuleSettles };
 
-  explicit TForm1(ControlsBuilt when = ControlsBuilt::atConstruction, QWidget* parent = nullptr);
+  explicit TForm1(ControlsBuilt when = ControlsBuilt::kAtConstruction, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // Controls, by the number in their name.
@@ -61,8 +61,8 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   QWidget* TabSheet3 = nullptr;
   QGroupBox* RadioGroup1 = nullptr;
   // The area in which the window-level controls stand; it scrolls when the window is smaller.
-  QWidget* ClientArea() const { return clientArea_; }
-  QScrollArea* Scroller() const { return scroller_; }
+  QWidget* clientArea() const { return clientArea_; }
+  QScrollArea* scroller() const { return scroller_; }
 
   // Event handlers.
   void FormCreate();
@@ -79,27 +79,27 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
 
   // The window's outer frame (what the settings file keeps), whatever the window manager adds.
-  void SetOuterGeometry(const QRect& frame);
-  QRect OuterGeometry() const;
+  void setOuterGeometry(const QRect& frame);
+  QRect outerGeometry() const;
 
   // Where the settings file lives; set before FormCreate (tests use a temporary folder).
-  void SetExecutablePath(std::string path) { executablePath_ = std::move(path); }
+  void setExecutablePath(std::string path) { executablePath_ = std::move(path); }
   // Where the settings go when the executable's folder takes no file (default: the user's
   // configuration folder).
-  void SetSettingsFallbackFolder(std::string folder) {
+  void setSettingsFallbackFolder(std::string folder) {
     settingsFolderFallback_ = std::move(folder);
   }
   // Tests make the save fail with this.
-  void SetSettingsWriter(kalvora::FileWriter writer) { settingsWriter_ = std::move(writer); }
+  void setSettingsWriter(kalvora::FileWriter writer) { settingsWriter_ = std::move(writer); }
 
   // kalvora::FormView
-  void SetButtonCaption(int button, std::string_view caption) override;
-  void SetProgramLabel(std::string_view text) override;
-  void SetBankLabel(std::string_view text) override;
-  void SetDeviceLabel(std::string_view text) override;
+  void setButtonCaption(int button, std::string_view caption) override;
+  void setProgramLabel(std::string_view text) override;
+  void setBankLabel(std::string_view text) override;
+  void setDeviceLabel(std::string_view text) override;
 
   // Labels fit their text: every run-time caption goes through here.
-  void SetLabelText(int n, const QString& text);
+  void setLabelText(int n, const QString& text);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

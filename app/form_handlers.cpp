@@ -31,7 +31,7 @@ void TForm1::FormKeyUp(int note) { kalvora::StopNoteOf(note); }
 void TForm1::ScrollBarChange(int n) {
   const int position = ScrollBar(n)->value();
   // Label15, 17, 19, 21 and 23 show the positions of ScrollBar1..5.
-  SetLabelText(13 + 2 * n, QString::number(position));
+  setLabelText(13 + 2 * n, QString::number(position));
   kalvora::StoreEffectLevel(n, position);
 }
 

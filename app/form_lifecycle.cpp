@@ -50,14 +50,14 @@ constexpr Entry kMapRead{"dev", "map", kalvora::kMapSc8850};
 // Numbers from a hand-edited file are kept within what a window can be, so no arithmetic on them
 // overflows; anything a screen can show passes unchanged.
 constexpr std::int32_t kFarthest = 1 << 24;
-QRect windowFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+QRect WindowFrame(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
   return QRect(std::clamp(left, -kFarthest, kFarthest), std::clamp(top, -kFarthest, kFarthest),
                std::clamp(width, 1, QWIDGETSIZE_MAX), std::clamp(height, 1, QWIDGETSIZE_MAX));
 }
 
 // A window stored while on a monitor that is gone comes back on the primary screen. A size larger
 // than its screen's free area is cut to that area: the window's buffers alone would take gigabytes.
-QRect onSomeScreen(QRect frame) {
+QRect OnSomeScreen(QRect frame) {
   const QScreen* home = QGuiApplication::screenAt(frame.topLeft());
   for (const QScreen* screen : QGuiApplication::screens()) {
     if (home == nullptr && screen->geometry().intersects(frame)) home = screen;
@@ -88,18 +88,18 @@ void TForm1::FormCreate() {
           : settingsFolderFallback_;
   const kalvora::SettingsLocation location = kalvora::ChooseSettingsLocation(executable, fallback);
   Settings = std::make_unique<kalvora::SettingsFile>(location.path, location.in_user_folder);
-  if (!Settings->may_save()) {
+  if (!Settings->maySave()) {
     kalvora::ShowMessage(kSettingsUnreadable + Settings->path().string());
   }
 
   const auto read = [this](const Entry& e) {
-    return Settings->ReadInteger(e.section, e.key, e.fallback);
+    return Settings->readInteger(e.section, e.key, e.fallback);
   };
   const int height = read(kHeightRead);
   const int width = read(kWidthRead);
   const int top = read(kTopRead);
   const int left = read(kLeftRead);
-  SetOuterGeometry(onSomeScreen(windowFrame(left, top, width, height)));
+  setOuterGeometry(OnSomeScreen(WindowFrame(left, top, width, height)));
 
   DeviceIndex = read(kDeviceRead);
   MapIndex = read(kMapRead);
@@ -144,16 +144,16 @@ void TForm1::FormClose() {
   midiOutReset(MidiOut);
   midiOutClose(MidiOut);
   if (!Settings) return;
-  const QRect frame = OuterGeometry();
-  Settings->WriteInteger("window", "Height", frame.height());
-  Settings->WriteInteger("window", "Width", frame.width());
-  Settings->WriteInteger("window", "Top", frame.top());
-  Settings->WriteInteger("window", "Left", frame.left());
-  Settings->WriteInteger("dev", "dev_num", DeviceIndex);
-  Settings->WriteInteger("dev", "map", MapIndex);
-  if (Settings->may_save()) {
+  const QRect frame = outerGeometry();
+  Settings->writeInteger("window", "Height", frame.height());
+  Settings->writeInteger("window", "Width", frame.width());
+  Settings->writeInteger("window", "Top", frame.top());
+  Settings->writeInteger("window", "Left", frame.left());
+  Settings->writeInteger("dev", "dev_num", DeviceIndex);
+  Settings->writeInteger("dev", "map", MapIndex);
+  if (Settings->maySave()) {
     const std::string besidePath = Settings->path().string();
-    const kalvora::FileResult saved = Settings->Save(settingsWriter_);
+    const kalvora::FileResult saved = Settings->save(settingsWriter_);
     if (!saved) {
       kalvora::ShowMessage(kSettingsUnwritable + besidePath + "\n" + saved.error);
     } else if (Settings->movedToUserFolder()) {

@@ -5,9 +5,9 @@
 
 #include "app/form1.h"
 
-QRect TForm1::OuterGeometry() const { return frameGeometry(); }
+QRect TForm1::outerGeometry() const { return frameGeometry(); }
 
-void TForm1::SetOuterGeometry(const QRect& frame) {
+void TForm1::setOuterGeometry(const QRect& frame) {
   requestedFrame_ = frame;
   const QRect outer = frameGeometry();
   const QRect inner = geometry();
@@ -23,7 +23,7 @@ void TForm1::reapplyOuterGeometryOnceFramed() {
   if (frameSettled_ || !isVisible() || requestedFrame_.isNull()) return;
   if (frameGeometry().size() == geometry().size()) return;
   frameSettled_ = true;
-  SetOuterGeometry(requestedFrame_);
+  setOuterGeometry(requestedFrame_);
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {

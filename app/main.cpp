@@ -15,7 +15,7 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral(KALVORA_APP_ID));
   kalvora::InstallModalMessages(kalvora::ProgramTitle(QCoreApplication::applicationFilePath()));
 
-  TForm1 form(TForm1::ControlsBuilt::whileModuleSettles);
+  TForm1 form(TForm1::ControlsBuilt::kWhileModuleSettles);
   form.FormCreate();
   kalvora::CloseOnTerminationSignals(&form);
   form.show();

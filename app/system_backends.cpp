@@ -19,7 +19,7 @@ void InstallSystemMidiBackends() {
   MidiBackends backends;
   backends.push_back(std::make_unique<FluidSynthBackend>(ProgramSynthOptions()));
   backends.push_back(std::make_unique<RtMidiBackend>());
-  backends.push_back(std::make_unique<JackBackend>("Kalvora", JackBackend::Connect::ahead));
+  backends.push_back(std::make_unique<JackBackend>("Kalvora", JackBackend::Connect::kAhead));
   InstallMidiBackends(std::move(backends));
 }
 

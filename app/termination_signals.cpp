@@ -13,7 +13,7 @@ namespace {
 int signalPipe[2] = {-1, -1};
 
 // Only async-signal-safe work here: the event loop does the rest.
-void onSignal(int) {
+void OnSignal(int) {
   const char byte = 1;
   [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
 }
@@ -28,7 +28,7 @@ void CloseOnTerminationSignals(QWidget* window) {
     window->close();
   });
   struct sigaction action {};
-  action.sa_handler = onSignal;
+  action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);

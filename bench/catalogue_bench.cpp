@@ -13,7 +13,7 @@ namespace {
 // Takes each caption and does nothing else with it, so only the caption work is measured.
 class DiscardingView : public kalvora::CaptionView {
  public:
-  void SetButtonCaption(int button, std::string_view caption) override {
+  void setButtonCaption(int button, std::string_view caption) override {
     benchmark::DoNotOptimize(button);
     benchmark::DoNotOptimize(caption.data());
     benchmark::DoNotOptimize(caption.size());

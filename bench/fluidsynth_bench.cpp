@@ -70,7 +70,7 @@ void BM_RenderPeriod(benchmark::State& state) {
   const auto frames = static_cast<std::size_t>(state.range(0));
   const auto notes = static_cast<int>(state.range(1));
   auto fonts = kalvora::FindSoundFonts(kalvora::DefaultSoundFontFolders());
-  auto core = kalvora::SynthCore::Create();
+  auto core = kalvora::SynthCore::create();
   if (!fonts || !core || !core->loadSoundFonts(*fonts)) {
     state.SkipWithError("no SoundFont installed");
     return;
@@ -103,7 +103,7 @@ BENCHMARK(BM_RenderPeriod)
 // first picks a tone reads its samples (from the page cache here) on the caller's thread.
 void BM_ProgramChangeLoadsSamples(benchmark::State& state) {
   auto fonts = kalvora::FindSoundFonts(kalvora::DefaultSoundFontFolders());
-  auto core = kalvora::SynthCore::Create();
+  auto core = kalvora::SynthCore::create();
   if (!fonts || !core || !core->loadSoundFonts(*fonts)) {
     state.SkipWithError("no SoundFont installed");
     return;

@@ -84,7 +84,7 @@ void LabelWrite(benchmark::State& state) {
   auto& f = TheWindow().form;
   bool odd = false;
   for (auto _ : state) {
-    f.SetProgramLabel(odd ? "1" : "88");
+    f.setProgramLabel(odd ? "1" : "88");
     odd = !odd;
   }
 }

@@ -33,7 +33,7 @@ int main(int argc, char* argv[]) {
   backends.push_back(std::make_unique<SilentBackend>());
   kalvora::InstallMidiBackends(std::move(backends));
 
-  TForm1 form(TForm1::ControlsBuilt::whileModuleSettles);
+  TForm1 form(TForm1::ControlsBuilt::kWhileModuleSettles);
   form.FormCreate();
   kalvora::CloseOnTerminationSignals(&form);
   form.show();

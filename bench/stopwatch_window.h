@@ -59,7 +59,7 @@ struct StopwatchWindow {
     MidiBackends backends;
     backends.push_back(std::make_unique<StopwatchBackend>());
     InstallMidiBackends(std::move(backends));
-    form.SetExecutablePath(dir.filePath("kalvora").toStdString());
+    form.setExecutablePath(dir.filePath("kalvora").toStdString());
     form.FormCreate();
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) qFatal("the window was never shown");

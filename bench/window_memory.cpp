@@ -12,7 +12,7 @@
 #include "midi/device_state.h"
 
 namespace {
-std::string statusLine(const char* key) {
+std::string StatusLine(const char* key) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
 
   QTemporaryDir folder;
   TForm1 form;
-  form.SetExecutablePath(folder.filePath("kalvora").toStdString());
+  form.setExecutablePath(folder.filePath("kalvora").toStdString());
   form.FormCreate();
   form.show();
   QApplication::processEvents();
@@ -51,6 +51,6 @@ int main(int argc, char** argv) {
       form.ButtonMouseUp(program);
     }
   }
-  std::printf("%s\n%s\n", statusLine("VmHWM").c_str(), statusLine("VmRSS").c_str());
+  std::printf("%s\n%s\n", StatusLine("VmHWM").c_str(), StatusLine("VmRSS").c_str());
   return 0;
 }

@@ -16,7 +16,7 @@ class CaptionView {
  public:
   virtual ~CaptionView() = default;
   // button is 1..256; caption is shown exactly as given (no shortcut markers).
-  virtual void SetButtonCaption(int button, std::string_view caption) = 0;
+  virtual void setButtonCaption(int button, std::string_view caption) = 0;
 };
 
 }  // namespace kalvora

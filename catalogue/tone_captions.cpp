@@ -26,12 +26,12 @@ void WriteCaption(CaptionView& view, int button, int number, std::string_view na
   if (kNumberSeparator.size() + name.size() > room) {
     std::string caption(buffer.data(), cursor);
     caption.append(kNumberSeparator).append(name);
-    view.SetButtonCaption(button, caption);
+    view.setButtonCaption(button, caption);
     return;
   }
   cursor += kNumberSeparator.copy(cursor, kNumberSeparator.size());
   cursor += name.copy(cursor, name.size());
-  view.SetButtonCaption(
+  view.setButtonCaption(
       button, std::string_view(buffer.data(), static_cast<std::size_t>(cursor - buffer.data())));
 }
 

@@ -42,7 +42,7 @@ void ShowDeviceName() {
   } else {
     DeviceName.clear();
   }
-  if (MainView != nullptr) MainView->SetDeviceLabel(DeviceName);
+  if (MainView != nullptr) MainView->setDeviceLabel(DeviceName);
 }
 
 }  // namespace kalvora

@@ -9,9 +9,9 @@ namespace kalvora {
 
 class FormView : public CaptionView {
  public:
-  virtual void SetProgramLabel(std::string_view text) = 0;  // Label10
-  virtual void SetBankLabel(std::string_view text) = 0;     // Label12
-  virtual void SetDeviceLabel(std::string_view text) = 0;   // Label8
+  virtual void setProgramLabel(std::string_view text) = 0;  // Label10
+  virtual void setBankLabel(std::string_view text) = 0;     // Label12
+  virtual void setDeviceLabel(std::string_view text) = 0;   // Label8
 };
 
 // The main window's view; set before its creation handler runs. May be null in tests that

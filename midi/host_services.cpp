@@ -7,23 +7,23 @@
 namespace kalvora {
 
 namespace {
-MessageFunction& messageFunction() {
+MessageFunction& InstalledMessageFunction() {
   static MessageFunction f;
   return f;
 }
-SleepFunction& sleepFunction() {
+SleepFunction& InstalledSleepFunction() {
   static SleepFunction f;
   return f;
 }
 }  // namespace
 
 void ShowMessage(std::string_view text) {
-  if (messageFunction()) messageFunction()(text);
+  if (InstalledMessageFunction()) InstalledMessageFunction()(text);
 }
 
 void SleepMs(int milliseconds) {
-  if (sleepFunction()) {
-    sleepFunction()(milliseconds);
+  if (InstalledSleepFunction()) {
+    InstalledSleepFunction()(milliseconds);
   } else if (milliseconds > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
@@ -32,19 +32,19 @@ void SleepMs(int milliseconds) {
 void SleepMs(int milliseconds, const std::function<void()>& meanwhile) {
   const auto start = std::chrono::steady_clock::now();
   if (meanwhile) meanwhile();
-  if (sleepFunction()) {
-    sleepFunction()(milliseconds);
+  if (InstalledSleepFunction()) {
+    InstalledSleepFunction()(milliseconds);
   } else if (milliseconds > 0) {
     std::this_thread::sleep_until(start + std::chrono::milliseconds(milliseconds));
   }
 }
 
 MessageFunction SetMessageFunction(MessageFunction f) {
-  return std::exchange(messageFunction(), std::move(f));
+  return std::exchange(InstalledMessageFunction(), std::move(f));
 }
 
 SleepFunction SetSleepFunction(SleepFunction f) {
-  return std::exchange(sleepFunction(), std::move(f));
+  return std::exchange(InstalledSleepFunction(), std::move(f));
 }
 
 }  // namespace kalvora

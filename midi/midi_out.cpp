@@ -48,20 +48,20 @@ struct PortLayer {
   std::atomic<HMIDIOUT> openNow{kNoMidiOut};
 };
 
-PortLayer& layer() {
+PortLayer& Layer() {
   static PortLayer instance;
   return instance;
 }
 
-MidiConnection* connectionOf(HMIDIOUT handle) {
-  auto& open = layer().open;
+MidiConnection* ConnectionOf(HMIDIOUT handle) {
+  auto& open = Layer().open;
   const auto it = open.find(handle);
   return it == open.end() ? nullptr : it->second.get();
 }
 
 // How many bytes a short message with this status byte carries, 0 for one that is not a
 // complete short message (a data byte, or the start or end of a system-exclusive message).
-std::size_t shortMessageLength(std::uint8_t status) {
+std::size_t ShortMessageLength(std::uint8_t status) {
   if ((status & kStatusBit) == 0) return 0;
   switch (status & kStatusKindMask) {
     case kProgramChange:
@@ -87,7 +87,7 @@ std::size_t shortMessageLength(std::uint8_t status) {
 }
 
 // Longest prefix of name that fits in size - 1 bytes without cutting a UTF-8 character apart.
-std::size_t fittingLength(const std::string& name, std::size_t size) {
+std::size_t FittingLength(const std::string& name, std::size_t size) {
   std::size_t length = std::min(name.size(), size - 1);
   if (length < name.size()) {
     while (length > 0 &&
@@ -100,21 +100,21 @@ std::size_t fittingLength(const std::string& name, std::size_t size) {
 }  // namespace
 
 void InstallMidiBackends(MidiBackends backends) {
-  auto& l = layer();
+  auto& l = Layer();
   l.openNow.store(kNoMidiOut);
   CloseAll(l.open);
   l.devices.clear();
   l.backends = std::move(backends);
 }
 
-HMIDIOUT DeviceOpenNow() noexcept { return layer().openNow.load(std::memory_order_acquire); }
+HMIDIOUT DeviceOpenNow() noexcept { return Layer().openNow.load(std::memory_order_acquire); }
 
 }  // namespace kalvora
 
-using kalvora::layer;
+using kalvora::Layer;
 
 std::uint32_t midiOutGetNumDevs() {
-  auto& l = layer();
+  auto& l = Layer();
   l.devices.clear();
   for (auto& backend : l.backends) {
     const auto names = backend->portNames();
@@ -127,11 +127,11 @@ std::uint32_t midiOutGetNumDevs() {
 
 MMRESULT midiOutGetDevCapsA(std::uintptr_t deviceId, MIDIOUTCAPSA* caps, std::uint32_t capsSize) {
   if (caps == nullptr || capsSize < sizeof(MIDIOUTCAPSA)) return MMSYSERR_INVALPARAM;
-  const auto& devices = layer().devices;
+  const auto& devices = Layer().devices;
   if (deviceId >= devices.size()) return MMSYSERR_BADDEVICEID;
   *caps = MIDIOUTCAPSA{};
   const std::string& name = devices[deviceId].name;
-  const std::size_t length = kalvora::fittingLength(name, sizeof caps->szPname);
+  const std::size_t length = kalvora::FittingLength(name, sizeof caps->szPname);
   std::memcpy(caps->szPname, name.data(), length);
   caps->szPname[length] = '\0';
   caps->wChannelMask = (1u << kalvora::kChannelCount) - 1;  // every channel
@@ -144,7 +144,7 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
   *handle = kNoMidiOut;
   // Only the plain, callback-free open is offered.
   if (callback != 0 || flags != 0) return MMSYSERR_INVALFLAG;
-  auto& l = layer();
+  auto& l = Layer();
   kalvora::OpenResult result{MMSYSERR_BADDEVICEID, nullptr};
   if (deviceId < l.devices.size()) {
     const auto& device = l.devices[deviceId];
@@ -162,7 +162,7 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
 }
 
 MMRESULT midiOutClose(HMIDIOUT handle) {
-  auto& l = layer();
+  auto& l = Layer();
   HMIDIOUT expected = handle;
   l.openNow.compare_exchange_strong(expected, kNoMidiOut, std::memory_order_acq_rel);
   auto node = l.open.extract(handle);
@@ -173,20 +173,20 @@ MMRESULT midiOutClose(HMIDIOUT handle) {
 }
 
 MMRESULT midiOutReset(HMIDIOUT handle) {
-  auto* connection = kalvora::connectionOf(handle);
+  auto* connection = kalvora::ConnectionOf(handle);
   if (connection == nullptr) return MMSYSERR_INVALHANDLE;
   connection->reset();
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message) {
-  auto* connection = kalvora::connectionOf(handle);
+  auto* connection = kalvora::ConnectionOf(handle);
   if (connection == nullptr) return MMSYSERR_INVALHANDLE;
   const std::array<std::uint8_t, 3> bytes{
       static_cast<std::uint8_t>(message & 0xFF),
       static_cast<std::uint8_t>((message >> 8) & kalvora::kDataMask),
       static_cast<std::uint8_t>((message >> 16) & kalvora::kDataMask)};
-  const std::size_t length = kalvora::shortMessageLength(bytes[0]);
+  const std::size_t length = kalvora::ShortMessageLength(bytes[0]);
   if (length == 0) return MMSYSERR_INVALPARAM;
   connection->sendShort(std::span(bytes.data(), length));
   return MMSYSERR_NOERROR;
@@ -196,23 +196,23 @@ namespace {
 // The header must at least reach the fields this layer uses.
 constexpr std::uint32_t kMinimumHeaderSize = offsetof(MIDIHDR, dwFlags) + sizeof(std::uint32_t);
 
-bool headerUsable(const MIDIHDR* header, std::uint32_t headerSize) {
+bool HeaderUsable(const MIDIHDR* header, std::uint32_t headerSize) {
   return header != nullptr && headerSize >= kMinimumHeaderSize && header->lpData != nullptr &&
          header->dwBufferLength > 0;
 }
 }  // namespace
 
 MMRESULT midiOutPrepareHeader(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize) {
-  if (kalvora::connectionOf(handle) == nullptr) return MMSYSERR_INVALHANDLE;
-  if (!headerUsable(header, headerSize)) return MMSYSERR_INVALPARAM;
+  if (kalvora::ConnectionOf(handle) == nullptr) return MMSYSERR_INVALHANDLE;
+  if (!HeaderUsable(header, headerSize)) return MMSYSERR_INVALPARAM;
   header->dwFlags |= MHDR_PREPARED;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize) {
-  auto* connection = kalvora::connectionOf(handle);
+  auto* connection = kalvora::ConnectionOf(handle);
   if (connection == nullptr) return MMSYSERR_INVALHANDLE;
-  if (!headerUsable(header, headerSize)) return MMSYSERR_INVALPARAM;
+  if (!HeaderUsable(header, headerSize)) return MMSYSERR_INVALPARAM;
   if ((header->dwFlags & MHDR_PREPARED) == 0) return MIDIERR_UNPREPARED;
   const auto* data = reinterpret_cast<const std::uint8_t*>(header->lpData);
   // Sent synchronously, so the buffer is done as soon as the call returns.

@@ -26,8 +26,8 @@ using namespace kalvora;
 
 void PlayNote() {
   if (MainView != nullptr) {
-    MainView->SetProgramLabel(std::to_string(ProgramNumber));
-    MainView->SetBankLabel(std::to_string(BankNumber));
+    MainView->setProgramLabel(std::to_string(ProgramNumber));
+    MainView->setBankLabel(std::to_string(BankNumber));
   }
   SendVoiceSetUp();
   midiOutShortMsg(MidiOut, PackShortMessage(kNoteOn1, NoteNumber, Velocity));

@@ -14,6 +14,8 @@ run_suite() {
 }
 
 run_suite default
+# The naming rule in .clang-tidy, on the release build's compile database.
+scripts/check-naming.sh build
 # Leaks are checked too; the suppressions name system libraries only.
 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/e2e/lsan.supp:print_suppressions=0" \
   UBSAN_OPTIONS=print_stacktrace=1 run_suite sanitize

@@ -24,7 +24,7 @@ constexpr std::array<int, 25> kBlackShapesTopDown{4,  5,  12, 13, 14, 40, 41, 42
                                                   44, 45, 46, 47, 48, 49, 50, 51, 52,
                                                   53, 54, 55, 56, 57, 58, 60};
 
-std::array<KeyLayout, kKeyCount> buildKeys() {
+std::array<KeyLayout, kKeyCount> BuildKeys() {
   std::array<KeyLayout, kKeyCount> keys{};
   int white = 0;
   int black = 0;
@@ -59,7 +59,7 @@ bool IsBlackNote(int note) {
 }
 
 const KeyLayout& KeyOf(int shape) {
-  static const std::array<KeyLayout, kKeyCount> keys = buildKeys();
+  static const std::array<KeyLayout, kKeyCount> keys = BuildKeys();
   return keys[static_cast<std::size_t>(shape - 1)];
 }
 

@@ -6,7 +6,7 @@
 namespace kalvora {
 
 namespace {
-bool isActivationKey(const QKeyEvent* event) {
+bool IsActivationKey(const QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Space:
     case Qt::Key_Return:
@@ -46,7 +46,7 @@ void PressButton::mouseReleaseEvent(QMouseEvent* event) {
 void PressButton::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
 
 void PressButton::keyPressEvent(QKeyEvent* event) {
-  if (isActivationKey(event)) {
+  if (IsActivationKey(event)) {
     event->accept();
     return;
   }
@@ -54,7 +54,7 @@ void PressButton::keyPressEvent(QKeyEvent* event) {
 }
 
 void PressButton::keyReleaseEvent(QKeyEvent* event) {
-  if (isActivationKey(event)) {
+  if (IsActivationKey(event)) {
     event->accept();
     return;
   }

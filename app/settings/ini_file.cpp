@@ -81,7 +81,7 @@ void ForEachLine(std::string_view text, F&& f) {
 
 }  // namespace
 
-IniFile IniFile::Parse(std::string_view text) {
+IniFile IniFile::parse(std::string_view text) {
   IniFile ini;
   ForEachLine(text, [&ini](std::string_view raw) {
     const std::string_view line = Trim(raw);
@@ -105,29 +105,29 @@ IniFile IniFile::Parse(std::string_view text) {
   return ini;
 }
 
-const IniSection* IniFile::FindSection(std::string_view name) const {
+const IniSection* IniFile::findSection(std::string_view name) const {
   const auto it = std::find_if(sections_.begin(), sections_.end(), [name](const IniSection& s) {
     return EqualsIgnoringCase(s.name, name);
   });
   return it == sections_.end() ? nullptr : &*it;
 }
 
-IniSection* IniFile::FindSection(std::string_view name) {
-  return const_cast<IniSection*>(std::as_const(*this).FindSection(name));
+IniSection* IniFile::findSection(std::string_view name) {
+  return const_cast<IniSection*>(std::as_const(*this).findSection(name));
 }
 
-std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
+std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
                                   std::int32_t fallback) const {
-  const IniSection* s = FindSection(section);
+  const IniSection* s = findSection(section);
   if (s == nullptr) return fallback;
   const auto it = FindEntry(s->lines, key);
   if (it == s->lines.end()) return fallback;
   return ParseIniInteger(std::string_view(*it).substr(key.size() + 1)).value_or(fallback);
 }
 
-bool IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+bool IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
   if (!IsStorableName(section) || !IsStorableKey(key)) return false;
-  IniSection* s = FindSection(section);
+  IniSection* s = findSection(section);
   if (s == nullptr) {
     sections_.push_back({std::string(section), {}});
     s = &sections_.back();
@@ -144,7 +144,7 @@ bool IniFile::WriteInteger(std::string_view section, std::string_view key, std::
   return true;
 }
 
-std::string IniFile::Serialize() const {
+std::string IniFile::serialize() const {
   std::string out;
   for (const IniSection& s : sections_) {
     out += kSectionOpen;

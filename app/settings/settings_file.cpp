@@ -8,16 +8,16 @@ SettingsFile::SettingsFile(std::filesystem::path path, std::filesystem::path inU
     : path_(std::move(path)), inUserFolder_(std::move(inUserFolder)) {
   SettingsLoad load = LoadSettingsFile(path_);
   ini_ = std::move(load.ini);
-  load_status_ = load.status;
-  load_error_ = std::move(load.error);
+  loadStatus_ = load.status;
+  loadError_ = std::move(load.error);
 }
 
-FileResult SettingsFile::Save(const FileWriter& writer) {
-  if (!may_save()) {
+FileResult SettingsFile::save(const FileWriter& writer) {
+  if (!maySave()) {
     return {false,
-            "not saved, to keep the file that could not be read at start-up (" + load_error_ + ")"};
+            "not saved, to keep the file that could not be read at start-up (" + loadError_ + ")"};
   }
-  const std::string bytes = ini_.Serialize();
+  const std::string bytes = ini_.serialize();
   FileResult saved = SaveSettingsFile(path_, bytes, writer);
   if (saved || !saved.denied || inUserFolder_.empty() || inUserFolder_ == path_) return saved;
   std::error_code ec;

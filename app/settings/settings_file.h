@@ -20,25 +20,25 @@ class SettingsFile {
   // is where Save puts the settings when path cannot be written at all.
   explicit SettingsFile(std::filesystem::path path, std::filesystem::path inUserFolder = {});
 
-  std::int32_t ReadInteger(std::string_view section, std::string_view key,
+  std::int32_t readInteger(std::string_view section, std::string_view key,
                            std::int32_t fallback) const {
-    return ini_.ReadInteger(section, key, fallback);
+    return ini_.readInteger(section, key, fallback);
   }
-  bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
-    return ini_.WriteInteger(section, key, value);
+  bool writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    return ini_.writeInteger(section, key, value);
   }
 
   // Replaces the file on disk with these settings. Refused when the file existed but could not be
   // read at start: saving the few values we know would throw away everything else in it. A file
   // that takes no writes at all (permissions, a read-only disk) has them saved in inUserFolder
   // instead, and movedToUserFolder() says so.
-  FileResult Save(const FileWriter& writer = {});
+  FileResult save(const FileWriter& writer = {});
   bool movedToUserFolder() const { return moved_; }
   const std::filesystem::path& inUserFolder() const { return inUserFolder_; }
 
-  SettingsLoadStatus load_status() const { return load_status_; }
-  const std::string& load_error() const { return load_error_; }
-  bool may_save() const { return load_status_ != SettingsLoadStatus::kUnreadable; }
+  SettingsLoadStatus loadStatus() const { return loadStatus_; }
+  const std::string& loadError() const { return loadError_; }
+  bool maySave() const { return loadStatus_ != SettingsLoadStatus::kUnreadable; }
   const std::filesystem::path& path() const { return path_; }
 
  private:
@@ -46,8 +46,8 @@ class SettingsFile {
   std::filesystem::path inUserFolder_;
   bool moved_ = false;
   IniFile ini_;
-  SettingsLoadStatus load_status_;
-  std::string load_error_;
+  SettingsLoadStatus loadStatus_;
+  std::string loadError_;
 };
 
 }  // namespace kalvora

@@ -63,7 +63,7 @@ SettingsLoad LoadSettingsFile(const fs::path& path) {
 
     SettingsLoad load;
     load.status = SettingsLoadStatus::kLoaded;
-    load.ini = IniFile::Parse(text);
+    load.ini = IniFile::parse(text);
     return load;
   } catch (const std::exception& e) {
     return Unreadable(e.what());

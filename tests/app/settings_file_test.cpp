@@ -25,24 +25,24 @@ const std::string kOldFile = "[window]\r\nHeight=700\r\n\r\n[keep]\r\nx=1\r\n\r\
 TEST(SettingsLoad, MissingFileGivesEmptySettingsAndIsSavedAtClose) {
   TempFolder dir;
   SettingsFile settings(dir / "kalvora.ini");
-  EXPECT_EQ(settings.load_status(), SettingsLoadStatus::kMissing);
-  EXPECT_EQ(settings.ReadInteger("window", "Height", 664), 664);
-  ASSERT_TRUE(settings.may_save());
-  settings.WriteInteger("dev", "map", 4);
-  const FileResult saved = settings.Save();
+  EXPECT_EQ(settings.loadStatus(), SettingsLoadStatus::kMissing);
+  EXPECT_EQ(settings.readInteger("window", "Height", 664), 664);
+  ASSERT_TRUE(settings.maySave());
+  settings.writeInteger("dev", "map", 4);
+  const FileResult saved = settings.save();
   ASSERT_TRUE(saved) << saved.error;
   EXPECT_EQ(ReadBytes(dir / "kalvora.ini"), "[dev]\r\nmap=4\r\n\r\n");
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kalvora.ini"});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"kalvora.ini"});
 }
 
 TEST(SettingsLoad, ExistingFileIsReadAndItsOtherSectionsSurviveTheSave) {
   TempFolder dir;
   WriteBytes(dir / "kalvora.ini", kOldFile);
   SettingsFile settings(dir / "kalvora.ini");
-  EXPECT_EQ(settings.load_status(), SettingsLoadStatus::kLoaded);
-  EXPECT_EQ(settings.ReadInteger("WINDOW", "height", 664), 700);
-  settings.WriteInteger("window", "Height", 500);
-  ASSERT_TRUE(settings.Save());
+  EXPECT_EQ(settings.loadStatus(), SettingsLoadStatus::kLoaded);
+  EXPECT_EQ(settings.readInteger("WINDOW", "height", 664), 700);
+  settings.writeInteger("window", "Height", 500);
+  ASSERT_TRUE(settings.save());
   EXPECT_EQ(ReadBytes(dir / "kalvora.ini"), "[window]\r\nHeight=500\r\n\r\n[keep]\r\nx=1\r\n\r\n");
 }
 
@@ -53,13 +53,13 @@ TEST(SettingsLoad, SomethingUnreadableIsReportedAndNeverOverwritten) {
   WriteBytes(folder_in_the_way / "inside", "x");
 
   SettingsFile settings(folder_in_the_way);
-  EXPECT_EQ(settings.load_status(), SettingsLoadStatus::kUnreadable);
-  EXPECT_FALSE(settings.load_error().empty());
-  EXPECT_FALSE(settings.may_save());
-  EXPECT_EQ(settings.ReadInteger("window", "Height", 664), 664);
+  EXPECT_EQ(settings.loadStatus(), SettingsLoadStatus::kUnreadable);
+  EXPECT_FALSE(settings.loadError().empty());
+  EXPECT_FALSE(settings.maySave());
+  EXPECT_EQ(settings.readInteger("window", "Height", 664), 664);
 
-  settings.WriteInteger("window", "Height", 1);
-  const FileResult saved = settings.Save();
+  settings.writeInteger("window", "Height", 1);
+  const FileResult saved = settings.save();
   EXPECT_FALSE(saved);
   EXPECT_FALSE(saved.error.empty());
   EXPECT_TRUE(fs::is_directory(folder_in_the_way));
@@ -97,7 +97,7 @@ TEST(SettingsSave, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_EQ(temp_used.parent_path(), path.parent_path());  // same folder: the rename is atomic
   EXPECT_NE(temp_used, path);
   EXPECT_EQ(ReadBytes(path), kOldFile);
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kalvora.ini"});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"kalvora.ini"});
 }
 
 TEST(SettingsSave, FailsWithoutThrowingWhenTheFolderIsMissing) {
@@ -105,7 +105,7 @@ TEST(SettingsSave, FailsWithoutThrowingWhenTheFolderIsMissing) {
   const FileResult saved = SaveSettingsFile(dir / "no" / "such" / "kalvora.ini", "[a]\r\n\r\n");
   EXPECT_FALSE(saved);
   EXPECT_FALSE(saved.error.empty());
-  EXPECT_TRUE(dir.Entries().empty());
+  EXPECT_TRUE(dir.entries().empty());
 }
 
 TEST(SettingsSave, AFolderInTheWayOfTheRenameStaysAndNoTemporaryFileIsLeft) {
@@ -116,7 +116,7 @@ TEST(SettingsSave, AFolderInTheWayOfTheRenameStaysAndNoTemporaryFileIsLeft) {
   const FileResult saved = SaveSettingsFile(path, "[a]\r\n\r\n");
   EXPECT_FALSE(saved);
   EXPECT_EQ(ReadBytes(path / "inside"), "x");
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kalvora.ini"});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"kalvora.ini"});
 }
 
 TEST(SettingsSave, KeepsTheFilesPermissionsAndFollowsASymbolicLink) {
@@ -132,7 +132,7 @@ TEST(SettingsSave, KeepsTheFilesPermissionsAndFollowsASymbolicLink) {
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadBytes(real), "[a]\r\n\r\n");
   EXPECT_EQ(fs::status(real).permissions(), kOwnerOnly);
-  EXPECT_EQ(dir.Entries().size(), 2u);
+  EXPECT_EQ(dir.entries().size(), 2u);
 }
 
 }  // namespace

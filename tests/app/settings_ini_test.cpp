@@ -132,19 +132,19 @@ class IniRules : public ::testing::TestWithParam<IniCase> {};
 
 TEST_P(IniRules, ReadsAndWritesBack) {
   const IniCase& c = GetParam();
-  IniFile ini = IniFile::Parse(c.input);
+  IniFile ini = IniFile::parse(c.input);
   for (const Read& r : c.reads) {
-    EXPECT_EQ(ini.ReadInteger(r.section, r.key, kDefault), r.expected)
+    EXPECT_EQ(ini.readInteger(r.section, r.key, kDefault), r.expected)
         << "[" << r.section << "] " << r.key;
   }
   for (const Write& w : c.writes) {
-    ASSERT_TRUE(ini.WriteInteger(w.section, w.key, w.value)) << w.key;
-    EXPECT_EQ(ini.ReadInteger(w.section, w.key, kDefault), w.value) << w.key;
+    ASSERT_TRUE(ini.writeInteger(w.section, w.key, w.value)) << w.key;
+    EXPECT_EQ(ini.readInteger(w.section, w.key, kDefault), w.value) << w.key;
   }
-  const std::string written = ini.Serialize();
+  const std::string written = ini.serialize();
   EXPECT_EQ(written, c.written);
   // What is written reads back to the same file.
-  EXPECT_EQ(IniFile::Parse(written).Serialize(), written);
+  EXPECT_EQ(IniFile::parse(written).serialize(), written);
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, IniRules, ::testing::ValuesIn(Cases()),
@@ -204,21 +204,21 @@ TEST(SettingsWrite, RefusesNamesThatWouldNotReadBack) {
       {"a\r\nb", "k", 1}, {"a\0b"s, "k", 1}, {" a", "k", 1},  {"a\t", "k", 1},
       {"a", "x=y", 1},    {"a", ";k", 1},    {"a", "k\n", 1}, {"a", " k", 1},
   };
-  IniFile ini = IniFile::Parse("[a]\r\nk=5\r\n");
+  IniFile ini = IniFile::parse("[a]\r\nk=5\r\n");
   for (const Write& w : refused) {
-    EXPECT_FALSE(ini.WriteInteger(w.section, w.key, w.value)) << w.section << "/" << w.key;
+    EXPECT_FALSE(ini.writeInteger(w.section, w.key, w.value)) << w.section << "/" << w.key;
   }
-  EXPECT_EQ(ini.Serialize(), "[a]\r\nk=5\r\n\r\n");
+  EXPECT_EQ(ini.serialize(), "[a]\r\nk=5\r\n\r\n");
 }
 
 TEST(SettingsWrite, WritesTheWholeRangeAsDecimal) {
   IniFile ini;
   for (const std::int32_t v : {std::numeric_limits<std::int32_t>::min(), -1, 0,
                                std::numeric_limits<std::int32_t>::max()}) {
-    ASSERT_TRUE(ini.WriteInteger("s", "v", v));
-    EXPECT_EQ(IniFile::Parse(ini.Serialize()).ReadInteger("s", "v", 1), v);
+    ASSERT_TRUE(ini.writeInteger("s", "v", v));
+    EXPECT_EQ(IniFile::parse(ini.serialize()).readInteger("s", "v", 1), v);
   }
-  EXPECT_EQ(ini.Serialize(), "[s]\r\nv=2147483647\r\n\r\n");
+  EXPECT_EQ(ini.serialize(), "[s]\r\nv=2147483647\r\n\r\n");
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(SettingsLocation, UsesTheFolderOfTheExecutableWhenItTakesAFile) {
   const SettingsLocation where = ChooseSettingsLocation(dir / "kalvora", dir / "fallback");
   EXPECT_EQ(where.path, dir / "kalvora.ini");
   EXPECT_TRUE(where.beside_executable);
-  EXPECT_TRUE(dir.Entries().empty());  // the probe is gone, no fallback folder made
+  EXPECT_TRUE(dir.entries().empty());  // the probe is gone, no fallback folder made
 }
 
 TEST(SettingsLocation, UsesAnExistingFileBesideTheExecutableUntouched) {
@@ -48,7 +48,7 @@ TEST(SettingsLocation, UsesAnExistingFileBesideTheExecutableUntouched) {
   const SettingsLocation where = ChooseSettingsLocation(dir / "kalvora", dir / "fallback");
   EXPECT_EQ(where.path, dir / "kalvora.ini");
   EXPECT_EQ(ReadBytes(where.path), "[dev]\r\nmap=2\r\n");
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kalvora.ini"});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"kalvora.ini"});
 }
 
 TEST(SettingsLocation, FallsBackWhenNoFileCanBeCreatedBesideTheExecutable) {

@@ -48,12 +48,12 @@ class SettingsNextStart : public ::testing::Test {
       char name[] = "kalvora";
       char* argv[] = {name, nullptr};
       QApplication app(argc, argv);
-      testing::RecordingSession session;
+      test::RecordingSession session;
       std::string seen;
       {
         TForm1 form;
-        form.SetExecutablePath((dir_ / "app" / "kalvora").string());
-        form.SetSettingsFallbackFolder((dir_ / "home" / "kalvora").string());
+        form.setExecutablePath((dir_ / "app" / "kalvora").string());
+        form.setSettingsFallbackFolder((dir_ / "home" / "kalvora").string());
         form.FormCreate();
         seen = "map=" + std::to_string(MapIndex);
         MapIndex = mapToStore;

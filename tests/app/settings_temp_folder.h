@@ -35,7 +35,7 @@ class TempFolder {
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
   // Every entry's file name, to catch temporary files left behind.
-  std::vector<std::string> Entries() const {
+  std::vector<std::string> entries() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(path_)) {
       names.push_back(e.path().filename().string());

@@ -1,4 +1,6 @@
 // The 256 captions through a recording view.
+#include "catalogue/tone_captions.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "catalogue/caption_view.h"
-#include "catalogue/tone_captions.h"
 #include "catalogue/tone_names.h"
 
 namespace kalvora {
@@ -17,7 +18,7 @@ constexpr int kButtons = 256;
 
 class RecordingView : public CaptionView {
  public:
-  void SetButtonCaption(int button, std::string_view caption) override {
+  void setButtonCaption(int button, std::string_view caption) override {
     calls.push_back({button, std::string(caption)});
   }
   struct Call {
@@ -32,7 +33,7 @@ class ToneCaptions : public ::testing::Test {
   static void SetUpTestSuite() { FillToneNames(); }
 
   // Captions indexed by button number (element 0 unused), after checking the call order.
-  static std::vector<std::string> Write(int program, int bank, int map) {
+  static std::vector<std::string> write(int program, int bank, int map) {
     RecordingView view;
     WriteToneCaptions(view, program, bank, map);
     std::vector<std::string> captions(kButtons + 1);
@@ -44,11 +45,11 @@ class ToneCaptions : public ::testing::Test {
     return captions;
   }
 
-  static std::string Bare(int number) { return std::to_string(number) + ": "; }
+  static std::string bare(int number) { return std::to_string(number) + ": "; }
 };
 
 TEST_F(ToneCaptions, StartUpInTheSc8850Map) {
-  const auto captions = Write(1, 0, 4);
+  const auto captions = write(1, 0, 4);
   EXPECT_EQ(captions[1], "1: Piano 1");
   EXPECT_EQ(captions[31], "31: Distortion Gt.");
   EXPECT_EQ(captions[128], "128: Gun Shot");
@@ -60,30 +61,30 @@ TEST_F(ToneCaptions, StartUpInTheSc8850Map) {
 }
 
 TEST_F(ToneCaptions, GmNamesOnlyBankZero) {
-  const auto captions = Write(1, 0, 0);
+  const auto captions = write(1, 0, 0);
   EXPECT_EQ(captions[31], "31: ");
   EXPECT_EQ(captions[32], "32: Gt.Harmonics");
   EXPECT_EQ(captions[129], "0: Piano 1");
-  for (int b = 1; b < kBankCount; ++b) EXPECT_EQ(captions[129 + b], Bare(b));
+  for (int b = 1; b < kBankCount; ++b) EXPECT_EQ(captions[129 + b], bare(b));
 
-  const auto other_bank = Write(1, 5, 0);
-  for (int k = 1; k <= kProgramCount; ++k) EXPECT_EQ(other_bank[k], Bare(k));
+  const auto other_bank = write(1, 5, 0);
+  for (int k = 1; k <= kProgramCount; ++k) EXPECT_EQ(other_bank[k], bare(k));
 }
 
 TEST_F(ToneCaptions, ProgramPageFollowsTheBankAndMap) {
-  EXPECT_EQ(Write(1, 8, 4)[1], "1: Upright Piano w");
-  EXPECT_EQ(Write(1, 8, 1)[1], "1: Piano 1w");
+  EXPECT_EQ(write(1, 8, 4)[1], "1: Upright Piano w");
+  EXPECT_EQ(write(1, 8, 1)[1], "1: Piano 1w");
 }
 
 TEST_F(ToneCaptions, BankPageFollowsTheProgram) {
-  const auto captions = Write(39, 32, 4);
+  const auto captions = write(39, 32, 4);
   EXPECT_EQ(captions[39], "39: Hit and Saw  Bass");
   EXPECT_EQ(captions[129 + 32], "32: Hit and Saw  Bass");
   EXPECT_EQ(captions[129], "0: Synth Bass 1");
 }
 
 TEST_F(ToneCaptions, AmpersandReachesTheButtonUnchanged) {
-  const auto captions = Write(88, 0, 2);
+  const auto captions = write(88, 0, 2);
   EXPECT_EQ(captions[88], "88: Bass& Lead");
   EXPECT_EQ(captions[129], "0: Bass& Lead");
   EXPECT_EQ(captions[130], "1: Big& Raw");
@@ -103,11 +104,11 @@ TEST_F(ToneCaptions, OutOfRangeInputsGiveBarePrefixes) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(::testing::Message() << c.program << "/" << c.bank << "/" << c.map);
-    const auto captions = Write(c.program, c.bank, c.map);
-    EXPECT_EQ(captions[1] == Bare(1), c.program_page_bare);
-    EXPECT_EQ(captions[129] == Bare(0), c.bank_page_bare);
-    for (int k = 1; k <= kProgramCount && c.program_page_bare; ++k) EXPECT_EQ(captions[k], Bare(k));
-    for (int b = 0; b < kBankCount && c.bank_page_bare; ++b) EXPECT_EQ(captions[129 + b], Bare(b));
+    const auto captions = write(c.program, c.bank, c.map);
+    EXPECT_EQ(captions[1] == bare(1), c.program_page_bare);
+    EXPECT_EQ(captions[129] == bare(0), c.bank_page_bare);
+    for (int k = 1; k <= kProgramCount && c.program_page_bare; ++k) EXPECT_EQ(captions[k], bare(k));
+    for (int b = 0; b < kBankCount && c.bank_page_bare; ++b) EXPECT_EQ(captions[129 + b], bare(b));
   }
 }
 

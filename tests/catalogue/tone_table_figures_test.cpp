@@ -24,7 +24,7 @@ class ToneTableFigures : public ::testing::Test {
 
   // Visits every entry of the block through its raw position, so the figures also check the layout.
   template <typename Visit>
-  static void ForEachEntry(Visit visit) {
+  static void forEachEntry(Visit visit) {
     for (int p = 1; p <= kProgramCount; ++p)
       for (int b = 0; b < kBankCount; ++b)
         for (int m = 0; m < kToneMapCount; ++m)
@@ -38,7 +38,7 @@ TEST_F(ToneTableFigures, NamedEmptyAndDistinctCounts) {
   std::array<int, kToneMapCount> per_map{};
   std::set<std::string_view> distinct;
   std::map<std::string_view, int> uses;
-  ForEachEntry([&](int, int, int m, std::string_view name) {
+  forEachEntry([&](int, int, int m, std::string_view name) {
     if (name.empty()) {
       ++empty;
       return;
@@ -58,7 +58,7 @@ TEST_F(ToneTableFigures, NamedEmptyAndDistinctCounts) {
 
 TEST_F(ToneTableFigures, BanksWithNamesPerMap) {
   std::array<std::set<int>, kToneMapCount> banks;
-  ForEachEntry([&](int, int b, int m, std::string_view name) {
+  forEachEntry([&](int, int b, int m, std::string_view name) {
     if (!name.empty()) banks[static_cast<std::size_t>(m)].insert(b);
   });
   auto span = [](std::initializer_list<std::pair<int, int>> ranges) {
@@ -76,7 +76,7 @@ TEST_F(ToneTableFigures, BanksWithNamesPerMap) {
 
 TEST_F(ToneTableFigures, PairsByTheSetOfMapsThatNameThem) {
   std::map<std::pair<int, int>, unsigned> maps_of_pair;
-  ForEachEntry([&](int p, int b, int m, std::string_view name) {
+  forEachEntry([&](int p, int b, int m, std::string_view name) {
     if (!name.empty()) maps_of_pair[{p, b}] |= 1u << m;
   });
   std::map<unsigned, int> pairs_per_set;
@@ -96,7 +96,7 @@ TEST_F(ToneTableFigures, PairsByTheSetOfMapsThatNameThem) {
 
 TEST_F(ToneTableFigures, DifferentNamesWithinAPair) {
   std::map<std::pair<int, int>, std::set<std::string_view>> names_of_pair;
-  ForEachEntry([&](int p, int b, int, std::string_view name) {
+  forEachEntry([&](int p, int b, int, std::string_view name) {
     if (!name.empty()) names_of_pair[{p, b}].insert(name);
   });
   std::map<std::size_t, int> pairs_by_name_count;
@@ -116,7 +116,7 @@ TEST_F(ToneTableFigures, GmNamesThatDifferFromSc55) {
 TEST_F(ToneTableFigures, LongestNames) {
   std::size_t longest = 0;
   std::vector<Entry> at;
-  ForEachEntry([&](int p, int b, int m, std::string_view name) {
+  forEachEntry([&](int p, int b, int m, std::string_view name) {
     if (name.size() > longest) {
       longest = name.size();
       at.clear();
@@ -130,7 +130,7 @@ TEST_F(ToneTableFigures, LongestNames) {
 TEST_F(ToneTableFigures, NamesArePlainTextWithSingleSpaces) {
   constexpr std::string_view kSigns = " .-:+'&/!";
   std::vector<Entry> double_spaces;
-  ForEachEntry([&](int p, int b, int m, std::string_view name) {
+  forEachEntry([&](int p, int b, int m, std::string_view name) {
     if (name.empty()) return;
     for (char c : name) {
       const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');

@@ -29,8 +29,8 @@ struct Name {
 // The entry's value, or nothing when the reader does not find or does not take it: two distinct
 // fallbacks tell a stored number from a fallback.
 std::pair<bool, std::int32_t> Probe(const IniFile& ini, const Name& n) {
-  const std::int32_t a = ini.ReadInteger(n.section, n.key, kMissingA);
-  const std::int32_t b = ini.ReadInteger(n.section, n.key, kMissingB);
+  const std::int32_t a = ini.readInteger(n.section, n.key, kMissingA);
+  const std::int32_t b = ini.readInteger(n.section, n.key, kMissingB);
   return {a == b, a};
 }
 
@@ -72,7 +72,7 @@ std::int32_t ValueFrom(std::string_view bytes, std::size_t salt) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  IniFile ini = IniFile::Parse(bytes);
+  IniFile ini = IniFile::parse(bytes);
 
   // Every entry the file holds, once as stored and once in the other letter case.
   std::vector<Name> names = {{"window", "Height"}, {"window", "Width"}, {"window", "Top"},
@@ -101,20 +101,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i >= kProgramEntries && i % kWriteEvery != 0 && i + 1 != names.size()) continue;
     const std::int32_t value = ValueFrom(bytes, i);
-    if (!ini.WriteInteger(names[i].section, names[i].key, value)) continue;
+    if (!ini.writeInteger(names[i].section, names[i].key, value)) continue;
     Check(Probe(ini, names[i]) == std::make_pair(true, value));
     last_written[Folded(names[i])] = value;
   }
 
-  const std::string text = ini.Serialize();
-  const IniFile again = IniFile::Parse(text);
+  const std::string text = ini.serialize();
+  const IniFile again = IniFile::parse(text);
   // A save loses nothing: every section and line comes back as it was held.
   Check(again.sections().size() == ini.sections().size());
   for (std::size_t i = 0; i < ini.sections().size(); ++i) {
     Check(again.sections()[i].name == ini.sections()[i].name);
     Check(again.sections()[i].lines == ini.sections()[i].lines);
   }
-  Check(again.Serialize() == text);
+  Check(again.serialize() == text);
   for (std::size_t i = 0; i < names.size(); ++i) {
     const auto it = last_written.find(Folded(names[i]));
     const auto expected = it == last_written.end() ? before[i] : std::make_pair(true, it->second);

@@ -1,9 +1,10 @@
+#include "midi/device_switch.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "midi/device_state.h"
-#include "midi/device_switch.h"
 #include "midi/voice_state.h"
 #include "support/fake_form_view.h"
 #include "support/recording_session.h"
@@ -12,19 +13,19 @@ namespace kalvora {
 namespace {
 
 using Kind = RecordedCall::Kind;
-using testing::FakeFormView;
-using testing::RecordingSession;
+using test::FakeFormView;
+using test::RecordingSession;
 
 constexpr char kCannotOpen[] = "ＭＩＤＩデバイスが開けません";
 
 // Counts the devices the way start-up does, then opens DeviceIndex.
-void startOn(std::int32_t index) {
+void StartOn(std::int32_t index) {
   DeviceCount = static_cast<std::int32_t>(midiOutGetNumDevs());
   DeviceIndex = index;
   midiOutOpen(&MidiOut, static_cast<std::uint32_t>(index), 0, 0, 0);
 }
 
-std::vector<std::int32_t> switchTimes(int times) {
+std::vector<std::int32_t> SwitchTimes(int times) {
   std::vector<std::int32_t> reached;
   for (int i = 0; i < times; ++i) {
     CloseDeviceForSwitch();
@@ -37,21 +38,22 @@ std::vector<std::int32_t> switchTimes(int times) {
 TEST(DeviceSwitch, PressClosesAndWaitsThenReleaseOpensResetsAndNamesTheNext) {
   RecordingSession session({"Alpha", "Beta", "Gamma"});
   FakeFormView view;
-  startOn(1);
+  StartOn(1);
   session.clear();
   CloseDeviceForSwitch();
   ASSERT_EQ(session.calls().size(), 2u);
-  EXPECT_EQ(session.calls()[0].kind, Kind::Close);
+  EXPECT_EQ(session.calls()[0].kind, Kind::kClose);
   EXPECT_EQ(session.calls()[0].port, 1u);
-  EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::Sleep, 200, {}, {}}));
+  EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::kSleep, 200, {}, {}}));
 
   session.clear();
   OpenNextDevice();
-  const std::vector<Kind> kinds{Kind::Open, Kind::Reset, Kind::Long, Kind::Sleep};
+  const std::vector<Kind> kinds{Kind::kOpen, Kind::kReset, Kind::kLong, Kind::kSleep};
   ASSERT_EQ(session.calls().size(), kinds.size());
   for (std::size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(session.calls()[i].kind, kinds[i]) << i;
   EXPECT_EQ(session.calls()[0].port, 2u);
-  EXPECT_EQ(session.calls()[2].bytes, std::vector<std::uint8_t>(GsResetMessage.begin(), GsResetMessage.end()));
+  EXPECT_EQ(session.calls()[2].bytes,
+            std::vector<std::uint8_t>(GsResetMessage.begin(), GsResetMessage.end()));
   EXPECT_EQ(session.calls()[3].port, 200u);
   EXPECT_EQ(view.deviceLabel, "Gamma");
   EXPECT_EQ(DeviceName, "Gamma");
@@ -60,19 +62,19 @@ TEST(DeviceSwitch, PressClosesAndWaitsThenReleaseOpensResetsAndNamesTheNext) {
 
 TEST(DeviceSwitch, CyclesThroughThreeDevicesAndWrapsOnlyOnEquality) {
   RecordingSession session({"A", "B", "C"});
-  startOn(1);
-  EXPECT_EQ(switchTimes(4), (std::vector<std::int32_t>{2, 0, 1, 2}));
+  StartOn(1);
+  EXPECT_EQ(SwitchTimes(4), (std::vector<std::int32_t>{2, 0, 1, 2}));
   EXPECT_TRUE(session.messages().empty());
   midiOutClose(MidiOut);
 }
 
 TEST(DeviceSwitch, OneDeviceIsReopenedAndResetEachTime) {
   RecordingSession session({"Solo"});
-  startOn(0);
+  StartOn(0);
   session.clear();
-  EXPECT_EQ(switchTimes(3), (std::vector<std::int32_t>{0, 0, 0}));
-  EXPECT_EQ(session.log().of(Kind::Open).size(), 3u);
-  EXPECT_EQ(session.log().of(Kind::Long).size(), 3u);
+  EXPECT_EQ(SwitchTimes(3), (std::vector<std::int32_t>{0, 0, 0}));
+  EXPECT_EQ(session.log().of(Kind::kOpen).size(), 3u);
+  EXPECT_EQ(session.log().of(Kind::kLong).size(), 3u);
   midiOutClose(MidiOut);
 }
 
@@ -80,9 +82,9 @@ TEST(DeviceSwitch, WithNoDevicesTheNumberClimbsAndEachOpenFailsOnce) {
   RecordingSession session(std::vector<std::string>{});
   FakeFormView view;
   view.deviceLabel = "stale";
-  startOn(0);
+  StartOn(0);
   session.clear();
-  EXPECT_EQ(switchTimes(3), (std::vector<std::int32_t>{1, 2, 3}));
+  EXPECT_EQ(SwitchTimes(3), (std::vector<std::int32_t>{1, 2, 3}));
   EXPECT_EQ(session.messages(), (std::vector<std::string>(3, kCannotOpen)));
   EXPECT_TRUE(session.sentBytes().empty());
   EXPECT_EQ(view.deviceLabel, "");
@@ -90,9 +92,9 @@ TEST(DeviceSwitch, WithNoDevicesTheNumberClimbsAndEachOpenFailsOnce) {
 
 TEST(DeviceSwitch, ANegativeNumberClimbsToZeroThenRunsThroughTheDevices) {
   RecordingSession session({"A", "B"});
-  startOn(-2);
+  StartOn(-2);
   session.clear();
-  EXPECT_EQ(switchTimes(5), (std::vector<std::int32_t>{-1, 0, 1, 0, 1}));
+  EXPECT_EQ(SwitchTimes(5), (std::vector<std::int32_t>{-1, 0, 1, 0, 1}));
   EXPECT_EQ(session.messages(), (std::vector<std::string>{kCannotOpen}));
   midiOutClose(MidiOut);
 }
@@ -100,10 +102,10 @@ TEST(DeviceSwitch, ANegativeNumberClimbsToZeroThenRunsThroughTheDevices) {
 TEST(DeviceSwitch, AFailedOpenIsReportedWithTheOneMessageWhateverTheCode) {
   RecordingSession session({"A", "Busy"}, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED});
   FakeFormView view;
-  startOn(0);
+  StartOn(0);
   ProgramNumber = 7;
   session.clear();
-  switchTimes(1);
+  SwitchTimes(1);
   EXPECT_EQ(session.messages(), (std::vector<std::string>{kCannotOpen}));
   // The reset and the GS Reset go nowhere, yet the name of the device is shown.
   EXPECT_TRUE(session.sentBytes().empty());
@@ -115,7 +117,7 @@ TEST(DeviceSwitch, AFailedOpenIsReportedWithTheOneMessageWhateverTheCode) {
 TEST(DeviceSwitch, ASecondReleaseClosesTheDeviceTheFirstOpenedBeforeOpeningTheNext) {
   RecordingSession session({"A", "B", "C"});
   FakeFormView view;
-  startOn(0);
+  StartOn(0);
   // Left pressed, right pressed, left released, right released.
   CloseDeviceForSwitch();
   CloseDeviceForSwitch();
@@ -123,10 +125,10 @@ TEST(DeviceSwitch, ASecondReleaseClosesTheDeviceTheFirstOpenedBeforeOpeningTheNe
   session.clear();
   OpenNextDevice();
   ASSERT_GE(session.calls().size(), 2u);
-  EXPECT_EQ(session.calls()[0], (RecordedCall{Kind::Close, 1}));
-  EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::Open, 2}));
+  EXPECT_EQ(session.calls()[0], (RecordedCall{Kind::kClose, 1}));
+  EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::kOpen, 2}));
   for (std::size_t i = 2; i < session.calls().size(); ++i) {
-    if (session.calls()[i].kind != Kind::Sleep) {
+    if (session.calls()[i].kind != Kind::kSleep) {
       EXPECT_EQ(session.calls()[i].port, 2u) << i;
     }
   }
@@ -140,7 +142,7 @@ TEST(DeviceSwitch, AnySequenceOfPressesAndReleasesLeavesAtMostTheNamedDeviceOpen
        {std::vector<std::string>{"Solo"}, std::vector<std::string>{"A", "B", "C"}}) {
     RecordingSession session(names, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED});
     FakeFormView view;
-    startOn(0);
+    StartOn(0);
     unsigned pattern = 0x9E3779B9u;  // a fixed walk, so a failure repeats
     for (int step = 0; step < 200; ++step) {
       pattern = pattern * 1664525u + 1013904223u;

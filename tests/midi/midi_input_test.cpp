@@ -19,7 +19,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Messages = std::vector<Bytes>;
 using Kind = RecordedCall::Kind;
-using testing::RecordingSession;
+using test::RecordingSession;
 
 // The set-up the start values give, as PlayNote sends it.
 const Messages kStartSetUp = {{0xB0, 0x0A, 0x40}, {0xB0, 0x01, 0x00}, {0xB0, 0x5B, 0x28},
@@ -55,7 +55,7 @@ class MidiInputTest : public ::testing::Test {
   // The short messages sent since the last clear, each with the port it went to.
   Messages sent(std::size_t port = 0) {
     Messages sent;
-    for (const auto& call : session_.log().of(Kind::Short)) {
+    for (const auto& call : session_.log().of(Kind::kShort)) {
       if (call.port == port) sent.push_back(call.bytes);
     }
     return sent;
@@ -119,7 +119,7 @@ TEST_F(MidiInputTest, SwitchReleasesHeldNotesAndPedalOnTheOldDeviceOnly) {
   // Released once: closing the window later releases nothing again.
   session_.clear();
   ReleaseInputNotes();
-  EXPECT_TRUE(session_.log().of(Kind::Short).empty());
+  EXPECT_TRUE(session_.log().of(Kind::kShort).empty());
 }
 
 TEST_F(MidiInputTest, InputDuringTheWaitsComesAfterThemExceptForAGoneDevice) {
@@ -130,7 +130,7 @@ TEST_F(MidiInputTest, InputDuringTheWaitsComesAfterThemExceptForAGoneDevice) {
   });
   CloseDeviceForSwitch();  // device 0 gone: its note goes nowhere
   OpenNextDevice();        // device 1 opened and reset: its note waits for the end of the wait
-  EXPECT_EQ(session_.log().of(Kind::Short).size(), 0u);
+  EXPECT_EQ(session_.log().of(Kind::kShort).size(), 0u);
   DeliverMidiInput();
   EXPECT_EQ(sent(1), Plus(kStartSetUp, {{0x90, 0x31, 0x64}}));
   EXPECT_TRUE(sent(0).empty());

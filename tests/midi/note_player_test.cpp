@@ -1,8 +1,9 @@
+#include "midi/note_player.h"
+
 #include <gtest/gtest.h>
 
 #include "catalogue/tone_names.h"
 #include "midi/device_state.h"
-#include "midi/note_player.h"
 #include "midi/voice_state.h"
 #include "support/fake_form_view.h"
 #include "support/recording_session.h"
@@ -12,8 +13,8 @@ namespace kalvora {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::FakeFormView;
-using testing::RecordingSession;
+using test::FakeFormView;
+using test::RecordingSession;
 
 class NotePlayerTest : public ::testing::Test {
  protected:
@@ -22,36 +23,36 @@ class NotePlayerTest : public ::testing::Test {
     midiOutGetNumDevs();
     ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
     test::GiveStartVoiceState();
-    session.clear();
+    session_.clear();
   }
   void TearDown() override { midiOutClose(MidiOut); }
 
-  RecordingSession session;
-  FakeFormView view;
+  RecordingSession session_;
+  FakeFormView view_;
 };
 
 TEST_F(NotePlayerTest, StartValuesGiveTheWorkedExampleByteForByte) {
   PlayNote();
-  EXPECT_EQ(session.sentBytes(), (Bytes{0xB0, 0x0A, 0x40, 0xB0, 0x01, 0x00, 0xB0, 0x5B, 0x28,
-                                        0xB0, 0x5D, 0x00, 0xB0, 0x00, 0x00, 0xB0, 0x20, 0x04,
-                                        0xC0, 0x00, 0x90, 0x3C, 0x64}));
-  EXPECT_EQ(session.calls().size(), 8u);  // eight separate messages
-  session.clear();
+  EXPECT_EQ(session_.sentBytes(),
+            (Bytes{0xB0, 0x0A, 0x40, 0xB0, 0x01, 0x00, 0xB0, 0x5B, 0x28, 0xB0, 0x5D, 0x00,
+                   0xB0, 0x00, 0x00, 0xB0, 0x20, 0x04, 0xC0, 0x00, 0x90, 0x3C, 0x64}));
+  EXPECT_EQ(session_.calls().size(), 8u);  // eight separate messages
+  session_.clear();
   StopNote();
-  EXPECT_EQ(session.sentBytes(), (Bytes{0x80, 0x3C, 0x7F}));
-  EXPECT_EQ(session.calls().size(), 1u);
+  EXPECT_EQ(session_.sentBytes(), (Bytes{0x80, 0x3C, 0x7F}));
+  EXPECT_EQ(session_.calls().size(), 1u);
 }
 
 TEST_F(NotePlayerTest, CaptionsAreWrittenOnlyAfterTheNoteOn) {
   std::size_t messagesAtFirstCaption = 0;
-  view.onCaption = [&](int) {
-    if (messagesAtFirstCaption == 0) messagesAtFirstCaption = session.calls().size();
+  view_.onCaption = [&](int) {
+    if (messagesAtFirstCaption == 0) messagesAtFirstCaption = session_.calls().size();
   };
   PlayNote();
   EXPECT_EQ(messagesAtFirstCaption, 8u);
-  EXPECT_EQ(view.captionWrites, 256);
-  EXPECT_EQ(view.captions[0], "1: Piano 1");
-  EXPECT_EQ(view.captions[129], "1: UprightPiano");
+  EXPECT_EQ(view_.captionWrites, 256);
+  EXPECT_EQ(view_.captions[0], "1: Piano 1");
+  EXPECT_EQ(view_.captions[129], "1: UprightPiano");
 }
 
 TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
@@ -62,9 +63,39 @@ TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
     const char* bankLabel;
   };
   const Case cases[] = {
-      {1, 0, 0, 29, 0, {0xC0, 0x00}, {0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x00}, {0x90, 29, 0}, "1", "0"},
-      {128, 127, 4, 88, 127, {0xC0, 0x7F}, {0xB0, 0x00, 0x7F}, {0xB0, 0x20, 0x04}, {0x90, 88, 127}, "128", "127"},
-      {64, 8, 1, 60, 1, {0xC0, 0x3F}, {0xB0, 0x00, 0x08}, {0xB0, 0x20, 0x01}, {0x90, 60, 1}, "64", "8"},
+      {1,
+       0,
+       0,
+       29,
+       0,
+       {0xC0, 0x00},
+       {0xB0, 0x00, 0x00},
+       {0xB0, 0x20, 0x00},
+       {0x90, 29, 0},
+       "1",
+       "0"},
+      {128,
+       127,
+       4,
+       88,
+       127,
+       {0xC0, 0x7F},
+       {0xB0, 0x00, 0x7F},
+       {0xB0, 0x20, 0x04},
+       {0x90, 88, 127},
+       "128",
+       "127"},
+      {64,
+       8,
+       1,
+       60,
+       1,
+       {0xC0, 0x3F},
+       {0xB0, 0x00, 0x08},
+       {0xB0, 0x20, 0x01},
+       {0x90, 60, 1},
+       "64",
+       "8"},
   };
   for (const auto& c : cases) {
     ProgramNumber = c.program;
@@ -72,19 +103,19 @@ TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
     MapIndex = c.map;
     NoteNumber = c.note;
     Velocity = c.velocity;
-    session.clear();
+    session_.clear();
     PlayNote();
-    const auto& calls = session.calls();
+    const auto& calls = session_.calls();
     ASSERT_EQ(calls.size(), 8u);
     EXPECT_EQ(calls[4].bytes, c.bankMsb);
     EXPECT_EQ(calls[5].bytes, c.bankLsb);
     EXPECT_EQ(calls[6].bytes, c.programChange);
     EXPECT_EQ(calls[7].bytes, c.noteOn);  // velocity 0 goes out unchanged
-    EXPECT_EQ(view.programLabel, c.programLabel);
-    EXPECT_EQ(view.bankLabel, c.bankLabel);
-    session.clear();
+    EXPECT_EQ(view_.programLabel, c.programLabel);
+    EXPECT_EQ(view_.bankLabel, c.bankLabel);
+    session_.clear();
     StopNote();  // the release velocity stays 127 whatever the note-on carried
-    EXPECT_EQ(session.sentBytes(), (Bytes{0x80, static_cast<std::uint8_t>(c.note), 0x7F}));
+    EXPECT_EQ(session_.sentBytes(), (Bytes{0x80, static_cast<std::uint8_t>(c.note), 0x7F}));
   }
 }
 
@@ -94,7 +125,7 @@ TEST_F(NotePlayerTest, EffectLevelsGoOutAsTheirControllers) {
   ReverbLevel = 1;
   ChorusLevel = 99;
   PlayNote();
-  const auto& calls = session.calls();
+  const auto& calls = session_.calls();
   ASSERT_EQ(calls.size(), 8u);
   EXPECT_EQ(calls[0].bytes, (Bytes{0xB0, 10, 0}));
   EXPECT_EQ(calls[1].bytes, (Bytes{0xB0, 1, 127}));
@@ -108,10 +139,10 @@ TEST_F(NotePlayerTest, WithNoDeviceOpenTheWindowStillFollows) {
   BankNumber = 0;
   PlayNote();
   StopNote();
-  EXPECT_TRUE(session.sentBytes().empty());
-  EXPECT_EQ(view.programLabel, "88");
-  EXPECT_EQ(view.bankLabel, "0");
-  EXPECT_EQ(view.captions[128], "0: Bass& Lead");
+  EXPECT_TRUE(session_.sentBytes().empty());
+  EXPECT_EQ(view_.programLabel, "88");
+  EXPECT_EQ(view_.bankLabel, "0");
+  EXPECT_EQ(view_.captions[128], "0: Bass& Lead");
 }
 
 }  // namespace

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <iterator>
 
-#include "support/recording_backend.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_out.h"
+#include "support/recording_backend.h"
 #include "support/recording_session.h"
 
 namespace kalvora {
 namespace {
 
 using Kind = RecordedCall::Kind;
-using testing::RecordingSession;
+using test::RecordingSession;
 
-HMIDIOUT openDevice(std::uint32_t id) {
+HMIDIOUT OpenDevice(std::uint32_t id) {
   HMIDIOUT handle = kNoMidiOut;
   EXPECT_EQ(midiOutOpen(&handle, id, 0, 0, 0), MMSYSERR_NOERROR);
   return handle;
@@ -23,7 +23,7 @@ HMIDIOUT openDevice(std::uint32_t id) {
 TEST(PortLayer, UnpacksShortMessagesByTheirStatus) {
   RecordingSession session;
   ASSERT_EQ(midiOutGetNumDevs(), 1u);
-  const HMIDIOUT out = openDevice(0);
+  const HMIDIOUT out = OpenDevice(0);
   session.clear();
   struct Case {
     std::uint32_t packed;
@@ -62,10 +62,10 @@ TEST(PortLayer, NumbersDevicesAcrossBackendsInOrder) {
   ASSERT_EQ(midiOutGetDevCapsA(2, &caps, sizeof caps), MMSYSERR_NOERROR);
   EXPECT_STREQ(caps.szPname, "B0");
   log->calls.clear();
-  HMIDIOUT out = openDevice(2);
+  HMIDIOUT out = OpenDevice(2);
   midiOutClose(out);
-  ASSERT_EQ(log->of(Kind::Open).size(), 1u);
-  EXPECT_EQ(log->of(Kind::Open)[0].port, 0u);  // the second backend's first port
+  ASSERT_EQ(log->of(Kind::kOpen).size(), 1u);
+  EXPECT_EQ(log->of(Kind::kOpen)[0].port, 0u);  // the second backend's first port
   InstallMidiBackends({});
   EXPECT_EQ(midiOutGetNumDevs(), 0u);
 }
@@ -86,7 +86,8 @@ TEST(PortLayer, ProductNameIsCutOnACharacterBoundary) {
 }
 
 TEST(PortLayer, OpenAnswersTheBackendsCodeAndRejectsBadNumbers) {
-  RecordingSession session({"ok", "busy", "gone"}, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED, MMSYSERR_NODRIVER});
+  RecordingSession session({"ok", "busy", "gone"},
+                           {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED, MMSYSERR_NODRIVER});
   midiOutGetNumDevs();
   HMIDIOUT handle = 1234;
   EXPECT_EQ(midiOutOpen(&handle, 1, 0, 0, 0), MMSYSERR_ALLOCATED);
@@ -123,7 +124,8 @@ TEST(PortLayer, EveryOpenLetsGoOfWhatTheListingKept) {
   MidiBackends backends;
   backends.push_back(std::make_unique<KeepingBackend>(&kept));
   backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"other"},
-                                                        std::vector<MMRESULT>{}, std::make_shared<RecordingLog>()));
+                                                        std::vector<MMRESULT>{},
+                                                        std::make_shared<RecordingLog>()));
   InstallMidiBackends(std::move(backends));
   for (const std::uint32_t device : {0u, 1u, 2u, static_cast<std::uint32_t>(-1)}) {
     ASSERT_EQ(midiOutGetNumDevs(), 2u);
@@ -139,7 +141,7 @@ TEST(PortLayer, EveryOpenLetsGoOfWhatTheListingKept) {
 TEST(PortLayer, NothingSentOnAClosedOrFailedHandleArrivesLater) {
   RecordingSession session({"only"});
   midiOutGetNumDevs();
-  const HMIDIOUT first = openDevice(0);
+  const HMIDIOUT first = OpenDevice(0);
   EXPECT_EQ(midiOutClose(first), MMSYSERR_NOERROR);
   session.clear();
   EXPECT_EQ(midiOutShortMsg(first, 0x00643C90), MMSYSERR_INVALHANDLE);
@@ -147,7 +149,7 @@ TEST(PortLayer, NothingSentOnAClosedOrFailedHandleArrivesLater) {
   EXPECT_EQ(midiOutClose(first), MMSYSERR_INVALHANDLE);
   EXPECT_EQ(midiOutShortMsg(kNoMidiOut, 0x00643C90), MMSYSERR_INVALHANDLE);
 
-  const HMIDIOUT second = openDevice(0);
+  const HMIDIOUT second = OpenDevice(0);
   EXPECT_NE(second, first);  // the old handle must not come back to life
   EXPECT_EQ(midiOutShortMsg(first, 0x00643C90), MMSYSERR_INVALHANDLE);
   midiOutShortMsg(second, 0x007F3C80);
@@ -157,7 +159,7 @@ TEST(PortLayer, NothingSentOnAClosedOrFailedHandleArrivesLater) {
 TEST(PortLayer, LongMessageNeedsAPreparedHeaderAndSendsItsBytes) {
   RecordingSession session;
   midiOutGetNumDevs();
-  const HMIDIOUT out = openDevice(0);
+  const HMIDIOUT out = OpenDevice(0);
   std::uint8_t sysex[] = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
   MIDIHDR header{};
   header.lpData = reinterpret_cast<char*>(sysex);
@@ -168,8 +170,9 @@ TEST(PortLayer, LongMessageNeedsAPreparedHeaderAndSendsItsBytes) {
   EXPECT_EQ(midiOutPrepareHeader(out, &header, 4), MMSYSERR_INVALPARAM);
   EXPECT_EQ(midiOutLongMsg(out, &header, 64), MMSYSERR_NOERROR);
   ASSERT_EQ(session.calls().size(), 1u);
-  EXPECT_EQ(session.calls()[0].kind, Kind::Long);
-  EXPECT_EQ(session.calls()[0].bytes, std::vector<std::uint8_t>(std::begin(sysex), std::end(sysex)));
+  EXPECT_EQ(session.calls()[0].kind, Kind::kLong);
+  EXPECT_EQ(session.calls()[0].bytes,
+            std::vector<std::uint8_t>(std::begin(sysex), std::end(sysex)));
   EXPECT_TRUE(header.dwFlags & MHDR_DONE);
   midiOutClose(out);
   EXPECT_EQ(midiOutPrepareHeader(out, &header, 64), MMSYSERR_INVALHANDLE);

@@ -8,7 +8,7 @@
 
 #include "midi/form_view.h"
 
-namespace kalvora::testing {
+namespace kalvora::test {
 
 class FakeFormView : public FormView {
  public:
@@ -17,14 +17,14 @@ class FakeFormView : public FormView {
     if (MainView == this) MainView = nullptr;
   }
 
-  void SetButtonCaption(int button, std::string_view caption) override {
+  void setButtonCaption(int button, std::string_view caption) override {
     captions.at(button - 1) = caption;
     ++captionWrites;
     if (onCaption) onCaption(button);
   }
-  void SetProgramLabel(std::string_view text) override { programLabel = text; }
-  void SetBankLabel(std::string_view text) override { bankLabel = text; }
-  void SetDeviceLabel(std::string_view text) override { deviceLabel = text; }
+  void setProgramLabel(std::string_view text) override { programLabel = text; }
+  void setBankLabel(std::string_view text) override { bankLabel = text; }
+  void setDeviceLabel(std::string_view text) override { deviceLabel = text; }
 
   std::array<std::string, 256> captions;
   int captionWrites = 0;
@@ -34,4 +34,4 @@ class FakeFormView : public FormView {
   std::string deviceLabel;
 };
 
-}  // namespace kalvora::testing
+}  // namespace kalvora::test

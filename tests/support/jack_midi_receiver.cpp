@@ -23,7 +23,7 @@ JackMidiReceiver::~JackMidiReceiver() { close(); }
   }
   port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   if (port_ == nullptr) return ::testing::AssertionFailure() << "receiver port not registered";
-  jack_set_process_callback(client_, &JackMidiReceiver::Process, this);
+  jack_set_process_callback(client_, &JackMidiReceiver::process, this);
   if (jack_activate(client_) != 0) return ::testing::AssertionFailure() << "receiver not active";
   return ::testing::AssertionSuccess();
 }
@@ -38,7 +38,7 @@ void JackMidiReceiver::close() {
 
 std::string JackMidiReceiver::portName() const { return jack_port_name(port_); }
 
-int JackMidiReceiver::Process(jack_nframes_t frames, void* self) noexcept {
+int JackMidiReceiver::process(jack_nframes_t frames, void* self) noexcept {
   auto& receiver = *static_cast<JackMidiReceiver*>(self);
   void* buffer = jack_port_get_buffer(receiver.port_, frames);
   std::size_t bytes = receiver.byteCount_.load(std::memory_order_relaxed);

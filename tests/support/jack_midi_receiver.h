@@ -39,7 +39,7 @@ class JackMidiReceiver {
   bool waitUntilUnwired() const;
 
  private:
-  static int Process(jack_nframes_t frames, void* self) noexcept;
+  static int process(jack_nframes_t frames, void* self) noexcept;
 
   static constexpr std::size_t kMaxBytes = 1 << 20;
   static constexpr std::size_t kMaxMessages = 1 << 16;

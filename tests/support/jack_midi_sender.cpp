@@ -26,7 +26,7 @@ JackMidiSender::~JackMidiSender() { close(); }
   if (ring_ == nullptr || port_ == nullptr) {
     return ::testing::AssertionFailure() << "sender port not registered";
   }
-  jack_set_process_callback(client_, &JackMidiSender::Process, this);
+  jack_set_process_callback(client_, &JackMidiSender::process, this);
   if (jack_activate(client_) != 0) return ::testing::AssertionFailure() << "sender not active";
   if (jack_connect(client_, jack_port_name(port_), target.c_str()) != 0) {
     return ::testing::AssertionFailure() << "sender not connected to " << target;
@@ -62,7 +62,7 @@ void JackMidiSender::close() {
   return ::testing::AssertionSuccess();
 }
 
-int JackMidiSender::Process(jack_nframes_t frames, void* self) noexcept {
+int JackMidiSender::process(jack_nframes_t frames, void* self) noexcept {
   auto& sender = *static_cast<JackMidiSender*>(self);
   void* buffer = jack_port_get_buffer(sender.port_, frames);
   jack_midi_clear_buffer(buffer);

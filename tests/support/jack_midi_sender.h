@@ -26,7 +26,7 @@ class JackMidiSender {
   ::testing::AssertionResult send(const std::vector<std::vector<std::uint8_t>>& events);
 
  private:
-  static int Process(jack_nframes_t frames, void* self) noexcept;
+  static int process(jack_nframes_t frames, void* self) noexcept;
 
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;

@@ -13,16 +13,16 @@ class RecordingConnection final : public MidiConnection {
   }
   ~RecordingConnection() override {
     log_->openPorts.erase(log_->openPorts.find(port_));
-    record(RecordedCall::Kind::Close, {});
+    record(RecordedCall::Kind::kClose, {});
   }
 
   void sendShort(std::span<const std::uint8_t> bytes) override {
-    record(RecordedCall::Kind::Short, bytes);
+    record(RecordedCall::Kind::kShort, bytes);
   }
   void sendLong(std::span<const std::uint8_t> bytes) override {
-    record(RecordedCall::Kind::Long, bytes);
+    record(RecordedCall::Kind::kLong, bytes);
   }
-  void reset() override { record(RecordedCall::Kind::Reset, {}); }
+  void reset() override { record(RecordedCall::Kind::kReset, {}); }
 
  private:
   void record(RecordedCall::Kind kind, std::span<const std::uint8_t> bytes) {
@@ -36,7 +36,7 @@ class RecordingConnection final : public MidiConnection {
 std::vector<std::uint8_t> RecordingLog::sentBytes() const {
   std::vector<std::uint8_t> bytes;
   for (const auto& call : calls) {
-    if (call.kind == RecordedCall::Kind::Short || call.kind == RecordedCall::Kind::Long) {
+    if (call.kind == RecordedCall::Kind::kShort || call.kind == RecordedCall::Kind::kLong) {
       bytes.insert(bytes.end(), call.bytes.begin(), call.bytes.end());
     }
   }
@@ -57,12 +57,12 @@ RecordingBackend::RecordingBackend(std::vector<std::string> names,
     : names_(std::move(names)), openResults_(std::move(openResults)), log_(std::move(log)) {}
 
 std::vector<std::string> RecordingBackend::portNames() {
-  log_->calls.push_back({RecordedCall::Kind::List, 0, {}});
+  log_->calls.push_back({RecordedCall::Kind::kList, 0, {}});
   return names_;
 }
 
 OpenResult RecordingBackend::open(std::size_t port) {
-  log_->calls.push_back({RecordedCall::Kind::Open, port, {}});
+  log_->calls.push_back({RecordedCall::Kind::kOpen, port, {}});
   const MMRESULT code = port < openResults_.size() ? openResults_[port] : MMSYSERR_NOERROR;
   if (code != MMSYSERR_NOERROR) return {code, nullptr};
   return {MMSYSERR_NOERROR, std::make_unique<RecordingConnection>(port, log_)};

@@ -15,7 +15,7 @@ namespace kalvora {
 struct RecordedCall {
   // Sleep and Message are recorded by tests that route the host's sleeps and messages here, so
   // the whole sequence can be checked in one order.
-  enum class Kind { List, Open, Close, Reset, Short, Long, Sleep, Message };
+  enum class Kind { kList, kOpen, kClose, kReset, kShort, kLong, kSleep, kMessage };
   Kind kind;
   std::size_t port = 0;  // the device's port, or the milliseconds of a Sleep
   std::vector<std::uint8_t> bytes{};

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace kalvora::testing {
+namespace kalvora::test {
 
 RecordingSession::RecordingSession(std::vector<std::string> names,
                                    std::vector<MMRESULT> openResults) {
@@ -12,10 +12,10 @@ RecordingSession::RecordingSession(std::vector<std::string> names,
   InstallMidiBackends(std::move(backends));
   auto log = log_;
   previousMessage_ = SetMessageFunction([log](std::string_view text) {
-    log->calls.push_back({RecordedCall::Kind::Message, 0, {}, std::string(text)});
+    log->calls.push_back({RecordedCall::Kind::kMessage, 0, {}, std::string(text)});
   });
   previousSleep_ = SetSleepFunction([log](int ms) {
-    log->calls.push_back({RecordedCall::Kind::Sleep, static_cast<std::size_t>(ms), {}, {}});
+    log->calls.push_back({RecordedCall::Kind::kSleep, static_cast<std::size_t>(ms), {}, {}});
   });
 }
 
@@ -28,9 +28,9 @@ RecordingSession::~RecordingSession() {
 std::vector<std::string> RecordingSession::messages() const {
   std::vector<std::string> texts;
   for (const auto& call : log_->calls) {
-    if (call.kind == RecordedCall::Kind::Message) texts.push_back(call.text);
+    if (call.kind == RecordedCall::Kind::kMessage) texts.push_back(call.text);
   }
   return texts;
 }
 
-}  // namespace kalvora::testing
+}  // namespace kalvora::test

@@ -9,7 +9,7 @@
 #include "midi/host_services.h"
 #include "support/recording_backend.h"
 
-namespace kalvora::testing {
+namespace kalvora::test {
 
 class RecordingSession {
  public:
@@ -31,4 +31,4 @@ class RecordingSession {
   SleepFunction previousSleep_;
 };
 
-}  // namespace kalvora::testing
+}  // namespace kalvora::test

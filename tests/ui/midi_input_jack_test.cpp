@@ -78,8 +78,8 @@ class MidiInputThroughJack : public ::testing::Test {
     inputPort_ = input_->waitForPort(kPortLimit);
     ASSERT_FALSE(inputPort_.empty());
     ASSERT_TRUE(keyboard_.open(inputPort_));
-    window_ = std::make_unique<testing::WindowFixture>(
-        std::vector<std::string>{}, std::vector<MMRESULT>{}, QByteArray(), false);
+    window_ = std::make_unique<test::WindowFixture>(std::vector<std::string>{},
+                                                    std::vector<MMRESULT>{}, QByteArray(), false);
     MidiBackends backends;
     backends.push_back(std::make_unique<JackBackend>(test::ClientName("kalvora")));
     InstallMidiBackends(std::move(backends));
@@ -103,7 +103,7 @@ class MidiInputThroughJack : public ::testing::Test {
   std::unique_ptr<JackInput> input_;
   std::string inputPort_;
   test::JackMidiSender keyboard_;
-  std::unique_ptr<testing::WindowFixture> window_;
+  std::unique_ptr<test::WindowFixture> window_;
 };
 
 TEST_F(MidiInputThroughJack, KeyboardPlaysTheToneOnScreenAndNothingSticksAtASwitch) {

@@ -8,7 +8,7 @@
 #include "ui/computer_key_notes.h"
 #include "window_fixture.h"
 
-using kalvora::testing::WindowFixture;
+using kalvora::test::WindowFixture;
 
 namespace {
 // XKB keycodes of keys that are no piano keys.
@@ -43,45 +43,45 @@ class WindowComputerKeysTest : public QObject {
   void key(QEvent::Type type, int note, bool autoRepeat = false) {
     const auto scanCode = kalvora::ScanCodeOfNote(note);
     QVERIFY(scanCode);
-    fx->sendKey(type, Qt::Key_unknown, *scanCode, autoRepeat);
+    fx_->sendKey(type, Qt::Key_unknown, *scanCode, autoRepeat);
   }
   void down(int note) { key(QEvent::KeyPress, note); }
   void up(int note) { key(QEvent::KeyRelease, note); }
 
-  std::unique_ptr<WindowFixture> fx;
+  std::unique_ptr<WindowFixture> fx_;
 };
 
 void WindowComputerKeysTest::init() {
-  fx = std::make_unique<WindowFixture>();
-  fx->showActive();
-  fx->session().clear();
+  fx_ = std::make_unique<WindowFixture>();
+  fx_->showActive();
+  fx_->session().clear();
 }
 
-void WindowComputerKeysTest::cleanup() { fx.reset(); }
+void WindowComputerKeysTest::cleanup() { fx_.reset(); }
 
 void WindowComputerKeysTest::keyPlaysAsItsOnScreenKeyDoes() {
-  fx->click(fx->form().Shape(29));  // C3
-  const auto onScreen = fx->shortMessages();
-  fx->session().clear();
+  fx_->click(fx_->form().Shape(29));  // C3
+  const auto onScreen = fx_->shortMessages();
+  fx_->session().clear();
   down(kZ);
   up(kZ);
-  QCOMPARE(fx->shortMessages(), onScreen);
+  QCOMPARE(fx_->shortMessages(), onScreen);
   // The top row: from C4 up to E5.
-  fx->session().clear();
+  fx_->session().clear();
   down(kQ);
   QCOMPARE(NoteNumber, kQ);
   down(kP);
   up(kP);
   up(kQ);
-  QCOMPARE(fx->noteEvents(), QStringList({"on 60", "on 76", "off 76", "off 60"}));
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 60", "on 76", "off 76", "off 60"}));
 }
 
 void WindowComputerKeysTest::chordOfThreeKeysStopsEachNote() {
   for (int note : {kZ, kC, kB}) down(note);
   for (int note : {kC, kZ, kB}) up(note);
-  QCOMPARE(fx->noteEvents(),
+  QCOMPARE(fx_->noteEvents(),
            QStringList({"on 48", "on 52", "on 55", "off 52", "off 48", "off 55"}));
-  QCOMPARE(fx->shortMessages().size(), 3u * 8 + 3);  // each note with its whole set-up
+  QCOMPARE(fx_->shortMessages().size(), 3u * 8 + 3);  // each note with its whole set-up
 }
 
 void WindowComputerKeysTest::overlappingLegatoStopsEachKeysOwnNote() {
@@ -91,12 +91,12 @@ void WindowComputerKeysTest::overlappingLegatoStopsEachKeysOwnNote() {
   down(kE);
   up(kW);
   up(kE);
-  QCOMPARE(fx->noteEvents(),
+  QCOMPARE(fx_->noteEvents(),
            QStringList({"on 60", "on 62", "off 60", "on 64", "off 62", "off 64"}));
   // A program button then plays the last key's note, as after an on-screen key.
-  fx->session().clear();
-  fx->click(fx->form().Button(7));
-  QCOMPARE(fx->noteEvents(), QStringList({"on 64", "off 64"}));
+  fx_->session().clear();
+  fx_->click(fx_->form().Button(7));
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 64", "off 64"}));
 }
 
 void WindowComputerKeysTest::autoRepeatPlaysNothing() {
@@ -108,7 +108,7 @@ void WindowComputerKeysTest::autoRepeatPlaysNothing() {
   down(kW);  // a press of a key already down, without the repeat flag
   up(kW);
   up(kW);  // and a release of a key no longer down
-  QCOMPARE(fx->noteEvents(), QStringList({"on 62", "off 62"}));
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 62", "off 62"}));
 }
 
 void WindowComputerKeysTest::focusLossStopsEveryHeldNote() {
@@ -118,54 +118,54 @@ void WindowComputerKeysTest::focusLossStopsEveryHeldNote() {
   other.show();
   other.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&other));
-  QCOMPARE(fx->noteEvents(), QStringList({"on 48", "on 64", "off 48", "off 64"}));
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 48", "on 64", "off 48", "off 64"}));
   // The releases that come once the window is active again find nothing held.
-  fx->showActive();
+  fx_->showActive();
   up(kZ);
   up(kE);
-  QCOMPARE(fx->noteEvents().size(), 4);
+  QCOMPARE(fx_->noteEvents().size(), 4);
   // Hidden with a key held: the same.
-  fx->session().clear();
+  fx_->session().clear();
   down(kB);
-  fx->form().hide();
-  QCOMPARE(fx->noteEvents(), QStringList({"on 55", "off 55"}));
+  fx_->form().hide();
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 55", "off 55"}));
 }
 
 void WindowComputerKeysTest::keysAreKnownByPlaceNotByLetter() {
   // AZERTY prints A where US prints Q; the key plays C4 either way. Without a scan code, a
   // letter plays nothing.
-  fx->sendKey(QEvent::KeyPress, Qt::Key_A, *kalvora::ScanCodeOfNote(kQ));
-  fx->sendKey(QEvent::KeyRelease, Qt::Key_A, *kalvora::ScanCodeOfNote(kQ));
-  fx->sendKey(QEvent::KeyPress, Qt::Key_Q, 0);
-  fx->sendKey(QEvent::KeyRelease, Qt::Key_Q, 0);
-  QCOMPARE(fx->noteEvents(), QStringList({"on 60", "off 60"}));
+  fx_->sendKey(QEvent::KeyPress, Qt::Key_A, *kalvora::ScanCodeOfNote(kQ));
+  fx_->sendKey(QEvent::KeyRelease, Qt::Key_A, *kalvora::ScanCodeOfNote(kQ));
+  fx_->sendKey(QEvent::KeyPress, Qt::Key_Q, 0);
+  fx_->sendKey(QEvent::KeyRelease, Qt::Key_Q, 0);
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 60", "off 60"}));
 }
 
 void WindowComputerKeysTest::deviceSwitchStopsHeldNotesOnTheOldDevice() {
   using Kind = kalvora::RecordedCall::Kind;
   down(kZ);
-  fx->press(fx->pixelOf(fx->form().Button(257)));
-  const auto calls = fx->session().calls();
+  fx_->press(fx_->pixelOf(fx_->form().Button(257)));
+  const auto calls = fx_->session().calls();
   QVERIFY(calls.size() >= 2);
-  QCOMPARE(calls.back().kind, Kind::Sleep);
-  QCOMPARE(calls[calls.size() - 2].kind, Kind::Close);
-  QCOMPARE(fx->noteEvents(), QStringList({"on 48", "off 48"}));
-  fx->release(fx->pixelOf(fx->form().Button(257)));
+  QCOMPARE(calls.back().kind, Kind::kSleep);
+  QCOMPARE(calls[calls.size() - 2].kind, Kind::kClose);
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 48", "off 48"}));
+  fx_->release(fx_->pixelOf(fx_->form().Button(257)));
   up(kZ);
-  QCOMPARE(fx->noteEvents().size(), 2);
+  QCOMPARE(fx_->noteEvents().size(), 2);
 }
 
 void WindowComputerKeysTest::controlKeysKeepTheirMeaning() {
-  TForm1& f = fx->form();
+  TForm1& f = fx_->form();
   auto press = [this](Qt::Key k, quint32 scanCode) {
-    fx->sendKey(QEvent::KeyPress, k, scanCode);
-    fx->sendKey(QEvent::KeyRelease, k, scanCode);
+    fx_->sendKey(QEvent::KeyPress, k, scanCode);
+    fx_->sendKey(QEvent::KeyRelease, k, scanCode);
   };
   // Space and Enter on a focused button are silent.
   f.Button(3)->setFocus(Qt::TabFocusReason);
   press(Qt::Key_Space, kSpaceKey);
   press(Qt::Key_Return, kReturnKey);
-  QVERIFY(fx->session().calls().empty());
+  QVERIFY(fx_->session().calls().empty());
   // Tab moves the focus on.
   press(Qt::Key_Tab, kTabKey);
   QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Button(4)));
@@ -186,12 +186,12 @@ void WindowComputerKeysTest::controlKeysKeepTheirMeaning() {
   QCOMPARE(velocity->value(), 0);
   press(Qt::Key_PageUp, kPageUpKey);
   QCOMPARE(velocity->value(), 1);
-  QVERIFY(fx->noteEvents().isEmpty());
+  QVERIFY(fx_->noteEvents().isEmpty());
   down(kC);
   up(kC);
   QCOMPARE(velocity->value(), 1);
-  QCOMPARE(fx->shortMessages().at(7), (std::vector<std::uint8_t>{0x90, kC, 1}));
-  QCOMPARE(fx->noteEvents(), QStringList({"on 52", "off 52"}));
+  QCOMPARE(fx_->shortMessages().at(7), (std::vector<std::uint8_t>{0x90, kC, 1}));
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 52", "off 52"}));
 }
 
 QTEST_MAIN(WindowComputerKeysTest)

@@ -4,7 +4,7 @@
 
 #include "midi/midi_bytes.h"
 
-namespace kalvora::testing {
+namespace kalvora::test {
 
 WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRESULT> openResults,
                              const QByteArray& settingsText, bool runFormCreate,
@@ -15,8 +15,8 @@ WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRES
     if (file.open(QIODevice::WriteOnly)) file.write(settingsText);
   }
   form_ = std::make_unique<TForm1>(built);
-  form_->SetExecutablePath(executablePath().toStdString());
-  form_->SetSettingsFallbackFolder(folder_.filePath("config").toStdString());
+  form_->setExecutablePath(executablePath().toStdString());
+  form_->setSettingsFallbackFolder(folder_.filePath("config").toStdString());
   if (runFormCreate) form_->FormCreate();
 }
 
@@ -70,7 +70,8 @@ void WindowFixture::sendKey(QEvent::Type type, Qt::Key key, quint32 scanCode, bo
 
 std::vector<std::vector<std::uint8_t>> WindowFixture::shortMessages() const {
   std::vector<std::vector<std::uint8_t>> messages;
-  for (const auto& call : session_->log().of(RecordedCall::Kind::Short)) messages.push_back(call.bytes);
+  for (const auto& call : session_->log().of(RecordedCall::Kind::kShort))
+    messages.push_back(call.bytes);
   return messages;
 }
 
@@ -83,4 +84,4 @@ QStringList WindowFixture::noteEvents() const {
   return events;
 }
 
-}  // namespace kalvora::testing
+}  // namespace kalvora::test

@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "support/recording_session.h"
 #include "ui/key_shape.h"
 #include "ui/press_button.h"
-#include "support/recording_session.h"
 
-namespace kalvora::testing {
+namespace kalvora::test {
 
 class WindowFixture {
  public:
   // Writes settingsText (if any) as the settings file, then creates the window and runs FormCreate.
   explicit WindowFixture(std::vector<std::string> devices = {"Module A"},
-                         std::vector<MMRESULT> openResults = {}, const QByteArray& settingsText = {},
-                         bool runFormCreate = true,
-                         TForm1::ControlsBuilt built = TForm1::ControlsBuilt::atConstruction);
+                         std::vector<MMRESULT> openResults = {},
+                         const QByteArray& settingsText = {}, bool runFormCreate = true,
+                         TForm1::ControlsBuilt built = TForm1::ControlsBuilt::kAtConstruction);
   ~WindowFixture();
 
   TForm1& form() { return *form_; }
@@ -56,4 +56,4 @@ class WindowFixture {
   std::unique_ptr<TForm1> form_;
 };
 
-}  // namespace kalvora::testing
+}  // namespace kalvora::test

@@ -9,7 +9,7 @@
 
 #include "window_fixture.h"
 
-using kalvora::testing::WindowFixture;
+using kalvora::test::WindowFixture;
 
 class WindowFocusTest : public QObject {
   Q_OBJECT
@@ -37,8 +37,8 @@ void WindowFocusTest::clicksBesideTheFocusableControlsLeaveTheFocusWhereItWas() 
   fx.click(velocity, Qt::LeftButton);
   QCOMPARE(QApplication::focusWidget(), velocity);
   const QPoint pageSpace = fx.pixelOf(f.TabSheet3, {300, 40});
-  const QPoint background = fx.pixelOf(f.ClientArea(), {800, 620});
-  QCOMPARE(f.ClientArea()->childAt(800, 620), nullptr);
+  const QPoint background = fx.pixelOf(f.clientArea(), {800, 620});
+  QCOMPARE(f.clientArea()->childAt(800, 620), nullptr);
   for (const QPoint at : {fx.pixelOf(f.Shape(22)), fx.pixelOf(f.Label(1)), fx.pixelOf(f.Label(18)),
                           fx.pixelOf(f.Label(8), {0, 0}), pageSpace, background}) {
     fx.press(at);

@@ -14,7 +14,7 @@
 #include "support/pulse_test_server.h"
 #include "window_fixture.h"
 
-using kalvora::testing::WindowFixture;
+using kalvora::test::WindowFixture;
 
 namespace {
 

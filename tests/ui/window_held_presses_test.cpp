@@ -6,11 +6,11 @@
 #include "midi/voice_state.h"
 #include "window_fixture.h"
 
-using kalvora::testing::WindowFixture;
+using kalvora::test::WindowFixture;
 
 namespace {
 // Every note-on answered by exactly one note-off, never an off before its on.
-bool balanced(const QStringList& events, QString* why) {
+bool Balanced(const QStringList& events, QString* why) {
   QMap<QString, int> sounding;
   for (const QString& e : events) {
     const QString note = e.section(' ', 1);
@@ -27,7 +27,7 @@ bool balanced(const QStringList& events, QString* why) {
 #define QVERIFY_BALANCED(events)                                                  \
   do {                                                                            \
     QString why;                                                                  \
-    QVERIFY2(balanced(events, &why), qPrintable(why + ": " + events.join(", "))); \
+    QVERIFY2(Balanced(events, &why), qPrintable(why + ": " + events.join(", "))); \
   } while (false)
 
 class WindowHeldPressesTest : public QObject {
@@ -47,24 +47,24 @@ class WindowHeldPressesTest : public QObject {
   // A mouse event through the platform's way in, with the state of every button given.
   void mouse(QEvent::Type type, QWidget* control, Qt::MouseButton button, Qt::MouseButtons state,
              QPoint offset = {}) {
-    QWindow* window = fx->form().windowHandle();
-    const QPoint at = fx->pixelOf(control) + offset;
+    QWindow* window = fx_->form().windowHandle();
+    const QPoint at = fx_->pixelOf(control) + offset;
     qt_handleMouseEvent(window, at, window->mapToGlobal(at), state, button, type, Qt::NoModifier,
                         ++timestamp_);
     qApp->processEvents();
   }
 
-  std::unique_ptr<WindowFixture> fx;
+  std::unique_ptr<WindowFixture> fx_;
   int timestamp_ = 1'000'000;
 };
 
 void WindowHeldPressesTest::init() {
-  fx = std::make_unique<WindowFixture>();
-  fx->showActive();
-  fx->session().clear();
+  fx_ = std::make_unique<WindowFixture>();
+  fx_->showActive();
+  fx_->session().clear();
 }
 
-void WindowHeldPressesTest::cleanup() { fx.reset(); }
+void WindowHeldPressesTest::cleanup() { fx_.reset(); }
 
 void WindowHeldPressesTest::windowLeftWhileHeld_data() {
   QTest::addColumn<QString>("how");
@@ -75,14 +75,14 @@ void WindowHeldPressesTest::windowLeftWhileHeld_data() {
 
 void WindowHeldPressesTest::windowLeftWhileHeld() {
   QFETCH(QString, how);
-  TForm1& f = fx->form();
+  TForm1& f = fx_->form();
   QWidget other;
   for (QWidget* control :
        {static_cast<QWidget*>(f.Shape(22)), static_cast<QWidget*>(f.Button(9))}) {
-    fx->session().clear();
+    fx_->session().clear();
     f.showNormal();
-    fx->showActive();
-    fx->press(fx->pixelOf(control), Qt::RightButton);
+    fx_->showActive();
+    fx_->press(fx_->pixelOf(control), Qt::RightButton);
     if (how == "hide") f.hide();
     if (how == "minimise") f.showMinimized();
     if (how == "deactivate") {
@@ -90,38 +90,38 @@ void WindowHeldPressesTest::windowLeftWhileHeld() {
       other.activateWindow();
       QVERIFY(QTest::qWaitForWindowActive(&other));
     }
-    QCOMPARE(fx->noteEvents(), QStringList({"on 60", "off 60"}));
+    QCOMPARE(fx_->noteEvents(), QStringList({"on 60", "off 60"}));
     // The release, should it come after all, ends nothing more.
-    fx->release(fx->pixelOf(control), Qt::RightButton);
-    QCOMPARE(fx->noteEvents().size(), 2);
+    fx_->release(fx_->pixelOf(control), Qt::RightButton);
+    QCOMPARE(fx_->noteEvents().size(), 2);
   }
 }
 
 void WindowHeldPressesTest::pointerTakenByAPopup() {
-  TForm1& f = fx->form();
-  fx->press(fx->pixelOf(f.Shape(30)));
+  TForm1& f = fx_->form();
+  fx_->press(fx_->pixelOf(f.Shape(30)));
   QMenu popup;
   popup.addAction("x");
   popup.popup(f.mapToGlobal(QPoint(100, 100)));
   QVERIFY(QTest::qWaitForWindowExposed(&popup));
   QTest::mouseRelease(popup.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
-  QCOMPARE(fx->noteEvents(), QStringList({"on 47", "off 47"}));
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 47", "off 47"}));
   popup.close();
   // A release lost anywhere: the next move without the button says so.
-  fx->session().clear();
+  fx_->session().clear();
   mouse(QEvent::MouseButtonPress, f.Shape(31), Qt::LeftButton, Qt::LeftButton);
   mouse(QEvent::MouseMove, f.Shape(31), Qt::NoButton, Qt::NoButton, QPoint(3, 0));
-  QCOMPARE(fx->noteEvents(), QStringList({"on 45", "off 45"}));
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 45", "off 45"}));
 }
 
 void WindowHeldPressesTest::twoButtonsOnOneKey() {
-  TForm1& f = fx->form();
-  const QPoint key = fx->pixelOf(f.Shape(22));
-  fx->press(key, Qt::LeftButton);
-  fx->press(key, Qt::RightButton);
-  fx->release(key, Qt::LeftButton);
-  fx->release(key, Qt::RightButton);
-  QCOMPARE(fx->noteEvents(), QStringList({"on 60", "on 60", "off 60", "off 60"}));
+  TForm1& f = fx_->form();
+  const QPoint key = fx_->pixelOf(f.Shape(22));
+  fx_->press(key, Qt::LeftButton);
+  fx_->press(key, Qt::RightButton);
+  fx_->release(key, Qt::LeftButton);
+  fx_->release(key, Qt::RightButton);
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 60", "on 60", "off 60", "off 60"}));
 }
 
 void WindowHeldPressesTest::buttonHeldFromOutsideThenAnotherPresses_data() {
@@ -145,10 +145,10 @@ void WindowHeldPressesTest::buttonHeldFromOutsideThenAnotherPresses() {
   QFETCH(Qt::MouseButton, outside);
   QFETCH(Qt::MouseButton, inside);
   QFETCH(bool, insideReleasedFirst);
-  TForm1& f = fx->form();
+  TForm1& f = fx_->form();
   for (QWidget* control :
        {static_cast<QWidget*>(f.Shape(40)), static_cast<QWidget*>(f.Button(2))}) {
-    fx->session().clear();
+    fx_->session().clear();
     mouse(QEvent::MouseButtonPress, control, inside, outside | inside);
     if (insideReleasedFirst) {
       mouse(QEvent::MouseButtonRelease, control, inside, outside);
@@ -157,13 +157,13 @@ void WindowHeldPressesTest::buttonHeldFromOutsideThenAnotherPresses() {
       mouse(QEvent::MouseButtonRelease, control, outside, inside);
       mouse(QEvent::MouseButtonRelease, control, inside, Qt::NoButton);
     }
-    QCOMPARE(fx->noteEvents().size(), 2);
-    QVERIFY_BALANCED(fx->noteEvents());
+    QCOMPARE(fx_->noteEvents().size(), 2);
+    QVERIFY_BALANCED(fx_->noteEvents());
   }
 }
 
 void WindowHeldPressesTest::buttonHeldFromOutsideThenTwoKeys() {
-  TForm1& f = fx->form();
+  TForm1& f = fx_->form();
   const Qt::MouseButtons all = Qt::LeftButton | Qt::RightButton | Qt::MiddleButton;
   mouse(QEvent::MouseButtonPress, f.Shape(22), Qt::RightButton, Qt::LeftButton | Qt::RightButton);
   mouse(QEvent::MouseButtonPress, f.Shape(25), Qt::MiddleButton, all);
@@ -171,7 +171,7 @@ void WindowHeldPressesTest::buttonHeldFromOutsideThenTwoKeys() {
         Qt::LeftButton | Qt::MiddleButton);
   mouse(QEvent::MouseButtonRelease, f.Shape(25), Qt::LeftButton, Qt::MiddleButton);
   mouse(QEvent::MouseButtonRelease, f.Shape(25), Qt::MiddleButton, Qt::NoButton);
-  const QStringList events = fx->noteEvents();
+  const QStringList events = fx_->noteEvents();
   QVERIFY2(events.filter(QRegularExpression("^on")).size() >= 2, qPrintable(events.join(", ")));
   QVERIFY_BALANCED(events);
   QCOMPARE(NoteNumber, 60);  // the second press went to the key already held, as a grab does

@@ -10,7 +10,7 @@
 #include "ui/press_button.h"
 #include "window_fixture.h"
 
-using kalvora::testing::WindowFixture;
+using kalvora::test::WindowFixture;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -20,7 +20,7 @@ struct Notes {
   int offs = 0;
   std::vector<int> played;
 };
-Notes notesOf(const WindowFixture& fx) {
+Notes NotesOf(const WindowFixture& fx) {
   Notes notes;
   for (const auto& m : fx.shortMessages()) {
     if (m[0] == 0x90) {
@@ -62,7 +62,7 @@ void WindowInputTest::everyMouseButtonPressesAndReleases() {
   QCOMPARE(ProgramNumber, 5);
   fx.click(fx.form().Shape(22), button);
   QCOMPARE(NoteNumber, 60);
-  const Notes notes = notesOf(fx);
+  const Notes notes = NotesOf(fx);
   QCOMPARE(notes.ons, 2);
   QCOMPARE(notes.offs, 2);
 }
@@ -71,8 +71,9 @@ void WindowInputTest::doubleClickIsTwoPresses() {
   WindowFixture fx;
   fx.show();
   fx.session().clear();
-  QTest::mouseDClick(fx.form().windowHandle(), Qt::LeftButton, Qt::NoModifier, fx.pixelOf(fx.form().Button(9)));
-  const Notes notes = notesOf(fx);
+  QTest::mouseDClick(fx.form().windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                     fx.pixelOf(fx.form().Button(9)));
+  const Notes notes = NotesOf(fx);
   QCOMPARE(notes.ons, 2);
   QCOMPARE(notes.offs, 2);
   QCOMPARE(fx.shortMessages().size(), 18u);  // twice the whole set-up and note, twice the note-off
@@ -104,19 +105,18 @@ void WindowInputTest::blackKeyTakesThePressWhereItCoversAWhiteKey() {
     int note;
   };
   const Case cases[] = {
-      {{690, 46}, 87},   // D#6 over E6 and D6
-      {{728, 53}, 87},   // its last pixel column and row
-      {{729, 46}, 88},   // just right of it: the white key above
-      {{750, 48}, 86},   // the row two white keys share belongs to the lower one
-      {{700, 298}, 60},  // the key beside "C4"
-      {{700, 293}, 61},  // C#4 covers its top six rows
-      {{700, 294}, 60},
-      {{740, 289}, 60},  // right of the black key the white key is whole
-      {{700, 32}, 88},   // top key
-      {{700, 592}, 29},  // bottom key's last row
+      {{690, 46}, 87},                     // D#6 over E6 and D6
+      {{728, 53}, 87},                     // its last pixel column and row
+      {{729, 46}, 88},                     // just right of it: the white key above
+      {{750, 48}, 86},                     // the row two white keys share belongs to the lower one
+      {{700, 298}, 60},                    // the key beside "C4"
+      {{700, 293}, 61},                    // C#4 covers its top six rows
+      {{700, 294}, 60}, {{740, 289}, 60},  // right of the black key the white key is whole
+      {{700, 32}, 88},                     // top key
+      {{700, 592}, 29},                    // bottom key's last row
   };
   for (const auto& c : cases) {
-    const QPoint pixel = f.ClientArea()->mapTo(&f, c.clientPixel);
+    const QPoint pixel = f.clientArea()->mapTo(&f, c.clientPixel);
     fx.session().clear();
     fx.press(pixel);
     fx.release(pixel);
@@ -130,12 +130,13 @@ void WindowInputTest::releaseOutsideThePressedControlStillStopsTheNote() {
   fx.show();
   TForm1& f = fx.form();
   const QPoint far = fx.pixelOf(f.Label(2));
-  for (QWidget* control : {static_cast<QWidget*>(f.Button(40)), static_cast<QWidget*>(f.Shape(30))}) {
+  for (QWidget* control :
+       {static_cast<QWidget*>(f.Button(40)), static_cast<QWidget*>(f.Shape(30))}) {
     fx.session().clear();
     fx.press(fx.pixelOf(control));
     QTest::mouseMove(f.windowHandle(), far);
     fx.release(far);
-    const Notes notes = notesOf(fx);
+    const Notes notes = NotesOf(fx);
     QCOMPARE(notes.ons, 1);
     QCOMPARE(notes.offs, 1);
   }

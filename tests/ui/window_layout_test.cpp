@@ -1,4 +1,5 @@
-// The window as described: every control in its place with its caption, font, colours and tab order.
+// The window as described: every control in its place with its caption, font, colours and tab
+// order.
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,7 +14,7 @@
 #include "ui/press_button.h"
 #include "window_fixture.h"
 
-using kalvora::testing::WindowFixture;
+using kalvora::test::WindowFixture;
 
 class WindowLayoutTest : public QObject {
   Q_OBJECT
@@ -35,9 +36,9 @@ void WindowLayoutTest::programAndBankButtonsFollowTheirGrid() {
     int n;
     QPoint at;
   };
-  const Example examples[] = {{1, {0, 16}},     {16, {0, 256}},    {17, {160, 16}},  {64, {480, 256}},
-                              {65, {0, 288}},   {128, {480, 528}}, {129, {0, 16}},   {145, {160, 16}},
-                              {193, {0, 288}},  {256, {480, 528}}};
+  const Example examples[] = {{1, {0, 16}},    {16, {0, 256}},    {17, {160, 16}}, {64, {480, 256}},
+                              {65, {0, 288}},  {128, {480, 528}}, {129, {0, 16}},  {145, {160, 16}},
+                              {193, {0, 288}}, {256, {480, 528}}};
   for (const auto& e : examples) {
     QCOMPARE(f.Button(e.n)->geometry(), QRect(e.at, QSize(161, 17)));
   }
@@ -47,13 +48,14 @@ void WindowLayoutTest::programAndBankButtonsFollowTheirGrid() {
     auto* button = f.Button(n);
     QWidget* page = n <= 128 ? f.TabSheet1 : f.TabSheet2;
     QCOMPARE(button->parentWidget(), page);
-    QVERIFY2(places[n > 128].insert({button->x(), button->y()}).second, "two buttons share a place");
+    QVERIFY2(places[n > 128].insert({button->x(), button->y()}).second,
+             "two buttons share a place");
     QVERIFY(button->text().isEmpty());  // captions come from start-up
     // The whole button lies inside its page, so no caption is cut by the page's edge.
     QVERIFY2(f.TabSheet1->rect().contains(button->geometry()), qPrintable(QString::number(n)));
   }
   QCOMPARE(f.Button(257)->geometry(), QRect(24, 592, 97, 17));
-  QCOMPARE(f.Button(257)->parentWidget(), f.ClientArea());
+  QCOMPARE(f.Button(257)->parentWidget(), f.clientArea());
   QCOMPARE(f.Button(257)->text(), QString("音源の変更"));
 }
 
@@ -65,9 +67,10 @@ void WindowLayoutTest::keysStandWhereTheKeyboardRuleSays() {
     int top;
     bool black;
   };
-  const Example examples[] = {{1, 32, false},  {4, 44, true},   {2, 48, false},  {3, 64, false},
-                              {6, 80, false},  {12, 92, true},  {22, 288, false}, {46, 284, true},
-                              {58, 556, true}, {39, 560, false}, {60, 572, true}, {59, 576, false}};
+  const Example examples[] = {{1, 32, false},   {4, 44, true},   {2, 48, false},
+                              {3, 64, false},   {6, 80, false},  {12, 92, true},
+                              {22, 288, false}, {46, 284, true}, {58, 556, true},
+                              {39, 560, false}, {60, 572, true}, {59, 576, false}};
   for (const auto& e : examples) {
     auto* key = f.Shape(e.n);
     const QSize size = e.black ? QSize(41, 10) : QSize(73, 17);
@@ -78,12 +81,14 @@ void WindowLayoutTest::keysStandWhereTheKeyboardRuleSays() {
   std::set<int> tops;
   for (int n = 1; n <= 60; ++n) {
     auto* key = f.Shape(n);
-    QCOMPARE(key->parentWidget(), f.ClientArea());
+    QCOMPARE(key->parentWidget(), f.clientArea());
     QCOMPARE(key->focusPolicy(), Qt::NoFocus);
     QVERIFY(tops.insert(key->y()).second);
     white += key->fill() == QColor(Qt::white);
     // A later key lies on top of an earlier one.
-    if (n > 1) QVERIFY(f.ClientArea()->children().indexOf(key) > f.ClientArea()->children().indexOf(f.Shape(n - 1)));
+    if (n > 1)
+      QVERIFY(f.clientArea()->children().indexOf(key) >
+              f.clientArea()->children().indexOf(f.Shape(n - 1)));
   }
   QCOMPARE(white, 35);
 }
@@ -97,18 +102,24 @@ void WindowLayoutTest::labelsShowTheirTextsAndTheNumbersAreOnWhite() {
     const char* text;
   };
   const Example examples[] = {
-      {7, {128, 594}, "音源="},         {8, {160, 594}, ""},
-      {9, {16, 616}, "プログラムナンバー="}, {10, {128, 616}, ""},
-      {11, {168, 616}, "バンクセレクト="},   {12, {248, 616}, ""},
-      {2, {456, 616}, "Kalvora Version 3.0"}, {4, {768, 68}, "C6"},
-      {3, {768, 180}, "C5"},            {1, {768, 292}, "C4"},
-      {5, {768, 404}, "C3"},            {6, {768, 516}, "C2"},
+      {7, {128, 594}, "音源="},
+      {8, {160, 594}, ""},
+      {9, {16, 616}, "プログラムナンバー="},
+      {10, {128, 616}, ""},
+      {11, {168, 616}, "バンクセレクト="},
+      {12, {248, 616}, ""},
+      {2, {456, 616}, "Kalvora Version 3.0"},
+      {4, {768, 68}, "C6"},
+      {3, {768, 180}, "C5"},
+      {1, {768, 292}, "C4"},
+      {5, {768, 404}, "C3"},
+      {6, {768, 516}, "C2"},
   };
   for (const auto& e : examples) {
     QLabel* label = f.Label(e.n);
     QCOMPARE(label->pos(), e.at);
     QCOMPARE(label->text(), QString::fromUtf8(e.text));
-    QCOMPARE(label->parentWidget(), f.ClientArea());
+    QCOMPARE(label->parentWidget(), f.clientArea());
     QCOMPARE(label->focusPolicy(), Qt::NoFocus);
     const bool white = e.n == 10 || e.n == 12;
     QCOMPARE(label->autoFillBackground(), white);
@@ -122,7 +133,8 @@ void WindowLayoutTest::effectPageHoldsBarsRadioButtonsAndFrame() {
   WindowFixture fx({"A"}, {}, {}, false);
   TForm1& f = fx.form();
   const int positions[] = {100, 0, 40, 0, 64};
-  const char* names[] = {"ベロシティー=", "コーラス=", "リバーブ=", "モジュレーション=", "パンポット="};
+  const char* names[] = {
+      "ベロシティー=", "コーラス=", "リバーブ=", "モジュレーション=", "パンポット="};
   const int valueLefts[] = {96, 80, 80, 120, 88};
   for (int n = 1; n <= 5; ++n) {
     QScrollBar* bar = f.ScrollBar(n);
@@ -199,7 +211,7 @@ void WindowLayoutTest::scrollBarsAppearOnlyBelowTheContentSize() {
   WindowFixture fx;
   TForm1& f = fx.form();
   fx.show();
-  QScrollArea* scroller = f.Scroller();
+  QScrollArea* scroller = f.scroller();
   const QRect before = f.Button(128)->geometry();
   f.resize(831, 664);
   QTRY_VERIFY(!scroller->horizontalScrollBar()->isVisible());
@@ -211,7 +223,8 @@ void WindowLayoutTest::scrollBarsAppearOnlyBelowTheContentSize() {
   QCOMPARE(f.Button(128)->geometry(), before);
   scroller->verticalScrollBar()->setValue(scroller->verticalScrollBar()->maximum());
   scroller->horizontalScrollBar()->setValue(scroller->horizontalScrollBar()->maximum());
-  const QRect shown = QRect(f.Shape(59)->mapTo(scroller->viewport(), QPoint(0, 0)), f.Shape(59)->size());
+  const QRect shown =
+      QRect(f.Shape(59)->mapTo(scroller->viewport(), QPoint(0, 0)), f.Shape(59)->size());
   QVERIFY(scroller->viewport()->rect().contains(shown));
   f.resize(700, 664);
   QTRY_VERIFY(scroller->horizontalScrollBar()->isVisible());

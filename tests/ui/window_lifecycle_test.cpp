@@ -1,9 +1,9 @@
 // Start-up and close on the real window: the device calls and waits in order, the failure
 // messages, the settings file read and written, and the mends around it.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,15 +18,16 @@
 #include "window_fixture.h"
 
 using kalvora::RecordedCall;
-using kalvora::testing::WindowFixture;
+using kalvora::test::WindowFixture;
 using Kind = RecordedCall::Kind;
 
 namespace {
 constexpr char kFirstRunFile[] =
-    "[window]\r\nHeight=664\r\nWidth=831\r\nTop=159\r\nLeft=193\r\n\r\n[dev]\r\ndev_num=0\r\nmap=4\r\n\r\n";
+    "[window]\r\nHeight=664\r\nWidth=831\r\nTop=159\r\nLeft=193\r\n\r\n[dev]\r\ndev_num=0\r\nmap="
+    "4\r\n\r\n";
 constexpr char kNoDevices[] = "ＭＩＤＩ音源がないのでこのソフトは利用できません";
 
-std::vector<Kind> kindsOf(const std::vector<RecordedCall>& calls) {
+std::vector<Kind> KindsOf(const std::vector<RecordedCall>& calls) {
   std::vector<Kind> kinds;
   for (const auto& c : calls) kinds.push_back(c.kind);
   return kinds;
@@ -34,7 +35,7 @@ std::vector<Kind> kindsOf(const std::vector<RecordedCall>& calls) {
 
 // The window as a user could tell it apart: every control in creation order (kind, place, text,
 // font, focus, visibility), the focus chain, and the window's own title, icon and frame.
-QStringList describe(const TForm1& window) {
+QStringList Describe(const TForm1& window) {
   QStringList lines;
   for (const QWidget* w : window.findChildren<QWidget*>()) {
     const QRect g = w->geometry();
@@ -49,20 +50,27 @@ QStringList describe(const TForm1& window) {
                  .arg(w->isVisibleTo(&window));
   }
   for (const QWidget* w = window.nextInFocusChain(); w && w != &window; w = w->nextInFocusChain()) {
-    lines << QString("focus chain: %1 at %2,%3").arg(w->metaObject()->className()).arg(w->x()).arg(w->y());
+    lines << QString("focus chain: %1 at %2,%3")
+                 .arg(w->metaObject()->className())
+                 .arg(w->x())
+                 .arg(w->y());
   }
   QStringList iconSizes;
   for (const QSize& size : window.windowIcon().availableSizes()) {
     iconSizes << QString("%1x%2").arg(size.width()).arg(size.height());
   }
   lines << window.windowTitle() << iconSizes.join(' ');
-  const QRect frame = window.OuterGeometry();
-  lines << QString("frame %1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+  const QRect frame = window.outerGeometry();
+  lines << QString("frame %1,%2 %3x%4")
+               .arg(frame.x())
+               .arg(frame.y())
+               .arg(frame.width())
+               .arg(frame.height());
   return lines;
 }
 
-int openedPort(WindowFixture& fx) {
-  const auto opens = fx.session().log().of(Kind::Open);
+int OpenedPort(WindowFixture& fx) {
+  const auto opens = fx.session().log().of(Kind::kOpen);
   return opens.empty() ? -1 : static_cast<int>(opens.front().port);
 }
 }  // namespace
@@ -94,7 +102,8 @@ void WindowLifecycleTest::firstRunOpensResetsWaitsAndWritesTheTenLines() {
   WindowFixture fx({"Module A", "Module B"});
   TForm1& f = fx.form();
   const auto& calls = fx.session().calls();
-  QCOMPARE(kindsOf(calls), (std::vector<Kind>{Kind::List, Kind::Open, Kind::Long, Kind::Sleep}));
+  QCOMPARE(KindsOf(calls),
+           (std::vector<Kind>{Kind::kList, Kind::kOpen, Kind::kLong, Kind::kSleep}));
   QCOMPARE(calls[1].port, 0u);
   QCOMPARE(calls[2].bytes, std::vector<std::uint8_t>(GsResetMessage.begin(), GsResetMessage.end()));
   QCOMPARE(calls[3].port, 100u);
@@ -104,13 +113,13 @@ void WindowLifecycleTest::firstRunOpensResetsWaitsAndWritesTheTenLines() {
   QCOMPARE(f.Button(1)->text(), QString("1: Piano 1"));
   QCOMPARE(f.Button(130)->text(), QString("1: UprightPiano"));
   QVERIFY(f.Label(10)->text().isEmpty());  // no note at start
-  QCOMPARE(f.OuterGeometry(), QRect(193, 159, 831, 664));
+  QCOMPARE(f.outerGeometry(), QRect(193, 159, 831, 664));
   QCOMPARE(NoteNumber, 60);
   QCOMPARE(Velocity, 100);
   QCOMPARE(ReverbLevel, 40);
   QCOMPARE(PanPosition, 64);
   f.close();
-  QCOMPARE(fx.session().calls().back().kind, Kind::Close);
+  QCOMPARE(fx.session().calls().back().kind, Kind::kClose);
   QCOMPARE(fx.settingsFileBytes(), QByteArray(kFirstRunFile));
 }
 
@@ -118,9 +127,9 @@ void WindowLifecycleTest::windowBuiltWhileTheModuleSettlesIsTheSameWindow() {
   QStringList builtFirst;
   {
     WindowFixture fx;
-    builtFirst = describe(fx.form());
+    builtFirst = Describe(fx.form());
   }
-  WindowFixture fx({"Module A"}, {}, {}, false, TForm1::ControlsBuilt::whileModuleSettles);
+  WindowFixture fx({"Module A"}, {}, {}, false, TForm1::ControlsBuilt::kWhileModuleSettles);
   TForm1& f = fx.form();
   QCOMPARE(f.Button(1), nullptr);
   QCOMPARE(f.Shape(1), nullptr);
@@ -129,14 +138,14 @@ void WindowLifecycleTest::windowBuiltWhileTheModuleSettlesIsTheSameWindow() {
   bool readyInTheWait = false;
   const auto recording = kalvora::SetSleepFunction([&](int ms) {
     const auto& calls = fx.session().calls();
-    readyInTheWait = ms == 100 && !calls.empty() && calls.back().kind == Kind::Long && f.Button(256) &&
-                     f.Shape(60) && f.Label(23) && f.ScrollBar(5) && f.RadioButton(5) &&
-                     f.testAttribute(Qt::WA_WState_Created) && !f.isVisible();
+    readyInTheWait = ms == 100 && !calls.empty() && calls.back().kind == Kind::kLong &&
+                     f.Button(256) && f.Shape(60) && f.Label(23) && f.ScrollBar(5) &&
+                     f.RadioButton(5) && f.testAttribute(Qt::WA_WState_Created) && !f.isVisible();
   });
   f.FormCreate();
   kalvora::SetSleepFunction(recording);
   QVERIFY(readyInTheWait);
-  QCOMPARE(describe(f), builtFirst);
+  QCOMPARE(Describe(f), builtFirst);
   // And it plays.
   fx.show();
   fx.click(f.Shape(28));
@@ -149,8 +158,8 @@ void WindowLifecycleTest::storedValuesAreRestoredWhateverTheirCase() {
       "[WINDOW]\r\nheight=0x200\nWIDTH=$2BC\rtop=+20\r\nLeft=-5\r\n[DEV]\r\nDEV_NUM=1\r\nMap=2\r\n";
   WindowFixture fx({"A", "B"}, {}, file);
   TForm1& f = fx.form();
-  QCOMPARE(f.OuterGeometry(), QRect(-5, 20, 700, 512));
-  QCOMPARE(openedPort(fx), 1);
+  QCOMPARE(f.outerGeometry(), QRect(-5, 20, 700, 512));
+  QCOMPARE(OpenedPort(fx), 1);
   QCOMPARE(MapIndex, 2);
   QVERIFY(f.RadioButton(3)->isChecked());
   QCOMPARE(f.Button(1)->text(), QString("1: Piano 1"));
@@ -167,10 +176,19 @@ void WindowLifecycleTest::storedValuesAreRestoredWhateverTheirCase() {
 void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
   QTest::addColumn<unsigned>("code");
   QTest::addColumn<QString>("text");
-  const char* named[] = {"ERROR",        "BADDEVICEID", "NOTENABLED", "ALLOCATED",
-                         "指定されたデバイス ハンドルが無効です。", "NODRIVER",
-                         "メモリの割り当てまたはロックができません。", "NOTSUPPORTED",
-                         "BADERRNUM",    "INVALFLAG",   "INVALPARAM", "HANDLEBUSY", "INVALIDALIAS"};
+  const char* named[] = {"ERROR",
+                         "BADDEVICEID",
+                         "NOTENABLED",
+                         "ALLOCATED",
+                         "指定されたデバイス ハンドルが無効です。",
+                         "NODRIVER",
+                         "メモリの割り当てまたはロックができません。",
+                         "NOTSUPPORTED",
+                         "BADERRNUM",
+                         "INVALFLAG",
+                         "INVALPARAM",
+                         "HANDLEBUSY",
+                         "INVALIDALIAS"};
   for (unsigned code = 1; code <= 13; ++code) {
     QTest::addRow("%u", code) << code << QString::fromUtf8(named[code - 1]);
   }
@@ -189,7 +207,8 @@ void WindowLifecycleTest::eachOpenFailureShowsItsText() {
   QCOMPARE(QString::fromStdString(messages[0]), text);
   // Start-up goes on: the reset goes nowhere, the wait and the name still happen.
   const auto& calls = fx.session().calls();
-  QCOMPARE(kindsOf(calls), (std::vector<Kind>{Kind::List, Kind::Open, Kind::Message, Kind::Sleep}));
+  QCOMPARE(KindsOf(calls),
+           (std::vector<Kind>{Kind::kList, Kind::kOpen, Kind::kMessage, Kind::kSleep}));
   QCOMPARE(fx.form().Label(8)->text(), QString("Broken"));
 }
 
@@ -213,7 +232,7 @@ void WindowLifecycleTest::storedDeviceNumbersAreClampedOrPassedOn() {
   const Case cases[] = {{"3", 0, 0}, {"7", 0, 0}, {"2", 2, 2}, {"-1", -1, -1}, {"junk", 0, 0}};
   for (const auto& c : cases) {
     WindowFixture fx({"A", "B", "C"}, {}, QByteArray("[dev]\r\ndev_num=") + c.stored + "\r\n");
-    QCOMPARE(openedPort(fx), c.openedPort);
+    QCOMPARE(OpenedPort(fx), c.openedPort);
     QCOMPARE(DeviceIndex, c.deviceIndex);
     if (c.openedPort < 0) {
       QCOMPARE(fx.session().messages(), (std::vector<std::string>{"BADDEVICEID"}));
@@ -234,7 +253,8 @@ void WindowLifecycleTest::storedMapOutsideTheTableFallsBackToSc8850() {
 }
 
 void WindowLifecycleTest::unknownSectionsSurviveAndCommentsDoNot() {
-  const QByteArray file = "stray line\r\n[mine]\r\n; a comment\r\nkeep=me\r\nloose line\r\n[dev]\r\nmap=1\r\n";
+  const QByteArray file =
+      "stray line\r\n[mine]\r\n; a comment\r\nkeep=me\r\nloose line\r\n[dev]\r\nmap=1\r\n";
   WindowFixture fx({"A"}, {}, file);
   QCOMPARE(MapIndex, 1);
   fx.form().close();
@@ -249,10 +269,10 @@ void WindowLifecycleTest::executableFolderWithoutRoomUsesTheUserFolder() {
   QFile blocker(dir.filePath("not-a-folder"));
   QVERIFY(blocker.open(QIODevice::WriteOnly));
   blocker.close();
-  kalvora::testing::RecordingSession session({"A"});
+  kalvora::test::RecordingSession session({"A"});
   TForm1 form;
-  form.SetExecutablePath(dir.filePath("not-a-folder/kalvora").toStdString());
-  form.SetSettingsFallbackFolder(dir.filePath("config").toStdString());
+  form.setExecutablePath(dir.filePath("not-a-folder/kalvora").toStdString());
+  form.setSettingsFallbackFolder(dir.filePath("config").toStdString());
   form.FormCreate();
   MapIndex = 2;
   form.close();
@@ -280,10 +300,11 @@ void WindowLifecycleTest::unreadableSettingsAreReportedAndNeverOverwritten() {
 void WindowLifecycleTest::failedWriteIsReportedAndKeepsTheOldFile() {
   const QByteArray old = "[dev]\r\nmap=1\r\n";
   WindowFixture fx({"A"}, {}, old);
-  fx.form().SetSettingsWriter([](const std::filesystem::path& path, std::string_view bytes) {
+  fx.form().setSettingsWriter([](const std::filesystem::path& path, std::string_view bytes) {
     // Half the text reaches the disk, then the disk is full.
     QFile partial(QString::fromStdString(path.string()));
-    if (partial.open(QIODevice::WriteOnly)) partial.write(bytes.data(), static_cast<qint64>(bytes.size() / 2));
+    if (partial.open(QIODevice::WriteOnly))
+      partial.write(bytes.data(), static_cast<qint64>(bytes.size() / 2));
     return std::make_error_code(std::errc::no_space_on_device);
   });
   MapIndex = 3;
@@ -298,26 +319,30 @@ void WindowLifecycleTest::failedWriteIsReportedAndKeepsTheOldFile() {
 
 void WindowLifecycleTest::windowOffEveryScreenComesBackOnThePrimary() {
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  WindowFixture gone({"A"}, {}, "[window]\r\nLeft=30000\r\nTop=20000\r\nWidth=700\r\nHeight=500\r\n");
-  QCOMPARE(gone.form().OuterGeometry(), QRect(screen.topLeft(), QSize(700, 500)));
+  WindowFixture gone({"A"}, {},
+                     "[window]\r\nLeft=30000\r\nTop=20000\r\nWidth=700\r\nHeight=500\r\n");
+  QCOMPARE(gone.form().outerGeometry(), QRect(screen.topLeft(), QSize(700, 500)));
   // Absurd numbers from a hand-edited file neither crash nor lose the window.
-  WindowFixture absurd({"A"}, {}, "[window]\r\nLeft=2147483647\r\nTop=-2147483648\r\nWidth=-5\r\nHeight=2147483647\r\n");
-  QVERIFY(absurd.form().OuterGeometry().intersects(screen));
+  WindowFixture absurd(
+      {"A"}, {},
+      "[window]\r\nLeft=2147483647\r\nTop=-2147483648\r\nWidth=-5\r\nHeight=2147483647\r\n");
+  QVERIFY(absurd.form().outerGeometry().intersects(screen));
   absurd.form().close();
   QVERIFY(absurd.settingsFileBytes().contains("\r\nWidth="));
   QVERIFY(!absurd.settingsFileBytes().contains("Width=-"));
   // A window partly on the screen stays where it was put.
   WindowFixture partly({"A"}, {}, "[window]\r\nLeft=-100\r\nTop=10\r\nWidth=700\r\nHeight=500\r\n");
-  QCOMPARE(partly.form().OuterGeometry(), QRect(-100, 10, 700, 500));
+  QCOMPARE(partly.form().outerGeometry(), QRect(-100, 10, 700, 500));
 }
 
 void WindowLifecycleTest::storedSizeLargerThanTheScreenIsCutToIt() {
   const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
   QVERIFY(room.width() > 900 && room.height() > 700);  // the test screen takes the start size
   for (const char* huge : {"2147483647", "10000"}) {
-    WindowFixture fx({"A"}, {}, QByteArray("[window]\r\nLeft=0\r\nTop=0\r\nWidth=") + huge +
-                                    "\r\nHeight=" + huge + "\r\n");
-    QCOMPARE(fx.form().OuterGeometry(), QRect(QPoint(0, 0), room));
+    WindowFixture fx(
+        {"A"}, {},
+        QByteArray("[window]\r\nLeft=0\r\nTop=0\r\nWidth=") + huge + "\r\nHeight=" + huge + "\r\n");
+    QCOMPARE(fx.form().outerGeometry(), QRect(QPoint(0, 0), room));
     fx.form().close();
     const QByteArray saved = fx.settingsFileBytes();
     QVERIFY2(saved.contains("Width=" + QByteArray::number(room.width()) + "\r\n"), saved);
@@ -325,7 +350,7 @@ void WindowLifecycleTest::storedSizeLargerThanTheScreenIsCutToIt() {
   }
   // A size that fits is used as stored.
   WindowFixture fits({"A"}, {}, "[window]\r\nLeft=10\r\nTop=20\r\nWidth=900\r\nHeight=700\r\n");
-  QCOMPARE(fits.form().OuterGeometry(), QRect(10, 20, 900, 700));
+  QCOMPARE(fits.form().outerGeometry(), QRect(10, 20, 900, 700));
 }
 
 void WindowLifecycleTest::closingWithAKeyHeldLeavesNothingSounding() {
@@ -334,7 +359,7 @@ void WindowLifecycleTest::closingWithAKeyHeldLeavesNothingSounding() {
   fx.press(fx.pixelOf(fx.form().Shape(22)));
   fx.session().clear();
   fx.form().close();
-  QCOMPARE(kindsOf(fx.session().calls()), (std::vector<Kind>{Kind::Reset, Kind::Close}));
+  QCOMPARE(KindsOf(fx.session().calls()), (std::vector<Kind>{Kind::kReset, Kind::kClose}));
 }
 
 void WindowLifecycleTest::messageBoxIsModalCentredAndTitled() {

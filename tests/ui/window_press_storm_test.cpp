@@ -52,7 +52,7 @@ class BalanceBackend : public kalvora::MidiBackend {
   NoteBalance& balance_;
 };
 
-long residentKilobytes() {
+long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
@@ -61,7 +61,7 @@ long residentKilobytes() {
   return -1;
 }
 
-bool inRange(std::int32_t v, std::int32_t low, std::int32_t high) { return v >= low && v <= high; }
+bool InRange(std::int32_t v, std::int32_t low, std::int32_t high) { return v >= low && v <= high; }
 
 }  // namespace
 
@@ -72,7 +72,7 @@ class WindowPressStormTest : public QObject {
 };
 
 void WindowPressStormTest::hundredThousandPressesLeaveNothingSounding() {
-  kalvora::testing::WindowFixture fx({"unused"});
+  kalvora::test::WindowFixture fx({"unused"});
   NoteBalance balance;
   kalvora::MidiBackends backends;
   backends.push_back(std::make_unique<BalanceBackend>(balance));
@@ -89,7 +89,7 @@ void WindowPressStormTest::hundredThousandPressesLeaveNothingSounding() {
   constexpr int kWarmUp = 10'000;
   long residentAfterWarmUp = 0;
   for (int i = 0; i < kPairs; ++i) {
-    if (i == kWarmUp) residentAfterWarmUp = residentKilobytes();
+    if (i == kWarmUp) residentAfterWarmUp = ResidentKilobytes();
     const int choice = random.bounded(100);
     if (choice < 2) {  // now and then a page, a level or a map changes
       f.PageControl1->setCurrentIndex(random.bounded(3));
@@ -111,21 +111,22 @@ void WindowPressStormTest::hundredThousandPressesLeaveNothingSounding() {
     const QPoint releaseAt(random.bounded(window.width()), random.bounded(window.height()));
     fx.release(random.bounded(2) ? releaseAt : fx.pixelOf(control), button);
   }
-  const long residentAtEnd = residentKilobytes();
+  const long residentAtEnd = ResidentKilobytes();
 
   QVERIFY(balance.noteOns > kPairs / 2);
   QCOMPARE(balance.negative, 0L);
   QCOMPARE(balance.badBytes, 0L);
   for (long sounding : balance.sounding) QCOMPARE(sounding, 0L);
-  QVERIFY(inRange(ProgramNumber, 1, 128));
-  QVERIFY(inRange(BankNumber, 0, 127));
-  QVERIFY(inRange(MapIndex, 0, 4));
-  QVERIFY(inRange(NoteNumber, 29, 88));
+  QVERIFY(InRange(ProgramNumber, 1, 128));
+  QVERIFY(InRange(BankNumber, 0, 127));
+  QVERIFY(InRange(MapIndex, 0, 4));
+  QVERIFY(InRange(NoteNumber, 29, 88));
   for (std::int32_t level : {Velocity, ChorusLevel, ReverbLevel, ModulationLevel, PanPosition}) {
-    QVERIFY(inRange(level, 0, 127));
+    QVERIFY(InRange(level, 0, 127));
   }
   const long grownKilobytes = residentAtEnd - residentAfterWarmUp;
-  qInfo("resident memory after warm-up %ld kB, at the end %ld kB", residentAfterWarmUp, residentAtEnd);
+  qInfo("resident memory after warm-up %ld kB, at the end %ld kB", residentAfterWarmUp,
+        residentAtEnd);
 #if defined(__SANITIZE_ADDRESS__)
   // AddressSanitizer holds freed memory in quarantine on purpose, so resident memory says nothing
   // here; its leak checker watches this build instead.

@@ -21,7 +21,7 @@ jack_client_t* OpenClient(const std::string& name) {
 JackBackend::JackBackend(std::string clientName, Connect connect)
     : clientName_(std::move(clientName)) {
   QuietJack();
-  if (connect == Connect::ahead) {
+  if (connect == Connect::kAhead) {
     try {
       ahead_ = std::async(std::launch::async, &OpenClient, clientName_);
     } catch (const std::system_error&) {
@@ -58,7 +58,7 @@ std::vector<std::string> JackBackend::portNames() {
 
 OpenResult JackBackend::open(std::size_t port) {
   if (port >= ports_.size()) return OpenResult{MMSYSERR_BADDEVICEID, nullptr};
-  return JackConnection::Open(clientName_, ports_[port], std::exchange(listing_, nullptr));
+  return JackConnection::open(clientName_, ports_[port], std::exchange(listing_, nullptr));
 }
 
 void JackBackend::releaseListing() {

@@ -16,11 +16,12 @@ class JackBackend final : public MidiBackend {
  public:
   // When the backend first reaches the server: at the first listing, or at once on a thread of
   // its own, so that the 15 to 30 ms libjack takes to connect pass while the program starts.
-  enum class Connect { onFirstListing, ahead };
+  enum class Connect { kOnFirstListing, kAhead };
 
   // clientName: how our clients appear in the JACK graph. Silences libjack's own messages
   // and keeps it (and anything else in the process) from starting a server.
-  explicit JackBackend(std::string clientName = "Kalvora", Connect connect = Connect::onFirstListing);
+  explicit JackBackend(std::string clientName = "Kalvora",
+                       Connect connect = Connect::kOnFirstListing);
   ~JackBackend() override;
   JackBackend(const JackBackend&) = delete;
   JackBackend& operator=(const JackBackend&) = delete;

@@ -27,7 +27,7 @@ bool ServerUnreachable(jack_status_t status) {
 
 JackConnection::JackConnection() : ring_(kRingBytes) {}
 
-OpenResult JackConnection::Open(const std::string& clientName, const std::string& target,
+OpenResult JackConnection::open(const std::string& clientName, const std::string& target,
                                 jack_client_t* client) {
   OpenResult result;
   std::unique_ptr<JackConnection> connection;
@@ -72,10 +72,10 @@ MMRESULT JackConnection::prepare(const std::string& target) {
   // The first request to the server: it fails here when the server has gone.
   port_ = jack_port_register(client_, kOutputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
   if (port_ == nullptr) return MMSYSERR_ERROR;
-  if (jack_set_process_callback(client_, &JackConnection::Process, this) != 0) {
+  if (jack_set_process_callback(client_, &JackConnection::process, this) != 0) {
     return MMSYSERR_ERROR;
   }
-  jack_on_info_shutdown(client_, &JackConnection::Shutdown, this);
+  jack_on_info_shutdown(client_, &JackConnection::shutdown, this);
   return MMSYSERR_NOERROR;
 }
 
@@ -128,7 +128,7 @@ void JackConnection::drainBeforeClose() noexcept {
   }
 }
 
-int JackConnection::Process(jack_nframes_t frames, void* self) noexcept {
+int JackConnection::process(jack_nframes_t frames, void* self) noexcept {
   auto& connection = *static_cast<JackConnection*>(self);
   connection.deliver(frames);
   connection.cycles_.fetch_add(1, std::memory_order_release);
@@ -166,7 +166,7 @@ void JackConnection::deliver(jack_nframes_t frames) noexcept {
   }
 }
 
-void JackConnection::Shutdown(jack_status_t, const char*, void* self) noexcept {
+void JackConnection::shutdown(jack_status_t, const char*, void* self) noexcept {
   static_cast<JackConnection*>(self)->alive_.store(false, std::memory_order_release);
 }
 

@@ -22,7 +22,7 @@ class JackConnection final : public MidiConnection {
   // makes it unique) when that one fails, as it does once its server has gone. Returns once the
   // port is registered; activation and the connection follow on a thread of their own, and
   // what is sent before they are done waits for them. Never starts a server.
-  static OpenResult Open(const std::string& clientName, const std::string& target,
+  static OpenResult open(const std::string& clientName, const std::string& target,
                          jack_client_t* client = nullptr);
 
   ~JackConnection() override;
@@ -36,24 +36,23 @@ class JackConnection final : public MidiConnection {
 
  private:
   JackConnection();
-  MMRESULT start(const std::string& clientName, const std::string& target,
-                 jack_client_t* client);
-  MMRESULT prepare(const std::string& target);         // port and callbacks
-  void activate(const std::string& target) noexcept;   // activation and connection
+  MMRESULT start(const std::string& clientName, const std::string& target, jack_client_t* client);
+  MMRESULT prepare(const std::string& target);        // port and callbacks
+  void activate(const std::string& target) noexcept;  // activation and connection
   void closeClient() noexcept;
   void send(std::span<const std::uint8_t> bytes) noexcept;
   void drainBeforeClose() noexcept;
   void deliver(jack_nframes_t frames) noexcept;  // audio thread: ring to port buffer
 
-  static int Process(jack_nframes_t frames, void* self) noexcept;
-  static void Shutdown(jack_status_t code, const char* reason, void* self) noexcept;
+  static int process(jack_nframes_t frames, void* self) noexcept;
+  static void shutdown(jack_status_t code, const char* reason, void* self) noexcept;
 
   MessageRing ring_;
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
   std::thread activation_;
   bool active_ = false;  // set by activation_, read once it has ended
-  bool wired_ = false;  // audio thread only: the connection has been seen in the graph
+  bool wired_ = false;   // audio thread only: the connection has been seen in the graph
   std::atomic<bool> alive_{true};
   std::atomic<std::uint64_t> cycles_{0};     // audio cycles ended
   std::atomic<std::uint64_t> settledAt_{0};  // cycles_ from which all taken so far has left

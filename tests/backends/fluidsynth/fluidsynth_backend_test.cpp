@@ -189,7 +189,7 @@ TEST(FluidSynthDevice, FontThatDoesNotLoadIsAnError) {
 }
 
 TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {
-  auto core = SynthCore::Create();
+  auto core = SynthCore::create();
   ASSERT_NE(core, nullptr);
   for (const auto& output : DefaultSynthAudioOutputs()) {
     SCOPED_TRACE(output.driver);

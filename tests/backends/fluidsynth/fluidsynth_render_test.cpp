@@ -17,7 +17,7 @@ class SynthRender : public ::testing::Test {
 
   // The voice from a clean start: the MIDI System Reset also empties the reverb and chorus, so
   // no tail of the last note colours this one.
-  Sound Play(const Voice& voice, double milliseconds = 400) {
+  Sound play(const Voice& voice, double milliseconds = 400) {
     Send(*synth_, {0xFF});
     Render(*synth_, 50);
     SendPress(*synth_, voice);
@@ -29,7 +29,7 @@ class SynthRender : public ::testing::Test {
 
 TEST_F(SynthRender, NoteOnSoundsWithinFewMilliseconds) {
   EXPECT_LT(PeakDb(Render(*synth_, 100)), kSilentDb) << "a fresh synth must be silent";
-  const Sound sound = Play(Voice{});
+  const Sound sound = play(Voice{});
   const std::size_t onset = FirstFrameAbove(sound, -40.0);
   ASSERT_LT(onset, sound.size()) << "no sound at all";
   EXPECT_LT(Milliseconds(onset), 5.0);
@@ -40,7 +40,7 @@ TEST_F(SynthRender, NoteOffDecaysBelowMinus60WithinASecond) {
   for (int program : {1, 49, 81}) {  // piano, strings, square lead
     SCOPED_TRACE(program);
     const Voice voice{.program = program};
-    const Sound held = Play(voice, 500);
+    const Sound held = play(voice, 500);
     EXPECT_GT(PeakDb(held), -30.0);
     SendRelease(*synth_, voice);
     const Sound after = Render(*synth_, 1100);
@@ -59,8 +59,8 @@ class ToneDifference : public SynthRender, public ::testing::WithParamInterface<
 
 TEST_P(ToneDifference, SpectraDifferOnlyForDifferentTones) {
   const ToneCase& c = GetParam();
-  const Sound a = Play(c.a);
-  const Sound b = Play(c.b);
+  const Sound a = play(c.a);
+  const Sound b = play(c.b);
   ASSERT_GT(PeakDb(a), -40.0);
   ASSERT_GT(PeakDb(b), -40.0);
   const double distance = SpectralDistanceDb(a, b);
@@ -102,7 +102,7 @@ TEST_F(SynthRender, GsResetCentresPanAndRestoresControllers) {
   DryOutput(*synth_);
   // A trumpet (a mono sample) hard left: the right channel is silent.
   const Voice left{.program = 57, .pan = 0};
-  const Sound before = Play(left);
+  const Sound before = play(left);
   EXPECT_LT(PowerDb(before.right), PowerDb(before.left) - 40.0);
   Send(*synth_, {0xB0, 0x01, 127});  // modulation
   Send(*synth_, {0xB0, 0x5B, 127});  // reverb

@@ -47,7 +47,7 @@ std::optional<SoundFontSet> InstalledFluidFonts() {
 std::unique_ptr<SynthCore> LoadedSynth() {
   const auto fonts = InstalledFluidFonts();
   if (!fonts) return nullptr;
-  auto synth = SynthCore::Create();
+  auto synth = SynthCore::create();
   if (!synth || !synth->loadSoundFonts(*fonts)) return nullptr;
   return synth;
 }

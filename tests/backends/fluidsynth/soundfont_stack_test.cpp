@@ -104,7 +104,7 @@ TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
   EXPECT_EQ(backend.open(0).code, MMSYSERR_NOERROR);
 
   fonts->user = FindUserSoundFonts(DefaultUserSoundFontFolders());
-  auto synth = SynthCore::Create();
+  auto synth = SynthCore::create();
   ASSERT_TRUE(synth->loadSoundFonts(*fonts));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   auto presetName = [&] {
@@ -137,7 +137,7 @@ TEST(ZoneStretching, AKeyOrVelocityOutsideEveryZonePlaysTheNearestZoneAtItsOwnPi
   WriteSoundFont(font,
                  {{"Key gaps", 0, 0, {{.keys = {60, 64}}, {.keys = {70, 72}}}},
                   {"Velocity gaps", 0, 1, {{.velocities = {1, 40}}, {.velocities = {90, 127}}}}});
-  auto synth = SynthCore::Create();
+  auto synth = SynthCore::create();
   SoundFontSet fonts;
   fonts.base = font;
   ASSERT_TRUE(synth->loadSoundFonts(fonts));

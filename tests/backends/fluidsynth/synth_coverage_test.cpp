@@ -27,7 +27,7 @@ std::unique_ptr<SynthCore> ProgramSynth() {
   auto fonts = FindSoundFonts(options.soundFontFolders);
   if (!fonts || !fonts->filler || !fonts->overlay) return nullptr;
   fonts->fillerCheck = options.fillerCheck;
-  auto synth = SynthCore::Create();
+  auto synth = SynthCore::create();
   if (!synth || !synth->loadSoundFonts(*fonts)) return nullptr;
   return synth;
 }

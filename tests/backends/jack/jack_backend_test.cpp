@@ -253,9 +253,9 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
 // Connected ahead or at the listing, kept or let go after it: every way ends in the same open.
 TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
   std::vector<Message> expected;
-  for (const auto connect : {JackBackend::Connect::ahead, JackBackend::Connect::onFirstListing}) {
+  for (const auto connect : {JackBackend::Connect::kAhead, JackBackend::Connect::kOnFirstListing}) {
     for (const bool released : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "ahead " << (connect == JackBackend::Connect::ahead)
+      SCOPED_TRACE(testing::Message() << "ahead " << (connect == JackBackend::Connect::kAhead)
                                       << ", released " << released);
       JackBackend backend(test::ClientName("kalvora"), connect);
       ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
@@ -269,7 +269,8 @@ TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
     }
   }
   // Connected ahead and never listed: the backend goes without waiting on anything.
-  FinishesWithin(20s, [] { JackBackend(test::ClientName("kalvora"), JackBackend::Connect::ahead); });
+  FinishesWithin(20s,
+                 [] { JackBackend(test::ClientName("kalvora"), JackBackend::Connect::kAhead); });
 }
 
 void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
@@ -280,7 +281,7 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
   jack_set_error_function(&PrintJackMessage);
   jack_set_info_function(&PrintJackMessage);
 
-  for (const auto connect : {JackBackend::Connect::onFirstListing, JackBackend::Connect::ahead}) {
+  for (const auto connect : {JackBackend::Connect::kOnFirstListing, JackBackend::Connect::kAhead}) {
     test::StderrCapture capture;
     JackBackend backend(test::ClientName("kalvora"), connect);
     const auto start = std::chrono::steady_clock::now();

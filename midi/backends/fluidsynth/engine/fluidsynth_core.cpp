@@ -43,7 +43,7 @@ PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above
 
 }  // namespace
 
-std::unique_ptr<SynthCore> SynthCore::Create() {
+std::unique_ptr<SynthCore> SynthCore::create() {
   QuietFluidSynthLog();
   std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
   if (!settings || !Configure(settings.get())) return nullptr;

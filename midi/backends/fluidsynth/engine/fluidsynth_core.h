@@ -24,7 +24,7 @@ inline constexpr double kSynthGain = 0.4;
 class SynthCore {
  public:
   // Null only when FluidSynth cannot create its settings or its synth (out of memory).
-  static std::unique_ptr<SynthCore> Create();
+  static std::unique_ptr<SynthCore> create();
   ~SynthCore();
   SynthCore(const SynthCore&) = delete;
   SynthCore& operator=(const SynthCore&) = delete;

@@ -38,7 +38,7 @@ class FluidSynthEngine final : public SynthEngine {
   OpenResult open(const SoundFontSet& fonts, const std::vector<SynthAudioOutput>& outputs,
                   std::shared_ptr<std::atomic<bool>> open) override {
     const auto start = std::chrono::steady_clock::now();
-    auto core = SynthCore::Create();
+    auto core = SynthCore::create();
     if (!core) return {MMSYSERR_NOMEM, nullptr};
     SynthCore& synth = *core;
     // The audio output opens on the synth's thread while the fonts load here.
