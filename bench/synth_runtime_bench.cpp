@@ -48,13 +48,13 @@ constexpr double kRate = 48000;
 class MonitorRecorder {
  public:
   bool start() {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(kRate), 2};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(kRate), 2};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = kRecordFrames * 2 * sizeof(float);
     int error = 0;
     stream_ = pa_simple_new(nullptr, "synth-runtime-bench", PA_STREAM_RECORD,
-                            kalvora::test::PulseTestServer::kMonitor, "monitor", &spec, nullptr,
+                            kalvora::test::PulseTestServer::kMonitor, "monitor", &format, nullptr,
                             &attr, &error);
     if (stream_ == nullptr) return false;
     running_ = true;
