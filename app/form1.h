@@ -124,6 +124,9 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::array<QScrollBar*, kScrollBars> scrollBars_{};
   kalvora::ComputerKeyboard* computerKeyboard_ = nullptr;
   kalvora::HeldPressWatch* heldPressWatch_ = nullptr;
+  // The note the mouse's press started: its release stops that one, even when a computer key
+  // has played another note in between.
+  int mouseNote_ = 0;
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 

@@ -5,12 +5,16 @@
 #include "app/form1.h"
 #include "midi/device_switch.h"
 #include "midi/note_player.h"
+#include "midi/voice_state.h"
 #include "ui/computer_keyboard.h"
 #include "ui/voice_controls.h"
 
-void TForm1::ButtonMouseDown(int n) { kalvora::ToneButtonDown(n); }
+void TForm1::ButtonMouseDown(int n) {
+  kalvora::ToneButtonDown(n);
+  mouseNote_ = NoteNumber;
+}
 
-void TForm1::ButtonMouseUp(int) { StopNote(); }
+void TForm1::ButtonMouseUp(int) { kalvora::StopNoteOf(mouseNote_); }
 
 void TForm1::Button257MouseDown() {
   // Notes held on the computer keyboard stop on the device they were started on.
@@ -20,9 +24,12 @@ void TForm1::Button257MouseDown() {
 
 void TForm1::Button257MouseUp() { kalvora::OpenNextDevice(); }
 
-void TForm1::ShapeMouseDown(int n) { kalvora::KeyDown(n); }
+void TForm1::ShapeMouseDown(int n) {
+  kalvora::KeyDown(n);
+  mouseNote_ = NoteNumber;
+}
 
-void TForm1::ShapeMouseUp(int) { StopNote(); }
+void TForm1::ShapeMouseUp(int) { kalvora::StopNoteOf(mouseNote_); }
 
 void TForm1::FormKeyDown(int note) { kalvora::NoteDown(note); }
 

@@ -38,6 +38,7 @@ class WindowComputerKeysTest : public QObject {
   void keysAreKnownByPlaceNotByLetter();
   void deviceSwitchStopsHeldNotesOnTheOldDevice();
   void controlKeysKeepTheirMeaning();
+  void mouseAndKeyboardEachStopTheirOwnNote();
 
  private:
   void key(QEvent::Type type, int note, bool autoRepeat = false) {
@@ -192,6 +193,16 @@ void WindowComputerKeysTest::controlKeysKeepTheirMeaning() {
   QCOMPARE(velocity->value(), 1);
   QCOMPARE(fx_->shortMessages().at(7), (std::vector<std::uint8_t>{0x90, kC, 1}));
   QCOMPARE(fx_->noteEvents(), QStringList({"on 52", "off 52"}));
+}
+
+// A key held with the mouse while a computer key plays: each release stops its own note.
+void WindowComputerKeysTest::mouseAndKeyboardEachStopTheirOwnNote() {
+  const QPoint c4 = fx_->pixelOf(fx_->form().Shape(22));
+  fx_->press(c4);
+  down(kZ);
+  fx_->release(c4);
+  up(kZ);
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 60", "on 48", "off 60", "off 48"}));
 }
 
 QTEST_MAIN(WindowComputerKeysTest)
