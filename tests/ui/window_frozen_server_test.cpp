@@ -98,8 +98,8 @@ class WindowFrozenServerTest : public QObject {
   void synthClosedRightAfterItsOpen();
 };
 
-// Of the switch only the press: its release would open a JACK client anew, which asks the
-// stopped server.
+// The switch's release opens a JACK client anew, which asks the stopped server: that open is
+// given up in time too.
 void WindowFrozenServerTest::stoppedJackServer() {
   kalvora::test::JackTestServer server;
   QVERIFY(server.start());
@@ -111,10 +111,7 @@ void WindowFrozenServerTest::stoppedJackServer() {
     QVERIFY(MidiOut != kNoMidiOut);
     {
       const Frozen frozen(server);
-      if (viaSwitch) {
-        const qint64 press = MillisecondsOf([&] { window->form().Button257MouseDown(); });
-        QVERIFY2(press <= kReturnLimitMs, qPrintable(QString("press took %1 ms").arg(press)));
-      }
+      if (viaSwitch) SwitchReturns(*window);
       CloseReturnsAndWritesSettings(*window);
     }
     // Left to itself, the connection lets go once the server is back.

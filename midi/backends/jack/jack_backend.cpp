@@ -6,6 +6,7 @@
 #include "midi/backends/jack/jack_connection.h"
 #include "midi/backends/jack/jack_input.h"
 #include "midi/backends/jack/jack_quiet.h"
+#include "midi/bounded_call.h"
 
 namespace kalvora {
 
@@ -58,7 +59,13 @@ std::vector<std::string> JackBackend::portNames() {
 
 OpenResult JackBackend::open(std::size_t port) {
   if (port >= ports_.size()) return OpenResult{MMSYSERR_BADDEVICEID, nullptr};
-  return JackConnection::open(clientName_, ports_[port], std::exchange(listing_, nullptr));
+  // A stopped server would hold the open (and so a switch) for as long as it stays stopped.
+  std::optional<OpenResult> opened = CallWithin<OpenResult>(
+      [clientName = clientName_, target = ports_[port], client = std::exchange(listing_, nullptr)] {
+        return JackConnection::open(clientName, target, client);
+      });
+  if (!opened) return OpenResult{MMSYSERR_ERROR, nullptr};
+  return std::move(*opened);
 }
 
 void JackBackend::releaseListing() {
