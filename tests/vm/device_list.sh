@@ -7,8 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/scenario_lib.sh"
 read_tools "$@"
 
 # A software module whose name is longer than the 31 bytes a device name keeps, the cut
-# falling inside a three-byte character: "Sound Canvas 音源:MIDI1 入" is 29 bytes.
-start_module canvas "Sound Canvas 音源" "MIDI1 入力ポート"
+# falling inside a three-byte character: "Tone Modules 音源:MIDI1 入" is 29 bytes.
+start_module canvas "Tone Modules 音源" "MIDI1 入力ポート"
 
 # What a user has, read from the kernel's own list: the ports that take output from others.
 cut_to_31_bytes() { printf '%s' "$1" | head -c 31 | iconv -f UTF-8 -t UTF-8 -c 2>/dev/null; }
@@ -34,8 +34,8 @@ if [ "${shown[*]}" != "${expected[*]}" ] || [ "${#shown[@]}" -ne "${#expected[@]
   fail "the device list is not the sequencer's writable ports after the synth"
 fi
 printf '  %s\n' "${shown[@]}"
-grep -qxF "4	Sound Canvas 音源:MIDI1 入" "$work/list.log" ||
-  fail "the long module name is not cut to 'Sound Canvas 音源:MIDI1 入'"
+grep -qxF "4	Tone Modules 音源:MIDI1 入" "$work/list.log" ||
+  fail "the long module name is not cut to 'Tone Modules 音源:MIDI1 入'"
 ok "${#shown[@]} devices, in the sequencer's order, long names cut on a character boundary"
 
 [ -n "${BACKEND_TEST:-}" ] || fail "no --backend-test given"
