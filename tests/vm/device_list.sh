@@ -8,7 +8,7 @@ read_tools "$@"
 
 # A software module whose name is longer than the 31 bytes a device name keeps, the cut
 # falling inside a three-byte character: "Tone Modules 音源:MIDI1 入" is 29 bytes.
-start_module canvas "Tone Modules 音源" "MIDI1 入力ポート"
+start_module long "Tone Modules 音源" "MIDI1 入力ポート"
 
 # What a user has, read from the kernel's own list: the ports that take output from others.
 cut_to_31_bytes() { printf '%s' "$1" | head -c 31 | iconv -f UTF-8 -t UTF-8 -c 2>/dev/null; }
