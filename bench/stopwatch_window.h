@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QtTest/QtTest>
 #include <chrono>
 #include <cstdint>
@@ -18,6 +17,7 @@
 #include "app/form1.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
+#include "support/temp_folder.h"
 
 namespace kalvora::bench {
 
@@ -59,12 +59,12 @@ struct StopwatchWindow {
     MidiBackends backends;
     backends.push_back(std::make_unique<StopwatchBackend>());
     InstallMidiBackends(std::move(backends));
-    form.setExecutablePath(dir.filePath("kalvora").toStdString());
+    form.setExecutablePath((dir / "kalvora").string());
     form.FormCreate();
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) qFatal("the window was never shown");
   }
-  QTemporaryDir dir;
+  test::TempFolder dir;
   TForm1 form;
 };
 

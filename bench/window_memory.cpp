@@ -2,7 +2,6 @@
 // the synth playing into /dev/null (for machines without a sound device), and a run of presses
 // on programs and banks so that their samples load. Prints VmHWM.
 #include <QApplication>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -10,6 +9,7 @@
 #include "app/form1.h"
 #include "app/system_backends.h"
 #include "midi/device_state.h"
+#include "support/temp_folder.h"
 
 namespace {
 std::string StatusLine(const char* key) {
@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
   backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
   kalvora::InstallMidiBackends(std::move(backends));
 
-  QTemporaryDir folder;
+  kalvora::test::TempFolder folder;
   TForm1 form;
-  form.setExecutablePath(folder.filePath("kalvora").toStdString());
+  form.setExecutablePath((folder / "kalvora").string());
   form.FormCreate();
   form.show();
   QApplication::processEvents();

@@ -10,7 +10,7 @@
 
 #include "app/settings/settings_load.h"
 #include "app/settings/settings_save.h"
-#include "settings_temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace kalvora {
 namespace {

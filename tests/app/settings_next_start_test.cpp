@@ -8,9 +8,9 @@
 
 #include "app/form1.h"
 #include "midi/voice_state.h"
-#include "settings_temp_folder.h"
 #include "support/as_nobody.h"
 #include "support/recording_session.h"
+#include "support/temp_folder.h"
 
 namespace kalvora {
 namespace {
@@ -66,7 +66,7 @@ class SettingsNextStart : public ::testing::Test {
     return run.output;
   }
 
-  test::TempFolder dir_;
+  test::TempFolder dir_{test::TempFolder::Reach::kOthersMayEnter};
 };
 
 TEST_F(SettingsNextStart, AWritableFileIsRewrittenWhereItIs) {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/settings/settings_save.h"
-#include "settings_temp_folder.h"
 #include "support/as_nobody.h"
+#include "support/temp_folder.h"
 
 namespace kalvora {
 namespace {
@@ -38,7 +38,7 @@ fs::path LockedFolderWith(const TempFolder& dir, fs::perms fileRights) {
 std::string Outcome(const FileResult& saved) { return saved ? "saved" : saved.error; }
 
 TEST(SettingsUnwritable, AWritableFileInAFolderThatTakesNoNewFileIsRewrittenInPlace) {
-  TempFolder dir;
+  TempFolder dir(TempFolder::Reach::kOthersMayEnter);
   const fs::path path = LockedFolderWith(dir, kWritableByAll);
   const auto run = RunAsNobody([&] { return Outcome(SaveSettingsFile(path, kNew)); });
   ASSERT_TRUE(run.ran) << run.output;
@@ -52,7 +52,7 @@ TEST(SettingsUnwritable, AWritableFileInAFolderThatTakesNoNewFileIsRewrittenInPl
 }
 
 TEST(SettingsUnwritable, AnInPlaceRewriteThatFailsHalfWayPutsTheOldContentBack) {
-  TempFolder dir;
+  TempFolder dir(TempFolder::Reach::kOthersMayEnter);
   const fs::path path = LockedFolderWith(dir, kWritableByAll);
   // The disk takes a few bytes more than the old file, not the whole new one.
   const auto run = RunAsNobody([&] { return Outcome(SaveSettingsFile(path, kNew)); },

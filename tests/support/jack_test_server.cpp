@@ -78,18 +78,13 @@ void RemoveLeftovers(const std::string& name) {
 }  // namespace
 
 JackTestServer::JackTestServer()
-    : name_(UniqueName("server")),
-      logPath_((std::filesystem::temp_directory_path() / (name_ + ".log")).string()) {
+    : name_(UniqueName("server")), logPath_((logFolder_ / "jackd.log").string()) {
   jack_set_error_function(&IgnoreJackMessage);
   jack_set_info_function(&IgnoreJackMessage);
   setenv("JACK_NO_START_SERVER", "1", 1);
 }
 
-JackTestServer::~JackTestServer() {
-  stop();
-  std::error_code error;
-  std::filesystem::remove(logPath_, error);
-}
+JackTestServer::~JackTestServer() { stop(); }
 
 ::testing::AssertionResult JackTestServer::start() {
   if (pid_ > 0) return ::testing::AssertionFailure() << "server already running";

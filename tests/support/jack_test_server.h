@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace kalvora::test {
 
 class JackTestServer {
@@ -38,6 +40,7 @@ class JackTestServer {
   void reap(int signal);
 
   std::string name_;
+  TempFolder logFolder_;
   std::string logPath_;
   pid_t pid_ = -1;
   bool killed_ = false;

@@ -43,21 +43,15 @@ bool Accepts(const std::string& socketPath) {
 
 }  // namespace
 
-PulseTestServer::PulseTestServer() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kalvora-pulse-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) folder_ = pattern;
-  address_ = "unix:" + folder_ + "/native";
-}
+PulseTestServer::PulseTestServer() : address_("unix:" + (folder_ / "native").string()) {}
 
 PulseTestServer::~PulseTestServer() {
   if (pid_ > 0) EndChild(pid_, SIGTERM, kStopLimit);
-  std::error_code error;
-  if (!folder_.empty()) std::filesystem::remove_all(folder_, error);
 }
 
 bool PulseTestServer::start() {
-  if (folder_.empty() || pid_ > 0) return false;
-  const std::string socketPath = folder_ + "/native";
+  if (pid_ > 0) return false;
+  const std::string socketPath = (folder_ / "native").string();
   // No default script, no session bus, no autospawn: only what the test needs, as a user daemon.
   std::vector<std::string> args = {
       "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
@@ -68,7 +62,7 @@ bool PulseTestServer::start() {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  const std::string logPath = folder_ + "/log";
+  const std::string logPath = (folder_ / "log").string();
   const pid_t parent = ::getpid();
   pid_ = ::fork();
   if (pid_ < 0) return false;
@@ -76,9 +70,9 @@ bool PulseTestServer::start() {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
     // Its own home and runtime folder, so it touches nothing of a real session.
-    ::setenv("HOME", folder_.c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    ::setenv("PULSE_RUNTIME_PATH", (folder_ + "/runtime").c_str(), 1);
+    ::setenv("HOME", folder_.path().c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
+    ::setenv("PULSE_RUNTIME_PATH", (folder_ / "runtime").c_str(), 1);
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (log >= 0) {
@@ -111,7 +105,7 @@ void PulseTestServer::thaw() {
 }
 
 std::string PulseTestServer::log() const {
-  std::ifstream in(folder_ + "/log");
+  std::ifstream in(folder_ / "log");
   std::stringstream text;
   text << in.rdbuf();
   return text.str();

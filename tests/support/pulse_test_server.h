@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace kalvora::test {
 
 class PulseTestServer {
@@ -30,7 +32,7 @@ class PulseTestServer {
   std::string log() const;
 
  private:
-  std::string folder_;
+  TempFolder folder_;  // the socket, the log and the server's home
   std::string address_;
   pid_t pid_ = -1;
 };

@@ -16,7 +16,7 @@ WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRES
   }
   form_ = std::make_unique<TForm1>(built);
   form_->setExecutablePath(executablePath().toStdString());
-  form_->setSettingsFallbackFolder(folder_.filePath("config").toStdString());
+  form_->setSettingsFallbackFolder((folder_ / "config").string());
   if (runFormCreate) form_->FormCreate();
 }
 
@@ -25,8 +25,12 @@ WindowFixture::~WindowFixture() {
   session_.reset();
 }
 
-QString WindowFixture::executablePath() const { return folder_.filePath("kalvora"); }
-QString WindowFixture::settingsPath() const { return folder_.filePath("kalvora.ini"); }
+QString WindowFixture::executablePath() const {
+  return QString::fromStdString((folder_ / "kalvora").string());
+}
+QString WindowFixture::settingsPath() const {
+  return QString::fromStdString((folder_ / "kalvora.ini").string());
+}
 
 QByteArray WindowFixture::settingsFileBytes() const {
   QFile file(settingsPath());

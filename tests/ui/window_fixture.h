@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QPoint>
-#include <QTemporaryDir>
 #include <QtTest/QtTest>
 #include <memory>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "app/form1.h"
 #include "support/recording_session.h"
+#include "support/temp_folder.h"
 #include "ui/key_shape.h"
 #include "ui/press_button.h"
 
@@ -51,7 +51,7 @@ class WindowFixture {
   QStringList noteEvents() const;
 
  private:
-  QTemporaryDir folder_;
+  TempFolder folder_;
   std::unique_ptr<RecordingSession> session_;
   std::unique_ptr<TForm1> form_;
 };

@@ -9,11 +9,14 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
+#include <filesystem>
+#include <string>
 
 #include "app/message_box.h"
 #include "app/program_title.h"
 #include "midi/device_state.h"
 #include "midi/voice_state.h"
+#include "support/temp_folder.h"
 #include "ui/keyboard_layout.h"
 #include "window_fixture.h"
 
@@ -264,21 +267,18 @@ void WindowLifecycleTest::unknownSectionsSurviveAndCommentsDoNot() {
 }
 
 void WindowLifecycleTest::executableFolderWithoutRoomUsesTheUserFolder() {
-  QTemporaryDir dir;
+  kalvora::test::TempFolder dir;
   // The executable's "folder" is a file, so nothing can be created beside the executable.
-  QFile blocker(dir.filePath("not-a-folder"));
-  QVERIFY(blocker.open(QIODevice::WriteOnly));
-  blocker.close();
+  QVERIFY(std::filesystem::is_regular_file(dir.write("not-a-folder", "")));
   kalvora::test::RecordingSession session({"A"});
   TForm1 form;
-  form.setExecutablePath(dir.filePath("not-a-folder/kalvora").toStdString());
-  form.setSettingsFallbackFolder(dir.filePath("config").toStdString());
+  form.setExecutablePath((dir / "not-a-folder/kalvora").string());
+  form.setSettingsFallbackFolder((dir / "config").string());
   form.FormCreate();
   MapIndex = 2;
   form.close();
-  QFile saved(dir.filePath("config/kalvora.ini"));
-  QVERIFY(saved.open(QIODevice::ReadOnly));
-  QVERIFY(saved.readAll().contains("map=2\r\n"));
+  QVERIFY(kalvora::test::ReadBytes(dir / "config/kalvora.ini").find("map=2\r\n") !=
+          std::string::npos);
   QVERIFY(session.messages().empty());
 }
 

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "fluidsynth_test_support.h"
-#include "font_folder.h"
+#include "support/temp_folder.h"
 
 namespace kalvora::test {
 namespace {
@@ -49,7 +49,7 @@ TEST(SoundFontSearch, PicksBaseAndOverlayByName) {
     std::vector<fs::path> paths;
     for (std::size_t f = 0; f < folders.size(); ++f) {
       paths.push_back(folders[f].path());
-      for (const auto& name : cases[i].folders[f]) folders[f].font(name);
+      for (const auto& name : cases[i].folders[f]) WriteFakeFont(folders[f], name);
     }
     const auto found = FindSoundFonts(paths);
     ASSERT_EQ(found.has_value(), cases[i].base.has_value());
@@ -67,11 +67,11 @@ TEST(SoundFontSearch, OnlySoundFontFilesCount) {
   fs::create_directories(folder.path() / "FluidR3_GM.sf2");
   fs::create_symlink(folder.path() / "gone.sf2", folder.path() / "default-GM.sf2");
   TempFolder other;
-  other.text("FluidR3_GM.sf2");
+  WriteTextFile(other, "FluidR3_GM.sf2");
   EXPECT_FALSE(FindSoundFonts({folder.path(), other.path(), folder.path() / "missing"}));
 
   // A link to a font is as good as the font.
-  const fs::path real = other.font("real.sf2");
+  const fs::path real = WriteFakeFont(other, "real.sf2");
   fs::remove(folder.path() / "default-GM.sf2");
   fs::create_symlink(real, folder.path() / "default-GM.sf2");
   const auto found = FindSoundFonts({folder.path()});
@@ -85,7 +85,7 @@ TEST(FluidSynthDevice, ListedOnlyWhenASoundFontIsPresent) {
   EXPECT_TRUE(backend.portNames().empty());
   EXPECT_EQ(backend.open(0).code, MMSYSERR_BADDEVICEID);
 
-  folder.font("default-GM.sf2");
+  WriteFakeFont(folder, "default-GM.sf2");
   const auto names = backend.portNames();
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(names[0], kSoftwareSynthName);
@@ -97,12 +97,12 @@ TEST(FluidSynthDevice, ListedOnlyWhenASoundFontIsPresent) {
 // the module fails the open with 6, quietly, leaving the device free for a later try.
 TEST(FluidSynthDevice, NeedsItsEngineModule) {
   TempFolder folder;
-  folder.font("FluidR3_GM.sf2");
+  WriteFakeFont(folder, "FluidR3_GM.sf2");
   FluidSynthOptions options{{folder.path()}, NullAudio()};
   options.enginePaths = {folder.path() / "missing.so"};
   EXPECT_TRUE(FluidSynthBackend(options).portNames().empty());
 
-  options.enginePaths.push_back(folder.text("not_a_module.so"));
+  options.enginePaths.push_back(WriteTextFile(folder, "not_a_module.so"));
   FluidSynthBackend backend(options);
   ASSERT_EQ(backend.portNames().size(), 1u);
   ::testing::internal::CaptureStderr();
@@ -146,7 +146,7 @@ TEST(FluidSynthDevice, OpensOnceAtATime) {
 
 TEST(FluidSynthDevice, WithoutSoundDeviceFailsFastAndQuietly) {
   TempFolder folder;
-  folder.font("FluidR3_GM.sf2");  // never loaded: the sound device is looked for first
+  WriteFakeFont(folder, "FluidR3_GM.sf2");  // never loaded: the sound device is looked for first
   FluidSynthBackend backend(FluidSynthOptions{{folder.path()}, UnreachableAudio()});
   ASSERT_EQ(backend.portNames().size(), 1u);
   for (int attempt = 0; attempt < 2; ++attempt) {  // a failure leaves nothing in use
@@ -177,7 +177,7 @@ TEST(FluidSynthDevice, DefaultOutputsOpenOrFailQuietly) {
 
 TEST(FluidSynthDevice, FontThatDoesNotLoadIsAnError) {
   TempFolder folder;
-  folder.font("FluidR3_GM.sf2");
+  WriteFakeFont(folder, "FluidR3_GM.sf2");
   FluidSynthBackend backend(FluidSynthOptions{{folder.path()}, NullAudio()});
   ASSERT_EQ(backend.portNames().size(), 1u);
   ::testing::internal::CaptureStderr();

@@ -56,6 +56,14 @@ std::vector<SynthAudioOutput> NullAudio() {
   return {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
 }
 
+std::filesystem::path WriteFakeFont(const TempFolder& folder, const std::string& name) {
+  return folder.write(name, {"RIFF\4\0\0\0sfbkjunk", 16});
+}
+
+std::filesystem::path WriteTextFile(const TempFolder& folder, const std::string& name) {
+  return folder.write(name, "not a SoundFont");
+}
+
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes) { synth.sendShort(bytes); }
 
 void SendGsReset(SynthCore& synth) { synth.sendLong(kGsReset); }

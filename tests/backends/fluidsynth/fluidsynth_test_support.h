@@ -4,14 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
 #include "midi/backends/fluidsynth/synth_audio_outputs.h"
 #include "support/press_messages.h"
+#include "support/temp_folder.h"
 
 namespace kalvora::test {
 
@@ -21,6 +24,10 @@ std::optional<SoundFontSet> InstalledFluidFonts();
 std::unique_ptr<SynthCore> LoadedSynth();
 // Plays into /dev/null in real time: a working audio output on a machine without a sound card.
 std::vector<SynthAudioOutput> NullAudio();
+// A file in the folder whose header says SoundFont and whose body is nonsense.
+std::filesystem::path WriteFakeFont(const TempFolder& folder, const std::string& name);
+// A file in the folder that holds plain text, whatever its name says.
+std::filesystem::path WriteTextFile(const TempFolder& folder, const std::string& name);
 
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes);
 void SendGsReset(SynthCore& synth);

@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 #include "fluidsynth_test_support.h"
-#include "font_folder.h"
 #include "midi/backends/fluidsynth/engine/soundfont_patch.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "support/sound_font_writer.h"
+#include "support/temp_folder.h"
 
 namespace kalvora::test {
 namespace {
@@ -38,7 +38,7 @@ class DataHome {
 
 // Every way a file in the user's folder can fail to be a SoundFont.
 void WriteBadFiles(const TempFolder& folder, const std::string& sub) {
-  folder.text(sub + "/a-text.sf2");
+  WriteTextFile(folder, sub + "/a-text.sf2");
   folder.write(sub + "/b-empty.sf2", "");
   const std::string good = SoundFontBytes({{"Cut", 0, 0}});
   folder.write(sub + "/c-truncated.sf2", std::string_view(good).substr(0, good.size() / 2));
@@ -51,13 +51,13 @@ void WriteBadFiles(const TempFolder& folder, const std::string& sub) {
 TEST(SoundFontSearch, TheFillerGoesUnderTheBaseUnlessItIsTheBase) {
   TempFolder folder;
   EXPECT_FALSE(FindSoundFonts({folder.path()})) << "the filler alone is no base";
-  const fs::path filler = folder.font("sf_GMbank.sf2");
+  const fs::path filler = WriteFakeFont(folder, "sf_GMbank.sf2");
   EXPECT_FALSE(FindSoundFonts({folder.path()}));
   fs::create_symlink(filler, folder.path() / "default-GM.sf2");
   auto found = FindSoundFonts({folder.path()});
   ASSERT_TRUE(found);
   EXPECT_FALSE(found->filler) << "the system's default is the filler itself";
-  folder.font("FluidR3_GM.sf2");
+  WriteFakeFont(folder, "FluidR3_GM.sf2");
   found = FindSoundFonts({folder.path()});
   ASSERT_TRUE(found);
   EXPECT_EQ(found->base, folder.path() / "FluidR3_GM.sf2");
