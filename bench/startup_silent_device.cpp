@@ -9,28 +9,15 @@
 #include "app/program_title.h"
 #include "app/termination_signals.h"
 #include "midi/midi_backend.h"
-
-namespace {
-// Records nothing after start-up: a long session must not grow a log.
-class SilentConnection : public kalvora::MidiConnection {
- public:
-  void sendShort(std::span<const std::uint8_t>) override {}
-  void sendLong(std::span<const std::uint8_t>) override {}
-};
-class SilentBackend : public kalvora::MidiBackend {
- public:
-  std::vector<std::string> portNames() override { return {"Silent device"}; }
-  kalvora::OpenResult open(std::size_t) override {
-    return {MMSYSERR_NOERROR, std::make_unique<SilentConnection>()};
-  }
-};
-}  // namespace
+#include "support/one_port_backend.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   kalvora::InstallModalMessages(kalvora::ProgramTitle(QCoreApplication::applicationFilePath()));
   kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<SilentBackend>());
+  // Records nothing after start-up: a long session must not grow a log.
+  backends.push_back(std::make_unique<kalvora::test::OnePortBackend>(
+      kalvora::test::OnePort{.name = "Silent device"}));
   kalvora::InstallMidiBackends(std::move(backends));
 
   TForm1 form(TForm1::ControlsBuilt::kWhileModuleSettles);

@@ -17,6 +17,7 @@
 #include "app/form1.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
+#include "support/one_port_backend.h"
 #include "support/temp_folder.h"
 
 namespace kalvora::bench {
@@ -34,30 +35,20 @@ inline Stopwatch& TheStopwatch() {
   return stopwatch;
 }
 
-class StopwatchConnection : public MidiConnection {
- public:
-  void sendShort(std::span<const std::uint8_t> bytes) override {
-    if ((bytes[0] & kStatusKindMask) != kNoteOn) return;
-    Stopwatch& stopwatch = TheStopwatch();
-    stopwatch.noteOnArrived = Clock::now();
-    stopwatch.lastNote = bytes[1];
-    if (stopwatch.onNoteOn) stopwatch.onNoteOn();
-  }
-  void sendLong(std::span<const std::uint8_t>) override {}
-};
-
-class StopwatchBackend : public MidiBackend {
- public:
-  std::vector<std::string> portNames() override { return {"Stopwatch"}; }
-  OpenResult open(std::size_t) override {
-    return {MMSYSERR_NOERROR, std::make_unique<StopwatchConnection>()};
-  }
-};
+// Times each note-on as the device is handed it.
+inline void StampNoteOn(std::span<const std::uint8_t> bytes) {
+  if ((bytes[0] & kStatusKindMask) != kNoteOn) return;
+  Stopwatch& stopwatch = TheStopwatch();
+  stopwatch.noteOnArrived = Clock::now();
+  stopwatch.lastNote = bytes[1];
+  if (stopwatch.onNoteOn) stopwatch.onNoteOn();
+}
 
 struct StopwatchWindow {
   StopwatchWindow() {
     MidiBackends backends;
-    backends.push_back(std::make_unique<StopwatchBackend>());
+    backends.push_back(std::make_unique<test::OnePortBackend>(
+        test::OnePort{.name = "Stopwatch", .onShort = &StampNoteOn}));
     InstallMidiBackends(std::move(backends));
     form.setExecutablePath((dir / "kalvora").string());
     form.FormCreate();

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <span>
 
 #include "midi/midi_backend.h"
 #include "midi/midi_out.h"
+#include "support/one_port_backend.h"
 #include "support/recording_backend.h"
 #include "support/recording_session.h"
 
@@ -102,27 +104,17 @@ TEST(PortLayer, OpenAnswersTheBackendsCodeAndRejectsBadNumbers) {
   EXPECT_NE(handle, kNoMidiOut);
 }
 
-// A backend that keeps something from each listing, as the JACK one keeps its connection.
-class KeepingBackend final : public MidiBackend {
- public:
-  explicit KeepingBackend(int* kept) : kept_(kept) {}
-  std::vector<std::string> portNames() override {
-    *kept_ = 1;
-    return {"kept"};
-  }
-  OpenResult open(std::size_t) override { return {MMSYSERR_NODRIVER, nullptr}; }
-  void releaseListing() override { *kept_ = 0; }
-
- private:
-  int* kept_;
-};
-
 // What a listing keeps for the open goes after any open, whichever backend it reached and
 // whatever it answered, so nothing of it is left behind while the program runs.
 TEST(PortLayer, EveryOpenLetsGoOfWhatTheListingKept) {
   int kept = 0;
   MidiBackends backends;
-  backends.push_back(std::make_unique<KeepingBackend>(&kept));
+  // The first keeps something from each listing, as the JACK one keeps its connection.
+  backends.push_back(
+      std::make_unique<test::OnePortBackend>(test::OnePort{.name = "kept",
+                                                           .openResult = MMSYSERR_NODRIVER,
+                                                           .onList = [&kept] { kept = 1; },
+                                                           .onRelease = [&kept] { kept = 0; }}));
   backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"other"},
                                                         std::vector<MMRESULT>{},
                                                         std::make_shared<RecordingLog>()));
@@ -179,24 +171,21 @@ TEST(PortLayer, LongMessageNeedsAPreparedHeaderAndSendsItsBytes) {
   EXPECT_EQ(midiOutLongMsg(out, &header, 64), MMSYSERR_INVALHANDLE);
 }
 
-// A connection that relies on the default reset.
-class PlainConnection : public MidiConnection {
- public:
-  void sendShort(std::span<const std::uint8_t> bytes) override {
-    sent.emplace_back(bytes.begin(), bytes.end());
-  }
-  void sendLong(std::span<const std::uint8_t>) override {}
-  std::vector<std::vector<std::uint8_t>> sent;
-};
-
 TEST(PortLayer, DefaultResetSilencesEveryChannel) {
-  PlainConnection connection;
-  connection.reset();
-  ASSERT_EQ(connection.sent.size(), 32u);
+  std::vector<std::vector<std::uint8_t>> sent;
+  // Its connection relies on the default reset.
+  test::OnePortBackend backend(
+      test::OnePort{.onShort = [&sent](std::span<const std::uint8_t> bytes) {
+        sent.emplace_back(bytes.begin(), bytes.end());
+      }});
+  const OpenResult opened = backend.open(0);
+  ASSERT_NE(opened.connection, nullptr);
+  opened.connection->reset();
+  ASSERT_EQ(sent.size(), 32u);
   for (int channel = 0; channel < 16; ++channel) {
     const auto status = static_cast<std::uint8_t>(0xB0 | channel);
-    EXPECT_EQ(connection.sent[2 * channel], (std::vector<std::uint8_t>{status, 0x7B, 0}));
-    EXPECT_EQ(connection.sent[2 * channel + 1], (std::vector<std::uint8_t>{status, 0x78, 0}));
+    EXPECT_EQ(sent[2 * channel], (std::vector<std::uint8_t>{status, 0x7B, 0}));
+    EXPECT_EQ(sent[2 * channel + 1], (std::vector<std::uint8_t>{status, 0x78, 0}));
   }
 }
 

@@ -6,10 +6,12 @@
 #include <QTabWidget>
 #include <array>
 #include <fstream>
+#include <span>
 #include <string>
 
 #include "midi/device_state.h"
 #include "midi/voice_state.h"
+#include "support/one_port_backend.h"
 #include "window_fixture.h"
 
 namespace {
@@ -22,35 +24,16 @@ struct NoteBalance {
   long badBytes = 0;
 };
 
-class BalanceConnection : public kalvora::MidiConnection {
- public:
-  explicit BalanceConnection(NoteBalance& balance) : balance_(balance) {}
-  void sendShort(std::span<const std::uint8_t> bytes) override {
-    for (std::size_t i = 1; i < bytes.size(); ++i) balance_.badBytes += bytes[i] > 0x7F;
-    if (bytes[0] == 0x90) {
-      ++balance_.sounding[bytes[1]];
-      ++balance_.noteOns;
-    } else if (bytes[0] == 0x80 && --balance_.sounding[bytes[1]] < 0) {
-      ++balance_.negative;
-    }
+// Counts each note-on and note-off into the balance.
+void Tally(NoteBalance& balance, std::span<const std::uint8_t> bytes) {
+  for (std::size_t i = 1; i < bytes.size(); ++i) balance.badBytes += bytes[i] > 0x7F;
+  if (bytes[0] == 0x90) {
+    ++balance.sounding[bytes[1]];
+    ++balance.noteOns;
+  } else if (bytes[0] == 0x80 && --balance.sounding[bytes[1]] < 0) {
+    ++balance.negative;
   }
-  void sendLong(std::span<const std::uint8_t>) override {}
-
- private:
-  NoteBalance& balance_;
-};
-
-class BalanceBackend : public kalvora::MidiBackend {
- public:
-  explicit BalanceBackend(NoteBalance& balance) : balance_(balance) {}
-  std::vector<std::string> portNames() override { return {"Balance"}; }
-  kalvora::OpenResult open(std::size_t) override {
-    return {MMSYSERR_NOERROR, std::make_unique<BalanceConnection>(balance_)};
-  }
-
- private:
-  NoteBalance& balance_;
-};
+}
 
 long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
@@ -75,7 +58,9 @@ void WindowPressStormTest::hundredThousandPressesLeaveNothingSounding() {
   kalvora::test::WindowFixture fx({"unused"});
   NoteBalance balance;
   kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<BalanceBackend>(balance));
+  backends.push_back(std::make_unique<kalvora::test::OnePortBackend>(kalvora::test::OnePort{
+      .name = "Balance",
+      .onShort = [&balance](std::span<const std::uint8_t> bytes) { Tally(balance, bytes); }}));
   kalvora::InstallMidiBackends(std::move(backends));
   midiOutGetNumDevs();
   QCOMPARE(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
