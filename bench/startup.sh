@@ -84,8 +84,7 @@ fi
 conditions+="; JACK server with ${PORT_MAX:-its default number of} ports"
 
 start_xvfb
-jack_period=$PERIOD
-start_jackd ${PORT_MAX:+--port-max "$PORT_MAX"}
+start_jackd "$PERIOD" ${PORT_MAX:+--port-max "$PORT_MAX"}
 # The receiver runs as the program does: a bare JACK client without a window, to compare with.
 RECEIVER=$build/tests/support/kalvora_e2e_receiver
 receiver_launcher=("${launcher[@]}")

@@ -21,7 +21,7 @@ session_start() {
   RECEIVER=$(realpath "$2")
   # Synchronous mode: a cycle waits for every client (up to the timeout), so a client that runs
   # late on a loaded machine delays the MIDI rather than losing it.
-  start_jackd --sync --timeout 2000
+  start_jackd 1024 --sync --timeout 2000
   start_receiver receiver "$work/received.txt"
   echo "receiver ready: $(cat "$work/receiver.ready") on server $jack_server"
   # More receivers, the devices after the first, as the caller names them in

@@ -30,7 +30,7 @@ readonly DEADLINE_MS=20000
 # shellcheck source=../support/session_lib.sh
 source "$here/session_lib.sh"
 session_begin package
-start_jackd --sync
+start_jackd 1024 --sync
 RECEIVER=$receiver
 start_receiver receiver "$work/received.txt"
 receiver_device

@@ -10,7 +10,7 @@
 #   start_xvfb                an X server of our own as DISPLAY
 #   start_openbox             a window manager on it
 #   install_program PROGRAM; write_settings ...; run_program; wait_for_main_window; end_program
-#   start_jackd; start_receiver NAME OUT; receiver_device
+#   start_jackd PERIOD; start_receiver NAME OUT; receiver_device
 #
 # On the way out everything started is stopped, the last first. A run has passed once the caller
 # sets failed=0; otherwise the logs in $work are shown and the folder is kept for inspection, and
@@ -30,7 +30,7 @@ session_watched=()  # of those, the ones that must not end by themselves
 declare -A session_names
 program_pid='' main_window=''
 boxes_allowed=0 boxes_dismissed=0
-jack_server='' jack_period=1024 RECEIVER=''
+jack_server='' RECEIVER=''
 receiver_launcher=()
 
 fail() {
@@ -328,13 +328,15 @@ dismiss_message_box() {
 }
 
 # --- A private JACK server ---------------------------------------------------------------------
-# start_jackd [OPTION...]: jackd's dummy driver at 48 kHz, jack_period frames a cycle, made the
+# start_jackd PERIOD [OPTION...]: jackd's dummy driver at 48 kHz, PERIOD frames a cycle, made the
 # server every client of this process uses (JACK_DEFAULT_SERVER), and none starts one of its own.
 # Returns at once; start_receiver waits for it.
 start_jackd() {
+  local period=$1
+  shift
   jack_server="kalvora-${work##*/kalvora-}-$RANDOM"
   export JACK_DEFAULT_SERVER=$jack_server JACK_NO_START_SERVER=1
-  start jackd jackd --no-realtime "$@" -n "$jack_server" -d dummy -r 48000 -p "$jack_period"
+  start jackd jackd --no-realtime "$@" -n "$jack_server" -d dummy -r 48000 -p "$period"
 }
 
 # start_receiver NAME OUT: RECEIVER (kalvora_e2e_receiver) as client NAME with the port NAME:in,
