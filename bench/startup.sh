@@ -46,43 +46,23 @@ fi
 readonly PERIOD=${KALVORA_BENCH_JACK_PERIOD:-256}
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=../tests/support/session_lib.sh
+source "$root/tests/support/session_lib.sh"
 build=$(realpath "${1:-$root/build}")
 runs=${2:-20}
 for file in kalvora bench/startup_probe tests/support/kalvora_e2e_receiver; do
-  if [ ! -x "$build/$file" ]; then
-    echo "missing $build/$file: cmake --build $build --target kalvora startup_probe kalvora_e2e_receiver" >&2
-    exit 1
-  fi
+  [ -x "$build/$file" ] ||
+    fail "missing $build/$file: cmake --build $build --target kalvora startup_probe kalvora_e2e_receiver"
 done
-for tool in Xvfb xdotool jackd dbus-daemon setpriv prlimit; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kalvora-startup.XXXXXX")
-jackd_pid='' receiver_pid='' bus_pid='' xvfb_pid=''
-cleanup() {
-  local pid
-  for pid in $receiver_pid $jackd_pid $bus_pid $xvfb_pid; do
-    kill -TERM "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-die() {
-  echo "startup: $*" >&2
-  exit 1
-}
+need Xvfb xdotool jackd dbus-daemon setpriv prlimit
+session_begin startup
 
 launcher=()
 conditions="run as the bench was run"
 if [ "${KALVORA_BENCH_PLAIN:-0}" != 1 ]; then
-  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || die "no session bus"
+  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || fail "no session bus"
   DBUS_SESSION_BUS_ADDRESS=$(head -1 <<<"$bus")
-  bus_pid=$(sed -n 2p <<<"$bus")
+  track "the session bus" "$(sed -n 2p <<<"$bus")" unwatched
   export DBUS_SESSION_BUS_ADDRESS
   conditions="as on a desktop: session bus"
   if [ "${KALVORA_BENCH_TYPICAL:-0}" = 1 ]; then
@@ -103,44 +83,17 @@ if [ "${KALVORA_BENCH_PLAIN:-0}" != 1 ]; then
 fi
 conditions+="; JACK server with ${PORT_MAX:-its default number of} ports"
 
-# Xvfb picks a free display itself: a number guessed from lock files may belong to a server in
-# another mount namespace, whose abstract socket the program would reach instead. 24-bit.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 20 -u "$display_fd" display || die "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$display
-unset XAUTHORITY
-
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR=$work/runtime
-unset QT_QPA_PLATFORM QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_FONT_DPI
-server="kalvora-startup-$$-$RANDOM"
-export JACK_DEFAULT_SERVER=$server JACK_NO_START_SERVER=1
-jackd --no-realtime ${PORT_MAX:+--port-max "$PORT_MAX"} -n "$server" -d dummy -r 48000 -p "$PERIOD" >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
+start_xvfb
+start_jackd "$PERIOD" ${PORT_MAX:+--port-max "$PORT_MAX"}
 # The receiver runs as the program does: a bare JACK client without a window, to compare with.
-"${launcher[@]}" "$build/tests/support/kalvora_e2e_receiver" --out /dev/null --ready "$work/ready" --wait 20 \
-  >"$work/receiver.log" 2>&1 &
-receiver_pid=$!
-for _ in $(seq 400); do
-  [ -s "$work/ready" ] && break
-  kill -0 "$receiver_pid" 2>/dev/null || die "the receiver ended: $(cat "$work/receiver.log")"
-  sleep 0.05
-done
-[ -s "$work/ready" ] || die "no receiver port within 20 s"
+RECEIVER=$build/tests/support/kalvora_e2e_receiver
+receiver_launcher=("${launcher[@]}")
+start_receiver receiver /dev/null
+receiver_pid=$last_pid
+receiver_device
 
-# shellcheck source=../tests/support/receiver_device.sh
-source "$root/tests/support/receiver_device.sh"
-synth=$(synth_devices)
-alsa=$(alsa_output_ports) || die "cannot count the ALSA sequencer's ports"
-device=$((synth + alsa))
-
-mkdir "$work/app"
-cp "$build/kalvora" "$work/app/kalvora"
-printf '%s\r\n' "[window]" "Height=664" "Width=831" "Top=20" "Left=20" "" \
-  "[dev]" "dev_num=$device" "map=4" "" >"$work/app/kalvora.ini"
-
+install_program "$build/kalvora"
+write_settings "$work/app/kalvora.ini" 20 20 831 664 "$device"
 
 probe() {
   (cd "$work/app" &&
@@ -149,11 +102,11 @@ probe() {
 }
 
 # One run first, not counted, so the libraries are in the page cache for every counted run.
-probe >/dev/null || die "the program did not start: $(cat "$work/probe.err")"
+probe >/dev/null || fail "the program did not start: $(cat "$work/probe.err")"
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 : >"$work/runs.txt"
 for run in $(seq "$runs"); do
-  probe >>"$work/runs.txt" || die "run $run failed: $(cat "$work/probe.err")"
+  probe >>"$work/runs.txt" || fail "run $run failed: $(cat "$work/probe.err")"
 done
 
 # key=value lines into columns: raw ms, boxes, box ms, peak kB, exit status, RSS kB, shared kB,
@@ -205,3 +158,4 @@ echo "a bare JACK client in the same conditions (the receiver, no window): peak 
 awk -v t=$TARGET_MS '{ exit !($1 <= t) }' <<<"$without_waits" && time_ok=met || time_ok=missed
 awk -v t=$TARGET_MB '{ exit !($1 <= t) }' <<<"$hwm_max" && memory_ok=met || memory_ok=missed
 echo "time target $time_ok, memory target $memory_ok"
+failed=0

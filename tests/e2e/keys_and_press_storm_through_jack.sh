@@ -6,23 +6,15 @@
 # every note-on has exactly one note-off, and never a note-off before its note-on.
 #
 # Usage: keys_and_press_storm_through_jack.sh [--window-manager] PROGRAM RECEIVER
-# Needs xvfb-run, xauth, xdotool, jackd, and openbox with --window-manager.
+# Needs Xvfb, xdotool, jackd, and openbox and xprop with --window-manager.
 set -uo pipefail
 
-if [ "${1:-}" != --in-xvfb ]; then
-  with_wm=no
-  if [ "${1:-}" = --window-manager ]; then
-    with_wm=yes
-    shift
-  fi
-  [ $# -eq 2 ] || { echo "usage: $0 [--window-manager] PROGRAM RECEIVER" >&2; exit 2; }
-  for tool in xvfb-run xauth xdotool jackd $([ $with_wm = yes ] && echo openbox xprop); do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
-  done
-  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
-    bash "$0" --in-xvfb "$with_wm" "$@"
+with_wm=no
+if [ "${1:-}" = --window-manager ]; then
+  with_wm=yes
+  shift
 fi
-with_wm=$2
+[ $# -eq 2 ] || { echo "usage: $0 [--window-manager] PROGRAM RECEIVER" >&2; exit 2; }
 here=$(dirname "$(realpath "$0")")
 
 readonly WINDOW_LEFT=40 WINDOW_TOP=30 WINDOW_WIDTH=831 WINDOW_HEIGHT=664
@@ -32,8 +24,8 @@ readonly MIN_NOTE_ONS=500            # the storm has to have played, or it prove
 
 # shellcheck source=jack_session.sh
 source "$here/jack_session.sh"
-[ "$with_wm" = yes ] && start_openbox
-session_start "$3" "$4" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT
+[ "$with_wm" = yes ] && need openbox xprop && start_openbox
+session_start "$1" "$2" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT
 X='' Y='' WIDTH='' HEIGHT=''
 # The GS Reset comes first; then the window is ready for presses.
 wait_until "$START_DEADLINE_MS" "GS Reset at the receiver" grep -q '^F0' "$work/received.txt"
@@ -142,7 +134,7 @@ echo "$verdict"
 [ $status -eq 0 ] || fail "notes left sounding or stopped twice"
 ons=$(sed -n 's/^note-ons //p' <<<"$verdict")
 [ "$ons" -ge $MIN_NOTE_ONS ] || fail "only $ons note-ons: the storm did not reach the controls"
-session_close_program
+end_program "$STEP_DEADLINE_MS"
 
 failed=0
 echo "PASS: $ons note-ons, each with exactly one note-off (window manager: $with_wm)"

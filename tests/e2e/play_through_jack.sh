@@ -7,27 +7,14 @@
 #   PROGRAM   the built program (build/kalvora); it runs from a copy in a temporary folder,
 #             since its settings file lies beside the executable
 #   RECEIVER  the JACK MIDI receiver built beside this script (kalvora_e2e_receiver)
-# Needs xvfb-run, xauth, xdotool and jackd (scripts/install-deps.sh installs them).
+# Needs Xvfb, xdotool and jackd (scripts/install-deps.sh installs them).
 # Every wait has a deadline; whatever it started is stopped on every way out.
 set -uo pipefail
 
-if [ "${1:-}" != --in-xvfb ]; then
-  if [ $# -ne 2 ]; then
-    echo "usage: $0 PROGRAM RECEIVER" >&2
-    exit 2
-  fi
-  for tool in xvfb-run xauth xdotool jackd; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"
-      exit 1
-    fi
-  done
-  # -a takes the first free display from a random start, so runs started together rarely race;
-  # a 24-bit screen, since xvfb-run's default depth is 8.
-  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
-    bash "$0" --in-xvfb "$@"
+if [ $# -ne 2 ]; then
+  echo "usage: $0 PROGRAM RECEIVER" >&2
+  exit 2
 fi
-shift
 here=$(dirname "$(realpath "$0")")
 program=$(realpath "$1")
 receiver=$(realpath "$2")
@@ -164,7 +151,7 @@ cmp -s "$work/receiver-b.txt" "$work/receiver-c.txt" ||
 echo "ok: switch button pressed with two mouse buttons leaves one connection, to receiver-c"
 
 # --- Close as a session end would: the window closes and the settings are written ------------
-session_close_program
+end_program "$STEP_DEADLINE_MS"
 saved=$(tr -d '\r' <"$work/app/kalvora.ini")
 for entry in "Top=$WINDOW_TOP" "Left=$WINDOW_LEFT" "dev_num=$((device + 2))" "map=$MAP_SC8850"; do
   grep -qx "$entry" <<<"$saved" || fail "settings file after close lacks $entry: $saved"

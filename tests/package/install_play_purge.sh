@@ -24,10 +24,8 @@ if [ "$(id -u)" -ne 0 ]; then
   exit $SKIP
 fi
 
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+# shellcheck source=../support/session_lib.sh
+source "$here/../support/session_lib.sh"
 
 known_to_dpkg() { dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null | grep -qv '^not-installed$'; }
 known_to_dpkg kalvora && fail "a kalvora package is on this machine already; the test leaves it alone"
@@ -42,40 +40,32 @@ grep -q '^Inst [^ ]* \[' <<<"$plan" && fail "installing would upgrade packages: 
 mapfile -t added < <(awk '/^Inst /{ print $2 }' <<<"$plan")
 
 # In /tmp, whatever TMPDIR says: the ordinary user must reach it.
-work=$(mktemp -d /tmp/kalvora-package.XXXXXX)
+session_begin package /tmp
 chmod 755 "$work"
-xvfb_pid=''
-cleanup() {
+# What the test installed is purged on every way out.
+session_on_exit() {
   local leftover=() package
-  [ -z "$xvfb_pid" ] || { kill "$xvfb_pid"; wait "$xvfb_pid"; } 2>/dev/null
   for package in "${added[@]}"; do known_to_dpkg "$package" && leftover+=("$package"); done
   [ ${#leftover[@]} -eq 0 ] || "${apt[@]}" purge "${leftover[@]}" >"$work/cleanup.log" 2>&1 ||
     { echo "could not purge ${leftover[*]}:"; cat "$work/cleanup.log"; }
-  rm -rf "$work"
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
 
 "${apt[@]}" install "$deb" >"$work/install.log" 2>&1 || fail "apt-get install: $(cat "$work/install.log")"
 echo "ok: installed ${added[*]} (${SECONDS} s)"
 mapfile -t package_files < <(dpkg-query -L kalvora | while read -r path; do [ -d "$path" ] || echo "$path"; done)
 
-# Xvfb picks a free display itself (a guessed number may be another namespace's server); with
-# no authority file any local user may connect.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 20 -u "$display_fd" display || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+# Started by root, the X server may take the place of a stale socket that another user's server
+# left; with no authority file any local user may connect.
+start_xvfb
 
 # The ordinary user: a home of its own, the tools where it can read them.
 home=$work/home
 mkdir -p "$home/tmp" "$work/tools" "$work/run1" "$work/run2"
-cp "$here/play_installed.sh" "$here/../support/receiver_device.sh" "$receiver" "$work/tools/"
+cp "$here/play_installed.sh" "$here/../support/session_lib.sh" "$receiver" "$work/tools/"
 chown -R "$USER_ID:$GROUP_ID" "$home" "$work/run1" "$work/run2"
 # A run takes seconds; the bound keeps a hung one from keeping the purge from running.
 as_user=(timeout --kill-after=5 90 setpriv --reuid="$USER_ID" --regid="$GROUP_ID" --clear-groups
-  env -i HOME="$home" TMPDIR="$home/tmp" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY=":$display"
+  env -i HOME="$home" TMPDIR="$home/tmp" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY"
   bash "$work/tools/play_installed.sh" "$work/tools/$(basename "$receiver")")
 
 # Without the SoundFonts: their folders covered by empty ones in a mount namespace of its own.
@@ -131,4 +121,5 @@ known_to_dpkg kalvora && fail "dpkg still knows kalvora after the purge"
 for path in "${package_files[@]}" /usr/lib/kalvora /usr/share/doc/kalvora /usr/bin/kalvora.ini; do
   [ ! -e "$path" ] || fail "$path is left after the purge"
 done
+failed=0
 echo "PASS: installed, played, purged; none of its ${#package_files[@]} files is left (${SECONDS} s)"

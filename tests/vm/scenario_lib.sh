@@ -11,20 +11,19 @@
 # expect, check_quiet; unplug_card / plug_card; close_program; settings_hold; ok; pass. Every
 # wait has a deadline; everything started here is stopped on every way out, and on a failure
 # the logs are shown. A scenario ends with pass, or it fails.
+# The processes, deadlines, display and window search come from tests/support/session_lib.sh,
+# which the guest reaches at the same path as the host, its root being the host's.
 set -uo pipefail
 
-readonly STEP_DEADLINE_MS=15000   # one step on a loaded machine, under TCG
-readonly START_DEADLINE_MS=30000  # a display, a tool or the program starting
-readonly POINTER_DEADLINE_S=10    # one xdotool command
 readonly QUIET_S=0.5              # how long nothing more may arrive after the last message
 
 here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
-work=$(mktemp -d /tmp/kalvora-scenario.XXXXXX)
-started=()        # pids of everything we started
-watched=()        # of those, the ones that must not end by themselves
-declare -A process_names
+# shellcheck source=../support/session_lib.sh
+source "$here/../support/session_lib.sh"
+session_begin scenario /tmp
+# Pictures of message boxes go where the host keeps them (KALVORA_GUEST_KEEP).
+pictures=${KALVORA_GUEST_RESULTS:-$work}
 endpoints=()      # names of the MIDI endpoints being watched
-failed=1
 PROGRAM='' MODULE='' DEVICE_LIST='' WINDOW_PING='' BACKEND_TEST=''
 
 read_tools() {
@@ -41,56 +40,6 @@ read_tools() {
   done
 }
 
-# The polls below run often and a process costs much under TCG, so they start none but the
-# sleep between two looks.
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-
-alive() {
-  local stat
-  { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
-  stat=${stat##*) }
-  [ "${stat:0:1}" != Z ]
-}
-
-# Stops one of our children: TERM, then KILL after a grace period; reaps it.
-stop() {
-  local pid=$1 grace_ms=${2:-3000} deadline
-  [ -n "$pid" ] || return 0
-  kill -TERM "$pid" 2>/dev/null
-  deadline=$(($(now_ms) + grace_ms))
-  while alive "$pid" && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.02; done
-  alive "$pid" && kill -KILL "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-}
-
-show_logs() {
-  local file
-  for file in "$work"/*.log "$work"/*.err "$work"/*.raw "$work"/*.messages; do
-    [ -s "$file" ] || continue
-    echo "----- ${file##*/}"
-    head -c 4000 "$file"
-  done
-}
-
-cleanup() {
-  local status=$? i
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop "${started[i]}"; done
-  [ "$failed" -ne 0 ] && show_logs
-  rm -rf "$work"
-  if [ "$failed" -ne 0 ] && [ "$status" -eq 0 ]; then
-    echo "FAIL: the scenario ended without reaching its pass"
-    exit 1
-  fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
 readonly scenario_start_ms=$(now_ms)
 # ok WHAT: a step done, with the seconds since the scenario started.
 ok() {
@@ -104,56 +53,10 @@ pass() {
   echo "PASS"
 }
 
-# poll_until DEADLINE_MS COMMAND...: 0 once COMMAND succeeds, 1 when the deadline passes;
-# fails at once when a watched process has ended.
-poll_until() {
-  local deadline=$((${EPOCHREALTIME/./} / 1000 + $1)) pid
-  shift
-  until "$@"; do
-    for pid in "${watched[@]}"; do
-      alive "$pid" || fail "${process_names[$pid]:-process $pid} ended early"
-    done
-    ((${EPOCHREALTIME/./} / 1000 < deadline)) || return 1
-    sleep 0.05
-  done
-}
-
-# wait_until DEADLINE_MS WHAT COMMAND...
-wait_until() {
-  local deadline_ms=$1 what=$2
-  shift 2
-  poll_until "$deadline_ms" "$@" || fail "no $what within $deadline_ms ms"
-}
-
-# start NAME COMMAND...: runs COMMAND in the background, output in $work/NAME.log; sets $last_pid.
-start() {
-  local name=$1
-  shift
-  "$@" >"$work/$name.log" 2>&1 &
-  last_pid=$!
-  started+=("$last_pid")
-  watched+=("$last_pid")
-  process_names[$last_pid]=$name
-}
-
-# unwatch PID: the process may end now (a device it reads from goes away).
-unwatch() {
-  local i
-  for i in "${!watched[@]}"; do [ "${watched[i]}" = "$1" ] && unset "watched[i]"; done
-}
-
 # --- A display ---------------------------------------------------------------------------------
 start_display() {
-  export XDG_RUNTIME_DIR=$work/runtime
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
-  exec {display_fd}<> <(:)
-  Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  started+=("$!")
-  local number
-  read -r -t $((START_DEADLINE_MS / 1000)) -u "$display_fd" number || fail "Xvfb did not start"
-  export DISPLAY=:$number
+  start_xvfb
   ok "display $DISPLAY up"
-  unset XAUTHORITY
 }
 
 # --- MIDI endpoints ----------------------------------------------------------------------------
@@ -300,7 +203,6 @@ check_quiet() {
 
 # The messages that play a note with the window's start values of the effect controls, one a
 # line.
-readonly MAP_SC8850=4
 voice_and_note() {
   local bank=$1 program=$2 note=$3 map=${4:-$MAP_SC8850}
   printf '%s\n' "B0 0A 40" "B0 01 00" "B0 5B 28" "B0 5D 00" "B0 00 $(hex "$bank")" \
@@ -323,8 +225,6 @@ readonly WINDOW_LEFT=40 WINDOW_TOP=30 WINDOW_WIDTH=831 WINDOW_HEIGHT=664
 readonly PAGE_LEFT=10 PAGE_TOP=33 BUTTON_WIDTH=161 FIRST_ROW_TOP=16 ROW_PITCH=16 COLUMN_PITCH=160
 readonly SWITCH_X=72 SWITCH_Y=600      # Button257, 音源の変更
 readonly KEY_RIGHT_PART=745 KEY_A4_TOP=208 WHITE_KEY_HALF=8
-program_pid='' main_window=''
-
 row_middle() { echo $((PAGE_TOP + FIRST_ROW_TOP + ROW_PITCH * $1 + ROW_PITCH / 2)); }
 column_middle() { echo $((PAGE_LEFT + COLUMN_PITCH * $1 + BUTTON_WIDTH / 2)); }
 
@@ -332,71 +232,27 @@ column_middle() { echo $((PAGE_LEFT + COLUMN_PITCH * $1 + BUTTON_WIDTH / 2)); }
 # DEV_NUM and the SC-8850 map; without DEV_NUM, with the settings the last run left. Returns
 # once it runs; see wait_for_main_window.
 start_program() {
-  mkdir -p "$work/app"
-  cp "$PROGRAM" "$work/app/kalvora"
-  if [ $# -eq 1 ]; then
-    printf '%s\r\n' "[window]" "Height=$WINDOW_HEIGHT" "Width=$WINDOW_WIDTH" "Top=$WINDOW_TOP" \
-      "Left=$WINDOW_LEFT" "" "[dev]" "dev_num=$1" "map=$MAP_SC8850" "" >"$work/app/kalvora.ini"
-  fi
-  : >"$work/program.err"
-  # A sanitizer build reports leaks at exit; system libraries' own are not the program's.
-  local lsan="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/../e2e/lsan.supp:print_suppressions=0"
-  (cd "$work/app" && LSAN_OPTIONS=$lsan exec ./kalvora) >"$work/program.log" 2>"$work/program.err" &
-  program_pid=$!
-  started+=("$program_pid")
-}
-
-# The main window is titled "Kalvora", a message box "kalvora" (xdotool ignores case).
-visible_windows() {
-  local id
-  for id in $(timeout "$POINTER_DEADLINE_S" xdotool search --onlyvisible --name '^[Kk]alvora$' 2>/dev/null); do
-    echo "$id $(timeout "$POINTER_DEADLINE_S" xdotool getwindowname "$id" 2>/dev/null)"
-  done
-}
-
-main_window_up() {
-  alive "$program_pid" || fail "the program ended at start-up"
-  local id name
-  while read -r id name; do
-    [ "$name" = Kalvora ] && main_window=$id && return 0
-    [ "$name" = kalvora ] && fail "a message box appeared where none was expected"
-  done < <(visible_windows)
-  return 1
+  install_program "$PROGRAM"
+  [ $# -eq 0 ] ||
+    write_settings "$work/app/kalvora.ini" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT "$1"
+  run_program
 }
 
 wait_for_main_window() {
+  main_window=''
   wait_until "$START_DEADLINE_MS" "main window" main_window_up
   ok "main window up"
   X=$WINDOW_LEFT Y=$WINDOW_TOP
 }
-
-# dismiss_message_box NAME: waits for the program's message box, takes a picture of it to
-# NAME.png in the results share (kept with KALVORA_GUEST_KEEP), and presses Return on it.
-message_box_up() {
-  local id name
-  while read -r id name; do
-    [ "$name" = kalvora ] && message_box=$id && return 0
-  done < <(visible_windows)
-  return 1
-}
-
-dismiss_message_box() {
-  message_box=''
-  wait_until "$STEP_DEADLINE_MS" "message box" message_box_up
-  import -window "$message_box" "${KALVORA_GUEST_RESULTS:-$work}/$1.png" 2>/dev/null
-  pointer "press Return on the message box" key --window "$message_box" Return
-  wait_until "$STEP_DEADLINE_MS" "end of the message box" message_box_gone
-}
-message_box_gone() { ! xwininfo -id "$message_box" 2>/dev/null | grep -q IsViewable; }
 
 # pointer WHAT XDOTOOL_ARGS...: real pointer events; the server takes them in order, so a move
 # followed by a press presses where the move went.
 pointer() {
   local what=$1
   shift
-  timeout "$POINTER_DEADLINE_S" xdotool "$@" && return 0
+  timeout "$XDOTOOL_DEADLINE_S" xdotool "$@" && return 0
   echo "pointer now: $(timeout 2 xdotool getmouselocation 2>&1)"
-  fail "xdotool could not $what within $POINTER_DEADLINE_S s"
+  fail "xdotool could not $what within $XDOTOOL_DEADLINE_S s"
 }
 
 # press WHAT CLIENT_X CLIENT_Y / release
@@ -438,15 +294,8 @@ switch_device() {
 
 # Closes the window as a session end does, and checks it ended well and silently.
 close_program() {
-  kill -TERM "$program_pid"
   # A sanitizer build checks for leaks on the way out, which takes long under TCG.
-  local deadline=$(($(now_ms) + START_DEADLINE_MS)) status
-  while alive "$program_pid" && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.05; done
-  alive "$program_pid" && fail "the program did not end within $START_DEADLINE_MS ms of SIGTERM"
-  wait "$program_pid"
-  status=$?
-  program_pid=''
-  [ "$status" -eq 0 ] || fail "the program ended with status $status"
+  end_program "$START_DEADLINE_MS"
   [ -s "$work/program.err" ] && fail "the program wrote to stderr: $(head -c 2000 "$work/program.err")"
   return 0
 }
