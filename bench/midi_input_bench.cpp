@@ -30,10 +30,7 @@ constexpr auto kIdleBeforeInput = std::chrono::microseconds(2000);
 constexpr int kBusyMoments = 16;
 constexpr auto kBusyMomentStep = std::chrono::microseconds(200);
 
-kalvora::bench::StopwatchWindow& TheWindow() {
-  static kalvora::bench::StopwatchWindow w;
-  return w;
-}
+using kalvora::bench::TheWindow;
 
 // Runs the window's loop until the input's note-on reaches the device; the seconds from its
 // hand-over, or a negative number when it never came.

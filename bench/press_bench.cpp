@@ -19,10 +19,7 @@ namespace {
 
 using kalvora::bench::Clock;
 
-kalvora::bench::StopwatchWindow& TheWindow() {
-  static kalvora::bench::StopwatchWindow w;
-  return w;
-}
+using kalvora::bench::TheWindow;
 
 // Alternating between two programs makes every press rewrite the bank page's captions.
 void PressHandlerToNoteOn(benchmark::State& state) {

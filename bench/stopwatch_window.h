@@ -59,6 +59,19 @@ struct StopwatchWindow {
   TForm1 form;
 };
 
+// The benchmark program's one window, made at its first use. main() closes it while the
+// application object still exists: a static window would outlive it and crash at exit.
+inline std::unique_ptr<StopwatchWindow>& WindowSlot() {
+  static std::unique_ptr<StopwatchWindow> window;
+  return window;
+}
+
+inline StopwatchWindow& TheWindow() {
+  auto& window = WindowSlot();
+  if (!window) window = std::make_unique<StopwatchWindow>();
+  return *window;
+}
+
 }  // namespace kalvora::bench
 
 // main() for a benchmark of the window: Qt offscreen, then Google Benchmark.
@@ -69,5 +82,6 @@ struct StopwatchWindow {
     benchmark::Initialize(&argc, argv);      \
     benchmark::RunSpecifiedBenchmarks();     \
     benchmark::Shutdown();                   \
+    kalvora::bench::WindowSlot().reset();    \
     return 0;                                \
   }
