@@ -9,7 +9,7 @@
 int main(int argc, char* argv[]) {
   // First, so that reaching a JACK server overlaps Qt's own start.
   kalvora::InstallSystemMidiBackends();
-  const kalvora::MidiInputPorts inputs = kalvora::StartSystemMidiInputs();
+  kalvora::MidiInputPorts inputs = kalvora::StartSystemMidiInputs();
   QApplication application(argc, argv);
   // Lets a Wayland desktop match the window to its menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(KALVORA_APP_ID));
@@ -19,5 +19,7 @@ int main(int argc, char* argv[]) {
   form.FormCreate();
   kalvora::CloseOnTerminationSignals(&form);
   form.show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  kalvora::StopMidiInputs(inputs);
+  return status;
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "midi/bounded_teardown.h"
 #include "midi/message_ring.h"
 
 namespace kalvora {
@@ -100,6 +101,11 @@ void DeliverMidiInput() {
     }
   }
   if (left) Wake(box);
+}
+
+void StopMidiInputs(MidiInputPorts& inputs, std::chrono::milliseconds limit) {
+  for (auto& input : inputs) DestroyWithin(std::move(input), limit);
+  inputs.clear();
 }
 
 }  // namespace kalvora

@@ -2,6 +2,7 @@
 // sends. Each input has a lock-free queue of its own; a file descriptor wakes the window's loop.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -18,6 +19,13 @@ class MidiInputPort {
   virtual ~MidiInputPort() = default;
 };
 using MidiInputPorts = std::vector<std::unique_ptr<MidiInputPort>>;
+
+// How long the program's exit waits for each input to let go of its server.
+inline constexpr std::chrono::milliseconds kInputStopLimit{1000};
+
+// Lets every input go, waiting at most limit for each, so that a stopped JACK server cannot hold
+// the program's exit; one that does not let go in time finishes on its own.
+void StopMidiInputs(MidiInputPorts& inputs, std::chrono::milliseconds limit = kInputStopLimit);
 
 // From the input's own thread (one thread per source at a time, an audio thread included):
 // queues bytes, stamped with the device open now. Never blocks or allocates; false when the

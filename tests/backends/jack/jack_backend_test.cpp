@@ -13,6 +13,8 @@
 #include <limits>
 #include <thread>
 
+#include "midi/backends/jack/jack_input.h"
+#include "midi/input_inbox.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_test_server.h"
 #include "support/stderr_capture.h"
@@ -274,6 +276,21 @@ TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
 }
 
 void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
+
+// The program's exit with its server stopped: the JACK input lets go in time all the same.
+TEST_F(JackBackendTest, StoppedServerDoesNotHoldTheInputsAtExit) {
+  auto input = std::make_unique<JackInput>(test::ClientName("kalvora-in"));
+  ASSERT_FALSE(input->waitForPort(10s).empty());
+  MidiInputPorts inputs;
+  inputs.push_back(std::move(input));
+  server_.freeze();
+  const auto start = std::chrono::steady_clock::now();
+  FinishesWithin(5s, [&] { StopMidiInputs(inputs, 200ms); });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_TRUE(inputs.empty());
+  server_.thaw();
+  server_.kill();  // once stopped and resumed, jackd may take seconds to end cleanly
+}
 
 TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
   test::UseServerThatDoesNotRun();
