@@ -55,7 +55,14 @@ void SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes) {
   {
     const std::lock_guard lock(mutex_);
     if (stopping_ || queue_.size() >= kQueueLimit) return;
-    queue_.push_back({kind, {bytes.begin(), bytes.end()}});
+    Message& message = queue_.emplace_back();
+    message.kind = kind;
+    if (bytes.size() <= message.inlineBytes.size()) {
+      std::copy(bytes.begin(), bytes.end(), message.inlineBytes.begin());
+      message.inlineSize = static_cast<std::uint8_t>(bytes.size());
+    } else {
+      message.longerBytes.assign(bytes.begin(), bytes.end());
+    }
   }
   changed_.notify_one();
 }
@@ -68,6 +75,7 @@ void SynthWorker::run() {
   }
   changed_.notify_all();
 
+  std::vector<Message> batch;
   std::unique_lock lock(mutex_);
   while (true) {
     if (queue_.empty() && !stopping_) {
@@ -78,12 +86,12 @@ void SynthWorker::run() {
         changed_.wait(lock);
       }
     }
-    std::deque<Message> batch;
+    batch.clear();
     batch.swap(queue_);
     const bool stopping = stopping_;
     lock.unlock();
     for (const Message& message : batch) {
-      if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes)) {
+      if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
         if (!audio_) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
@@ -107,13 +115,13 @@ void SynthWorker::openAudio() {
 void SynthWorker::apply(const Message& message) {
   switch (message.kind) {
     case Kind::kShort:
-      core_->sendShort(message.bytes);
-      if (!message.bytes.empty() && (message.bytes[0] & kStatusKindMask) == kProgramChange) {
-        keepLoaded(message.bytes[0] & kChannelMask);
+      core_->sendShort(message.bytes());
+      if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
+        keepLoaded(message.bytes()[0] & kChannelMask);
       }
       break;
     case Kind::kLong:
-      core_->sendLong(message.bytes);
+      core_->sendLong(message.bytes());
       break;
     case Kind::kSilence:
       core_->silence();

@@ -3,6 +3,7 @@
 // output only while something sounds, so an idle synth costs neither us nor the sound server.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -49,9 +50,16 @@ class SynthWorker {
 
  private:
   enum class Kind : std::uint8_t { kShort, kLong, kSilence };
+  // Up to three bytes are kept inline, so that a press allocates nothing.
   struct Message {
-    Kind kind;
-    std::vector<std::uint8_t> bytes;
+    Kind kind = Kind::kSilence;
+    std::uint8_t inlineSize = 0;
+    std::array<std::uint8_t, 3> inlineBytes{};
+    std::vector<std::uint8_t> longerBytes;
+    std::span<const std::uint8_t> bytes() const {
+      if (!longerBytes.empty()) return longerBytes;
+      return {inlineBytes.data(), inlineSize};
+    }
   };
 
   void post(Kind kind, std::span<const std::uint8_t> bytes);
@@ -66,7 +74,7 @@ class SynthWorker {
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<Message> queue_;
+  std::vector<Message> queue_;  // swapped with the thread's batch, so both keep their room
   AudioStart firstStart_ = AudioStart::kPending;
   bool audioOpen_ = false;
   bool stopping_ = false;
