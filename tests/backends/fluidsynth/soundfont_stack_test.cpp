@@ -10,6 +10,7 @@
 #include "midi/backends/fluidsynth/engine/soundfont_patch.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "support/sound_font_writer.h"
+#include "support/stderr_capture.h"
 #include "support/temp_folder.h"
 
 namespace kalvora::test {
@@ -98,7 +99,7 @@ TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
   WriteSoundFont(data.path() / "soundfonts/mine.sf2", {{"Kalvora Sine", kFreeBank, kOrgan - 1}});
   WriteBadFiles(data, "soundfonts");
 
-  ::testing::internal::CaptureStderr();
+  StderrCapture capture;
   FluidSynthBackend backend(FluidSynthOptions{DefaultSoundFontFolders(), NullAudio()});
   ASSERT_EQ(backend.portNames().size(), 1u);
   EXPECT_EQ(backend.open(0).code, MMSYSERR_NOERROR);
@@ -106,7 +107,7 @@ TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
   fonts->user = FindUserSoundFonts(DefaultUserSoundFontFolders());
   auto synth = SynthCore::create();
   ASSERT_TRUE(synth->loadSoundFonts(*fonts));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(capture.finish(), "");
   auto presetName = [&] {
     fluid_preset_t* preset = fluid_synth_get_channel_preset(synth->synth(), 0);
     return std::string(preset != nullptr ? fluid_preset_get_name(preset) : "");
