@@ -34,13 +34,17 @@ using Ms = std::chrono::duration<double, std::milli>;
 
 constexpr int kUnheardTones = 50;
 constexpr int kHeardTones = 10;  // among the last ones pressed, which the synth keeps loaded
-constexpr int kAfterIdlePresses = 5;
+constexpr int kAfterIdlePresses = 10;
 constexpr auto kIdleWait = std::chrono::milliseconds(2500);
 constexpr auto kQuietWait = std::chrono::milliseconds(300);
 constexpr auto kIdleMeasure = std::chrono::seconds(10);
+constexpr auto kStreamGoneLimit = std::chrono::seconds(10);
 constexpr auto kSoundLimit = std::chrono::milliseconds(1000);
-// The note's first sound: above what is left of the reverb's tail after the quiet wait.
-constexpr double kSoundDb = -50.0;
+// The null sink mixes in 16 bits: anything above one step is sound. Each press waits for the
+// reverb's tail to die to that, so even a slow attack is timed by its first sample.
+constexpr float kSilenceLevel = 1.5F / 32768.0F;
+constexpr auto kSilentFor = std::chrono::milliseconds(30);
+constexpr auto kSilenceLimit = std::chrono::seconds(5);
 constexpr int kRecordFrames = 48;  // 1 ms reads from the monitor
 constexpr double kRate = 48000;
 
@@ -69,6 +73,16 @@ class MonitorRecorder {
   }
   ~MonitorRecorder() { stop(); }
 
+  // Whether the sink has played nothing but silence for kSilentFor, waiting at most kSilenceLimit.
+  bool waitForSilence() {
+    const auto deadline = Clock::now() + kSilenceLimit;
+    while (Clock::now() - lastSound_.load() < kSilentFor) {
+      if (Clock::now() > deadline) return false;
+      std::this_thread::sleep_for(Ms(1));
+    }
+    return true;
+  }
+
   void arm() {
     heard_ = false;
     armed_ = true;
@@ -85,14 +99,16 @@ class MonitorRecorder {
  private:
   void run() {
     std::array<float, kRecordFrames * 2> buffer{};
-    const float level = static_cast<float>(std::pow(10.0, kSoundDb / 20.0));
     while (running_) {
       int error = 0;
       if (pa_simple_read(stream_, buffer.data(), sizeof buffer, &error) < 0) return;
       const auto now = Clock::now();
-      if (!armed_ || heard_) continue;
-      if (std::any_of(buffer.begin(), buffer.end(),
-                      [&](float s) { return std::fabs(s) > level; })) {
+      if (std::none_of(buffer.begin(), buffer.end(),
+                       [](float s) { return std::fabs(s) > kSilenceLevel; })) {
+        continue;
+      }
+      lastSound_ = now;
+      if (armed_ && !heard_) {
         heardAt_ = now;
         heard_ = true;
       }
@@ -105,6 +121,7 @@ class MonitorRecorder {
   std::atomic<bool> armed_{false};
   std::atomic<bool> heard_{false};
   Clock::time_point heardAt_;
+  std::atomic<Clock::time_point> lastSound_{Clock::now()};
 };
 
 // The port layer as the window calls it, for the shared press messages.
@@ -129,15 +146,16 @@ void Release(HMIDIOUT out) {
 }
 
 struct PressTiming {
+  int program;  // 0..127
   double handlerMs;
   double soundMs;  // negative when nothing was heard
 };
 
-// A clean start (every voice cut, the reverb's tail left to die), then one timed press and its
+// A clean start (every voice cut, the reverb's tail died away), then one timed press and its
 // release.
 PressTiming TimedPress(HMIDIOUT out, MonitorRecorder& recorder, int program) {
   midiOutReset(out);
-  std::this_thread::sleep_for(kQuietWait);
+  if (!recorder.waitForSilence()) std::puts("the sink did not fall silent before a press");
   recorder.arm();
   const auto pressed = Clock::now();
   Press(out, program);
@@ -146,7 +164,7 @@ PressTiming TimedPress(HMIDIOUT out, MonitorRecorder& recorder, int program) {
   const bool sounded = recorder.waitForSound(heard);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   Release(out);
-  return {Ms(returned - pressed).count(), sounded ? Ms(heard - pressed).count() : -1.0};
+  return {program, Ms(returned - pressed).count(), sounded ? Ms(heard - pressed).count() : -1.0};
 }
 
 double Median(std::vector<double> values) {
@@ -161,11 +179,13 @@ double Worst(const std::vector<double>& values) {
 void Report(const char* what, const std::vector<PressTiming>& timings, bool handler) {
   std::vector<double> handlers, sounds;
   int silent = 0;
+  int slowest = -1;
   for (const auto& t : timings) {
     handlers.push_back(t.handlerMs);
     if (t.soundMs < 0) {
       ++silent;
     } else {
+      if (sounds.empty() || t.soundMs > Worst(sounds)) slowest = t.program + 1;
       sounds.push_back(t.soundMs);
     }
   }
@@ -173,8 +193,10 @@ void Report(const char* what, const std::vector<PressTiming>& timings, bool hand
     std::printf("%s: press handler median %.3f ms, worst %.3f ms (of %zu)\n", what,
                 Median(handlers), Worst(handlers), handlers.size());
   }
-  std::printf("%s: press to sound median %.1f ms, worst %.1f ms (of %zu; %d never heard)\n", what,
-              Median(sounds), Worst(sounds), sounds.size(), silent);
+  std::printf(
+      "%s: press to first sample median %.1f ms, worst %.1f ms (program %d; of %zu; %d never "
+      "heard)\n",
+      what, Median(sounds), Worst(sounds), slowest, sounds.size(), silent);
 }
 
 double ProcessCpuMs(pid_t pid) {
@@ -195,19 +217,50 @@ double SelfCpuMs() {
   return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
+// What a pactl command prints, line by line.
+std::vector<std::string> PactlLines(const char* command) {
+  std::vector<std::string> lines;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command, "r"), pclose);
+  if (!pipe) return lines;
+  std::array<char, 256> line{};
+  while (std::fgets(line.data(), line.size(), pipe.get()) != nullptr)
+    lines.emplace_back(line.data());
+  return lines;
+}
+
 // The stream's buffer as the server reports it, while a note sounds.
 std::string BufferLatency() {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("pactl list sink-inputs", "r"), pclose);
-  if (!pipe) return "?";
-  std::array<char, 256> line{};
-  while (std::fgets(line.data(), line.size(), pipe.get()) != nullptr) {
-    const std::string text(line.data());
+  for (const std::string& text : PactlLines("pactl list sink-inputs")) {
     if (const auto at = text.find("Buffer Latency:"); at != std::string::npos) {
       return text.substr(at + 16, text.find_last_not_of("\n") - at - 15);
     }
   }
   return "?";
 }
+
+// Waits until the server plays no stream, at most kStreamGoneLimit; how long it took, or a
+// negative time when a stream is still there.
+double WaitForNoStream() {
+  const auto start = Clock::now();
+  while (!PactlLines("pactl list short sink-inputs").empty()) {
+    if (Clock::now() - start > kStreamGoneLimit) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return Ms(Clock::now() - start).count();
+}
+
+struct IdleCost {
+  double selfMs;
+  double serverMs;
+};
+
+IdleCost MeasureIdle(pid_t server) {
+  const double selfBefore = SelfCpuMs(), serverBefore = ProcessCpuMs(server);
+  std::this_thread::sleep_for(kIdleMeasure);
+  return {SelfCpuMs() - selfBefore, ProcessCpuMs(server) - serverBefore};
+}
+
+double PercentOfCore(double ms) { return ms / (kIdleMeasure.count() * 10.0); }
 
 }  // namespace
 
@@ -217,6 +270,8 @@ int main() {
     std::printf("private PulseAudio did not start:\n%s\n", server.log().c_str());
     return 1;
   }
+  // The bare server first: what it costs with no client at all is not the synth's.
+  const IdleCost bare = MeasureIdle(server.pid());
   kalvora::MidiBackends backends;
   backends.push_back(std::make_unique<kalvora::FluidSynthBackend>());
   kalvora::InstallMidiBackends(std::move(backends));
@@ -225,27 +280,29 @@ int main() {
     std::puts("the synth did not open");
     return 1;
   }
-  // Idle first, before anything records (a recording keeps the server busy by itself).
+  // Idle next, before anything records (a recording keeps the server busy by itself): from the
+  // moment the synth's stream has gone.
   Press(out, 0);
   std::this_thread::sleep_for(kQuietWait);
   midiOutReset(out);
-  std::this_thread::sleep_for(kIdleWait + kQuietWait);
-  const double selfBefore = SelfCpuMs(), serverBefore = ProcessCpuMs(server.pid());
-  std::this_thread::sleep_for(kIdleMeasure);
-  const double selfIdle = SelfCpuMs() - selfBefore;
-  const double serverIdle = ProcessCpuMs(server.pid()) - serverBefore;
+  const double closedAfter = WaitForNoStream();
+  const IdleCost idle = MeasureIdle(server.pid());
 
   MonitorRecorder recorder;
   if (!recorder.start()) {
     std::puts("cannot record the null sink's monitor");
     return 1;
   }
-  std::this_thread::sleep_for(kQuietWait);
+  // A null sink with no stream renders seconds ahead and takes a new stream's latency only at the
+  // end of that block; the recording's own small latency has it render in small blocks after it.
+  std::this_thread::sleep_for(kIdleWait);
   std::vector<PressTiming> unheard, heard, afterIdle;
+  std::vector<double> closedAfterPress;  // from the reset that ended the press before
   for (int i = 0; i < kAfterIdlePresses; ++i) {
-    afterIdle.push_back(TimedPress(out, recorder, 0));
     midiOutReset(out);
-    std::this_thread::sleep_for(kIdleWait + kQuietWait);
+    closedAfterPress.push_back(WaitForNoStream());
+    if (closedAfterPress.back() < 0) std::puts("the synth's stream did not close when idle");
+    afterIdle.push_back(TimedPress(out, recorder, 0));
   }
   for (int program = 1; program <= kUnheardTones; ++program) {
     unheard.push_back(TimedPress(out, recorder, program));
@@ -262,9 +319,20 @@ int main() {
   Report("press of a heard tone", heard, false);
   Report("first press after 2 s idle", afterIdle, false);
   std::printf("stream buffer while a note sounds: %s\n", buffer.c_str());
-  std::printf("idle %lld s: program %.0f ms CPU, PulseAudio %.0f ms CPU (%.2f %% of a core)\n",
-              static_cast<long long>(kIdleMeasure.count()), selfIdle, serverIdle,
-              (selfIdle + serverIdle) / (kIdleMeasure.count() * 10.0));
+  std::printf(
+      "stream closed after the reset: %.0f ms with the sink idle, median %.0f ms, worst %.0f ms "
+      "with the recording on (negative: not within %lld s)\n",
+      closedAfter, Median(closedAfterPress), Worst(closedAfterPress),
+      static_cast<long long>(kStreamGoneLimit.count()));
+  std::printf("idle %lld s, PulseAudio alone: %.0f ms CPU (%.2f %% of a core)\n",
+              static_cast<long long>(kIdleMeasure.count()), bare.serverMs,
+              PercentOfCore(bare.serverMs));
+  std::printf(
+      "idle %lld s, synth open: program %.0f ms CPU, PulseAudio %.0f ms CPU (%.2f %% of a core; "
+      "%.2f %% beyond PulseAudio alone)\n",
+      static_cast<long long>(kIdleMeasure.count()), idle.selfMs, idle.serverMs,
+      PercentOfCore(idle.selfMs + idle.serverMs),
+      PercentOfCore(idle.selfMs + idle.serverMs - bare.serverMs));
   midiOutClose(out);
   return 0;
 }
