@@ -177,13 +177,15 @@ session_begin() {
 # start_xvfb: a 24-bit 1024x768 screen as DISPLAY. Xvfb picks a free display itself: a number
 # guessed from lock files may belong to a server in another mount namespace, whose abstract
 # socket a client would reach instead. Without an authority file any local user may connect.
+# -noreset: by default the server resets when its last client leaves, and a program started
+# while it does (the next scenario step, right after the last one's program ended) cannot connect.
 # The settings of the caller's session that would put the program on another platform than this
 # server, or change where its controls are drawn, are cleared.
 display_number_read() { read -r -t 0.05 -u "$fd" number; }
 start_xvfb() {
   local fd number='' variable
   exec {fd}<> <(:)
-  Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   track Xvfb $!
   wait_until "$START_DEADLINE_MS" "display from Xvfb" display_number_read
   exec {fd}<&-
