@@ -181,7 +181,17 @@ session_begin() {
 # while it does (the next scenario step, right after the last one's program ended) cannot connect.
 # The settings of the caller's session that would put the program on another platform than this
 # server, or change where its controls are drawn, are cleared.
-display_number_read() { read -r -t 0.05 -u "$fd" number; }
+# Xvfb may write the number and its newline apart, and a read that times out in between keeps
+# what it got: the pieces are put together until the line is whole.
+display_number_read() {
+  local piece=''
+  if read -r -t 0.05 -u "$fd" piece; then
+    number+=$piece
+    return 0
+  fi
+  number+=$piece
+  return 1
+}
 start_xvfb() {
   local fd number='' variable
   exec {fd}<> <(:)
@@ -189,6 +199,7 @@ start_xvfb() {
   track Xvfb $!
   wait_until "$START_DEADLINE_MS" "display from Xvfb" display_number_read
   exec {fd}<&-
+  [[ $number =~ ^[0-9]+$ ]] || fail "Xvfb gave no display number (it said \"$number\")"
   export DISPLAY=:$number
   unset XAUTHORITY
   for variable in QT_QPA_PLATFORM QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS \
