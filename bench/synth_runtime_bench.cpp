@@ -179,13 +179,13 @@ double Worst(const std::vector<double>& values) {
 void Report(const char* what, const std::vector<PressTiming>& timings, bool handler) {
   std::vector<double> handlers, sounds;
   int silent = 0;
-  int slowest = -1;
+  const PressTiming* slowest = nullptr;
   for (const auto& t : timings) {
     handlers.push_back(t.handlerMs);
     if (t.soundMs < 0) {
       ++silent;
     } else {
-      if (sounds.empty() || t.soundMs > Worst(sounds)) slowest = t.program + 1;
+      if (slowest == nullptr || t.soundMs > slowest->soundMs) slowest = &t;
       sounds.push_back(t.soundMs);
     }
   }
@@ -196,7 +196,8 @@ void Report(const char* what, const std::vector<PressTiming>& timings, bool hand
   std::printf(
       "%s: press to first sample median %.1f ms, worst %.1f ms (program %d; of %zu; %d never "
       "heard)\n",
-      what, Median(sounds), Worst(sounds), slowest, sounds.size(), silent);
+      what, Median(sounds), Worst(sounds), slowest ? slowest->program + 1 : -1, sounds.size(),
+      silent);
 }
 
 double ProcessCpuMs(pid_t pid) {

@@ -12,10 +12,6 @@ namespace kalvora {
 
 namespace {
 
-// Channel 1 is channel number 0 in the status byte.
-constexpr std::uint32_t kChannel1 = 0;
-constexpr std::uint8_t kControlExpression = 11;
-constexpr std::uint8_t kControlSustain = 64;
 constexpr std::uint8_t kPedalDownFrom = 64;
 // What the input's notes are released with when the program lets go of them: the usual default.
 constexpr std::int32_t kLetGoVelocity = 64;

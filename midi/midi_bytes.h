@@ -15,6 +15,8 @@ inline constexpr int kDataBits = 7;
 inline constexpr std::uint8_t kStatusKindMask = 0xF0;
 inline constexpr std::uint8_t kChannelMask = 0x0F;
 inline constexpr int kChannelCount = 16;
+// The program plays on channel 1, which is channel number 0 in the status byte.
+inline constexpr std::uint8_t kChannel1 = 0;
 
 inline constexpr std::uint8_t kNoteOff = 0x80;
 inline constexpr std::uint8_t kNoteOn = 0x90;
@@ -35,7 +37,10 @@ inline constexpr std::uint8_t kSystemReset = 0xFF;
 inline constexpr std::uint8_t kControlBankMsb = 0x00;
 inline constexpr std::uint8_t kControlModulation = 0x01;
 inline constexpr std::uint8_t kControlPan = 0x0A;
+inline constexpr std::uint8_t kControlExpression = 0x0B;
 inline constexpr std::uint8_t kControlBankLsb = 0x20;
+inline constexpr std::uint8_t kControlSustain = 0x40;
+inline constexpr std::uint8_t kControlSostenuto = 0x42;
 inline constexpr std::uint8_t kControlReverb = 0x5B;
 inline constexpr std::uint8_t kControlChorus = 0x5D;
 inline constexpr std::uint8_t kControlAllSoundOff = 0x78;

@@ -14,8 +14,6 @@
 namespace kalvora {
 
 namespace {
-// Channel 1 is channel number 0 in the status byte.
-constexpr std::uint32_t kChannel1 = 0;
 constexpr std::uint32_t kNoteOn1 = kNoteOn | kChannel1;
 constexpr std::uint32_t kNoteOff1 = kNoteOff | kChannel1;
 }  // namespace

@@ -8,8 +8,6 @@
 namespace kalvora {
 
 namespace {
-// Channel 1 is channel number 0 in the status byte.
-constexpr std::uint32_t kChannel1 = 0;
 constexpr std::uint32_t kControlChange1 = kControlChange | kChannel1;
 constexpr std::uint32_t kProgramChange1 = kProgramChange | kChannel1;
 

@@ -8,6 +8,7 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_routing.h"
 #include "midi/backends/fluidsynth/engine/soundfont_view.h"
+#include "midi/midi_bytes.h"
 
 namespace kalvora {
 
@@ -15,9 +16,6 @@ namespace {
 
 // FluidSynth ignores a GS Reset unless its device id is 16, the id the message carries (10h).
 constexpr int kGsDeviceId = 16;
-constexpr int kMidiChannels = 16;
-constexpr int kControlSustain = 64;
-constexpr int kControlSostenuto = 66;
 constexpr int kPedalUp = 0;
 
 bool Configure(fluid_settings_t* settings) {
@@ -92,7 +90,7 @@ void SynthCore::sendLong(std::span<const std::uint8_t> bytes) {
 }
 
 void SynthCore::silence() {
-  for (int channel = 0; channel < kMidiChannels; ++channel) {
+  for (int channel = 0; channel < kChannelCount; ++channel) {
     fluid_synth_cc(synth_.get(), channel, kControlSustain, kPedalUp);
     fluid_synth_cc(synth_.get(), channel, kControlSostenuto, kPedalUp);
   }
