@@ -12,7 +12,7 @@
 #include <QTabWidget>
 
 #include "app/window_font.h"
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 #include "midi/voice_state.h"
 #include "ui/computer_keyboard.h"
 #include "ui/focus_scroll_bar.h"

@@ -16,7 +16,7 @@
 #include "catalogue/tone_names.h"
 #include "midi/device_state.h"
 #include "midi/host_services.h"
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 #include "midi/note_player.h"
 #include "midi/show_tone_names.h"
 #include "midi/voice_state.h"

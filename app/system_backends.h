@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 
 namespace kalvora {

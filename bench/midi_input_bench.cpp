@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bench/stopwatch_window.h"
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 #include "ui/press_button.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "midi/device_state.h"
 #include "midi/host_services.h"
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 #include "midi/midi_out.h"
 
 namespace kalvora {

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 
 namespace kalvora {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 
 class RtMidiIn;
 

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "midi/backends/jack/jack_input.h"
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_test_server.h"
 #include "support/stderr_capture.h"

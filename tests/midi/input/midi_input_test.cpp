@@ -7,7 +7,7 @@
 #include "catalogue/tone_names.h"
 #include "midi/device_state.h"
 #include "midi/device_switch.h"
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 #include "midi/note_player.h"
 #include "midi/voice_state.h"
 #include "support/recording_session.h"

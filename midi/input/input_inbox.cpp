@@ -1,4 +1,4 @@
-#include "midi/input_inbox.h"
+#include "midi/input/input_inbox.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

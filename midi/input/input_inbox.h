@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "midi/input_router.h"
+#include "midi/input/input_router.h"
 
 namespace kalvora {
 

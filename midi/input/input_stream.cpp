@@ -1,4 +1,4 @@
-#include "midi/input_stream.h"
+#include "midi/input/input_stream.h"
 
 #include "midi/midi_bytes.h"
 

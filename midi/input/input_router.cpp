@@ -1,10 +1,10 @@
-#include "midi/input_router.h"
+#include "midi/input/input_router.h"
 
 #include <array>
 #include <bitset>
 
 #include "midi/device_state.h"
-#include "midi/input_stream.h"
+#include "midi/input/input_stream.h"
 #include "midi/midi_bytes.h"
 #include "midi/voice_setup.h"
 
