@@ -4,7 +4,7 @@
 # Usage: bench/startup.sh [--typical] [BUILD_DIR] [RUNS]      (defaults: build, 20)
 # Needs, in BUILD_DIR: kalvora, bench/startup_probe and tests/support/kalvora_e2e_receiver
 # (cmake --build BUILD_DIR --target kalvora startup_probe kalvora_e2e_receiver), and Xvfb,
-# xdotool and jackd (scripts/install-deps.sh).
+# xdotool and jackd (scripts/install-deps.sh --tests).
 #
 # Method: startup_probe spawns the program and listens on the X server for the MapNotify of
 # the window titled "Kalvora", so the time runs from the spawn to the map with the resolution

@@ -1,28 +1,59 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Kalvora need.
-# Only missing packages are installed; `apt-get update` runs at most once.
+# Installs the Debian packages Kalvora needs. Only missing packages are installed; `apt-get update`
+# runs at most once.
+#   scripts/install-deps.sh            building and running the program (scripts/run.sh)
+#   scripts/install-deps.sh --package  the above, and building its Debian package (scripts/package.sh)
+#   scripts/install-deps.sh --tests    all of the above, and the test suite's and benchmarks' tools
+#                                      (scripts/test.sh)
 set -euo pipefail
 
-packages=(
-  # build
+# Building the program and running it: nothing else lands on a user's machine.
+build_and_run=(
+  # compilers and build tools
   cmake g++ make pkg-config ninja-build
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  librtmidi-dev libjack-jackd2-dev libfluidsynth-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  # run
-  fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs csound-soundfont
-  qt6-qpa-plugins libqt6test6
-  # tests and screenshots
-  jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
+  # the libraries the program links
+  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
+  librtmidi-dev libasound2-dev libjack-jackd2-dev libfluidsynth-dev
+  # what the running program loads beside them: Qt's display plugins, the window's font, the
+  # built-in synth's SoundFonts
+  qt6-qpa-plugins fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs csound-soundfont
+)
+
+# The Debian package: the icons rendered from their SVG, cpack's dpkg tools.
+package=(
+  dpkg-dev fakeroot file librsvg2-bin
+)
+
+# The test suite and the benchmarks, one purpose a line.
+tests=(
+  # the unit and window suites, the benchmarks, the naming check, the tone table's generator
+  libgtest-dev libgmock-dev libbenchmark-dev libqt6test6 clang-tidy python3
+  # the fuzzer
+  clang libclang-rt-14-dev
+  # private JACK servers as the program's devices and MIDI inputs
+  jackd2
+  # a display of its own, a window manager, driving and photographing the window
+  xvfb xauth xdotool imagemagick x11-utils openbox
   # a private sound server with a null sink, for the built-in synth's tests and benchmarks
   pulseaudio pulseaudio-utils libpulse-dev
   # the ALSA sequencer tests, in a qemu guest running Debian's kernel
-  qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils libasound2-dev
-  # benchmarks
+  qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils
+  # the start-up benchmark's session bus
   dbus-daemon
-  # the Debian package, its metadata and its icons
-  dpkg-dev fakeroot file lintian appstream desktop-file-utils librsvg2-bin
+  # linting the Debian package
+  lintian appstream desktop-file-utils
 )
+
+packages=("${build_and_run[@]}")
+case "${1:-}" in
+  '') ;;
+  --package) packages+=("${package[@]}") ;;
+  --tests) packages+=("${package[@]}" "${tests[@]}") ;;
+  *)
+    echo "usage: $0 [--package | --tests]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

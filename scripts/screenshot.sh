@@ -3,7 +3,7 @@
 # press and release of the program button "1: Piano 1". Builds nothing.
 #
 # Usage: scripts/screenshot.sh [PROGRAM]   (default: build/kalvora)
-# Needs Xvfb, xdotool and ImageMagick (scripts/install-deps.sh installs them).
+# Needs Xvfb, xdotool and ImageMagick (scripts/install-deps.sh --tests installs them).
 # The device is the built-in synth; where there is no sound device it says so in a message box at
 # start-up, which is dismissed with Return, as a user would.
 set -uo pipefail

@@ -3,7 +3,7 @@
 # release, and again built with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 
 jobs=$(nproc)
 run_suite() {

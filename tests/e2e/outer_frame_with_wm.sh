@@ -4,7 +4,7 @@
 # window left alone write back the same four numbers, run after run (no drift by the frame's size).
 #
 # Usage: outer_frame_with_wm.sh PROGRAM
-# Needs Xvfb, xdotool, xwininfo, xprop and openbox (scripts/install-deps.sh).
+# Needs Xvfb, xdotool, xwininfo, xprop and openbox (scripts/install-deps.sh --tests).
 set -uo pipefail
 
 [ $# -eq 1 ] || { echo "usage: $0 PROGRAM" >&2; exit 2; }

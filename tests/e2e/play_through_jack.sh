@@ -7,7 +7,7 @@
 #   PROGRAM   the built program (build/kalvora); it runs from a copy in a temporary folder,
 #             since its settings file lies beside the executable
 #   RECEIVER  the JACK MIDI receiver built beside this script (kalvora_e2e_receiver)
-# Needs Xvfb, xdotool and jackd (scripts/install-deps.sh installs them).
+# Needs Xvfb, xdotool and jackd (scripts/install-deps.sh --tests installs them).
 # Every wait has a deadline; whatever it started is stopped on every way out.
 set -uo pipefail
 

@@ -41,7 +41,7 @@ fail() {
 need() {
   local tool
   for tool in "$@"; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh --tests installs it)"
   done
 }
 

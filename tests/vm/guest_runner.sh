@@ -36,11 +36,11 @@ fail() {
 }
 
 command -v qemu-system-x86_64 >/dev/null ||
-  fail "qemu-system-x86_64 is missing (scripts/install-deps.sh installs qemu-system-x86)"
+  fail "qemu-system-x86_64 is missing (scripts/install-deps.sh --tests installs qemu-system-x86)"
 # The initramfs holds busybox alone, so it must need no libraries.
 [ -x /bin/busybox ] && ! ldd /bin/busybox >/dev/null 2>&1 ||
-  fail "a static /bin/busybox is missing (scripts/install-deps.sh installs busybox-static)"
-command -v cpio >/dev/null || fail "cpio is missing (scripts/install-deps.sh installs it)"
+  fail "a static /bin/busybox is missing (scripts/install-deps.sh --tests installs busybox-static)"
+command -v cpio >/dev/null || fail "cpio is missing (scripts/install-deps.sh --tests installs it)"
 
 kernel=${KALVORA_VM_KERNEL:-}
 if [ -z "$kernel" ]; then
@@ -52,7 +52,7 @@ if [ -z "$kernel" ]; then
   done
 fi
 [ -n "$kernel" ] && [ -r "$kernel" ] ||
-  fail "no readable kernel with its modules in /boot and /lib/modules (scripts/install-deps.sh" \
+  fail "no readable kernel with its modules in /boot and /lib/modules (scripts/install-deps.sh --tests" \
     "installs linux-image-amd64)"
 version=${kernel##*/vmlinuz-}
 cache=${KALVORA_VM_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kalvora-vm}
