@@ -33,19 +33,19 @@ constexpr char kSettingsMoved[] =
 
 constexpr int kResetSettleMs = 100;
 
+// One entry of the settings file, under the names it is written with; reading matches them
+// ignoring case, so a hand-edited "[Dev]" or "height=" still counts.
 struct Entry {
   const char* section;
   const char* key;
   std::int32_t fallback;
 };
-// Read with the names the file has always been read with, written with the names it is written
-// with.
-constexpr Entry kHeightRead{"window", "height", TForm1::kStartHeight};
-constexpr Entry kWidthRead{"window", "width", TForm1::kStartWidth};
-constexpr Entry kTopRead{"window", "top", 159};
-constexpr Entry kLeftRead{"window", "left", 193};
-constexpr Entry kDeviceRead{"Dev", "Dev_num", 0};
-constexpr Entry kMapRead{"dev", "map", kalvora::kMapSc8850};
+constexpr Entry kHeight{"window", "Height", TForm1::kStartHeight};
+constexpr Entry kWidth{"window", "Width", TForm1::kStartWidth};
+constexpr Entry kTop{"window", "Top", 159};
+constexpr Entry kLeft{"window", "Left", 193};
+constexpr Entry kDevice{"dev", "dev_num", 0};
+constexpr Entry kMap{"dev", "map", kalvora::kMapSc8850};
 
 // Numbers from a hand-edited file are kept within what a window can be, so no arithmetic on them
 // overflows; anything a screen can show passes unchanged.
@@ -95,17 +95,16 @@ void TForm1::FormCreate() {
   const auto read = [this](const Entry& e) {
     return Settings->readInteger(e.section, e.key, e.fallback);
   };
-  const int height = read(kHeightRead);
-  const int width = read(kWidthRead);
-  const int top = read(kTopRead);
-  const int left = read(kLeftRead);
+  const int height = read(kHeight);
+  const int width = read(kWidth);
+  const int top = read(kTop);
+  const int left = read(kLeft);
   setOuterGeometry(OnSomeScreen(WindowFrame(left, top, width, height)));
 
-  DeviceIndex = read(kDeviceRead);
-  MapIndex = read(kMapRead);
+  DeviceIndex = read(kDevice);
+  MapIndex = read(kMap);
   // A map outside the table would index past it and go out as a bad data byte.
-  if (MapIndex < kalvora::kMapGm || MapIndex >= kalvora::kToneMapCount)
-    MapIndex = kMapRead.fallback;
+  if (MapIndex < kalvora::kMapGm || MapIndex >= kalvora::kToneMapCount) MapIndex = kMap.fallback;
   if (DeviceIndex >= DeviceCount) DeviceIndex = 0;
 
   const MMRESULT opened = kalvora::OpenMidiOut();
@@ -145,12 +144,15 @@ void TForm1::FormClose() {
   midiOutClose(MidiOut);
   if (!Settings) return;
   const QRect frame = outerGeometry();
-  Settings->writeInteger("window", "Height", frame.height());
-  Settings->writeInteger("window", "Width", frame.width());
-  Settings->writeInteger("window", "Top", frame.top());
-  Settings->writeInteger("window", "Left", frame.left());
-  Settings->writeInteger("dev", "dev_num", DeviceIndex);
-  Settings->writeInteger("dev", "map", MapIndex);
+  const auto write = [this](const Entry& e, std::int32_t value) {
+    Settings->writeInteger(e.section, e.key, value);
+  };
+  write(kHeight, frame.height());
+  write(kWidth, frame.width());
+  write(kTop, frame.top());
+  write(kLeft, frame.left());
+  write(kDevice, DeviceIndex);
+  write(kMap, MapIndex);
   if (Settings->maySave()) {
     const std::string besidePath = Settings->path().string();
     const kalvora::FileResult saved = Settings->save(settingsWriter_);

@@ -7,7 +7,7 @@
 
 namespace kalvora {
 
-// Button1..128 carry the programs of the current bank, Button129..256 the banks of the current
+// Buttons 1..128 carry the programs of the current bank, buttons 129..256 the banks of the current
 // program.
 inline constexpr int kToneButtonCount = kProgramCount + kBankCount;
 inline constexpr int kFirstBankButton = kProgramCount + 1;

@@ -1,5 +1,5 @@
 // Captions of the program and bank buttons: "k: name" for the 128 programs of the current bank
-// (Button1..128) and "b: name" for the current program in the 128 banks (Button129..256).
+// (buttons 1..128) and "b: name" for the current program in the 128 banks (buttons 129..256).
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,7 @@
 extern std::int32_t DeviceCount;
 extern std::int32_t DeviceIndex;
 extern HMIDIOUT MidiOut;
-extern std::string DeviceName;  // at most 31 bytes, shown in Label8
+extern std::string DeviceName;  // at most 31 bytes, shown in the status line
 extern const std::array<std::uint8_t, 11> GsResetMessage;
 extern MIDIHDR ResetHeader;
 
@@ -20,6 +20,6 @@ void SendGsReset();
 // Opens device DeviceIndex into MidiOut. A device still open there is closed first: a switch
 // pressed with two mouse buttons releases twice, and the first device would stay open and wired.
 MMRESULT OpenMidiOut();
-// DeviceName := the product name of device DeviceIndex (empty when the query fails); writes Label8.
+// DeviceName := the product name of device DeviceIndex (empty when the query fails); shows it.
 void ShowDeviceName();
 }  // namespace kalvora

@@ -9,9 +9,10 @@ namespace kalvora {
 
 class FormView : public CaptionView {
  public:
-  virtual void setProgramLabel(std::string_view text) = 0;  // Label10
-  virtual void setBankLabel(std::string_view text) = 0;     // Label12
-  virtual void setDeviceLabel(std::string_view text) = 0;   // Label8
+  // The status line: the program and bank numbers of the last note, the device in use.
+  virtual void setProgramLabel(std::string_view text) = 0;
+  virtual void setBankLabel(std::string_view text) = 0;
+  virtual void setDeviceLabel(std::string_view text) = 0;
 };
 
 // The main window's view; set before its creation handler runs. May be null in tests that

@@ -25,4 +25,6 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
 # The program starts and plays its other devices without them; with them it lists its
 # built-in synthesizer.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm, fluid-soundfont-gs")
+# No maintainer scripts: nothing of the package is on the dynamic linker's path.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/without_maintainer_scripts.cmake)
 include(CPack)

@@ -1,6 +1,6 @@
 // What the program and bank buttons, the keys, the effect scroll bars and the map radio buttons
-// do to the voice state. Each press stores one value and plays; each release stops
-// (StopNote, which needs nothing of the control).
+// do to the voice state. Each press stores one value and plays; the releases are the window's:
+// each stops the note its own press started.
 #pragma once
 
 #include "catalogue/tone_names.h"

@@ -16,8 +16,8 @@ namespace kalvora {
 class SettingsFile {
  public:
   // Loads path at once. A missing file gives empty settings; an unreadable one gives empty
-  // settings too, and load_status() says so, so the caller can tell the user once. inUserFolder
-  // is where Save puts the settings when path cannot be written at all.
+  // settings too, and loadStatus() says so, so the caller can tell the user once. inUserFolder
+  // is where save() puts the settings when path cannot be written at all.
   explicit SettingsFile(std::filesystem::path path, std::filesystem::path inUserFolder = {});
 
   std::int32_t readInteger(std::string_view section, std::string_view key,

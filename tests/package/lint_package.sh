@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # What Debian and the desktop's software centres check on the built package: lintian finds no
-# error; the menu entry passes desktop-file-validate and the AppStream metadata appstreamcli
-# (offline); and the pieces agree: the metadata's id names the menu entry and its icon, which
-# is there as an SVG and as a PNG of the right size in every size folder.
+# error and no warning; the menu entry passes desktop-file-validate and the AppStream metadata
+# appstreamcli (offline); and the pieces agree: the metadata's id names the menu entry and its
+# icon, which is there as an SVG and as a PNG of the right size in every size folder.
 #
 # Usage: lint_package.sh DEB
 # Needs lintian, desktop-file-validate (desktop-file-utils), appstreamcli (appstream), file.
@@ -19,8 +19,8 @@ fail() {
 }
 
 # Root is told lintian should not run as root; that is all it has to say about it.
-lintian --fail-on error --display-level '>=warning' "$deb" 2> >(grep -v 'root privileges' >&2) ||
-  fail "lintian reports errors"
+lintian --fail-on error,warning --display-level '>=warning' "$deb" 2> >(grep -v 'root privileges' >&2) ||
+  fail "lintian reports errors or warnings"
 
 dpkg-deb -x "$deb" "$work"
 share=$work/usr/share
