@@ -11,6 +11,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "app/form_description.h"
 #include "app/window_font.h"
 #include "midi/input/input_inbox.h"
 #include "midi/voice_state.h"
@@ -31,73 +32,7 @@ static void RegisterIcons() { Q_INIT_RESOURCE(icons); }
 namespace {
 
 using kalvora::ControlRect;
-
-constexpr char kCaption[] = "Kalvora";
-
-struct LabelText {
-  int n;
-  int left;
-  int top;
-  const char* text;
-};
-
-// Window-level labels: the status line, the version line and the octave names of the keyboard.
-constexpr LabelText kWindowLabels[] = {
-    {7, 128, 594, "音源="},
-    {8, 160, 594, ""},
-    {9, 16, 616, "プログラムナンバー="},
-    {10, 128, 616, ""},
-    {11, 168, 616, "バンクセレクト="},
-    {12, 248, 616, ""},
-    {2, 456, 616, "Kalvora Version 3.0"},
-    {4, 768, 68, "C6"},
-    {3, 768, 180, "C5"},
-    {1, 768, 292, "C4"},
-    {5, 768, 404, "C3"},
-    {6, 768, 516, "C2"},
-};
-
-struct EffectRow {
-  int nameLabel;
-  const char* name;
-  int valueLeft;
-  int position;  // the voice state's start value, also the value label's first text
-};
-
-constexpr int kEffectLeft = 24;
-constexpr int kEffectFirstTop = 32;
-constexpr int kEffectPitch = 56;
-constexpr int kScrollBarBelowLabel = 24;
-constexpr ControlRect kScrollBarSize{0, 0, 137, 17};
-constexpr int kLevelMax = 127;
-
-constexpr EffectRow kEffectRows[] = {
-    {14, "ベロシティー=", 96, kalvora::kStartVelocity},
-    {16, "コーラス=", 80, kalvora::kStartChorus},
-    {18, "リバーブ=", 80, kalvora::kStartReverb},
-    {20, "モジュレーション=", 120, kalvora::kStartModulation},
-    {22, "パンポット=", 88, kalvora::kStartPan},
-};
-
-struct RadioText {
-  int width;
-  const char* caption;
-};
-constexpr int kRadioLeft = 432;
-constexpr int kRadioFirstTop = 392;
-constexpr int kRadioPitch = 24;
-constexpr int kRadioHeight = 17;
-constexpr RadioText kRadios[] = {
-    {153, "ＳＣ－８８５０マップ"},
-    {129, "ＳＣ－８８Ｐｒｏマップ"},
-    {121, "ＳＣ－８８マップ"},
-    {105, "ＳＣ－５５マップ"},
-    {81, "ＧＭ音源"},
-};
-constexpr ControlRect kRadioGroupRect{416, 360, 217, 161};
-
-constexpr ControlRect kPageControlRect{8, 8, 673, 577};
-constexpr ControlRect kSwitchButtonRect{24, 592, 97, 17};
+namespace form = kalvora::form;
 
 void Place(QWidget* w, const ControlRect& r) { w->setGeometry(r.left, r.top, r.width, r.height); }
 
@@ -110,7 +45,7 @@ QString Text(std::string_view utf8) {
 TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   Form1 = this;
   kalvora::MainView = this;
-  setWindowTitle(kCaption);
+  setWindowTitle(form::kCaption);
   setFont(kalvora::WindowFont());
 
   scroller_ = new QScrollArea(this);
@@ -185,7 +120,7 @@ QLabel* TForm1::makeLabel(int n, QWidget* parent, int left, int top, const char*
 // of the keys (a later key lies on top).
 void TForm1::buildWindowControls() {
   PageControl1 = new QTabWidget(clientArea_);
-  Place(PageControl1, kPageControlRect);
+  Place(PageControl1, form::kPageControlRect);
   // A tab control takes the focus when a tab is clicked, as well as by Tab.
   PageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
   buildTonePages();
@@ -198,8 +133,8 @@ void TForm1::buildWindowControls() {
 void TForm1::buildTonePages() {
   TabSheet1 = new QWidget;
   TabSheet2 = new QWidget;
-  PageControl1->addTab(TabSheet1, "プログラムナンバー");
-  PageControl1->addTab(TabSheet2, "バンクセレクト");
+  PageControl1->addTab(TabSheet1, form::kProgramTab);
+  PageControl1->addTab(TabSheet2, form::kBankTab);
   for (int n = 1; n <= kalvora::kToneButtonCount; ++n) {
     QWidget* page = n <= kalvora::kButtonsPerPage ? TabSheet1 : TabSheet2;
     auto* button = new kalvora::PressButton(page);
@@ -212,26 +147,27 @@ void TForm1::buildTonePages() {
 
 void TForm1::buildEffectPage() {
   TabSheet3 = new QWidget;
-  PageControl1->addTab(TabSheet3, "エフェクト");
-  RadioGroup1 = new QGroupBox("マップ切り替え", TabSheet3);
-  Place(RadioGroup1, kRadioGroupRect);
+  PageControl1->addTab(TabSheet3, form::kEffectTab);
+  RadioGroup1 = new QGroupBox(form::kRadioGroupTitle, TabSheet3);
+  Place(RadioGroup1, form::kRadioGroupRect);
   for (int n = 1; n <= kRadioButtons; ++n) {
-    const auto& radio = kRadios[n - 1];
+    const auto& radio = form::kRadios[n - 1];
     auto* button = new QRadioButton(QString::fromUtf8(radio.caption), TabSheet3);
-    Place(button, {kRadioLeft, kRadioFirstTop + kRadioPitch * (n - 1), radio.width, kRadioHeight});
+    Place(button, {form::kRadioLeft, form::kRadioFirstTop + form::kRadioPitch * (n - 1),
+                   radio.width, form::kRadioHeight});
     connect(button, &QRadioButton::toggled, this, [this, n] { RadioButtonClick(n); });
     radioButtons_.at(n - 1) = button;
   }
   for (int n = 1; n <= kScrollBars; ++n) {
-    const auto& row = kEffectRows[n - 1];
-    const int labelTop = kEffectFirstTop + kEffectPitch * (n - 1);
-    makeLabel(row.nameLabel, TabSheet3, kEffectLeft, labelTop, row.name);
+    const auto& row = form::kEffectRows[n - 1];
+    const int labelTop = form::kEffectFirstTop + form::kEffectPitch * (n - 1);
+    makeLabel(row.nameLabel, TabSheet3, form::kEffectLeft, labelTop, row.name);
     makeLabel(row.nameLabel + 1, TabSheet3, row.valueLeft, labelTop,
               std::to_string(row.position).c_str());
     auto* bar = new kalvora::FocusScrollBar(Qt::Horizontal, TabSheet3);
-    Place(bar, {kEffectLeft, labelTop + kScrollBarBelowLabel, kScrollBarSize.width,
-                kScrollBarSize.height});
-    bar->setRange(0, kLevelMax);
+    Place(bar, {form::kEffectLeft, labelTop + form::kScrollBarBelowLabel,
+                form::kScrollBarSize.width, form::kScrollBarSize.height});
+    bar->setRange(0, form::kLevelMax);
     bar->setSingleStep(1);
     bar->setPageStep(1);
     bar->setValue(row.position);
@@ -246,9 +182,9 @@ void TForm1::buildEffectPage() {
 
 void TForm1::buildStatusLine() {
   auto* switchButton = new kalvora::PressButton(clientArea_);
-  switchButton->setText("音源の変更");
-  switchButton->setToolTip("このボタンはゆっくり押してください");
-  Place(switchButton, kSwitchButtonRect);
+  switchButton->setText(form::kSwitchCaption);
+  switchButton->setToolTip(form::kSwitchHint);
+  Place(switchButton, form::kSwitchButtonRect);
   connect(switchButton, &kalvora::PressButton::mouseDown, this, &TForm1::Button257MouseDown);
   connect(switchButton, &kalvora::PressButton::mouseUp, this, &TForm1::Button257MouseUp);
   // Its release opens the next device: only a release, not a window closing or losing the
@@ -256,9 +192,9 @@ void TForm1::buildStatusLine() {
   switchButton->held().setEndsWhenWindowLeaves(false);
   buttons_.at(kalvora::kSwitchButton - 1) = switchButton;
 
-  for (const auto& label : kWindowLabels)
+  for (const auto& label : form::kWindowLabels)
     makeLabel(label.n, clientArea_, label.left, label.top, label.text);
-  for (int n : {10, 12}) {
+  for (int n : {form::kProgramNumberLabel, form::kBankNumberLabel}) {
     QLabel* number = Label(n);
     QPalette palette = number->palette();
     palette.setColor(QPalette::Window, Qt::white);
@@ -290,8 +226,14 @@ void TForm1::setLabelText(int n, const QString& caption) {
   Label(n)->adjustSize();
 }
 
-void TForm1::setProgramLabel(std::string_view caption) { setLabelText(10, Text(caption)); }
+void TForm1::setProgramLabel(std::string_view caption) {
+  setLabelText(form::kProgramNumberLabel, Text(caption));
+}
 
-void TForm1::setBankLabel(std::string_view caption) { setLabelText(12, Text(caption)); }
+void TForm1::setBankLabel(std::string_view caption) {
+  setLabelText(form::kBankNumberLabel, Text(caption));
+}
 
-void TForm1::setDeviceLabel(std::string_view caption) { setLabelText(8, Text(caption)); }
+void TForm1::setDeviceLabel(std::string_view caption) {
+  setLabelText(form::kDeviceNameLabel, Text(caption));
+}

@@ -31,7 +31,7 @@ class NotePlayerTest : public ::testing::Test {
   FakeFormView view_;
 };
 
-TEST_F(NotePlayerTest, StartValuesGiveTheWorkedExampleByteForByte) {
+TEST_F(NotePlayerTest, StartVoicePlaysAndStopsMiddleCByteForByte) {
   PlayNote();
   EXPECT_EQ(session_.sentBytes(),
             (Bytes{0xB0, 0x0A, 0x40, 0xB0, 0x01, 0x00, 0xB0, 0x5B, 0x28, 0xB0, 0x5D, 0x00,

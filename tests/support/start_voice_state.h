@@ -1,4 +1,4 @@
-// The voice state as start-up leaves it, for tests that play from there.
+// The voice state as start-up leaves it with no settings file, for tests that play from there.
 #pragma once
 
 #include "midi/voice_state.h"
@@ -6,15 +6,15 @@
 namespace kalvora::test {
 
 inline void GiveStartVoiceState() {
-  NoteNumber = 60;
-  ProgramNumber = 1;
-  BankNumber = 0;
-  MapIndex = 4;
-  Velocity = 100;
-  ChorusLevel = 0;
-  ReverbLevel = 40;
-  ModulationLevel = 0;
-  PanPosition = 64;
+  NoteNumber = kStartNote;
+  ProgramNumber = kStartProgram;
+  BankNumber = kStartBank;
+  MapIndex = kMapSc8850;
+  Velocity = kStartVelocity;
+  ChorusLevel = kStartChorus;
+  ReverbLevel = kStartReverb;
+  ModulationLevel = kStartModulation;
+  PanPosition = kStartPan;
 }
 
 }  // namespace kalvora::test

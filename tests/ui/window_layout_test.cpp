@@ -10,11 +10,13 @@
 #include <QTabWidget>
 #include <set>
 
+#include "app/form_description.h"
 #include "ui/key_shape.h"
 #include "ui/press_button.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
+namespace form = kalvora::form;
 
 class WindowLayoutTest : public QObject {
   Q_OBJECT
@@ -96,47 +98,31 @@ void WindowLayoutTest::keysStandWhereTheKeyboardRuleSays() {
 void WindowLayoutTest::labelsShowTheirTextsAndTheNumbersAreOnWhite() {
   WindowFixture fx({"A"}, {}, {}, false);
   TForm1& f = fx.form();
-  struct Example {
-    int n;
-    QPoint at;
-    const char* text;
-  };
-  const Example examples[] = {
-      {7, {128, 594}, "音源="},
-      {8, {160, 594}, ""},
-      {9, {16, 616}, "プログラムナンバー="},
-      {10, {128, 616}, ""},
-      {11, {168, 616}, "バンクセレクト="},
-      {12, {248, 616}, ""},
-      {2, {456, 616}, "Kalvora Version 3.0"},
-      {4, {768, 68}, "C6"},
-      {3, {768, 180}, "C5"},
-      {1, {768, 292}, "C4"},
-      {5, {768, 404}, "C3"},
-      {6, {768, 516}, "C2"},
-  };
-  for (const auto& e : examples) {
+  int onWhite = 0;
+  for (const auto& e : form::kWindowLabels) {
     QLabel* label = f.Label(e.n);
-    QCOMPARE(label->pos(), e.at);
+    QCOMPARE(label->pos(), QPoint(e.left, e.top));
     QCOMPARE(label->text(), QString::fromUtf8(e.text));
     QCOMPARE(label->parentWidget(), f.clientArea());
     QCOMPARE(label->focusPolicy(), Qt::NoFocus);
     const bool white = e.n == 10 || e.n == 12;
+    onWhite += white;
     QCOMPARE(label->autoFillBackground(), white);
     if (white) QCOMPARE(label->palette().color(QPalette::Window), QColor(Qt::white));
     // Labels fit their text.
     if (!label->text().isEmpty()) QCOMPARE(label->size(), label->sizeHint());
   }
+  QCOMPARE(onWhite, 2);
+  // The labels of the window and of the effect page are all there is.
+  QCOMPARE(std::size(form::kWindowLabels) + 2 * std::size(form::kEffectRows),
+           static_cast<std::size_t>(TForm1::kLabels - 1));
 }
 
 void WindowLayoutTest::effectPageHoldsBarsRadioButtonsAndFrame() {
   WindowFixture fx({"A"}, {}, {}, false);
   TForm1& f = fx.form();
-  const int positions[] = {100, 0, 40, 0, 64};
-  const char* names[] = {
-      "ベロシティー=", "コーラス=", "リバーブ=", "モジュレーション=", "パンポット="};
-  const int valueLefts[] = {96, 80, 80, 120, 88};
   for (int n = 1; n <= 5; ++n) {
+    const auto& row = form::kEffectRows[n - 1];
     QScrollBar* bar = f.ScrollBar(n);
     const int top = 56 + 56 * (n - 1);
     QCOMPARE(bar->parentWidget(), f.TabSheet3);
@@ -146,24 +132,22 @@ void WindowLayoutTest::effectPageHoldsBarsRadioButtonsAndFrame() {
     QCOMPARE(bar->maximum(), 127);
     QCOMPARE(bar->singleStep(), 1);
     QCOMPARE(bar->pageStep(), 1);
-    QCOMPARE(bar->value(), positions[n - 1]);
+    QCOMPARE(bar->value(), row.position);
     QLabel* name = f.Label(12 + 2 * n);
     QLabel* value = f.Label(13 + 2 * n);
-    QCOMPARE(name->text(), QString::fromUtf8(names[n - 1]));
+    QCOMPARE(name->text(), QString::fromUtf8(row.name));
     QCOMPARE(name->pos(), QPoint(24, top - 24));
-    QCOMPARE(value->pos(), QPoint(valueLefts[n - 1], top - 24));
-    QCOMPARE(value->text(), QString::number(positions[n - 1]));
+    QCOMPARE(value->pos(), QPoint(row.valueLeft, top - 24));
+    QCOMPARE(value->text(), QString::number(row.position));
   }
   QCOMPARE(f.RadioGroup1->geometry(), QRect(416, 360, 217, 161));
   QCOMPARE(f.RadioGroup1->title(), QString("マップ切り替え"));
-  const char* captions[] = {"ＳＣ－８８５０マップ", "ＳＣ－８８Ｐｒｏマップ", "ＳＣ－８８マップ",
-                            "ＳＣ－５５マップ", "ＧＭ音源"};
-  const int widths[] = {153, 129, 121, 105, 81};
   for (int n = 1; n <= 5; ++n) {
+    const auto& described = form::kRadios[n - 1];
     QRadioButton* radio = f.RadioButton(n);
     QCOMPARE(radio->parentWidget(), f.TabSheet3);  // one group: the page's only radio buttons
-    QCOMPARE(radio->geometry(), QRect(432, 392 + 24 * (n - 1), widths[n - 1], 17));
-    QCOMPARE(radio->text(), QString::fromUtf8(captions[n - 1]));
+    QCOMPARE(radio->geometry(), QRect(432, 392 + 24 * (n - 1), described.width, 17));
+    QCOMPARE(radio->text(), QString::fromUtf8(described.caption));
     QVERIFY(!radio->isChecked());
     QVERIFY(f.RadioGroup1->geometry().contains(radio->geometry()));
   }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/message_box.h"
+#include "app/open_failure_text.h"
 #include "app/program_title.h"
 #include "midi/device_state.h"
 #include "midi/voice_state.h"
@@ -84,8 +85,9 @@ class WindowLifecycleTest : public QObject {
   void firstRunOpensResetsWaitsAndWritesTheTenLines();
   void windowBuiltWhileTheModuleSettlesIsTheSameWindow();
   void storedValuesAreRestoredWhateverTheirCase();
-  void eachOpenFailureShowsItsText_data();
-  void eachOpenFailureShowsItsText();
+  void eachOpenFailureHasItsText_data();
+  void eachOpenFailureHasItsText();
+  void openFailureIsShownAndStartUpGoesOn();
   void noDevicesGivesTwoMessagesThenAWorkingWindow();
   void storedDeviceNumbersAreClampedOrPassedOn();
   void storedMapOutsideTheTableFallsBackToSc8850();
@@ -176,7 +178,7 @@ void WindowLifecycleTest::storedValuesAreRestoredWhateverTheirCase() {
                       "[DEV]\r\ndev_num=0\r\nmap=0\r\n\r\n"));
 }
 
-void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
+void WindowLifecycleTest::eachOpenFailureHasItsText_data() {
   QTest::addColumn<unsigned>("code");
   QTest::addColumn<QString>("text");
   const char* named[] = {"ERROR",
@@ -201,14 +203,17 @@ void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
   QTest::addRow("20") << 20u << QString("LASTERROR");
 }
 
-void WindowLifecycleTest::eachOpenFailureShowsItsText() {
+void WindowLifecycleTest::eachOpenFailureHasItsText() {
   QFETCH(unsigned, code);
   QFETCH(QString, text);
-  WindowFixture fx({"Broken"}, {code});
-  const auto messages = fx.session().messages();
-  QCOMPARE(messages.size(), 1u);
-  QCOMPARE(QString::fromStdString(messages[0]), text);
-  // Start-up goes on: the reset goes nowhere, the wait and the name still happen.
+  QCOMPARE(QString::fromUtf8(kalvora::OpenFailureText(code)), text);
+}
+
+void WindowLifecycleTest::openFailureIsShownAndStartUpGoesOn() {
+  WindowFixture fx({"Broken"}, {MMSYSERR_NOMEM});
+  QCOMPARE(fx.session().messages(),
+           (std::vector<std::string>{"メモリの割り当てまたはロックができません。"}));
+  // The reset goes nowhere, the wait and the name still happen.
   const auto& calls = fx.session().calls();
   QCOMPARE(KindsOf(calls),
            (std::vector<Kind>{Kind::kList, Kind::kOpen, Kind::kMessage, Kind::kSleep}));

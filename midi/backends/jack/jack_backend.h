@@ -15,7 +15,7 @@ namespace kalvora {
 class JackBackend final : public MidiBackend {
  public:
   // When the backend first reaches the server: at the first listing, or at once on a thread of
-  // its own, so that the 15 to 30 ms libjack takes to connect pass while the program starts.
+  // its own, so that the time libjack takes to connect passes while the program starts.
   enum class Connect { kOnFirstListing, kAhead };
 
   // clientName: how our clients appear in the JACK graph. Silences libjack's own messages

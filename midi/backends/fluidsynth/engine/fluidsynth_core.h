@@ -16,9 +16,9 @@ namespace kalvora {
 
 // The rate of the sound servers' usual mix, so nothing resamples after the synth.
 inline constexpr double kSynthSampleRate = 48000.0;
-// FluidSynth's default of 0.2 is quiet. At 0.4 the 128 GM tones at full velocity, at keys 29, 60
-// and 88, peak at -13.7 dBFS in the median; the 16 of 384 that would go past -1 dBFS (up to +2.4)
-// are held below it by the limiter.
+// FluidSynth's default of 0.2 is quiet. At 0.4 a few of the loudest tones at full velocity would
+// go past -1 dBFS, and the limiter holds them below it (the README has the levels, which
+// fluidsynth_clipping_test keeps in bounds).
 inline constexpr double kSynthGain = 0.4;
 
 class SynthCore {
