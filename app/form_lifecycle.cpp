@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "app/form_messages.h"
 #include "app/open_failure_text.h"
 #include "app/settings/settings_location.h"
 #include "catalogue/tone_names.h"
@@ -24,12 +25,10 @@
 
 namespace {
 
-constexpr char kNoDevices[] = "ＭＩＤＩ音源がないのでこのソフトは利用できません";
-constexpr char kSettingsUnreadable[] =
-    "設定ファイルを読み込めません。このファイルは上書きしません:\n";
-constexpr char kSettingsUnwritable[] = "設定ファイルを書き込めません:\n";
-constexpr char kSettingsMoved[] =
-    "\n設定は次のファイルに保存しました。次回からはこちらを読み込みます:\n";
+using kalvora::form::kNoDevices;
+using kalvora::form::kSettingsMoved;
+using kalvora::form::kSettingsUnreadable;
+using kalvora::form::kSettingsUnwritable;
 
 constexpr int kResetSettleMs = 100;
 

@@ -1,5 +1,6 @@
 // The window as described: every control in its place with its caption, font, colours and tab
 // order.
+#include <QFile>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +12,9 @@
 #include <set>
 
 #include "app/form_description.h"
+#include "app/form_messages.h"
+#include "app/open_failure_text.h"
+#include "midi/device_switch.h"
 #include "ui/key_shape.h"
 #include "ui/press_button.h"
 #include "window_fixture.h"
@@ -29,6 +33,7 @@ class WindowLayoutTest : public QObject {
   void oneFontForEveryControl();
   void scrollBarsAppearOnlyBelowTheContentSize();
   void tabVisitsPageControlsThenTheSwitchButton();
+  void everyTextIsGlossedInTheReadme();
 };
 
 void WindowLayoutTest::programAndBankButtonsFollowTheirGrid() {
@@ -243,6 +248,37 @@ void WindowLayoutTest::tabVisitsPageControlsThenTheSwitchButton() {
   QCOMPARE(visited[0], static_cast<QWidget*>(f.RadioButton(1)));
   for (int n = 1; n <= 5; ++n) QCOMPARE(visited[n], static_cast<QWidget*>(f.ScrollBar(n)));
   QCOMPARE(visited[6], static_cast<QWidget*>(f.Button(257)));
+}
+
+// The README's table of the window's texts, for those who read no Japanese, misses none: every
+// text of a control on any page, and every line of every message box.
+void WindowLayoutTest::everyTextIsGlossedInTheReadme() {
+  QFile readme(KALVORA_README);
+  QVERIFY(readme.open(QIODevice::ReadOnly));
+  const QString glossary = QString::fromUtf8(readme.readAll());
+  WindowFixture fx({"A"}, {}, {}, false);  // no device name, no tone names: only the window's own
+  TForm1& f = fx.form();
+  QStringList texts{f.windowTitle()};
+  for (int tab = 0; tab < f.PageControl1->count(); ++tab) texts << f.PageControl1->tabText(tab);
+  for (const QWidget* w : f.findChildren<QWidget*>()) {
+    texts << w->property("text").toString() << w->property("title").toString() << w->toolTip();
+  }
+  for (const char* message : {form::kNoDevices, form::kSettingsUnreadable,
+                              form::kSettingsUnwritable, form::kSettingsMoved}) {
+    texts << QString::fromUtf8(message).split('\n');
+  }
+  texts << QString::fromUtf8(kalvora::kCannotOpenDevice);
+  for (MMRESULT code = 1; code <= 64; ++code)
+    texts << QString::fromUtf8(kalvora::OpenFailureText(code));
+  int looked = 0;
+  for (const QString& text : texts) {
+    bool isNumber = false;
+    text.toInt(&isNumber);
+    if (text.isEmpty() || isNumber) continue;
+    ++looked;
+    QVERIFY2(glossary.contains(text), qPrintable(text + " is missing from the README's table"));
+  }
+  QVERIFY(looked > 40);
 }
 
 QTEST_MAIN(WindowLayoutTest)
