@@ -86,7 +86,7 @@ void TForm1::FormCreate() {
           ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString()
           : settingsFolderFallback_;
   const kalvora::SettingsLocation location = kalvora::ChooseSettingsLocation(executable, fallback);
-  Settings = std::make_unique<kalvora::SettingsFile>(location.path, location.in_user_folder);
+  Settings = std::make_unique<kalvora::SettingsFile>(location.path, location.inUserFolder);
   if (!Settings->maySave()) {
     kalvora::ShowMessage(kSettingsUnreadable + Settings->path().string());
   }

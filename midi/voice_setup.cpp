@@ -16,7 +16,7 @@ struct LastSent {
   HMIDIOUT device = kNoMidiOut;
   VoiceSetUp setUp{};
 };
-LastSent lastSent;
+LastSent LastSentSetUp;
 }  // namespace
 
 VoiceSetUp CurrentVoiceSetUp() {
@@ -34,12 +34,12 @@ VoiceSetUp CurrentVoiceSetUp() {
 void SendVoiceSetUp() {
   const VoiceSetUp setUp = CurrentVoiceSetUp();
   for (const auto message : setUp) midiOutShortMsg(MidiOut, message);
-  lastSent = {MidiOut, setUp};
+  LastSentSetUp = {MidiOut, setUp};
 }
 
 bool VoiceSetUpIsCurrent() {
-  return MidiOut != kNoMidiOut && lastSent.device == MidiOut &&
-         lastSent.setUp == CurrentVoiceSetUp();
+  return MidiOut != kNoMidiOut && LastSentSetUp.device == MidiOut &&
+         LastSentSetUp.setUp == CurrentVoiceSetUp();
 }
 
 }  // namespace kalvora

@@ -38,10 +38,10 @@ fs::path SettingsPathBeside(const fs::path& executable) {
 }
 
 SettingsLocation ChooseSettingsLocation(const fs::path& executable,
-                                        const fs::path& fallback_folder) {
+                                        const fs::path& fallbackFolder) {
   try {
     const fs::path beside = SettingsPathBeside(executable);
-    const fs::path inUserFolder = fallback_folder / beside.filename();
+    const fs::path inUserFolder = fallbackFolder / beside.filename();
     std::error_code ec;
     if (fs::exists(beside, ec)) {
       if (FileTakesWrites(beside) || FolderTakesNewFiles(beside.parent_path()) ||
@@ -51,7 +51,7 @@ SettingsLocation ChooseSettingsLocation(const fs::path& executable,
       return {inUserFolder, false, inUserFolder};
     }
     if (FolderTakesNewFiles(beside.parent_path())) return {beside, true, inUserFolder};
-    fs::create_directories(fallback_folder, ec);  // a failure shows up when saving
+    fs::create_directories(fallbackFolder, ec);  // a failure shows up when saving
     return {inUserFolder, false, inUserFolder};
   } catch (const std::exception&) {
     return {};  // an empty path: loads as missing, and the save reports the failure

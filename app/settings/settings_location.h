@@ -11,17 +11,17 @@ std::filesystem::path SettingsPathBeside(const std::filesystem::path& executable
 
 struct SettingsLocation {
   std::filesystem::path path;
-  bool beside_executable = false;
+  bool besideExecutable = false;
   // The same file name in the user's folder: where the settings go when path cannot be written.
-  std::filesystem::path in_user_folder;
+  std::filesystem::path inUserFolder;
 };
 
 // The file beside the executable when it can be written (in place, or replaced through its
 // folder) or could be created there; all is tried for real, since permission bits say nothing to
 // an administrator. A file beside that takes no writes is still read until a copy exists in the
-// user's folder, and from then on that copy. Otherwise the same file name inside fallback_folder,
+// user's folder, and from then on that copy. Otherwise the same file name inside fallbackFolder,
 // which is created if needed. Never throws.
 SettingsLocation ChooseSettingsLocation(const std::filesystem::path& executable,
-                                        const std::filesystem::path& fallback_folder);
+                                        const std::filesystem::path& fallbackFolder);
 
 }  // namespace kalvora

@@ -68,9 +68,10 @@ FileResult SaveSettingsFile(const fs::path& path, std::string_view bytes,
       return Failure("cannot write a new " + target.string(), ec);
     }
 
-    std::error_code perm_ec;
-    const fs::file_status old = fs::status(target, perm_ec);
-    if (!perm_ec && fs::is_regular_file(old)) fs::permissions(temp, old.permissions(), perm_ec);
+    std::error_code permissionError;
+    const fs::file_status old = fs::status(target, permissionError);
+    if (!permissionError && fs::is_regular_file(old))
+      fs::permissions(temp, old.permissions(), permissionError);
 
     fs::rename(temp, target, ec);
     if (ec) {

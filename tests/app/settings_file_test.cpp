@@ -48,11 +48,11 @@ TEST(SettingsLoad, ExistingFileIsReadAndItsOtherSectionsSurviveTheSave) {
 
 TEST(SettingsLoad, SomethingUnreadableIsReportedAndNeverOverwritten) {
   TempFolder dir;
-  const fs::path folder_in_the_way = dir / "kalvora.ini";
-  fs::create_directory(folder_in_the_way);
-  WriteBytes(folder_in_the_way / "inside", "x");
+  const fs::path folderInTheWay = dir / "kalvora.ini";
+  fs::create_directory(folderInTheWay);
+  WriteBytes(folderInTheWay / "inside", "x");
 
-  SettingsFile settings(folder_in_the_way);
+  SettingsFile settings(folderInTheWay);
   EXPECT_EQ(settings.loadStatus(), SettingsLoadStatus::kUnreadable);
   EXPECT_FALSE(settings.loadError().empty());
   EXPECT_FALSE(settings.maySave());
@@ -62,8 +62,8 @@ TEST(SettingsLoad, SomethingUnreadableIsReportedAndNeverOverwritten) {
   const FileResult saved = settings.save();
   EXPECT_FALSE(saved);
   EXPECT_FALSE(saved.error.empty());
-  EXPECT_TRUE(fs::is_directory(folder_in_the_way));
-  EXPECT_EQ(ReadBytes(folder_in_the_way / "inside"), "x");
+  EXPECT_TRUE(fs::is_directory(folderInTheWay));
+  EXPECT_EQ(ReadBytes(folderInTheWay / "inside"), "x");
 }
 
 TEST(SettingsLoad, AFileFarTooLargeIsUnreadable) {
@@ -81,21 +81,21 @@ TEST(SettingsSave, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   const fs::path path = dir / "kalvora.ini";
   WriteBytes(path, kOldFile);
 
-  fs::path temp_used;
+  fs::path tempUsed;
   // Gets half the text onto the disk, then runs out of space.
-  const FileWriter full_disk = [&](const fs::path& temp, std::string_view bytes) {
-    temp_used = temp;
+  const FileWriter fullDisk = [&](const fs::path& temp, std::string_view bytes) {
+    tempUsed = temp;
     WriteBytes(temp, std::string(bytes.substr(0, bytes.size() / 2)));
     return std::make_error_code(std::errc::no_space_on_device);
   };
-  const FileResult saved = SaveSettingsFile(path, "[window]\r\nHeight=1\r\n\r\n", full_disk);
+  const FileResult saved = SaveSettingsFile(path, "[window]\r\nHeight=1\r\n\r\n", fullDisk);
 
   EXPECT_FALSE(saved);
   EXPECT_NE(saved.error.find(std::make_error_code(std::errc::no_space_on_device).message()),
             std::string::npos)
       << saved.error;
-  EXPECT_EQ(temp_used.parent_path(), path.parent_path());  // same folder: the rename is atomic
-  EXPECT_NE(temp_used, path);
+  EXPECT_EQ(tempUsed.parent_path(), path.parent_path());  // same folder: the rename is atomic
+  EXPECT_NE(tempUsed, path);
   EXPECT_EQ(ReadBytes(path), kOldFile);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"kalvora.ini"});
 }

@@ -38,7 +38,7 @@ TEST(SettingsLocation, UsesTheFolderOfTheExecutableWhenItTakesAFile) {
   TempFolder dir;
   const SettingsLocation where = ChooseSettingsLocation(dir / "kalvora", dir / "fallback");
   EXPECT_EQ(where.path, dir / "kalvora.ini");
-  EXPECT_TRUE(where.beside_executable);
+  EXPECT_TRUE(where.besideExecutable);
   EXPECT_TRUE(dir.entries().empty());  // the probe is gone, no fallback folder made
 }
 
@@ -58,7 +58,7 @@ TEST(SettingsLocation, FallsBackWhenNoFileCanBeCreatedBesideTheExecutable) {
   const fs::path fallback = dir / "config" / "kalvora";
   const SettingsLocation where = ChooseSettingsLocation(dir / "bin" / "kalvora.exe", fallback);
   EXPECT_EQ(where.path, fallback / "kalvora.ini");
-  EXPECT_FALSE(where.beside_executable);
+  EXPECT_FALSE(where.besideExecutable);
   EXPECT_TRUE(fs::is_directory(fallback));
 }
 

@@ -67,8 +67,8 @@ TEST_F(ToneCaptions, GmNamesOnlyBankZero) {
   EXPECT_EQ(captions[129], "0: Piano 1");
   for (int b = 1; b < kBankCount; ++b) EXPECT_EQ(captions[129 + b], bare(b));
 
-  const auto other_bank = write(1, 5, 0);
-  for (int k = 1; k <= kProgramCount; ++k) EXPECT_EQ(other_bank[k], bare(k));
+  const auto otherBank = write(1, 5, 0);
+  for (int k = 1; k <= kProgramCount; ++k) EXPECT_EQ(otherBank[k], bare(k));
 }
 
 TEST_F(ToneCaptions, ProgramPageFollowsTheBankAndMap) {
@@ -95,7 +95,7 @@ TEST_F(ToneCaptions, AmpersandReachesTheButtonUnchanged) {
 TEST_F(ToneCaptions, OutOfRangeInputsGiveBarePrefixes) {
   struct Case {
     int program, bank, map;
-    bool program_page_bare, bank_page_bare;
+    bool programPageBare, bankPageBare;
   };
   constexpr Case kCases[] = {
       {1, 0, 5, true, true},   {1, 0, -1, true, true},   {1, 0, INT_MAX, true, true},
@@ -105,10 +105,10 @@ TEST_F(ToneCaptions, OutOfRangeInputsGiveBarePrefixes) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(::testing::Message() << c.program << "/" << c.bank << "/" << c.map);
     const auto captions = write(c.program, c.bank, c.map);
-    EXPECT_EQ(captions[1] == bare(1), c.program_page_bare);
-    EXPECT_EQ(captions[129] == bare(0), c.bank_page_bare);
-    for (int k = 1; k <= kProgramCount && c.program_page_bare; ++k) EXPECT_EQ(captions[k], bare(k));
-    for (int b = 0; b < kBankCount && c.bank_page_bare; ++b) EXPECT_EQ(captions[129 + b], bare(b));
+    EXPECT_EQ(captions[1] == bare(1), c.programPageBare);
+    EXPECT_EQ(captions[129] == bare(0), c.bankPageBare);
+    for (int k = 1; k <= kProgramCount && c.programPageBare; ++k) EXPECT_EQ(captions[k], bare(k));
+    for (int b = 0; b < kBankCount && c.bankPageBare; ++b) EXPECT_EQ(captions[129 + b], bare(b));
   }
 }
 

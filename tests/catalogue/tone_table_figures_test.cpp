@@ -35,7 +35,7 @@ class ToneTableFigures : public ::testing::Test {
 TEST_F(ToneTableFigures, NamedEmptyAndDistinctCounts) {
   int named = 0;
   int empty = 0;
-  std::array<int, kToneMapCount> per_map{};
+  std::array<int, kToneMapCount> perMap{};
   std::set<std::string_view> distinct;
   std::map<std::string_view, int> uses;
   forEachEntry([&](int, int, int m, std::string_view name) {
@@ -44,14 +44,14 @@ TEST_F(ToneTableFigures, NamedEmptyAndDistinctCounts) {
       return;
     }
     ++named;
-    ++per_map[static_cast<std::size_t>(m)];
+    ++perMap[static_cast<std::size_t>(m)];
     distinct.insert(name);
     ++uses[name];
   });
   EXPECT_EQ(named, 2989);
   EXPECT_EQ(empty, 78931);
   EXPECT_EQ(distinct.size(), 1451u);
-  EXPECT_EQ(per_map, (std::array<int, kToneMapCount>{127, 416, 417, 767, 1262}));
+  EXPECT_EQ(perMap, (std::array<int, kToneMapCount>{127, 416, 417, 767, 1262}));
   EXPECT_EQ(uses["Trombone"], 11);
   EXPECT_EQ(uses["Piano 2"], 10);
 }
@@ -75,33 +75,33 @@ TEST_F(ToneTableFigures, BanksWithNamesPerMap) {
 }
 
 TEST_F(ToneTableFigures, PairsByTheSetOfMapsThatNameThem) {
-  std::map<std::pair<int, int>, unsigned> maps_of_pair;
+  std::map<std::pair<int, int>, unsigned> mapsOfPair;
   forEachEntry([&](int p, int b, int m, std::string_view name) {
-    if (!name.empty()) maps_of_pair[{p, b}] |= 1u << m;
+    if (!name.empty()) mapsOfPair[{p, b}] |= 1u << m;
   });
-  std::map<unsigned, int> pairs_per_set;
-  std::vector<std::pair<int, int>> map2_not_map3;
-  for (const auto& [pair, maps] : maps_of_pair) {
-    ++pairs_per_set[maps];
-    if (maps == 0b10100u) map2_not_map3.push_back(pair);
+  std::map<unsigned, int> pairsPerSet;
+  std::vector<std::pair<int, int>> map2NotMap3;
+  for (const auto& [pair, maps] : mapsOfPair) {
+    ++pairsPerSet[maps];
+    if (maps == 0b10100u) map2NotMap3.push_back(pair);
   }
-  EXPECT_EQ(maps_of_pair.size(), 1454u);
+  EXPECT_EQ(mapsOfPair.size(), 1454u);
   const std::map<unsigned, int> expected = {
       {0b10000u, 493}, {0b11000u, 352}, {0b11100u, 191}, {0b11110u, 97},
       {0b11111u, 127}, {0b00010u, 192}, {0b10100u, 2},
   };
-  EXPECT_EQ(pairs_per_set, expected);
-  EXPECT_EQ(map2_not_map3, (std::vector<std::pair<int, int>>{{22, 9}, {56, 11}}));
+  EXPECT_EQ(pairsPerSet, expected);
+  EXPECT_EQ(map2NotMap3, (std::vector<std::pair<int, int>>{{22, 9}, {56, 11}}));
 }
 
 TEST_F(ToneTableFigures, DifferentNamesWithinAPair) {
-  std::map<std::pair<int, int>, std::set<std::string_view>> names_of_pair;
+  std::map<std::pair<int, int>, std::set<std::string_view>> namesOfPair;
   forEachEntry([&](int p, int b, int, std::string_view name) {
-    if (!name.empty()) names_of_pair[{p, b}].insert(name);
+    if (!name.empty()) namesOfPair[{p, b}].insert(name);
   });
-  std::map<std::size_t, int> pairs_by_name_count;
-  for (const auto& [pair, names] : names_of_pair) ++pairs_by_name_count[names.size()];
-  EXPECT_EQ(pairs_by_name_count, (std::map<std::size_t, int>{{1, 1377}, {2, 68}, {3, 9}}));
+  std::map<std::size_t, int> pairsByNameCount;
+  for (const auto& [pair, names] : namesOfPair) ++pairsByNameCount[names.size()];
+  EXPECT_EQ(pairsByNameCount, (std::map<std::size_t, int>{{1, 1377}, {2, 68}, {3, 9}}));
 }
 
 TEST_F(ToneTableFigures, GmNamesThatDifferFromSc55) {
@@ -129,7 +129,7 @@ TEST_F(ToneTableFigures, LongestNames) {
 
 TEST_F(ToneTableFigures, NamesArePlainTextWithSingleSpaces) {
   constexpr std::string_view kSigns = " .-:+'&/!";
-  std::vector<Entry> double_spaces;
+  std::vector<Entry> doubleSpaces;
   forEachEntry([&](int p, int b, int m, std::string_view name) {
     if (name.empty()) return;
     for (char c : name) {
@@ -139,9 +139,9 @@ TEST_F(ToneTableFigures, NamesArePlainTextWithSingleSpaces) {
     }
     EXPECT_NE(name.front(), ' ') << name;
     EXPECT_NE(name.back(), ' ') << name;
-    if (name.find("  ") != std::string_view::npos) double_spaces.push_back({p, b, m});
+    if (name.find("  ") != std::string_view::npos) doubleSpaces.push_back({p, b, m});
   });
-  EXPECT_EQ(double_spaces, (std::vector<Entry>{{39, 32, 4}}));
+  EXPECT_EQ(doubleSpaces, (std::vector<Entry>{{39, 32, 4}}));
 }
 
 }  // namespace

@@ -97,13 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Write the program's entries, every third probed one and the raw one; remember the last value
   // per entry, named the way the reader matches names (ASCII case folded).
-  std::map<std::pair<std::string, std::string>, std::int32_t> last_written;
+  std::map<std::pair<std::string, std::string>, std::int32_t> lastWritten;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i >= kProgramEntries && i % kWriteEvery != 0 && i + 1 != names.size()) continue;
     const std::int32_t value = ValueFrom(bytes, i);
     if (!ini.writeInteger(names[i].section, names[i].key, value)) continue;
     Check(Probe(ini, names[i]) == std::make_pair(true, value));
-    last_written[Folded(names[i])] = value;
+    lastWritten[Folded(names[i])] = value;
   }
 
   const std::string text = ini.serialize();
@@ -116,8 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Check(again.serialize() == text);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const auto it = last_written.find(Folded(names[i]));
-    const auto expected = it == last_written.end() ? before[i] : std::make_pair(true, it->second);
+    const auto it = lastWritten.find(Folded(names[i]));
+    const auto expected = it == lastWritten.end() ? before[i] : std::make_pair(true, it->second);
     Check(Probe(ini, names[i]) == expected);
     Check(Probe(again, names[i]) == expected);
   }

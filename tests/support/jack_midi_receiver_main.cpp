@@ -39,27 +39,27 @@ struct Header {
   std::uint32_t original;  // the event's own size
 };
 
-std::atomic<bool> g_stop{false};
-std::atomic<bool> g_overflow{false};
-jack_port_t* g_port = nullptr;
-jack_ringbuffer_t* g_ring = nullptr;
-sem_t g_arrived;  // posted by the audio thread, which may not block or lock
+std::atomic<bool> StopRequested{false};
+std::atomic<bool> Overflowed{false};
+jack_port_t* InPort = nullptr;
+jack_ringbuffer_t* Ring = nullptr;
+sem_t Arrived;  // posted by the audio thread, which may not block or lock
 
-void Wake() { sem_post(&g_arrived); }
+void Wake() { sem_post(&Arrived); }
 
 void OnSignal(int) {
-  g_stop = true;
+  StopRequested = true;
   Wake();
 }
 void OnShutdown(void*) {
-  g_stop = true;
+  StopRequested = true;
   Wake();
 }
 void Silent(const char*) {}
 
 // Audio thread: copy the events out; the main thread does the slow work.
 int Process(jack_nframes_t frames, void*) {
-  void* buffer = jack_port_get_buffer(g_port, frames);
+  void* buffer = jack_port_get_buffer(InPort, frames);
   const std::uint32_t count = jack_midi_get_event_count(buffer);
   for (std::uint32_t i = 0; i < count; ++i) {
     jack_midi_event_t event;
@@ -70,11 +70,11 @@ int Process(jack_nframes_t frames, void*) {
     char record[sizeof header + kMaxEventBytes];
     std::memcpy(record, &header, sizeof header);
     std::memcpy(record + sizeof header, event.buffer, kept);
-    if (jack_ringbuffer_write_space(g_ring) < sizeof header + kept) {
-      g_overflow = true;
+    if (jack_ringbuffer_write_space(Ring) < sizeof header + kept) {
+      Overflowed = true;
       continue;
     }
-    jack_ringbuffer_write(g_ring, record, sizeof header + kept);
+    jack_ringbuffer_write(Ring, record, sizeof header + kept);
   }
   if (count > 0) Wake();
   return 0;
@@ -91,13 +91,13 @@ void Drain(std::FILE* out) {
   bool wrote = false;
   Header header{};
   unsigned char bytes[kMaxEventBytes];
-  while (jack_ringbuffer_read_space(g_ring) >= sizeof header) {
-    jack_ringbuffer_read(g_ring, reinterpret_cast<char*>(&header), sizeof header);
-    jack_ringbuffer_read(g_ring, reinterpret_cast<char*>(bytes), header.size);
+  while (jack_ringbuffer_read_space(Ring) >= sizeof header) {
+    jack_ringbuffer_read(Ring, reinterpret_cast<char*>(&header), sizeof header);
+    jack_ringbuffer_read(Ring, reinterpret_cast<char*>(bytes), header.size);
     WriteEvent(out, bytes, header);
     wrote = true;
   }
-  if (g_overflow.exchange(false)) {
+  if (Overflowed.exchange(false)) {
     std::fputs("OVERFLOW: events were dropped\n", out);
     wrote = true;
   }
@@ -112,7 +112,7 @@ void WaitForEvents() {
     until.tv_sec += 1;
     until.tv_nsec -= 1'000'000'000;
   }
-  sem_timedwait(&g_arrived, &until);
+  sem_timedwait(&Arrived, &until);
 }
 
 jack_client_t* OpenClient(const std::string& name, double waitSeconds) {
@@ -122,7 +122,7 @@ jack_client_t* OpenClient(const std::string& name, double waitSeconds) {
     jack_status_t status{};
     if (jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status))
       return client;
-    if (g_stop || std::chrono::steady_clock::now() >= deadline) return nullptr;
+    if (StopRequested || std::chrono::steady_clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(kRetryInterval);
   }
 }
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
                  argv[0]);
     return 2;
   }
-  sem_init(&g_arrived, 0, 0);
+  sem_init(&Arrived, 0, 0);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   // While the server is starting every attempt would print "cannot connect".
@@ -180,10 +180,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "receiver: no JACK server answered within %g s\n", options.waitSeconds);
     return 1;
   }
-  g_ring = jack_ringbuffer_create(kRingBytes);
-  g_port = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  Ring = jack_ringbuffer_create(kRingBytes);
+  InPort = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   jack_on_shutdown(client, OnShutdown, nullptr);
-  if (g_ring == nullptr || g_port == nullptr ||
+  if (Ring == nullptr || InPort == nullptr ||
       jack_set_process_callback(client, Process, nullptr) != 0 || jack_activate(client) != 0) {
     std::fprintf(stderr, "receiver: cannot register and activate %s:in\n", options.name.c_str());
     jack_client_close(client);
@@ -191,20 +191,20 @@ int main(int argc, char** argv) {
   }
   if (!options.ready.empty()) {
     if (std::FILE* ready = std::fopen(options.ready.c_str(), "w")) {
-      std::fprintf(ready, "%s\n", jack_port_name(g_port));
+      std::fprintf(ready, "%s\n", jack_port_name(InPort));
       std::fclose(ready);
     }
   }
 
-  while (!g_stop) {
+  while (!StopRequested) {
     Drain(out);
     WaitForEvents();
   }
   jack_deactivate(client);
   Drain(out);
   jack_client_close(client);
-  jack_ringbuffer_free(g_ring);
+  jack_ringbuffer_free(Ring);
   if (out != stdout) std::fclose(out);
-  sem_destroy(&g_arrived);
+  sem_destroy(&Arrived);
   return 0;
 }

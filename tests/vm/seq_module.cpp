@@ -17,8 +17,8 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
-void RequestStop(int) { stopRequested = 1; }
+volatile std::sig_atomic_t StopRequested = 0;
+void RequestStop(int) { StopRequested = 1; }
 
 constexpr int kPollMs = 50;
 constexpr std::size_t kLongestMessage = 1024;
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   std::vector<pollfd> fds(static_cast<std::size_t>(snd_seq_poll_descriptors_count(seq, POLLIN)));
   snd_seq_poll_descriptors(seq, fds.data(), static_cast<unsigned>(fds.size()), POLLIN);
   unsigned char bytes[kLongestMessage];
-  while (stopRequested == 0) {
+  while (StopRequested == 0) {
     if (poll(fds.data(), fds.size(), kPollMs) <= 0) continue;
     snd_seq_event_t* event = nullptr;
     while (snd_seq_event_input(seq, &event) >= 0 && event != nullptr) {

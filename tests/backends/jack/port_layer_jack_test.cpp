@@ -16,7 +16,7 @@ namespace {
 using test::Message;
 
 constexpr std::uint32_t kHeaderSize = 64;  // what the program passes
-std::array<char, 11> gsReset = {'\xF0', '\x41', '\x10', '\x42', '\x12', '\x40',
+std::array<char, 11> GsReset = {'\xF0', '\x41', '\x10', '\x42', '\x12', '\x40',
                                 '\x00', '\x7F', '\x00', '\x41', '\xF7'};
 
 class PortLayerOverJack : public ::testing::Test {
@@ -46,8 +46,8 @@ TEST_F(PortLayerOverJack, WhatTheWindowSendsArrivesAndNothingSentWhileClosed) {
   HMIDIOUT out = kNoMidiOut;
   ASSERT_EQ(midiOutOpen(&out, 0, 0, 0, 0), MMSYSERR_NOERROR);
   MIDIHDR header;
-  header.lpData = gsReset.data();
-  header.dwBufferLength = gsReset.size();
+  header.lpData = GsReset.data();
+  header.dwBufferLength = GsReset.size();
   midiOutPrepareHeader(out, &header, kHeaderSize);
   midiOutLongMsg(out, &header, kHeaderSize);
   midiOutShortMsg(out, 0x00643C90);  // note-on 60, velocity 100
@@ -62,7 +62,7 @@ TEST_F(PortLayerOverJack, WhatTheWindowSendsArrivesAndNothingSentWhileClosed) {
   midiOutShortMsg(next, 0x000004C0);  // program 5
   midiOutClose(next);
 
-  const Message reset(gsReset.begin(), gsReset.end());
+  const Message reset(GsReset.begin(), GsReset.end());
   const std::vector<Message> expected = {reset, {0x90, 0x3C, 0x64}, {0xC0, 0x04}};
   EXPECT_EQ(receiver_.waitForBytes(reset.size() + 3 + 2), expected);
 }

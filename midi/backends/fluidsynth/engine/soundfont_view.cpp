@@ -15,7 +15,7 @@ namespace kalvora {
 
 namespace {
 
-thread_local const PresetFilter* currentFilter = nullptr;
+thread_local const PresetFilter* CurrentFilter = nullptr;
 
 constexpr std::size_t kTagBytes = 4;
 constexpr std::size_t kChunkHeader = 8;  // tag, size
@@ -93,7 +93,7 @@ void* Open(const char* filename) {
   if (file == nullptr) return nullptr;
   auto* view = new ViewFile;
   view->file = file;
-  if (currentFilter != nullptr) view->keep = *currentFilter;
+  if (CurrentFilter != nullptr) view->keep = *CurrentFilter;
   if (fseeko(file, 0, SEEK_END) == 0) view->size = ftello(file);
   view->filePosition = -1;  // unknown: the next read seeks
   LocatePresetData(*view);
@@ -153,10 +153,10 @@ void UseSoundFontView(fluid_synth_t* synth, fluid_settings_t* settings) {
   fluid_synth_add_sfloader(synth, loader);  // the synth owns it and asks it first
 }
 
-HidingPresets::HidingPresets(PresetFilter keep) : keep_(std::move(keep)), previous_(currentFilter) {
-  currentFilter = keep_ ? &keep_ : nullptr;
+HidingPresets::HidingPresets(PresetFilter keep) : keep_(std::move(keep)), previous_(CurrentFilter) {
+  CurrentFilter = keep_ ? &keep_ : nullptr;
 }
-HidingPresets::~HidingPresets() { currentFilter = previous_; }
+HidingPresets::~HidingPresets() { CurrentFilter = previous_; }
 
 std::vector<std::pair<int, int>> ReadPresetSlots(const std::filesystem::path& path) {
   void* handle = Open(path.c_str());
