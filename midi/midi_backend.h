@@ -18,8 +18,10 @@ namespace kalvora {
 class MidiConnection {
  public:
   virtual ~MidiConnection() = default;
-  // A complete short message of one to three bytes.
-  virtual void sendShort(std::span<const std::uint8_t> bytes) = 0;
+  // A complete short message of one to three bytes. False when it was dropped because a queue on
+  // the way had no room for it: a backend that queues keeps room for the messages that end
+  // notes (message_urgency.h).
+  virtual bool sendShort(std::span<const std::uint8_t> bytes) = 0;
   // A complete system-exclusive message, F0 .. F7.
   virtual void sendLong(std::span<const std::uint8_t> bytes) = 0;
   // Silences the device; the default sends all-notes-off and all-sound-off on every channel.

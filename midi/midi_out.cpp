@@ -62,28 +62,8 @@ MidiConnection* ConnectionOf(HMIDIOUT handle) {
 // How many bytes a short message with this status byte carries, 0 for one that is not a
 // complete short message (a data byte, or the start or end of a system-exclusive message).
 std::size_t ShortMessageLength(std::uint8_t status) {
-  if ((status & kStatusBit) == 0) return 0;
-  switch (status & kStatusKindMask) {
-    case kProgramChange:
-    case kChannelPressure:
-      return 2;
-    case kSystemMessage:
-      break;
-    default:
-      return 3;
-  }
-  switch (status) {
-    case kTimeCodeQuarterFrame:
-    case kSongSelect:
-      return 2;
-    case kSongPosition:
-      return 3;
-    case kSysExStart:
-    case kSysExEnd:
-      return 0;
-    default:
-      return 1;
-  }
+  if ((status & kStatusBit) == 0 || status == kSysExStart || status == kSysExEnd) return 0;
+  return 1 + static_cast<std::size_t>(DataBytesAfter(status));
 }
 
 // Longest prefix of name that fits in size - 1 bytes without cutting a UTF-8 character apart.
@@ -188,8 +168,8 @@ MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message) {
       static_cast<std::uint8_t>((message >> 16) & kalvora::kDataMask)};
   const std::size_t length = kalvora::ShortMessageLength(bytes[0]);
   if (length == 0) return MMSYSERR_INVALPARAM;
-  connection->sendShort(std::span(bytes.data(), length));
-  return MMSYSERR_NOERROR;
+  return connection->sendShort(std::span(bytes.data(), length)) ? MMSYSERR_NOERROR
+                                                                : MIDIERR_NOTREADY;
 }
 
 namespace {

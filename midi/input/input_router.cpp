@@ -1,10 +1,8 @@
 #include "midi/input/input_router.h"
 
-#include <array>
 #include <bitset>
 
 #include "midi/device_state.h"
-#include "midi/input/input_stream.h"
 #include "midi/midi_bytes.h"
 #include "midi/voice_setup.h"
 
@@ -12,13 +10,11 @@ namespace kalvora {
 
 namespace {
 
-constexpr std::uint8_t kPedalDownFrom = 64;
 // What the input's notes are released with when the program lets go of them: the usual default.
 constexpr std::int32_t kLetGoVelocity = 64;
 constexpr std::size_t kKeys = 128;
 
 struct Router {
-  std::array<InputStream, kInputSources> streams;
   // What the input holds down, and on which device.
   HMIDIOUT device = kNoMidiOut;
   std::bitset<kKeys> held;
@@ -30,8 +26,10 @@ Router& TheRouter() {
   return instance;
 }
 
-void Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
-  midiOutShortMsg(MidiOut, PackShortMessage(kind | kChannel1, data1, data2));
+// Whether the device took the message: one it had no room for changes nothing that is held.
+bool Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
+  return midiOutShortMsg(MidiOut, PackShortMessage(kind | kChannel1, data1, data2)) ==
+         MMSYSERR_NOERROR;
 }
 
 // Held notes are kept for one device; a note that goes to another starts the record afresh.
@@ -46,23 +44,26 @@ void Play(Router& r, const ChannelMessage& m) {
   const std::uint8_t kind = m.status & kStatusKindMask;
   const bool noteOff = kind == kNoteOff || (kind == kNoteOn && m.data2 == 0);
   if (noteOff) {
-    if (r.device == MidiOut) r.held.reset(m.data1);
-    Send(kind, m.data1, m.data2);
+    if (Send(kind, m.data1, m.data2) && r.device == MidiOut) r.held.reset(m.data1);
     return;
   }
   switch (kind) {
     case kNoteOn:
       if (!VoiceSetUpIsCurrent()) SendVoiceSetUp();
       TrackOn(r);
-      r.held.set(m.data1);
-      break;
+      if (Send(kind, m.data1, m.data2)) r.held.set(m.data1);
+      return;
     case kControlChange:
       if (m.data1 == kControlSustain) {
         TrackOn(r);
-        r.pedalDown = m.data2 >= kPedalDownFrom;
-      } else if (m.data1 != kControlModulation && m.data1 != kControlExpression) {
+        if (Send(kind, m.data1, m.data2)) r.pedalDown = m.data2 >= kPedalDownFrom;
         return;
       }
+      if (m.data1 == kControlAllNotesOff) {
+        if (Send(kind, m.data1, m.data2) && r.device == MidiOut) r.held.reset();
+        return;
+      }
+      if (m.data1 != kControlModulation && m.data1 != kControlExpression) return;
       break;
     case kKeyPressure:
     case kChannelPressure:
@@ -76,14 +77,8 @@ void Play(Router& r, const ChannelMessage& m) {
 
 }  // namespace
 
-void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMIDIOUT meantFor) {
-  Router& r = TheRouter();
-  InputStream& stream = r.streams[static_cast<std::size_t>(source)];
-  // Read even when it goes nowhere, so the stream keeps its running status.
-  const bool deliverable = meantFor != kNoMidiOut && meantFor == MidiOut;
-  stream.feed(bytes, [&](const ChannelMessage& m) {
-    if (deliverable) Play(r, m);
-  });
+void RouteMidiInput(const ChannelMessage& message, HMIDIOUT meantFor) {
+  if (meantFor != kNoMidiOut && meantFor == MidiOut) Play(TheRouter(), message);
 }
 
 void ReleaseInputNotes() {

@@ -8,12 +8,17 @@
 #include <cstdint>
 #include <span>
 
+#include "midi/midi_bytes.h"
+
 namespace kalvora {
 
 struct ChannelMessage {
   std::uint8_t status = 0;  // 0x80..0xEF
   std::uint8_t data1 = 0;
   std::uint8_t data2 = 0;  // 0 for the two-byte messages
+
+  // Its length on the wire.
+  std::size_t size() const { return 1 + static_cast<std::size_t>(DataBytesAfter(status)); }
 };
 
 class InputStream {

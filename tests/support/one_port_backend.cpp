@@ -10,8 +10,9 @@ class OnePortConnection final : public MidiConnection {
  public:
   explicit OnePortConnection(std::function<void(std::span<const std::uint8_t>)> onShort)
       : onShort_(std::move(onShort)) {}
-  void sendShort(std::span<const std::uint8_t> bytes) override {
+  bool sendShort(std::span<const std::uint8_t> bytes) override {
     if (onShort_) onShort_(bytes);
+    return true;
   }
   void sendLong(std::span<const std::uint8_t>) override {}
 

@@ -16,8 +16,10 @@ class RecordingConnection final : public MidiConnection {
     record(RecordedCall::Kind::kClose, {});
   }
 
-  void sendShort(std::span<const std::uint8_t> bytes) override {
+  bool sendShort(std::span<const std::uint8_t> bytes) override {
+    if (log_->full) return false;
     record(RecordedCall::Kind::kShort, bytes);
+    return true;
   }
   void sendLong(std::span<const std::uint8_t> bytes) override {
     record(RecordedCall::Kind::kLong, bytes);

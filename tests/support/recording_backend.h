@@ -29,6 +29,8 @@ struct RecordingLog {
   std::vector<RecordedCall> calls;
   // The port of every connection open now, one entry per connection.
   std::multiset<std::size_t> openPorts;
+  // While set, every short message is refused unrecorded, as by a device whose queue is full.
+  bool full = false;
   // Every byte sent through Short and Long, in order.
   std::vector<std::uint8_t> sentBytes() const;
   // Only the calls of one kind.

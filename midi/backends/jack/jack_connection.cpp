@@ -106,13 +106,13 @@ JackConnection::~JackConnection() {
   closeClient();
 }
 
-void JackConnection::sendShort(std::span<const std::uint8_t> bytes) { send(bytes); }
+bool JackConnection::sendShort(std::span<const std::uint8_t> bytes) { return send(bytes); }
 
 void JackConnection::sendLong(std::span<const std::uint8_t> bytes) { send(bytes); }
 
-void JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
-  if (!alive_.load(std::memory_order_acquire)) return;
-  ring_.push(bytes);
+bool JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
+  if (!alive_.load(std::memory_order_acquire)) return false;
+  return ring_.push(bytes, UrgencyOf(bytes));
 }
 
 void JackConnection::drainBeforeClose() noexcept {

@@ -82,16 +82,18 @@ class RtMidiConnection final : public MidiConnection {
  public:
   explicit RtMidiConnection(Output output) : output_(std::move(output)) {}
   // The sequencer is opened non-blocking, so a full queue drops the message instead of waiting.
-  void sendShort(std::span<const std::uint8_t> bytes) override { send(bytes); }
+  bool sendShort(std::span<const std::uint8_t> bytes) override { return send(bytes); }
   void sendLong(std::span<const std::uint8_t> bytes) override { send(bytes); }
 
  private:
-  void send(std::span<const std::uint8_t> bytes) noexcept {
-    if (bytes.empty()) return;
+  bool send(std::span<const std::uint8_t> bytes) noexcept {
+    if (bytes.empty()) return false;
     try {
       output_.out->sendMessage(bytes.data(), bytes.size());
+      return true;
     } catch (...) {
       // Only a failure to grow the library's buffer can get here; the message is lost.
+      return false;
     }
   }
   Output output_;

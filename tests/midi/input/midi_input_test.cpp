@@ -39,7 +39,7 @@ class MidiInputTest : public ::testing::Test {
     DeviceIndex = 0;
     ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
     test::GiveStartVoiceState();
-    ResetInputRouting();
+    ResetMidiInput();
     session_.clear();
   }
   void TearDown() override {

@@ -22,7 +22,7 @@ class FluidSynthConnection final : public MidiConnection {
     *open_ = false;
   }
 
-  void sendShort(std::span<const std::uint8_t> bytes) override { worker_->sendShort(bytes); }
+  bool sendShort(std::span<const std::uint8_t> bytes) override { return worker_->sendShort(bytes); }
   void sendLong(std::span<const std::uint8_t> bytes) override { worker_->sendLong(bytes); }
   void reset() override { worker_->silence(); }
 
