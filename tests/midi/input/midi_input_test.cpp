@@ -167,5 +167,54 @@ TEST_F(MidiInputTest, BadInputNeitherHangsNorDerailsWhatFollows) {
   }
 }
 
+TEST_F(MidiInputTest, AFloodThinsPressureAndKeepsEveryNoteOnAndOff) {
+  // All of it posted before the window takes any: 128 notes, far more pressure in running status
+  // than the queue keeps, and their 128 note-offs.
+  Bytes notesOn;
+  Bytes notesOff;
+  for (std::uint8_t key = 0; key < 128; ++key) {
+    notesOn.insert(notesOn.end(), {0x92, key, 0x64});
+    notesOff.insert(notesOff.end(), {0x82, key, 0x00});
+  }
+  constexpr std::size_t kPressure = 100'000;
+  Bytes pressure{0xD2};
+  for (std::size_t i = 0; i < kPressure; ++i) pressure.push_back(static_cast<std::uint8_t>(i & 0x7F));
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOn));
+  EXPECT_FALSE(PostMidiInput(InputSource::kJack, pressure)) << "some pressure is thinned";
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOff));
+  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput();
+
+  const Messages all = sent();
+  Messages notes;
+  std::size_t pressureSent = 0;
+  for (const Bytes& message : all) {
+    if (message[0] == 0xD0) {
+      ++pressureSent;
+    } else if (message[0] != 0xB0 && message[0] != 0xC0) {
+      notes.push_back(message);
+    }
+  }
+  Messages expected;
+  for (std::uint8_t key = 0; key < 128; ++key) expected.push_back({0x90, key, 0x64});
+  for (std::uint8_t key = 0; key < 128; ++key) expected.push_back({0x80, key, 0x00});
+  EXPECT_EQ(notes, expected);
+  EXPECT_GT(pressureSent, kPressure / 4);
+  EXPECT_LT(pressureSent, kPressure);
+  EXPECT_EQ(all.back(), (Bytes{0x80, 127, 0x00})) << "the pressure kept came before the note-offs";
+}
+
+TEST_F(MidiInputTest, HeldNotesCountOnlyWhatTheDeviceTook) {
+  // The keyboard's all notes off, which the device took, ends what it held...
+  receive({0x90, 0x3C, 0x64, 0x3E, 0x64, 0xB0, 0x40, 0x7F, 0xB5, 0x7B, 0x00});
+  // ...but a note-off and a pedal-up the device had no room for leave theirs held.
+  receive({0x90, 0x40, 0x64});
+  session_.log().full = true;
+  receive({0x80, 0x40, 0x00, 0xB0, 0x40, 0x00});
+  session_.log().full = false;
+  session_.clear();
+  CloseDeviceForSwitch();
+  EXPECT_EQ(sent(0), (Messages{{0x80, 0x40, 0x40}, {0xB0, 0x40, 0x00}}));
+}
+
 }  // namespace
 }  // namespace kalvora
