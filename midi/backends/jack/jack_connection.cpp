@@ -11,8 +11,9 @@ namespace kalvora {
 
 namespace {
 
-// Far more than the window ever sends between two audio cycles.
-constexpr std::size_t kRingBytes = 64 * 1024;
+// Far more than the window sends between two audio cycles: a keyboard's burst of ten thousand
+// pressure messages passes whole; beyond that, pressure, bend and controllers are thinned.
+constexpr std::size_t kRingBytes = 256 * 1024;
 constexpr const char* kOutputPortName = "out";
 // A close first lets the audio thread hand over what was sent just before it (a note-off
 // must not be lost), but waits no longer than this when the server is slow or stuck.
