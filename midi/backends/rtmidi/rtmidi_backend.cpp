@@ -6,9 +6,10 @@
 #include <memory>
 #include <utility>
 
+#include "midi/backends/rtmidi/rtmidi_errors.h"
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
-#include "midi/backends/rtmidi/stderr_muted.h"
 #include "midi/backends/rtmidi/sequencer_queries.h"
+#include "midi/backends/rtmidi/stderr_muted.h"
 
 namespace kalvora {
 
@@ -18,24 +19,9 @@ namespace {
 constexpr RtMidi::Api kApi = RtMidi::LINUX_ALSA;
 constexpr const char* kOutputPortName = "out";
 
-// Where RtMidi reports a failure once it has an error callback: it then neither throws nor
-// prints, and the caller reads what went wrong from here.
-struct ErrorRecord {
-  bool failed = false;
-  RtMidiError::Type type = RtMidiError::UNSPECIFIED;
-};
-
-void RecordError(RtMidiError::Type type, const std::string&, void* record) {
-  auto& errors = *static_cast<ErrorRecord*>(record);
-  // Warnings (a full output queue, say) are not failures of the operation itself.
-  if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
-  errors.failed = true;
-  errors.type = type;
-}
-
 struct Output {
   std::unique_ptr<RtMidiOut> out;
-  std::unique_ptr<ErrorRecord> errors = std::make_unique<ErrorRecord>();
+  std::unique_ptr<RtMidiErrors> errors = std::make_unique<RtMidiErrors>();
 };
 
 // Without a sequencer (no /dev/snd/seq) the constructor prints and throws; both are expected
@@ -45,7 +31,7 @@ Output MakeOutput(const std::string& clientName) {
   StderrMuted muted;
   try {
     output.out = std::make_unique<RtMidiOut>(kApi, clientName);
-    output.out->setErrorCallback(&RecordError, output.errors.get());
+    output.out->setErrorCallback(&RecordRtMidiError, output.errors.get());
   } catch (...) {
     output.out.reset();
   }
@@ -64,7 +50,7 @@ std::vector<std::string> ListPorts(RtMidiOut& out) {
   return names;
 }
 
-MMRESULT ResultOf(const ErrorRecord& errors) {
+MMRESULT ResultOf(const RtMidiErrors& errors) {
   switch (errors.type) {
     case RtMidiError::INVALID_PARAMETER:
     case RtMidiError::INVALID_DEVICE:
