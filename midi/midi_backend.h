@@ -28,9 +28,20 @@ class MidiConnection {
   virtual void reset();
 };
 
+// How an open went, in the backends' own terms; the port layer gives the window the numbered
+// result its messages are keyed by.
+enum class OpenStatus : std::uint8_t {
+  kOpened,
+  kBadDevice,  // no such port in the last listing
+  kInUse,      // held by another program, or already open here
+  kNoDriver,   // the server, the sound output or the port itself is not there
+  kNoMemory,
+  kFailed,  // anything else
+};
+
 struct OpenResult {
-  MMRESULT code = MMSYSERR_ERROR;
-  std::unique_ptr<MidiConnection> connection;  // set exactly when code is MMSYSERR_NOERROR
+  OpenStatus status = OpenStatus::kFailed;
+  std::unique_ptr<MidiConnection> connection;  // set exactly when status is kOpened
 };
 
 class MidiBackend {

@@ -66,6 +66,24 @@ std::size_t ShortMessageLength(std::uint8_t status) {
   return 1 + static_cast<std::size_t>(DataBytesAfter(status));
 }
 
+MMRESULT ResultOf(OpenStatus status) {
+  switch (status) {
+    case OpenStatus::kOpened:
+      return MMSYSERR_NOERROR;
+    case OpenStatus::kBadDevice:
+      return MMSYSERR_BADDEVICEID;
+    case OpenStatus::kInUse:
+      return MMSYSERR_ALLOCATED;
+    case OpenStatus::kNoDriver:
+      return MMSYSERR_NODRIVER;
+    case OpenStatus::kNoMemory:
+      return MMSYSERR_NOMEM;
+    case OpenStatus::kFailed:
+      break;
+  }
+  return MMSYSERR_ERROR;
+}
+
 // Longest prefix of name that fits in size - 1 bytes without cutting a UTF-8 character apart.
 std::size_t FittingLength(const std::string& name, std::size_t size) {
   std::size_t length = std::min(name.size(), size - 1);
@@ -125,15 +143,16 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
   // Only the plain, callback-free open is offered.
   if (callback != 0 || flags != 0) return MMSYSERR_INVALFLAG;
   auto& l = Layer();
-  kalvora::OpenResult result{MMSYSERR_BADDEVICEID, nullptr};
+  kalvora::OpenResult result{kalvora::OpenStatus::kBadDevice, nullptr};
   if (deviceId < l.devices.size()) {
     const auto& device = l.devices[deviceId];
     result = device.backend->open(device.port);
   }
   // Whatever was kept from the listing for this open has served, even when it failed.
   for (auto& backend : l.backends) backend->releaseListing();
-  if (result.code != MMSYSERR_NOERROR || !result.connection) {
-    return result.code == MMSYSERR_NOERROR ? MMSYSERR_ERROR : result.code;
+  if (result.status != kalvora::OpenStatus::kOpened || !result.connection) {
+    return result.status == kalvora::OpenStatus::kOpened ? MMSYSERR_ERROR
+                                                         : kalvora::ResultOf(result.status);
   }
   *handle = ++l.lastHandle;
   l.open.emplace(*handle, std::move(result.connection));

@@ -29,8 +29,8 @@ std::vector<std::string> OnePortBackend::portNames() {
 }
 
 OpenResult OnePortBackend::open(std::size_t) {
-  if (port_.openResult != MMSYSERR_NOERROR) return {port_.openResult, nullptr};
-  return {MMSYSERR_NOERROR, std::make_unique<OnePortConnection>(port_.onShort)};
+  if (port_.openStatus != OpenStatus::kOpened) return {port_.openStatus, nullptr};
+  return {OpenStatus::kOpened, std::make_unique<OnePortConnection>(port_.onShort)};
 }
 
 void OnePortBackend::releaseListing() {

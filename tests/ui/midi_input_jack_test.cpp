@@ -80,7 +80,7 @@ class MidiInputThroughJack : public ::testing::Test {
     ASSERT_FALSE(inputPort_.empty());
     ASSERT_TRUE(keyboard_.open(inputPort_));
     window_ = std::make_unique<test::WindowFixture>(std::vector<std::string>{},
-                                                    std::vector<MMRESULT>{}, QByteArray(), false);
+                                                    std::vector<OpenStatus>{}, QByteArray(), false);
     MidiBackends backends;
     backends.push_back(std::make_unique<JackBackend>(test::ClientName("kalvora")));
     InstallMidiBackends(std::move(backends));

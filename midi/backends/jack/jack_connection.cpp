@@ -36,26 +36,27 @@ OpenResult JackConnection::open(const std::string& clientName, const std::string
     connection.reset(new JackConnection());
   } catch (const std::bad_alloc&) {
     if (client != nullptr) jack_client_close(client);
-    result.code = MMSYSERR_NOMEM;
+    result.status = OpenStatus::kNoMemory;
     return result;
   }
-  result.code = connection->start(clientName, target, client);
-  if (result.code == MMSYSERR_NOERROR) result.connection = std::move(connection);
+  result.status = connection->start(clientName, target, client);
+  if (result.status == OpenStatus::kOpened) result.connection = std::move(connection);
   return result;
 }
 
-MMRESULT JackConnection::start(const std::string& clientName, const std::string& target,
-                               jack_client_t* client) {
+OpenStatus JackConnection::start(const std::string& clientName, const std::string& target,
+                                 jack_client_t* client) {
   if (client != nullptr) {
     client_ = client;
-    if (prepare(target) != MMSYSERR_NOERROR) closeClient();
+    if (prepare(target) != OpenStatus::kOpened) closeClient();
   }
   if (client_ == nullptr) {
     jack_status_t status{};
     client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-    if (client_ == nullptr) return ServerUnreachable(status) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
-    const MMRESULT prepared = prepare(target);
-    if (prepared != MMSYSERR_NOERROR) return prepared;
+    if (client_ == nullptr)
+      return ServerUnreachable(status) ? OpenStatus::kNoDriver : OpenStatus::kFailed;
+    const OpenStatus prepared = prepare(target);
+    if (prepared != OpenStatus::kOpened) return prepared;
   }
   // Activation waits for the server's next cycle or two; the window need not. What is sent
   // meanwhile waits in the ring.
@@ -64,20 +65,20 @@ MMRESULT JackConnection::start(const std::string& clientName, const std::string&
   } catch (...) {
     activate(target);  // no thread to spare
   }
-  return MMSYSERR_NOERROR;
+  return OpenStatus::kOpened;
 }
 
-MMRESULT JackConnection::prepare(const std::string& target) {
+OpenStatus JackConnection::prepare(const std::string& target) {
   // The port may have gone since the list was made: the device is no longer there.
-  if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
+  if (jack_port_by_name(client_, target.c_str()) == nullptr) return OpenStatus::kNoDriver;
   // The first request to the server: it fails here when the server has gone.
   port_ = jack_port_register(client_, kOutputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  if (port_ == nullptr) return MMSYSERR_ERROR;
+  if (port_ == nullptr) return OpenStatus::kFailed;
   if (jack_set_process_callback(client_, &JackConnection::process, this) != 0) {
-    return MMSYSERR_ERROR;
+    return OpenStatus::kFailed;
   }
   jack_on_info_shutdown(client_, &JackConnection::shutdown, this);
-  return MMSYSERR_NOERROR;
+  return OpenStatus::kOpened;
 }
 
 void JackConnection::activate(const std::string& target) noexcept {

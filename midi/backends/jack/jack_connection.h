@@ -37,8 +37,8 @@ class JackConnection final : public MidiConnection {
 
  private:
   JackConnection();
-  MMRESULT start(const std::string& clientName, const std::string& target, jack_client_t* client);
-  MMRESULT prepare(const std::string& target);        // port and callbacks
+  OpenStatus start(const std::string& clientName, const std::string& target, jack_client_t* client);
+  OpenStatus prepare(const std::string& target);      // port and callbacks
   void activate(const std::string& target) noexcept;  // activation and connection
   void closeClient() noexcept;
   bool send(std::span<const std::uint8_t> bytes) noexcept;

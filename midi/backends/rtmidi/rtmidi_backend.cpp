@@ -50,17 +50,17 @@ std::vector<std::string> ListPorts(RtMidiOut& out) {
   return names;
 }
 
-MMRESULT ResultOf(const RtMidiErrors& errors) {
+OpenStatus StatusOf(const RtMidiErrors& errors) {
   switch (errors.type) {
     case RtMidiError::INVALID_PARAMETER:
     case RtMidiError::INVALID_DEVICE:
-      return MMSYSERR_BADDEVICEID;
+      return OpenStatus::kBadDevice;
     case RtMidiError::NO_DEVICES_FOUND:
-      return MMSYSERR_NODRIVER;
+      return OpenStatus::kNoDriver;
     case RtMidiError::MEMORY_ERROR:
-      return MMSYSERR_NOMEM;
+      return OpenStatus::kNoMemory;
     default:
-      return MMSYSERR_ERROR;
+      return OpenStatus::kFailed;
   }
 }
 
@@ -105,19 +105,19 @@ std::vector<std::string> RtMidiBackend::portNames() {
 OpenResult RtMidiBackend::open(std::size_t port) {
   OpenResult result;
   if (port >= rawNames_.size()) {
-    result.code = MMSYSERR_BADDEVICEID;
+    result.status = OpenStatus::kBadDevice;
     return result;
   }
   Output output = MakeOutput(clientName_);
   if (!output.out) {
-    result.code = MMSYSERR_NODRIVER;
+    result.status = OpenStatus::kNoDriver;
     return result;
   }
   // Ports come and go (a module unplugged, plugged in again); find this one in today's list.
   const std::vector<std::string> now = ListPorts(*output.out);
   const std::optional<std::size_t> index = FindPortAgain(rawNames_, port, now);
   if (!index) {
-    result.code = MMSYSERR_NODRIVER;
+    result.status = OpenStatus::kNoDriver;
     return result;
   }
   try {
@@ -127,19 +127,19 @@ OpenResult RtMidiBackend::open(std::size_t port) {
     output.errors->failed = true;
   }
   if (output.errors->failed || !output.out->isPortOpen()) {
-    result.code = output.errors->failed ? ResultOf(*output.errors) : MMSYSERR_ERROR;
+    result.status = output.errors->failed ? StatusOf(*output.errors) : OpenStatus::kFailed;
     // RtMidi says only that the connection failed; a port another program holds is in use.
     const std::optional<SequencerAddress> address = SequencerAddressOf(now[*index]);
     if (address && SequencerPortHeldExclusively(address->client, address->port)) {
-      result.code = MMSYSERR_ALLOCATED;
+      result.status = OpenStatus::kInUse;
     }
     return result;
   }
-  result.code = MMSYSERR_NOERROR;
+  result.status = OpenStatus::kOpened;
   try {
     result.connection = std::make_unique<RtMidiConnection>(std::move(output));
   } catch (const std::bad_alloc&) {
-    result.code = MMSYSERR_NOMEM;
+    result.status = OpenStatus::kNoMemory;
   }
   return result;
 }

@@ -17,7 +17,8 @@ void Receive(double, std::vector<unsigned char>* message, void*) {
 
 }  // namespace
 
-SequencerInput::SequencerInput(const std::string& clientName) {
+SequencerInput::SequencerInput(const std::string& clientName)
+    : errors_(std::make_unique<RtMidiErrors>()) {
   // Without /dev/snd/seq the constructor prints and throws; both are expected there.
   StderrMuted muted;
   try {

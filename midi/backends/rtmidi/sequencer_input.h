@@ -31,7 +31,7 @@ class SequencerInput final : public MidiInputPort {
 
  private:
   // Where the port's errors are recorded, for as long as it exists.
-  std::unique_ptr<RtMidiErrors> errors_ = std::make_unique<RtMidiErrors>();
+  std::unique_ptr<RtMidiErrors> errors_;
   std::unique_ptr<RtMidiIn> in_;
 };
 
