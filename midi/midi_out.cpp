@@ -13,6 +13,7 @@
 #include "midi/bounded_teardown.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
+#include "midi/short_message.h"
 
 namespace kalvora {
 namespace {
@@ -181,10 +182,7 @@ MMRESULT midiOutReset(HMIDIOUT handle) {
 MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message) {
   auto* connection = kalvora::ConnectionOf(handle);
   if (connection == nullptr) return MMSYSERR_INVALHANDLE;
-  const std::array<std::uint8_t, 3> bytes{
-      static_cast<std::uint8_t>(message & 0xFF),
-      static_cast<std::uint8_t>((message >> 8) & kalvora::kDataMask),
-      static_cast<std::uint8_t>((message >> 16) & kalvora::kDataMask)};
+  const std::array<std::uint8_t, 3> bytes = kalvora::UnpackShortMessage(message);
   const std::size_t length = kalvora::ShortMessageLength(bytes[0]);
   if (length == 0) return MMSYSERR_INVALPARAM;
   return connection->sendShort(std::span(bytes.data(), length)) ? MMSYSERR_NOERROR
