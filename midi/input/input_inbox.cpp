@@ -10,6 +10,7 @@
 
 #include "midi/bounded_teardown.h"
 #include "midi/input/input_stream.h"
+#include "midi/input/note_ledger.h"
 #include "midi/message_ring.h"
 #include "midi/message_urgency.h"
 
@@ -39,6 +40,8 @@ struct Inbox {
   // Each read on its input's own thread, so what is queued is whole messages whose urgency is
   // known, running status and all.
   std::array<InputStream, kInputSources> streams;
+  // What each input's queue took and refused of its notes (its own thread's too).
+  std::array<NoteLedger, kInputSources> notes;
   int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   // Set by the poster that wakes the loop; cleared by the window before it takes.
   std::atomic<bool> woken{false};
@@ -65,14 +68,20 @@ bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noex
   const Stamp stamp = DeviceOpenNow();
   const auto index = static_cast<std::size_t>(source);
   MessageRing& queue = *box.queues[index];
+  NoteLedger& notes = box.notes[index];
   bool allQueued = true;
   box.streams[index].feed(bytes, [&](const ChannelMessage& m) {
+    if (m.endsNote() && !notes.noteOffNeeded(m.channel(), m.data1)) return;
     std::array<std::uint8_t, kEntryBytes> entry;
     std::memcpy(entry.data(), &stamp, sizeof stamp);
     entry[sizeof stamp] = m.status;
     entry[sizeof stamp + 1] = m.data1;
     entry[sizeof stamp + 2] = m.data2;
-    allQueued &= queue.push(entry, UrgencyOf(std::span(entry.data() + sizeof stamp, m.size())));
+    const bool taken =
+        queue.push(entry, UrgencyOf(std::span(entry.data() + sizeof stamp, m.size())));
+    if (m.startsNote()) notes.noteOn(m.channel(), m.data1, taken);
+    if (m.endsNote() && taken) notes.noteOff(m.channel(), m.data1);
+    allQueued &= taken;
   });
   Wake(box);
   return allQueued;
@@ -116,6 +125,7 @@ void ResetMidiInput() {
     while (!queue->empty()) queue->pop();
   }
   box.streams = {};
+  for (auto& ledger : box.notes) ledger.clear();
   ResetInputRouting();
 }
 

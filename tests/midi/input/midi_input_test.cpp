@@ -178,7 +178,8 @@ TEST_F(MidiInputTest, AFloodThinsPressureAndKeepsEveryNoteOnAndOff) {
   }
   constexpr std::size_t kPressure = 100'000;
   Bytes pressure{0xD2};
-  for (std::size_t i = 0; i < kPressure; ++i) pressure.push_back(static_cast<std::uint8_t>(i & 0x7F));
+  for (std::size_t i = 0; i < kPressure; ++i)
+    pressure.push_back(static_cast<std::uint8_t>(i & 0x7F));
   EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOn));
   EXPECT_FALSE(PostMidiInput(InputSource::kJack, pressure)) << "some pressure is thinned";
   EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOff));
@@ -203,6 +204,29 @@ TEST_F(MidiInputTest, AFloodThinsPressureAndKeepsEveryNoteOnAndOff) {
   EXPECT_EQ(all.back(), (Bytes{0x80, 127, 0x00})) << "the pressure kept came before the note-offs";
 }
 
+TEST_F(MidiInputTest, NoteOffsOfNotesTheQueueRefusedTakeNoRoomFromOnesThatEndANote) {
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, Bytes{0x91, 0x3C, 0x64}));
+  // Struck and let go, over and over, far beyond what the queue holds: once it refuses the
+  // notes, their note-offs are left out too, so they never crowd out the one for key 60.
+  Bytes flood{0x90};
+  for (int i = 0; i < 80'000; ++i) {
+    const auto key = static_cast<std::uint8_t>(i % 60);
+    flood.insert(flood.end(), {key, 0x64, key, 0x00});
+  }
+  EXPECT_FALSE(PostMidiInput(InputSource::kJack, flood));
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, Bytes{0x81, 0x3C, 0x00}));
+  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput();
+  const Messages all = sent();
+  std::size_t ons = 0;
+  std::size_t offs = 0;
+  for (const Bytes& message : all) {
+    ons += message[0] == 0x90 && message[2] != 0;
+    offs += message[0] == 0x80 || (message[0] == 0x90 && message[2] == 0);
+  }
+  EXPECT_EQ(ons, offs);
+  EXPECT_EQ(all.back(), (Bytes{0x80, 0x3C, 0x00}));
+}
+
 TEST_F(MidiInputTest, HeldNotesCountOnlyWhatTheDeviceTook) {
   // The keyboard's all notes off, which the device took, ends what it held...
   receive({0x90, 0x3C, 0x64, 0x3E, 0x64, 0xB0, 0x40, 0x7F, 0xB5, 0x7B, 0x00});
@@ -210,8 +234,12 @@ TEST_F(MidiInputTest, HeldNotesCountOnlyWhatTheDeviceTook) {
   receive({0x90, 0x40, 0x64});
   session_.log().full = true;
   receive({0x80, 0x40, 0x00, 0xB0, 0x40, 0x00});
+  // A note-on it had no room for sounds nowhere: its note-off is not sent to take room either.
+  receive({0x90, 0x45, 0x64});
   session_.log().full = false;
   session_.clear();
+  receive({0x80, 0x45, 0x00});
+  EXPECT_TRUE(sent().empty());
   CloseDeviceForSwitch();
   EXPECT_EQ(sent(0), (Messages{{0x80, 0x40, 0x40}, {0xB0, 0x40, 0x00}}));
 }
