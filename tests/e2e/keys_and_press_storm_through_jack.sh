@@ -90,9 +90,10 @@ clicks() {
   for ((k = 0; k < $1; k++)); do storm+=(mousedown "$2" mouseup "$2"); done
 }
 
+release_orders=("1 2 3" "1 3 2" "2 1 3" "2 3 1" "3 1 2" "3 2 1")
 for ((i = 0; i < ACTIONS; i++)); do
   b=$(any_button)
-  case $((RANDOM % 6)) in
+  case $((RANDOM % 7)) in
     0)
       storm+=(mousemove $(random_control))
       clicks $((1 + RANDOM % 3)) "$b"
@@ -118,6 +119,11 @@ for ((i = 0; i < ACTIONS; i++)); do
     5)
       storm+=(mousemove $(random_control))
       clicks 1 "$b"
+      ;;
+    6)
+      # All three buttons held, each pressed over a control of its own, released in any order.
+      for b in 1 2 3; do storm+=(mousemove $(random_control) mousedown "$b"); done
+      for b in ${release_orders[RANDOM % 6]}; do storm+=(mouseup "$b"); done
       ;;
   esac
   ((i % 4 == 3)) && storm+=(sleep 0.01)
