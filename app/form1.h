@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QRect>
 #include <array>
 #include <memory>
@@ -142,6 +143,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::unique_ptr<kalvora::SettingsFile> Settings;
   bool closed_ = false;
   QRect requestedFrame_;
+  QPoint storedPlace_;  // Left and Top as the settings file gave them
   bool frameSettled_ = false;
 };
 
