@@ -25,6 +25,12 @@ start_receiver receiver "$work/received.txt"
 receiver_device
 install_program "$1"
 write_settings "$work/app/kalvora.ini" $LEFT $TOP $WIDTH $HEIGHT "$device"
+# The keyboard comes first: the headless compositor has none of its own, and the program binds
+# the seat's keyboard as it starts.
+mkfifo "$work/keys.fifo"
+exec {typing}<>"$work/keys.fifo"  # read-write: neither end waits for the other to open
+start keys "$keys" "$work/keys.fifo"
+wait_until "$START_DEADLINE_MS" "virtual keyboard" grep -qx ready "$work/keys.log"
 run_program
 
 # The main window as sway sees it: {shell, width, height}, once it is there.
@@ -43,8 +49,7 @@ echo "ok: the main window is a Wayland client of ${WIDTH}x$HEIGHT"
 
 notes_received() { grep -E '^(80|90) ' "$work/received.txt"; }
 has_two_notes() { [ "$(notes_received | wc -l)" -ge 2 ]; }
-# The headless compositor has no keyboard until the tool brings one; the program then binds it.
-timeout "$XDOTOOL_DEADLINE_S" "$keys" sleep 500 down $KEY_Z sleep 100 up $KEY_Z || fail "the key could not be typed"
+printf '%s\n' "down $KEY_Z" "sleep 100" "up $KEY_Z" >&"$typing"
 wait_until "$STEP_DEADLINE_MS" "note at the receiver" has_two_notes
 sleep 0.3
 [ "$(notes_received | tr '\n' ,)" = "90 30 64,80 30 7F," ] ||

@@ -258,7 +258,7 @@ start_sway() {
   fi
   start sway env XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman "${as_user[@]}" sway -c "$runtime/config"
-  wait_until "$START_DEADLINE_MS" "Wayland socket from sway" sway_socket
+  wait_until "$START_DEADLINE_MS" "Wayland socket from sway" sway_socket >/dev/null
   WAYLAND_DISPLAY=$(sway_socket)
   SWAYSOCK=$(echo "$runtime"/sway-ipc.*.sock)
   export WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM=wayland

@@ -1,10 +1,13 @@
-// Types keys at the focused window of a Wayland compositor through its virtual keyboard, by their
-// place: the keycodes are Linux evdev codes under a US keymap, so a client sees them as a real
-// keyboard's keys (the X keycode is the evdev code + 8).
+// A keyboard for a Wayland compositor's focused window, through the compositor's virtual
+// keyboard, typing keys by their place: the codes are Linux evdev codes under a US keymap, so a
+// client sees them as a real keyboard's keys (the X keycode is the evdev code + 8).
 //
-// Usage: kalvora_wayland_keys ACTION...   with ACTION one of  down CODE | up CODE | sleep MS
-// A client that has had no keyboard yet binds one when this keyboard appears: sleep first.
-// Needs WAYLAND_DISPLAY. Exits 0 once the compositor has taken every key, 1 on any failure.
+// Usage: kalvora_wayland_keys ACTIONS   (a file or a FIFO)
+// Needs WAYLAND_DISPLAY. Prints "ready" once the keyboard is there, then reads ACTIONS, one a line,
+// "down CODE", "up CODE" or "sleep MS", and prints "typed ACTION" once the compositor has taken
+// each key. Start it before the client that is to be typed at: a client binds a keyboard only when
+// the seat has one, and a key sent before that is lost. Ends at the end of its input; exits 1 on
+// any failure.
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -13,8 +16,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iostream>
 #include <string>
-#include <string_view>
 #include <thread>
 
 #include "virtual_keyboard_v1-client.h"
@@ -81,9 +85,7 @@ std::uint32_t NowMs() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc % 2 == 0) {
-    return Fail("usage: kalvora_wayland_keys down CODE | up CODE | sleep MS ...");
-  }
+  if (argc != 2) return Fail("usage: kalvora_wayland_keys ACTIONS");
   wl_display* display = wl_display_connect(nullptr);
   if (display == nullptr) return Fail("cannot connect to the Wayland display");
   Globals globals;
@@ -100,12 +102,14 @@ int main(int argc, char** argv) {
   if (keymap < 0) return Fail("cannot make the US keymap (xkb-data)");
   zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, keymap, size);
   close(keymap);
-  // The compositor now announces a keyboard; a client binds its own only after that.
   if (wl_display_roundtrip(display) < 0) return Fail("the compositor refused the keymap");
 
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string_view action = argv[i];
-    const unsigned long value = std::stoul(argv[i + 1]);
+  std::cout << "ready" << std::endl;
+  std::ifstream actions(argv[1]);
+  if (!actions) return Fail("cannot read the actions");
+  std::string action;
+  unsigned long value = 0;
+  while (actions >> action >> value) {
     if (action == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(value));
       continue;
@@ -114,6 +118,7 @@ int main(int argc, char** argv) {
     zwp_virtual_keyboard_v1_key(keyboard, NowMs(), static_cast<std::uint32_t>(value),
                                 action == "down" ? kKeyPressed : kKeyReleased);
     if (wl_display_roundtrip(display) < 0) return Fail("the compositor refused a key");
+    std::cout << "typed " << action << ' ' << value << std::endl;
   }
   zwp_virtual_keyboard_v1_destroy(keyboard);
   const bool taken = wl_display_roundtrip(display) >= 0;
