@@ -13,6 +13,7 @@
 #include "app/form1.h"
 #include "app/open_failure_text.h"
 #include "app/settings/settings_location.h"
+#include "app/window_place.h"
 #include "catalogue/tone_names.h"
 #include "midi/device_state.h"
 #include "midi/host_services.h"
@@ -99,6 +100,7 @@ void TForm1::FormCreate() {
   const int width = read(kWidthRead);
   const int top = read(kTopRead);
   const int left = read(kLeftRead);
+  storedPlace_ = QPoint(left, top);
   setOuterGeometry(OnSomeScreen(WindowFrame(left, top, width, height)));
 
   DeviceIndex = read(kDeviceRead);
@@ -145,10 +147,12 @@ void TForm1::FormClose() {
   midiOutClose(MidiOut);
   if (!Settings) return;
   const QRect frame = outerGeometry();
+  // Where the platform cannot tell where the window is, it stays where the file said.
+  const QPoint place = kalvora::PlatformReportsWindowPlace() ? frame.topLeft() : storedPlace_;
   Settings->writeInteger("window", "Height", frame.height());
   Settings->writeInteger("window", "Width", frame.width());
-  Settings->writeInteger("window", "Top", frame.top());
-  Settings->writeInteger("window", "Left", frame.left());
+  Settings->writeInteger("window", "Top", place.y());
+  Settings->writeInteger("window", "Left", place.x());
   Settings->writeInteger("dev", "dev_num", DeviceIndex);
   Settings->writeInteger("dev", "map", MapIndex);
   if (Settings->maySave()) {

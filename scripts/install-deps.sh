@@ -14,6 +14,9 @@ packages=(
   qt6-qpa-plugins libqt6test6
   # tests and screenshots
   jackd2 xvfb xauth xdotool imagemagick x11-utils openbox libx11-dev clang libclang-rt-14-dev
+  # the program as a Wayland client: a headless compositor, Qt's Wayland platform, and a tool
+  # that types on the compositor's virtual keyboard
+  sway qt6-wayland jq libwayland-dev libxkbcommon-dev xkb-data
   # a private sound server with a null sink, for the built-in synth's tests and benchmarks
   pulseaudio pulseaudio-utils libpulse-dev
   # the ALSA sequencer tests, in a qemu guest running Debian's kernel
