@@ -52,7 +52,7 @@ int RenderPeriod(void* core, int frames, int effectCount, float* effects[], int 
 
 }  // namespace
 
-AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
+StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
   fluid_settings_t* settings = core.settings();
   // ALSA prints its failures, and a machine without a sound card fails every open.
   const QuietAlsa quiet;
@@ -62,16 +62,16 @@ AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudio
       applied = applied && Apply(settings, name, value);
     if (!applied) continue;  // a driver this FluidSynth lacks, or settings it does not know
     if (fluid_audio_driver_t* driver = new_fluid_audio_driver2(settings, &RenderPeriod, &core)) {
-      return AudioDriverHandle(driver);
+      return {AudioDriverHandle(driver), true};
     }
     // The file driver (tests play into /dev/null with it) takes no render function.
     if (output.driver == kFileDriver) {
       if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, core.synth())) {
-        return AudioDriverHandle(driver);
+        return {AudioDriverHandle(driver), false};
       }
     }
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace kalvora

@@ -17,8 +17,15 @@ struct AudioDriverDeleter {
 };
 using AudioDriverHandle = std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter>;
 
-// Starts the first of outputs that opens, playing core; null when none does. Failed attempts
-// print nothing. The handle must go before core does.
-AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs);
+struct StartedAudio {
+  AudioDriverHandle driver;  // null when no output opened
+  // Whether it renders through core.render(), so that core.renderCount() follows it; the file
+  // output (tests) renders the synth directly.
+  bool rendersThroughCore = false;
+};
+
+// Starts the first of outputs that opens, playing core. Failed attempts print nothing. The driver
+// must go before core does.
+StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs);
 
 }  // namespace kalvora

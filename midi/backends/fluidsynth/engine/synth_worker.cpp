@@ -11,8 +11,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// While the output is open the thread looks this often whether anything still sounds.
+// While the output is open and nothing sounds, the thread looks this often whether it may close.
 constexpr auto kIdleCheck = std::chrono::milliseconds(250);
+// While voices sound it looks far more often: FluidSynth hands the voices that have ended back at
+// the next call made to it, and keeps no more than its polyphony (256) of them in between; one
+// more is lost and counted as sounding for good, which would hold the output open for ever.
+constexpr auto kSoundingCheck = std::chrono::milliseconds(10);
+// What a message does to the voices waits for the next render in a queue of fixed size, and what
+// does not fit is dropped (a note's start, its release). A control change queues one event per
+// voice of its channel, a note-on about fifty per voice: this many messages between two renders
+// stay well inside the queue with every voice sounding.
+constexpr int kMessagesPerRender = 64;
+constexpr auto kRenderPoll = std::chrono::microseconds(500);
+// An output that renders past the core is paced by time alone: about one period of the file
+// output's.
+constexpr auto kUncountedRender = std::chrono::milliseconds(2);
 // Far more than a window sends while a sound server catches up.
 constexpr std::size_t kQueueLimit = 4096;
 
@@ -71,7 +84,7 @@ void SynthWorker::run() {
   openAudio();
   {
     const std::lock_guard lock(mutex_);
-    firstStart_ = audio_ ? AudioStart::kOpened : AudioStart::kFailed;
+    firstStart_ = audio_.driver ? AudioStart::kOpened : AudioStart::kFailed;
   }
   changed_.notify_all();
 
@@ -80,8 +93,8 @@ void SynthWorker::run() {
   while (true) {
     if (queue_.empty() && !stopping_) {
       // Closed, nothing can change until a message comes; open, the idle check is due.
-      if (audio_) {
-        changed_.wait_for(lock, kIdleCheck);
+      if (audio_.driver) {
+        changed_.wait_for(lock, sounding_ ? kSoundingCheck : kIdleCheck);
       } else {
         changed_.wait(lock);
       }
@@ -92,24 +105,25 @@ void SynthWorker::run() {
     lock.unlock();
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
-        if (!audio_) openAudio();
+        if (!audio_.driver) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
       }
       apply(message);
+      paceForRender();
     }
     if (stopping) break;
     closeAudioWhenIdle();
     lock.lock();
   }
-  audio_.reset();  // before the synth it plays
+  audio_.driver.reset();  // before the synth it plays
 }
 
 void SynthWorker::openAudio() {
   audio_ = StartAudioOutput(*core_, outputs_);
   lastSound_ = Clock::now();
   const std::lock_guard lock(mutex_);
-  audioOpen_ = audio_ != nullptr;
+  audioOpen_ = audio_.driver != nullptr;
 }
 
 void SynthWorker::apply(const Message& message) {
@@ -127,6 +141,21 @@ void SynthWorker::apply(const Message& message) {
       core_->silence();
       break;
   }
+}
+
+void SynthWorker::paceForRender() {
+  if (++sinceRender_ < kMessagesPerRender) return;
+  sinceRender_ = 0;
+  if (!audio_.driver) return;
+  std::unique_lock lock(mutex_);
+  if (!audio_.rendersThroughCore) {
+    changed_.wait_for(lock, kUncountedRender, [this] { return stopping_; });
+    return;
+  }
+  // However long the server takes (a stalled one may take for ever: the window's messages then
+  // wait in the queue as they would for the synth), and until the worker is told to stop.
+  const std::uint64_t renders = core_->renderCount();
+  while (core_->renderCount() == renders && !stopping_) changed_.wait_for(lock, kRenderPoll);
 }
 
 void SynthWorker::keepLoaded(int channel) {
@@ -151,14 +180,15 @@ void SynthWorker::keepLoaded(int channel) {
 }
 
 void SynthWorker::closeAudioWhenIdle() {
-  if (!audio_) return;
+  if (!audio_.driver) return;
   const auto now = Clock::now();
-  if (fluid_synth_get_active_voice_count(core_->synth()) > 0) {
+  sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
+  if (sounding_) {
     lastSound_ = now;
     return;
   }
   if (now - lastSound_ < kIdleAfter) return;
-  audio_.reset();
+  audio_.driver.reset();
   const std::lock_guard lock(mutex_);
   audioOpen_ = false;
 }
