@@ -15,6 +15,8 @@ constexpr const char* kAlsaPeriods = "4";
 
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs() {
   return {
+      // The synth's own stream (fluidsynth_audio.h's kPulseStreamOutput).
+      {"pulse-stream", {}},
       {"pulseaudio", {{"audio.period-size", kPulsePeriodFrames}}},
       {"alsa", {{"audio.period-size", kAlsaPeriodFrames}, {"audio.periods", kAlsaPeriods}}},
   };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/engine/pulse_output.h"
 #include "midi/backends/fluidsynth/synth_audio_outputs.h"
 
 namespace kalvora {
@@ -17,8 +18,13 @@ struct AudioDriverDeleter {
 };
 using AudioDriverHandle = std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter>;
 
+// The name that picks the synth's own PulseAudio stream among the outputs.
+inline constexpr char kPulseStreamOutput[] = "pulse-stream";
+
 struct StartedAudio {
-  AudioDriverHandle driver;  // null when no output opened
+  AudioDriverHandle driver;             // FluidSynth's driver, or
+  std::unique_ptr<PulseOutput> stream;  // the synth's own stream; neither when nothing opened
+  bool open() const { return driver != nullptr || stream != nullptr; }
   // Whether it renders through core.render(), so that core.renderCount() follows it; the file
   // output (tests) renders the synth directly.
   bool rendersThroughCore = false;

@@ -1,5 +1,8 @@
 #include "midi/backends/fluidsynth/engine/synth_worker.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -26,6 +29,8 @@ constexpr auto kRenderPoll = std::chrono::microseconds(500);
 // An output that renders past the core is paced by time alone: about one period of the file
 // output's.
 constexpr auto kUncountedRender = std::chrono::milliseconds(2);
+// Below the output's thread (FluidSynth's drivers and the synth's own stream take 60).
+constexpr int kWorkerPriority = 50;
 // Far more than a window sends while a sound server catches up.
 constexpr std::size_t kQueueLimit = 4096;
 
@@ -81,10 +86,15 @@ void SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes) {
 }
 
 void SynthWorker::run() {
+  // The output's thread waits for the synth's lock while this thread applies a message; preempted
+  // there by a busy machine, it would leave the sink without sound. A user without the right to
+  // real-time scheduling keeps the ordinary priority.
+  const sched_param param{.sched_priority = kWorkerPriority};
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
   openAudio();
   {
     const std::lock_guard lock(mutex_);
-    firstStart_ = audio_.driver ? AudioStart::kOpened : AudioStart::kFailed;
+    firstStart_ = audio_.open() ? AudioStart::kOpened : AudioStart::kFailed;
   }
   changed_.notify_all();
 
@@ -93,7 +103,7 @@ void SynthWorker::run() {
   while (true) {
     if (queue_.empty() && !stopping_) {
       // Closed, nothing can change until a message comes; open, the idle check is due.
-      if (audio_.driver) {
+      if (audio_.open()) {
         changed_.wait_for(lock, sounding_ ? kSoundingCheck : kIdleCheck);
       } else {
         changed_.wait(lock);
@@ -105,7 +115,7 @@ void SynthWorker::run() {
     lock.unlock();
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
-        if (!audio_.driver) openAudio();
+        if (!audio_.open()) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
       }
@@ -116,14 +126,14 @@ void SynthWorker::run() {
     closeAudioWhenIdle();
     lock.lock();
   }
-  audio_.driver.reset();  // before the synth it plays
+  audio_ = {};  // before the synth it plays
 }
 
 void SynthWorker::openAudio() {
   audio_ = StartAudioOutput(*core_, outputs_);
   lastSound_ = Clock::now();
   const std::lock_guard lock(mutex_);
-  audioOpen_ = audio_.driver != nullptr;
+  audioOpen_ = audio_.open();
 }
 
 void SynthWorker::apply(const Message& message) {
@@ -146,7 +156,7 @@ void SynthWorker::apply(const Message& message) {
 void SynthWorker::paceForRender() {
   if (++sinceRender_ < kMessagesPerRender) return;
   sinceRender_ = 0;
-  if (!audio_.driver) return;
+  if (!audio_.open()) return;
   std::unique_lock lock(mutex_);
   if (!audio_.rendersThroughCore) {
     changed_.wait_for(lock, kUncountedRender, [this] { return stopping_; });
@@ -180,7 +190,7 @@ void SynthWorker::keepLoaded(int channel) {
 }
 
 void SynthWorker::closeAudioWhenIdle() {
-  if (!audio_.driver) return;
+  if (!audio_.open()) return;
   const auto now = Clock::now();
   sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
   if (sounding_) {
@@ -188,7 +198,7 @@ void SynthWorker::closeAudioWhenIdle() {
     return;
   }
   if (now - lastSound_ < kIdleAfter) return;
-  audio_.driver.reset();
+  audio_ = {};
   const std::lock_guard lock(mutex_);
   audioOpen_ = false;
 }

@@ -84,8 +84,8 @@ class SynthWorker {
   // The thread's own.
   StartedAudio audio_;
   std::chrono::steady_clock::time_point lastSound_;
-  bool sounding_ = false;  // voices counted at the last check
-  int sinceRender_ = 0;    // messages applied since the last wait for a render
+  bool sounding_ = false;                       // voices counted at the last check
+  int sinceRender_ = 0;                         // messages applied since the last wait for a render
   std::deque<std::tuple<int, int, int>> kept_;  // font id, bank, program; oldest first
 
   std::thread thread_;  // last: it starts once everything above exists
