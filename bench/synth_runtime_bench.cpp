@@ -2,13 +2,13 @@
 // it: how long a press holds the window, how soon the note is heard (the first sound on the null
 // sink's monitor marks it), and what an idle synth costs the program and the server.
 //   synth_runtime_bench
-//   synth_runtime_bench --held [--busy N] [--notes COUNT] [--fluidsynth-driver]
+//   synth_runtime_bench --held [--busy N] [--notes COUNT] [--own-stream]
 //   synth_runtime_bench --other-stream
 // The third times the first note after 3, 6 and 10 s of quiet while another program plays on the
 // same sink with an ordinary 200 ms stream.
 // The second form holds 200 notes of a sustained tone and counts the stretches of digital silence
-// in what the sink played while each was held (dropouts), with N busy threads beside it; with
-// FluidSynth's own PulseAudio driver in place of the synth's stream, for comparison.
+// in what the sink played while each was held (dropouts), with N busy threads beside it; and
+// with the synth's own stream in front of FluidSynth's PulseAudio driver, which it may replace.
 // Not a Google Benchmark: what it times are real-time waits on a sound server.
 #include <pulse/simple.h>
 #include <sys/resource.h>
@@ -441,7 +441,7 @@ class BusyThreads {
 int main(int argc, char** argv) {
   bool held = false;
   bool otherStream = false;
-  bool fluidDriver = false;  // FluidSynth's own PulseAudio driver, as before the synth's own stream
+  bool ownStream = false;  // the synth's own stream in front of FluidSynth's PulseAudio driver
   int busy = 0;
   int notes = kHeldNotes;
   for (int i = 1; i < argc; ++i) {
@@ -449,7 +449,7 @@ int main(int argc, char** argv) {
     if (arg == "--held") held = true;
     if (arg == "--notes" && i + 1 < argc) notes = std::atoi(argv[++i]);
     if (arg == "--other-stream") otherStream = true;
-    if (arg == "--fluidsynth-driver") fluidDriver = true;
+    if (arg == "--own-stream") ownStream = true;
     if (arg == "--busy" && i + 1 < argc) busy = std::atoi(argv[++i]);
   }
   kalvora::test::PulseTestServer server;
@@ -461,7 +461,7 @@ int main(int argc, char** argv) {
   const IdleCost bare = MeasureIdle(server.pid());
   kalvora::MidiBackends backends;
   kalvora::FluidSynthOptions options;
-  if (fluidDriver) options.audioOutputs.erase(options.audioOutputs.begin());
+  if (ownStream) options.audioOutputs.insert(options.audioOutputs.begin(), {"pulse-stream", {}});
   backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
   kalvora::InstallMidiBackends(std::move(backends));
   HMIDIOUT out = kNoMidiOut;

@@ -15,8 +15,6 @@ constexpr const char* kAlsaPeriods = "4";
 
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs() {
   return {
-      // The synth's own stream (fluidsynth_audio.h's kPulseStreamOutput).
-      {"pulse-stream", {}},
       {"pulseaudio", {{"audio.period-size", kPulsePeriodFrames}}},
       {"alsa", {{"audio.period-size", kAlsaPeriodFrames}, {"audio.periods", kAlsaPeriods}}},
   };

@@ -14,10 +14,10 @@ struct SynthAudioOutput {
   std::vector<std::pair<std::string, std::string>> settings;
 };
 
-// The desktop's sound server (PulseAudio, or PipeWire through its PulseAudio server) through the
-// synth's own stream, which starts at 5.3 ms and grows after underruns; then FluidSynth's
-// PulseAudio driver and ALSA, each with a buffer of 256 frames (5.3 ms). JACK is left out: its
-// driver would try to start a server.
+// The desktop's sound server (PulseAudio, or PipeWire through its PulseAudio server), then
+// ALSA; each with a buffer of 256 frames (5.3 ms). JACK is left out: its driver would try to
+// start a server. The synth's own stream (kPulseStreamOutput in the engine, "pulse-stream") is
+// not among them yet: it is measured by the runtime bench.
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs();
 
 }  // namespace kalvora

@@ -162,8 +162,9 @@ void SynthWorker::paceForRender() {
     changed_.wait_for(lock, kUncountedRender, [this] { return stopping_; });
     return;
   }
-  // However long the server takes (a stalled one may take for ever: the window's messages then
-  // wait in the queue as they would for the synth), and until the worker is told to stop.
+  // However long the server takes (a sink that has just started may render in blocks of a
+  // second; a stalled server may take for ever, and the window's messages then wait in the queue
+  // as they would for the synth), and until the worker is told to stop.
   const std::uint64_t renders = core_->renderCount();
   while (core_->renderCount() == renders && !stopping_) changed_.wait_for(lock, kRenderPoll);
 }
