@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -109,6 +110,15 @@ std::string PulseTestServer::log() const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+int PulseTestServer::playbackStreams() const {
+  const std::string command = "PULSE_SERVER=" + address_ + " pactl list short sink-inputs";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  int lines = 0;
+  for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) lines += c == '\n';
+  return ::pclose(pipe) == 0 ? lines : -1;
 }
 
 }  // namespace kalvora::test

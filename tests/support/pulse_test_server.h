@@ -30,6 +30,8 @@ class PulseTestServer {
   // The null sink's monitor, for recording what plays.
   static constexpr const char* kMonitor = "null.monitor";
   std::string log() const;
+  // How many playback streams the server has now (pactl's count); -1 when pactl cannot ask.
+  int playbackStreams() const;
 
  private:
   TempFolder folder_;  // the socket, the log and the server's home

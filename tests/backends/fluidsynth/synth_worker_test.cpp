@@ -77,5 +77,20 @@ TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
   EXPECT_TRUE(worker_->audioOpen());
 }
 
+// A storm from the on-screen keys (300 presses and releases over the keyboard, as fast as they
+// can be sent, then nothing) still lets the output close once every voice has ended.
+TEST_F(SynthWorkerTest, AudioClosesAfterAStormOfPresses) {
+  constexpr int kPresses = 300;
+  constexpr int kLowKey = 36, kKeys = 60;
+  for (int i = 0; i < kPresses; ++i) {
+    const Voice voice{.note = kLowKey + (i * 7) % kKeys};
+    press(voice);
+    SendRelease(*worker_, voice);
+  }
+  EXPECT_TRUE(Eventually([&] { return !worker_->audioOpen(); },
+                         SynthWorker::kIdleAfter + std::chrono::seconds(4)))
+      << voices() << " voices still counted";
+}
+
 }  // namespace
 }  // namespace kalvora::test

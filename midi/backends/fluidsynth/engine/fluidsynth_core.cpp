@@ -109,6 +109,7 @@ void SynthCore::render(std::span<float> left, std::span<float> right) {
     done += piece;
   }
   limiter_.process(left.first(frames), right.first(frames));
+  renders_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace kalvora

@@ -68,6 +68,8 @@ class SynthWorker {
   void run();
   void openAudio();
   void apply(const Message& message);
+  // After every so many messages, waits for the output to render what they queued in the synth.
+  void paceForRender();
   void keepLoaded(int channel);
   void closeAudioWhenIdle();
 
@@ -82,8 +84,10 @@ class SynthWorker {
   bool stopping_ = false;
 
   // The thread's own.
-  AudioDriverHandle audio_;
+  StartedAudio audio_;
   std::chrono::steady_clock::time_point lastSound_;
+  bool sounding_ = false;                       // voices counted at the last check
+  int sinceRender_ = 0;                         // messages applied since the last wait for a render
   std::deque<std::tuple<int, int, int>> kept_;  // font id, bank, program; oldest first
 
   std::thread thread_;  // last: it starts once everything above exists
