@@ -62,14 +62,17 @@ bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
   // channels pick their presets again after each font from the base up (FluidSynth's reset
   // inside the load costs a third of what a reset of its own after the last font does); the
   // filler alone would only have them load samples in vain.
+  if (!HasReadableLayout(fonts.base)) return false;
   std::vector<const std::filesystem::path*> above{&fonts.base};
-  if (fonts.overlay) above.push_back(&*fonts.overlay);
-  for (const auto& font : fonts.user) above.push_back(&font);
+  if (fonts.overlay && HasReadableLayout(*fonts.overlay)) above.push_back(&*fonts.overlay);
+  for (const auto& font : fonts.user) {
+    if (HasReadableLayout(font)) above.push_back(&font);
+  }
   // A font the SoundFont loader rejects goes on to the DLS loader, which complains through GLib.
   const QuietGlib quiet;
   constexpr int kKeepPresets = 0;
   constexpr int kResetPresets = 1;
-  if (fonts.filler) {
+  if (fonts.filler && HasReadableLayout(*fonts.filler)) {
     const HidingPresets hiding(FillerFilter(above, fonts.fillerCheck));
     fluid_synth_sfload(synth_.get(), fonts.filler->c_str(), kKeepPresets);
   }
