@@ -29,12 +29,14 @@ class PulseTestServer {
   const std::string& address() const { return address_; }
   // The null sink's monitor, for recording what plays.
   static constexpr const char* kMonitor = "null.monitor";
+  // Why start() failed, if it did, then what the server printed.
   std::string log() const;
 
  private:
   TempFolder folder_;  // the socket, the log and the server's home
   std::string address_;
   pid_t pid_ = -1;
+  std::string failure_;
 };
 
 }  // namespace kalvora::test
