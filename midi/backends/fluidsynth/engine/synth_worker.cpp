@@ -23,7 +23,10 @@ bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 SynthWorker::SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs)
-    : core_(std::move(core)), outputs_(std::move(outputs)), thread_([this] { run(); }) {}
+    : core_(std::move(core)),
+      outputs_(std::move(outputs)),
+      kept_(core_->synth()),
+      thread_([this] { run(); }) {}
 
 SynthWorker::~SynthWorker() {
   {
@@ -98,6 +101,7 @@ void SynthWorker::run() {
       }
       apply(message);
     }
+    kept_.tidy();
     if (stopping) break;
     closeAudioWhenIdle();
     lock.lock();
@@ -117,8 +121,9 @@ void SynthWorker::apply(const Message& message) {
     case Kind::kShort:
       core_->sendShort(message.bytes());
       if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
-        keepLoaded(message.bytes()[0] & kChannelMask);
+        kept_.chosen(message.bytes()[0] & kChannelMask);
       }
+      if (IsSoundingNoteOn(message.bytes())) kept_.started(message.bytes()[0] & kChannelMask);
       break;
     case Kind::kLong:
       core_->sendLong(message.bytes());
@@ -126,27 +131,6 @@ void SynthWorker::apply(const Message& message) {
     case Kind::kSilence:
       core_->silence();
       break;
-  }
-}
-
-void SynthWorker::keepLoaded(int channel) {
-  fluid_preset_t* preset = fluid_synth_get_channel_preset(core_->synth(), channel);
-  if (preset == nullptr) return;
-  const std::tuple<int, int, int> tone{fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
-                                       fluid_preset_get_banknum(preset),
-                                       fluid_preset_get_num(preset)};
-  if (const auto it = std::find(kept_.begin(), kept_.end(), tone); it != kept_.end()) {
-    kept_.erase(it);
-    kept_.push_back(tone);
-    return;
-  }
-  const auto& [font, bank, program] = tone;
-  if (fluid_synth_pin_preset(core_->synth(), font, bank, program) != FLUID_OK) return;
-  kept_.push_back(tone);
-  if (kept_.size() > kTonesKept) {
-    const auto& [oldFont, oldBank, oldProgram] = kept_.front();
-    fluid_synth_unpin_preset(core_->synth(), oldFont, oldBank, oldProgram);
-    kept_.pop_front();
   }
 }
 
