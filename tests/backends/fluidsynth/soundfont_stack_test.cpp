@@ -171,6 +171,18 @@ TEST(UserSoundFonts, AChunkClaimingMoreThanAFontCanHoldIsLeftOutUnread) {
   }
 }
 
+// Every tone plays on the first channel, a melodic one: no drum kit is ever chosen, so none
+// loads its samples at a reset (FluidR3's standard kit would take 11 MB).
+TEST(SoundFontStack, NoDrumKitIsChosenAtAReset) {
+  auto synth = LoadedSynth();
+  if (!synth) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  SendGsReset(*synth);
+  constexpr int kDrumChannel = 9;
+  EXPECT_EQ(fluid_synth_get_channel_preset(synth->synth(), kDrumChannel), nullptr);
+  SendPress(*synth, {.program = 1});
+  EXPECT_GT(PeakDb(Render(*synth, 100)), -30.0);
+}
+
 // The frequency of a steady tone, from its rising zero crossings.
 double Hz(const Sound& sound) {
   std::size_t first = 0, last = 0, crossings = 0;
