@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "app/form1.h"
-#include "app/system_backends.h"
 #include "bench/process_status.h"
+#include "bench/silent_synth.h"
 #include "midi/device_state.h"
 #include "support/temp_folder.h"
 
@@ -51,11 +51,7 @@ int main(int argc, char** argv) {
   const std::chrono::microseconds gap(argc > 2 ? std::atol(argv[2]) : 1000);
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  kalvora::FluidSynthOptions options = kalvora::ProgramSynthOptions();
-  options.audioOutputs = {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
-  kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
-  kalvora::InstallMidiBackends(std::move(backends));
+  kalvora::bench::InstallSilentSynth();
 
   kalvora::test::TempFolder folder;
   auto form = std::make_unique<TForm1>();

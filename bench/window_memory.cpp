@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "app/form1.h"
-#include "app/system_backends.h"
 #include "bench/process_status.h"
+#include "bench/silent_synth.h"
 #include "midi/device_state.h"
 #include "support/temp_folder.h"
 
@@ -15,11 +15,7 @@ using kalvora::bench::StatusLine;
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  kalvora::FluidSynthOptions options = kalvora::ProgramSynthOptions();
-  options.audioOutputs = {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
-  kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
-  kalvora::InstallMidiBackends(std::move(backends));
+  kalvora::bench::InstallSilentSynth();
 
   kalvora::test::TempFolder folder;
   TForm1 form;
