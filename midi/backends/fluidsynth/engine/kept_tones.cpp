@@ -28,7 +28,8 @@ void KeptTones::chosen(int channel) {
     if (const auto it = std::find(kept_.begin(), kept_.end(), tone); it != kept_.end()) {
       kept_.erase(it);
       kept_.push_back(tone);
-    } else if (const auto left = std::find(leaving_.begin(), leaving_.end(), tone);
+    } else if (const auto left = std::find_if(leaving_.begin(), leaving_.end(),
+                                              [&](const Leaving& l) { return l.tone == tone; });
                left != leaving_.end()) {
       leaving_.erase(left);  // still pinned: kept again as it is
       kept_.push_back(tone);
@@ -36,7 +37,7 @@ void KeptTones::chosen(int channel) {
       kept_.push_back(tone);
     }
     if (kept_.size() > kTonesKept) {
-      leaving_.push_back(kept_.front());
+      leaving_.push_back({kept_.front()});
       kept_.pop_front();
     }
   }
@@ -78,15 +79,25 @@ void KeptTones::listSounding() {
 }
 
 void KeptTones::letGoOfFinished() {
+  // Blocks the audio output may still render of a voice after it has ended, with room to spare.
+  constexpr auto kAfterLastVoice = std::chrono::milliseconds(200);
   if (leaving_.empty()) return;
   listSounding();
-  std::erase_if(leaving_, [&](const Tone& tone) {
+  const auto now = std::chrono::steady_clock::now();
+  std::erase_if(leaving_, [&](Leaving& leaving) {
     // A channel that has the tone holds its samples itself; a voice of it may still play them.
-    if (selectedOnAChannel(tone) ||
-        std::any_of(voices_.begin(), voices_.end(), [&](const Voice& v) { return v.tone == tone; })) {
+    if (selectedOnAChannel(leaving.tone) ||
+        std::any_of(voices_.begin(), voices_.end(),
+                    [&](const Voice& v) { return v.tone == leaving.tone; })) {
+      leaving.quiet = false;
       return false;
     }
-    fluid_synth_unpin_preset(synth_, tone.font, tone.bank, tone.program);
+    if (!leaving.quiet) {
+      leaving.quiet = true;
+      leaving.quietSince = now;
+    }
+    if (now - leaving.quietSince < kAfterLastVoice) return false;
+    fluid_synth_unpin_preset(synth_, leaving.tone.font, leaving.tone.bank, leaving.tone.program);
     freed_ = true;
     return true;
   });

@@ -3,8 +3,10 @@
 // frees a sample whose last preset goes while a voice still plays it when that voice ends, but
 // when the preset is chosen again before then, it loads the sample a second time and never frees
 // the first copy. Fast presses that change the program while the last notes ring out would
-// otherwise leave a copy of a tone's samples behind every few presses. And the memory of unloaded
-// samples, scattered among what stays, would stay with the process without a trim.
+// otherwise leave a copy of a tone's samples behind every few presses. A voice that has ended may
+// still be rendered for a block or two, so a tone is let go a little after its last voice. And
+// the memory of unloaded samples, scattered among what stays, would stay with the process
+// without a trim.
 #pragma once
 
 #include <fluidsynth.h>
@@ -55,7 +57,12 @@ class KeptTones {
 
   fluid_synth_t* synth_;
   std::deque<Tone> kept_;      // oldest first
-  std::vector<Tone> leaving_;  // still pinned while a voice of theirs sounds
+  struct Leaving {
+    Tone tone;
+    bool quiet = false;  // no voice of it was sounding at quietSince
+    std::chrono::steady_clock::time_point quietSince;
+  };
+  std::vector<Leaving> leaving_;  // still pinned while a voice of theirs sounds
   std::vector<Voice> voices_;  // the sounding voices' tones, as far as they are known
   unsigned int newestVoice_ = 0;
   bool anyVoiceSeen_ = false;
