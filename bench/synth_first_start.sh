@@ -4,7 +4,8 @@
 # X server. startup_probe spawns the program, waits for its window and reads VmHWM 300 ms after
 # the map.
 #
-# Usage: bench/synth_first_start.sh [BUILD_DIR] [RUNS]      (defaults: build, 5)
+# Usage: bench/synth_first_start.sh [BUILD_DIR] [RUNS] [FONT]   (defaults: build, 5, none)
+# FONT, when given, is put among the user's own SoundFonts (~/.local/share/soundfonts).
 # Needs, in BUILD_DIR: kalvora and bench/startup_probe; and Xvfb, pulseaudio, FluidR3's fonts.
 set -uo pipefail
 
@@ -13,6 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tests/support/session_lib.sh"
 build=$(realpath "${1:-$root/build}")
 runs=${2:-5}
+font=${3:-}
 for file in kalvora bench/startup_probe; do
   [ -x "$build/$file" ] || fail "missing $build/$file: cmake --build $build --target kalvora startup_probe"
 done
@@ -32,7 +34,8 @@ start_xvfb
 
 peaks=()
 for run in $(seq "$runs"); do
-  rm -rf "$work/home" && mkdir -p "$work/home"
+  rm -rf "$work/home" && mkdir -p "$work/home/.local/share/soundfonts"
+  [ -z "$font" ] || cp --sparse=always "$font" "$work/home/.local/share/soundfonts/"
   line=$(HOME=$work/home "$build/bench/startup_probe" -- "$build/kalvora" | tail -1)
   [[ $line =~ hwm_kb=([0-9]+) ]] || fail "run $run: no figure from the probe: $line"
   peaks+=("${BASH_REMATCH[1]}")
