@@ -80,8 +80,8 @@ TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
   EXPECT_TRUE(worker_->audioOpen());
 }
 
-// Fast presses over many programs: a tone heard last stays loaded while a note of it still rings
-// out after it has left the kept ones, and is let go once the note has ended. (Let go at once,
+// Fast presses over many programs: a tone heard last stays loaded while a note still rings out
+// after it has left the kept ones, and is let go once all is quiet. (Let go at once,
 // a tone chosen again before its note ended would load its samples anew and leave the first
 // copy behind.)
 TEST(KeptTones, AToneIsLetGoOnlyOnceItsNotesHaveEnded) {
@@ -92,7 +92,6 @@ TEST(KeptTones, AToneIsLetGoOnlyOnceItsNotesHaveEnded) {
     const Voice voice{.program = program};
     SendPress(*synth, voice);
     kept.chosen(0);
-    kept.started(0);
     SendRelease(*synth, voice);  // rings out for a while: nothing renders meanwhile
     kept.tidy();
   };
@@ -106,7 +105,7 @@ TEST(KeptTones, AToneIsLetGoOnlyOnceItsNotesHaveEnded) {
   EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept + 1);
   Render(*synth, 8000);
   ASSERT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 0);
-  kept.tidy();  // the last voice's end is seen; the audio output may still be rendering it
+  kept.tidy();  // the silence begins; the audio output may still be rendering the last voice
   EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept + 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   kept.tidy();

@@ -131,7 +131,6 @@ void SynthWorker::apply(const Message& message) {
       if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
         kept_.chosen(message.bytes()[0] & kChannelMask);
       }
-      if (IsSoundingNoteOn(message.bytes())) kept_.started(message.bytes()[0] & kChannelMask);
       break;
     case Kind::kLong:
       core_->sendLong(message.bytes());
