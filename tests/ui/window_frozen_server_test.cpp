@@ -102,7 +102,8 @@ class WindowFrozenServerTest : public QObject {
 // given up in time too.
 void WindowFrozenServerTest::stoppedJackServer() {
   kalvora::test::JackTestServer server;
-  QVERIFY(server.start());
+  const auto started = server.start();
+  QVERIFY2(started, started.message());
   kalvora::test::JackMidiReceiver receiver;
   QVERIFY(receiver.open());
   for (const bool viaSwitch : {false, true}) {

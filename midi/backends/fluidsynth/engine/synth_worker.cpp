@@ -44,7 +44,10 @@ bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 SynthWorker::SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs)
-    : core_(std::move(core)), outputs_(std::move(outputs)), thread_([this] { run(); }) {}
+    : core_(std::move(core)),
+      outputs_(std::move(outputs)),
+      kept_(core_->synth()),
+      thread_([this] { run(); }) {}
 
 SynthWorker::~SynthWorker() {
   {
@@ -130,6 +133,7 @@ void SynthWorker::run() {
       apply(message);
       paceForRender();
     }
+    kept_.tidy();
     if (stopping) break;
     closeAudioWhenIdle();
     lock.lock();
@@ -149,7 +153,7 @@ void SynthWorker::apply(const Message& message) {
     case Kind::kShort:
       core_->sendShort(message.bytes());
       if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
-        keepLoaded(message.bytes()[0] & kChannelMask);
+        kept_.chosen(message.bytes()[0] & kChannelMask);
       }
       break;
     case Kind::kLong:
@@ -175,27 +179,6 @@ void SynthWorker::paceForRender() {
   // as they would for the synth), and until the worker is told to stop.
   const std::uint64_t renders = core_->renderCount();
   while (core_->renderCount() == renders && !stopping_) changed_.wait_for(lock, kRenderPoll);
-}
-
-void SynthWorker::keepLoaded(int channel) {
-  fluid_preset_t* preset = fluid_synth_get_channel_preset(core_->synth(), channel);
-  if (preset == nullptr) return;
-  const std::tuple<int, int, int> tone{fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
-                                       fluid_preset_get_banknum(preset),
-                                       fluid_preset_get_num(preset)};
-  if (const auto it = std::find(kept_.begin(), kept_.end(), tone); it != kept_.end()) {
-    kept_.erase(it);
-    kept_.push_back(tone);
-    return;
-  }
-  const auto& [font, bank, program] = tone;
-  if (fluid_synth_pin_preset(core_->synth(), font, bank, program) != FLUID_OK) return;
-  kept_.push_back(tone);
-  if (kept_.size() > kTonesKept) {
-    const auto& [oldFont, oldBank, oldProgram] = kept_.front();
-    fluid_synth_unpin_preset(core_->synth(), oldFont, oldBank, oldProgram);
-    kept_.pop_front();
-  }
 }
 
 void SynthWorker::closeAudioWhenIdle() {

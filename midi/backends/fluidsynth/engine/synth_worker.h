@@ -7,16 +7,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/engine/kept_tones.h"
 #include "midi/message_urgency.h"
 
 namespace kalvora {
@@ -25,10 +24,6 @@ class SynthWorker {
  public:
   // With nothing sounding for this long the audio output closes; the next note opens it again.
   static constexpr std::chrono::milliseconds kIdleAfter{2000};
-  // Heard tones keep their samples loaded, so pressing one again plays at once; the oldest
-  // beyond this many may be unloaded.
-  static constexpr std::size_t kTonesKept = 16;
-
   // Starts the thread, which opens the first of outputs that opens.
   SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs);
   // Ends the thread after what is queued; the audio output and the synth go with it.
@@ -70,7 +65,6 @@ class SynthWorker {
   void apply(const Message& message);
   // After every so many messages, waits for the output to render what they queued in the synth.
   void paceForRender();
-  void keepLoaded(int channel);
   void closeAudioWhenIdle();
 
   std::unique_ptr<SynthCore> core_;
@@ -88,7 +82,7 @@ class SynthWorker {
   std::chrono::steady_clock::time_point lastSound_;
   bool sounding_ = false;                       // voices counted at the last check
   int sinceRender_ = 0;                         // messages applied since the last wait for a render
-  std::deque<std::tuple<int, int, int>> kept_;  // font id, bank, program; oldest first
+  KeptTones kept_;  // after core_, whose synth it pins tones in
 
   std::thread thread_;  // last: it starts once everything above exists
 };
