@@ -62,7 +62,8 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(scroller_);
   resize(kStartWidth, kStartHeight);
   computerKeyboard_ = new kalvora::ComputerKeyboard(
-      this, [this](int note) { FormKeyDown(note); }, [this](int note) { FormKeyUp(note); });
+      this, [this](int note) { return FormKeyDown(note); },
+      [this](kalvora::StartedNote note) { FormKeyUp(note); });
   heldPressWatch_ = new kalvora::HeldPressWatch(this);
 
   // MIDI input is played as soon as it arrives, between the window's own events.
@@ -139,8 +140,10 @@ void TForm1::buildTonePages() {
     QWidget* page = n <= kalvora::kButtonsPerPage ? TabSheet1 : TabSheet2;
     auto* button = new kalvora::PressButton(page);
     Place(button, kalvora::ToneButtonRect(n));
-    connect(button, &kalvora::PressButton::mouseDown, this, [this, n] { ButtonMouseDown(n); });
-    connect(button, &kalvora::PressButton::mouseUp, this, [this, n] { ButtonMouseUp(n); });
+    connect(&button->held(), &kalvora::HeldPress::mouseDown, this,
+            [this, n](Qt::MouseButton mouse) { ButtonMouseDown(n, mouse); });
+    connect(&button->held(), &kalvora::HeldPress::mouseUp, this,
+            [this, n](Qt::MouseButton mouse) { ButtonMouseUp(n, mouse); });
     buttons_.at(n - 1) = button;
   }
 }
@@ -185,8 +188,9 @@ void TForm1::buildStatusLine() {
   switchButton->setText(form::kSwitchCaption);
   switchButton->setToolTip(form::kSwitchHint);
   Place(switchButton, form::kSwitchButtonRect);
-  connect(switchButton, &kalvora::PressButton::mouseDown, this, &TForm1::Button257MouseDown);
-  connect(switchButton, &kalvora::PressButton::mouseUp, this, &TForm1::Button257MouseUp);
+  connect(&switchButton->held(), &kalvora::HeldPress::mouseDown, this,
+          &TForm1::Button257MouseDown);
+  connect(&switchButton->held(), &kalvora::HeldPress::mouseUp, this, &TForm1::Button257MouseUp);
   // Its release opens the next device: only a release, not a window closing or losing the
   // focus, does that.
   switchButton->held().setEndsWhenWindowLeaves(false);
@@ -208,8 +212,10 @@ void TForm1::buildKeyboard() {
     const auto& key = kalvora::KeyOf(n);
     auto* shape = new kalvora::KeyShape(key.black ? Qt::black : Qt::white, clientArea_);
     Place(shape, key.rect);
-    connect(shape, &kalvora::KeyShape::mouseDown, this, [this, n] { ShapeMouseDown(n); });
-    connect(shape, &kalvora::KeyShape::mouseUp, this, [this, n] { ShapeMouseUp(n); });
+    connect(&shape->held(), &kalvora::HeldPress::mouseDown, this,
+            [this, n](Qt::MouseButton mouse) { ShapeMouseDown(n, mouse); });
+    connect(&shape->held(), &kalvora::HeldPress::mouseUp, this,
+            [this, n](Qt::MouseButton mouse) { ShapeMouseUp(n, mouse); });
     shapes_.at(n - 1) = shape;
   }
 }

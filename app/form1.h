@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QRect>
 #include <array>
 #include <memory>
@@ -10,6 +11,8 @@
 #include <string_view>
 
 #include "midi/form_view.h"
+#include "midi/note_player.h"
+#include "ui/held_notes.h"
 #include "ui/keyboard_layout.h"
 #include "ui/tone_button_grid.h"
 #include "ui/voice_controls.h"
@@ -67,14 +70,17 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   // Event handlers.
   void FormCreate();
   void FormClose();
-  void ButtonMouseDown(int n);  // Button1..256: program and bank buttons
-  void ButtonMouseUp(int n);    // Button1..256
+  // Each press by a mouse button plays, and the release of that button stops the note that
+  // press started.
+  void ButtonMouseDown(int n, Qt::MouseButton button = Qt::LeftButton);  // Button1..256
+  void ButtonMouseUp(int n, Qt::MouseButton button = Qt::LeftButton);    // Button1..256
   void Button257MouseDown();
   void Button257MouseUp();
-  void ShapeMouseDown(int n);    // Shape1..60: keys
-  void ShapeMouseUp(int n);      // Shape1..60
-  void FormKeyDown(int note);    // a piano key of the computer keyboard: plays its note
-  void FormKeyUp(int note);      // its release: stops that note
+  void ShapeMouseDown(int n, Qt::MouseButton button = Qt::LeftButton);  // Shape1..60: keys
+  void ShapeMouseUp(int n, Qt::MouseButton button = Qt::LeftButton);    // Shape1..60
+  // A piano key of the computer keyboard: plays its note; its release stops that note.
+  kalvora::StartedNote FormKeyDown(int note);
+  void FormKeyUp(kalvora::StartedNote note);
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
 
@@ -115,6 +121,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void buildKeyboard();
   void buildStatusLine();
   void reapplyOuterGeometryOnceFramed();
+  void stopMouseNote(Qt::MouseButton button);
   QLabel* makeLabel(int n, QWidget* parent, int left, int top, const char* text);
 
   std::array<kalvora::PressButton*, kButtons> buttons_{};
@@ -124,9 +131,9 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::array<QScrollBar*, kScrollBars> scrollBars_{};
   kalvora::ComputerKeyboard* computerKeyboard_ = nullptr;
   kalvora::HeldPressWatch* heldPressWatch_ = nullptr;
-  // The note the mouse's press started: its release stops that one, even when a computer key
-  // has played another note in between.
-  int mouseNote_ = 0;
+  // The note each mouse button's press started: its release stops that one, even when a computer
+  // key or another button has played another note in between.
+  kalvora::HeldNotes<Qt::MouseButton> mouseNotes_;
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 
@@ -136,6 +143,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::unique_ptr<kalvora::SettingsFile> Settings;
   bool closed_ = false;
   QRect requestedFrame_;
+  QPoint storedPlace_;  // Left and Top as the settings file gave them
   bool frameSettled_ = false;
 };
 

@@ -9,12 +9,13 @@
 #include "ui/computer_keyboard.h"
 #include "ui/voice_controls.h"
 
-void TForm1::ButtonMouseDown(int n) {
-  kalvora::ToneButtonDown(n);
-  mouseNote_ = NoteNumber;
+// A mouse button's earlier press whose release never came is ended before its new press plays.
+void TForm1::ButtonMouseDown(int n, Qt::MouseButton button) {
+  stopMouseNote(button);
+  mouseNotes_.hold(button, kalvora::ToneButtonDown(n));
 }
 
-void TForm1::ButtonMouseUp(int) { kalvora::StopNoteOf(mouseNote_); }
+void TForm1::ButtonMouseUp(int, Qt::MouseButton button) { stopMouseNote(button); }
 
 void TForm1::Button257MouseDown() {
   // Notes held on the computer keyboard stop on the device they were started on.
@@ -24,16 +25,20 @@ void TForm1::Button257MouseDown() {
 
 void TForm1::Button257MouseUp() { kalvora::OpenNextDevice(); }
 
-void TForm1::ShapeMouseDown(int n) {
-  kalvora::KeyDown(n);
-  mouseNote_ = NoteNumber;
+void TForm1::ShapeMouseDown(int n, Qt::MouseButton button) {
+  stopMouseNote(button);
+  mouseNotes_.hold(button, kalvora::KeyDown(n));
 }
 
-void TForm1::ShapeMouseUp(int) { kalvora::StopNoteOf(mouseNote_); }
+void TForm1::ShapeMouseUp(int, Qt::MouseButton button) { stopMouseNote(button); }
 
-void TForm1::FormKeyDown(int note) { kalvora::NoteDown(note); }
+void TForm1::stopMouseNote(Qt::MouseButton button) {
+  if (const auto started = mouseNotes_.release(button)) kalvora::StopNoteOf(*started);
+}
 
-void TForm1::FormKeyUp(int note) { kalvora::StopNoteOf(note); }
+kalvora::StartedNote TForm1::FormKeyDown(int note) { return kalvora::NoteDown(note); }
+
+void TForm1::FormKeyUp(kalvora::StartedNote note) { kalvora::StopNoteOf(note); }
 
 void TForm1::ScrollBarChange(int n) {
   const int position = ScrollBar(n)->value();

@@ -14,6 +14,7 @@
 #include "app/form_messages.h"
 #include "app/open_failure_text.h"
 #include "app/settings/settings_location.h"
+#include "app/window_place.h"
 #include "catalogue/tone_names.h"
 #include "midi/device_state.h"
 #include "midi/host_services.h"
@@ -98,6 +99,7 @@ void TForm1::FormCreate() {
   const int width = read(kWidth);
   const int top = read(kTop);
   const int left = read(kLeft);
+  storedPlace_ = QPoint(left, top);
   setOuterGeometry(OnSomeScreen(WindowFrame(left, top, width, height)));
 
   DeviceIndex = read(kDevice);
@@ -143,13 +145,15 @@ void TForm1::FormClose() {
   midiOutClose(MidiOut);
   if (!Settings) return;
   const QRect frame = outerGeometry();
+  // Where the platform cannot tell where the window is, it stays where the file said.
+  const QPoint place = kalvora::PlatformReportsWindowPlace() ? frame.topLeft() : storedPlace_;
   const auto write = [this](const Entry& e, std::int32_t value) {
     Settings->writeInteger(e.section, e.key, value);
   };
   write(kHeight, frame.height());
   write(kWidth, frame.width());
-  write(kTop, frame.top());
-  write(kLeft, frame.left());
+  write(kTop, place.y());
+  write(kLeft, place.x());
   write(kDevice, DeviceIndex);
   write(kMap, MapIndex);
   if (Settings->maySave()) {

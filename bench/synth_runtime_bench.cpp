@@ -2,6 +2,13 @@
 // it: how long a press holds the window, how soon the note is heard (the first sound on the null
 // sink's monitor marks it), and what an idle synth costs the program and the server.
 //   synth_runtime_bench
+//   synth_runtime_bench --held [--busy N] [--notes COUNT] [--own-stream]
+//   synth_runtime_bench --other-stream
+// The third times the first note after 3, 6 and 10 s of quiet while another program plays on the
+// same sink with an ordinary 200 ms stream.
+// The second form holds 200 notes of a sustained tone and counts the stretches of digital silence
+// in what the sink played while each was held (dropouts), with N busy threads beside it; and
+// with the synth's own stream in front of FluidSynth's PulseAudio driver, which it may replace.
 // Not a Google Benchmark: what it times are real-time waits on a sound server.
 #include <pulse/simple.h>
 #include <sys/resource.h>
@@ -16,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <sstream>
 #include <string>
@@ -51,11 +59,13 @@ constexpr double kRate = 48000;
 // Reads the null sink's monitor and notes when sound first comes after being armed.
 class MonitorRecorder {
  public:
-  bool start() {
+  // Records in fragments of fragmentFrames; small ones keep the sink itself in small blocks, as
+  // a sound card's sink is, large ones leave its blocks to the other streams.
+  bool start(std::uint32_t fragmentFrames = kRecordFrames) {
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(kRate), 2};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.fragsize = kRecordFrames * 2 * sizeof(float);
+    attr.fragsize = fragmentFrames * 2 * sizeof(float);
     int error = 0;
     stream_ = pa_simple_new(nullptr, "synth-runtime-bench", PA_STREAM_RECORD,
                             kalvora::test::PulseTestServer::kMonitor, "monitor", &format, nullptr,
@@ -87,6 +97,17 @@ class MonitorRecorder {
     heard_ = false;
     armed_ = true;
   }
+  // Between these two, every frame read is kept (left + right), for the gap count.
+  void startKeeping() {
+    const std::lock_guard lock(keptMutex_);
+    kept_.clear();
+    keeping_ = true;
+  }
+  std::vector<float> stopKeeping() {
+    const std::lock_guard lock(keptMutex_);
+    keeping_ = false;
+    return std::move(kept_);
+  }
   // When sound came after arm(), or nothing within the limit.
   bool waitForSound(Clock::time_point& when) {
     const auto deadline = Clock::now() + kSoundLimit;
@@ -103,13 +124,23 @@ class MonitorRecorder {
       int error = 0;
       if (pa_simple_read(stream_, buffer.data(), sizeof buffer, &error) < 0) return;
       const auto now = Clock::now();
-      if (std::none_of(buffer.begin(), buffer.end(),
-                       [](float s) { return std::fabs(s) > kSilenceLevel; })) {
-        continue;
+      if (keeping_) {
+        const std::lock_guard lock(keptMutex_);
+        for (std::size_t i = 0; i < buffer.size(); i += 2)
+          kept_.push_back(std::fabs(buffer[i]) + std::fabs(buffer[i + 1]));
       }
+      const auto loud = std::find_if(buffer.begin(), buffer.end(),
+                                     [](float s) { return std::fabs(s) > kSilenceLevel; });
+      if (loud == buffer.end()) continue;
       lastSound_ = now;
       if (armed_ && !heard_) {
-        heardAt_ = now;
+        // When the sink played that sample: before this read by what the recording still holds
+        // behind it, which with large fragments is most of a fragment.
+        int error = 0;
+        const pa_usec_t behind = pa_simple_get_latency(stream_, &error);
+        const double after = static_cast<double>(buffer.end() - loud) / 2.0;
+        heardAt_ = now - std::chrono::microseconds(behind) -
+                   std::chrono::microseconds(static_cast<long>(after * 1e6 / kRate));
         heard_ = true;
       }
     }
@@ -122,6 +153,9 @@ class MonitorRecorder {
   std::atomic<bool> heard_{false};
   Clock::time_point heardAt_;
   std::atomic<Clock::time_point> lastSound_{Clock::now()};
+  std::atomic<bool> keeping_{false};
+  std::mutex keptMutex_;
+  std::vector<float> kept_;
 };
 
 // The port layer as the window calls it, for the shared press messages.
@@ -135,9 +169,9 @@ struct PortSink {
 };
 
 // What a press sends: the voice set-up with the default levels, then the note-on (middle C).
-void Press(HMIDIOUT out, int program) {
+void Press(HMIDIOUT out, int program, int reverb = kalvora::kStartReverb) {
   PortSink sink{out};
-  kalvora::test::SendPress(sink, kalvora::test::Voice{.program = program + 1});
+  kalvora::test::SendPress(sink, kalvora::test::Voice{.program = program + 1, .reverb = reverb});
 }
 
 void Release(HMIDIOUT out) {
@@ -263,9 +297,161 @@ IdleCost MeasureIdle(pid_t server) {
 
 double PercentOfCore(double ms) { return ms / (kIdleMeasure.count() * 10.0); }
 
+// Held notes: a sustained tone (Church Organ) pressed, held and released, 200 times; in what the
+// sink played from its first sound to the release, every stretch of at least 0.5 ms with both
+// channels below one 16-bit step is a dropout.
+constexpr int kHeldNotes = 200;
+constexpr int kHeldProgram = 20;  // counted from 1
+constexpr auto kHeldFor = std::chrono::milliseconds(250);
+constexpr std::size_t kShortestGap = 24;
+constexpr float kHeardLevel = 0.01F;  // -40 dBFS
+
+struct Gaps {
+  int count = 0;
+  double longestMs = 0;
+};
+
+Gaps GapsIn(const std::vector<float>& levels) {
+  Gaps gaps;
+  // From the moment the note is plainly heard: the first millisecond of an attack, still below
+  // one step around each zero crossing, is no dropout.
+  const auto first =
+      std::find_if(levels.begin(), levels.end(), [](float level) { return level > kHeardLevel; });
+  std::size_t run = 0;
+  for (auto it = first; it != levels.end(); ++it) {
+    if (*it <= kSilenceLevel) {
+      ++run;
+      continue;
+    }
+    if (run >= kShortestGap) {
+      ++gaps.count;
+      gaps.longestMs = std::max(gaps.longestMs, run * 1000.0 / kRate);
+    }
+    run = 0;
+  }
+  return gaps;
+}
+
+int HeldNotes(HMIDIOUT out, MonitorRecorder& recorder, int notes) {
+  int notesWithGaps = 0, gapCount = 0;
+  double longest = 0;
+  std::vector<double> longestPerNote;
+  std::vector<PressTiming> timings;
+  for (int i = 0; i < notes; ++i) {
+    recorder.startKeeping();
+    recorder.arm();
+    const auto pressed = Clock::now();
+    // Without reverb, so that the sink falls silent soon after each release.
+    Press(out, kHeldProgram - 1, 0);
+    Clock::time_point heard;
+    const bool sounded = recorder.waitForSound(heard);
+    timings.push_back({kHeldProgram - 1, 0, sounded ? Ms(heard - pressed).count() : -1.0});
+    std::this_thread::sleep_until(pressed + kHeldFor);
+    Release(out);
+    const Gaps gaps = GapsIn(recorder.stopKeeping());
+    notesWithGaps += gaps.count > 0;
+    gapCount += gaps.count;
+    longest = std::max(longest, gaps.longestMs);
+    midiOutReset(out);
+    if (!recorder.waitForSilence()) std::puts("the sink did not fall silent after a note");
+  }
+  Report("held note", timings, false);
+  std::printf(
+      "held notes: %d of %d had silence while held (%d stretches, longest %.1f ms); stream buffer "
+      "at the end: %s\n",
+      notesWithGaps, notes, gapCount, longest, BufferLatency().c_str());
+  return 0;
+}
+
+// Another program on the sink with an ordinary 200 ms buffer (a music player, a browser),
+// playing silence so that the synth's first sample still marks its note.
+class OtherProgram {
+ public:
+  bool start() {
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(kRate), 2};
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(kRate / 5) * 2 * sizeof(float);
+    attr.prebuf = static_cast<std::uint32_t>(-1);
+    attr.minreq = static_cast<std::uint32_t>(-1);
+    int error = 0;
+    stream_ = pa_simple_new(nullptr, "other-program", PA_STREAM_PLAYBACK, nullptr, "music", &format,
+                            nullptr, &attr, &error);
+    if (stream_ == nullptr) return false;
+    thread_ = std::thread([this] {
+      std::vector<float> silence(kRecordFrames * 2 * 10);
+      int error = 0;
+      while (running_) {
+        if (pa_simple_write(stream_, silence.data(), silence.size() * sizeof(float), &error) < 0)
+          return;
+      }
+    });
+    return true;
+  }
+  ~OtherProgram() {
+    running_ = false;
+    if (thread_.joinable()) thread_.join();
+    if (stream_ != nullptr) pa_simple_free(stream_);
+  }
+
+ private:
+  pa_simple* stream_ = nullptr;
+  std::atomic<bool> running_{true};
+  std::thread thread_;
+};
+
+int AfterIdleBesideAnotherStream(HMIDIOUT out, MonitorRecorder& recorder) {
+  constexpr int kPressesPerWait = 5;
+  for (const int seconds : {3, 6, 10}) {
+    std::vector<PressTiming> timings;
+    for (int i = 0; i < kPressesPerWait; ++i) {
+      std::this_thread::sleep_for(std::chrono::seconds(seconds));
+      timings.push_back(TimedPress(out, recorder, 0));
+    }
+    const std::string what =
+        "first note after " + std::to_string(seconds) + " s, 200 ms stream beside";
+    Report(what.c_str(), timings, false);
+  }
+  return 0;
+}
+
+// Threads that keep cores busy beside the bench, as other programs would.
+class BusyThreads {
+ public:
+  explicit BusyThreads(int count) {
+    for (int i = 0; i < count; ++i) {
+      threads_.emplace_back([this] {
+        volatile unsigned long spin = 0;
+        while (!stop_) spin = spin + 1;
+      });
+    }
+  }
+  ~BusyThreads() {
+    stop_ = true;
+    for (auto& thread : threads_) thread.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+};
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  bool held = false;
+  bool otherStream = false;
+  bool ownStream = false;  // the synth's own stream in front of FluidSynth's PulseAudio driver
+  int busy = 0;
+  int notes = kHeldNotes;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--held") held = true;
+    if (arg == "--notes" && i + 1 < argc) notes = std::atoi(argv[++i]);
+    if (arg == "--other-stream") otherStream = true;
+    if (arg == "--own-stream") ownStream = true;
+    if (arg == "--busy" && i + 1 < argc) busy = std::atoi(argv[++i]);
+  }
   kalvora::test::PulseTestServer server;
   if (!server.start()) {
     std::printf("private PulseAudio did not start:\n%s\n", server.log().c_str());
@@ -274,12 +460,43 @@ int main() {
   // The bare server first: what it costs with no client at all is not the synth's.
   const IdleCost bare = MeasureIdle(server.pid());
   kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>());
+  kalvora::FluidSynthOptions options;
+  if (ownStream) options.audioOutputs.insert(options.audioOutputs.begin(), {"pulse-stream", {}});
+  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
   kalvora::InstallMidiBackends(std::move(backends));
   HMIDIOUT out = kNoMidiOut;
   if (midiOutGetNumDevs() == 0 || midiOutOpen(&out, 0, 0, 0, 0) != MMSYSERR_NOERROR) {
     std::puts("the synth did not open");
     return 1;
+  }
+  if (otherStream) {
+    OtherProgram other;
+    if (!other.start()) {
+      std::puts("the other program's stream did not start");
+      return 1;
+    }
+    MonitorRecorder recorder;
+    constexpr std::uint32_t kLargeFragments = kRate / 5;
+    if (!recorder.start(kLargeFragments)) {
+      std::puts("cannot record the null sink's monitor");
+      return 1;
+    }
+    const int result = AfterIdleBesideAnotherStream(out, recorder);
+    midiOutClose(out);
+    return result;
+  }
+  if (held) {
+    MonitorRecorder recorder;
+    if (!recorder.start()) {
+      std::puts("cannot record the null sink's monitor");
+      return 1;
+    }
+    std::this_thread::sleep_for(kIdleWait);
+    const BusyThreads load(busy);
+    std::printf("%d busy threads beside the synth\n", busy);
+    const int result = HeldNotes(out, recorder, notes);
+    midiOutClose(out);
+    return result;
   }
   // Idle next, before anything records (a recording keeps the server busy by itself): from the
   // moment the synth's stream has gone.

@@ -3,33 +3,19 @@
 // on programs and banks so that their samples load. Prints VmHWM.
 #include <QApplication>
 #include <cstdio>
-#include <fstream>
-#include <string>
 
 #include "app/form1.h"
-#include "app/system_backends.h"
+#include "bench/process_status.h"
+#include "bench/silent_synth.h"
 #include "midi/device_state.h"
 #include "support/temp_folder.h"
 
-namespace {
-std::string StatusLine(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(key, 0) == 0) return line;
-  }
-  return key;
-}
-}  // namespace
+using kalvora::bench::StatusLine;
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  kalvora::FluidSynthOptions options = kalvora::ProgramSynthOptions();
-  options.audioOutputs = {{"file", {{"audio.file.name", "/dev/null"}, {"audio.file.type", "raw"}}}};
-  kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
-  kalvora::InstallMidiBackends(std::move(backends));
+  kalvora::bench::InstallSilentSynth();
 
   kalvora::test::TempFolder folder;
   TForm1 form;

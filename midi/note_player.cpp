@@ -13,10 +13,7 @@
 
 namespace kalvora {
 
-namespace {
-constexpr std::uint32_t kNoteOn1 = kNoteOn | kChannel1;
-constexpr std::uint32_t kNoteOff1 = kNoteOff | kChannel1;
-}  // namespace
+StartedNote NoteToStart() { return {NoteNumber, kChannel1}; }
 
 }  // namespace kalvora
 
@@ -28,12 +25,14 @@ void PlayNote() {
     MainView->setBankLabel(std::to_string(BankNumber));
   }
   SendVoiceSetUp();
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOn1, NoteNumber, Velocity));
+  const StartedNote started = NoteToStart();
+  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOn | started.channel, started.note, Velocity));
   ShowToneNames();
 }
 
-void StopNote() { StopNoteOf(NoteNumber); }
+void StopNote() { StopNoteOf(NoteToStart()); }
 
-void kalvora::StopNoteOf(std::int32_t note) {
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOff1, note, kReleaseVelocity));
+void kalvora::StopNoteOf(StartedNote started) {
+  midiOutShortMsg(MidiOut,
+                  PackShortMessage(kNoteOff | started.channel, started.note, kReleaseVelocity));
 }

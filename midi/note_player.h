@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "midi/midi_bytes.h"
+
 // Shows the program and bank numbers, sends pan, modulation, reverb, chorus, bank MSB, bank LSB
 // (map), program change and note-on on channel 1, then rewrites all 256 captions.
 void PlayNote();
@@ -10,7 +12,15 @@ void PlayNote();
 void StopNote();
 
 namespace kalvora {
-// The note-off for one given note (what StopNote sends for NoteNumber), for a press that knows
-// its own note.
-void StopNoteOf(std::int32_t note);
+// A note a press started and the channel it went out on: its note-off goes there too, whatever
+// was pressed or chosen in between.
+struct StartedNote {
+  std::int32_t note = 0;
+  std::uint8_t channel = kChannel1;
+  bool operator==(const StartedNote&) const = default;
+};
+// What PlayNote starts now: NoteNumber on the channel a press plays on.
+StartedNote NoteToStart();
+// The note-off for a note a press started (what StopNote sends for NoteNumber).
+void StopNoteOf(StartedNote started);
 }  // namespace kalvora

@@ -14,9 +14,10 @@ build_and_run=(
   # the libraries the program links
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
   librtmidi-dev libasound2-dev libjack-jackd2-dev libfluidsynth-dev
-  # what the running program loads beside them: Qt's display plugins, the window's font, the
-  # built-in synth's SoundFonts
-  qt6-qpa-plugins fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs csound-soundfont
+  # what the running program loads beside them: Qt's display plugins (X11, and Wayland for a
+  # Wayland desktop), the window's font, the built-in synth's SoundFonts
+  qt6-qpa-plugins qt6-wayland fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs
+  csound-soundfont
 )
 
 # The Debian package: the icons rendered from their SVG, cpack's dpkg tools.
@@ -34,6 +35,9 @@ tests=(
   jackd2
   # a display of its own, a window manager, driving and photographing the window
   xvfb xauth xdotool imagemagick x11-utils openbox
+  # the program as a Wayland client: a headless compositor, and a tool that types on the
+  # compositor's virtual keyboard
+  sway jq libwayland-dev libxkbcommon-dev xkb-data
   # a private sound server with a null sink, for the built-in synth's tests and benchmarks
   pulseaudio pulseaudio-utils libpulse-dev
   # the ALSA sequencer tests, in a qemu guest running Debian's kernel

@@ -1,28 +1,38 @@
 // The computer keyboard as piano keys: the two letter rows of the main window's keyboard play
 // notes while the window has the keyboard focus. Each key stops its own note at its release;
-// auto-repeat plays nothing; when the window loses the focus every note it holds stops. Keys
+// auto-repeat plays nothing; when the window loses the focus every note it holds stops, and when
+// the focus comes back after a moment away, the notes of keys released meanwhile stop. Keys
 // outside the two rows keep their meaning for the focused control (Tab, Space, arrows, ...).
 #pragma once
 
 #include <QObject>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
-#include "ui/held_keys.h"
+#include "midi/note_player.h"
+#include "ui/held_notes.h"
 
 class QKeyEvent;
 class QWidget;
 
 namespace kalvora {
 
+class FocusReturnWatch;
+
 class ComputerKeyboard : public QObject {
   Q_OBJECT
  public:
-  using NoteHandler = std::function<void(int note)>;
-  // window is the main window; keyDown plays a note, keyUp stops that note.
-  ComputerKeyboard(QWidget* window, NoteHandler keyDown, NoteHandler keyUp);
+  using NoteStarter = std::function<StartedNote(int note)>;
+  using NoteStopper = std::function<void(StartedNote note)>;
+  // window is the main window; keyDown plays a note and says what it started, keyUp stops it.
+  ComputerKeyboard(QWidget* window, NoteStarter keyDown, NoteStopper keyUp);
+  ~ComputerKeyboard() override;
 
   // Stops every note held, as the keys' releases would.
   void releaseAll();
+  // Stops the notes of the keys that isDown says are up: their releases went elsewhere.
+  void releaseKeysUp(const std::function<bool(std::uint32_t scanCode)>& isDown);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -31,9 +41,10 @@ class ComputerKeyboard : public QObject {
   bool handleKey(const QKeyEvent& key);
 
   QWidget* window_;
-  NoteHandler keyDown_;
-  NoteHandler keyUp_;
-  HeldKeys held_;
+  NoteStarter keyDown_;
+  NoteStopper keyUp_;
+  HeldNotes<std::uint32_t> held_;  // by scan code
+  std::unique_ptr<FocusReturnWatch> focusReturn_;
 };
 
 }  // namespace kalvora

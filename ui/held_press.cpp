@@ -1,5 +1,6 @@
 #include "ui/held_press.h"
 
+#include <QMouseEvent>
 #include <QWidget>
 #include <algorithm>
 
@@ -18,21 +19,42 @@ void Forget(HeldPress* press) {
 }
 }  // namespace
 
-HeldPress::HeldPress(QWidget* control, std::function<void()> ended)
-    : control_(control), ended_(std::move(ended)) {}
+HeldPress::HeldPress(QWidget* control) : control_(control) { control->installEventFilter(this); }
 
 HeldPress::~HeldPress() { Forget(this); }
+
+bool HeldPress::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != control_) return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      event->accept();
+      press(static_cast<QMouseEvent*>(event)->button());
+      return true;
+    case QEvent::MouseButtonRelease:
+      event->accept();
+      release(static_cast<QMouseEvent*>(event)->button());
+      return true;
+    case QEvent::MouseMove:
+      // The press is the event that counts, wherever the pointer goes afterwards.
+      event->accept();
+      return true;
+    default:
+      return false;
+  }
+}
 
 void HeldPress::press(Qt::MouseButton button) {
   if (buttons_ == Qt::NoButton) Held().push_back(this);
   buttons_ |= button;
+  emit mouseDown(button);
 }
 
 void HeldPress::release(Qt::MouseButton button) {
   if (!(buttons_ & button)) return;
   buttons_ &= ~button;
   if (buttons_ == Qt::NoButton) Forget(this);
-  ended_();
+  emit mouseUp(button);
 }
 
 void HeldPress::releaseAll() {

@@ -1,5 +1,5 @@
-// One key of the on-screen keyboard: a filled rectangle with a one-pixel black outline that
-// reports the press and the release of any mouse button. It never takes the focus.
+// One key of the on-screen keyboard: a filled rectangle with a one-pixel black outline whose
+// presses are reported by held(). It never takes the focus.
 #pragma once
 
 #include <QColor>
@@ -16,15 +16,8 @@ class KeyShape : public QWidget {
   QColor fill() const { return fill_; }
   HeldPress& held() { return held_; }
 
- signals:
-  void mouseDown();
-  void mouseUp();
-
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   QColor fill_;

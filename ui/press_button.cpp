@@ -1,7 +1,6 @@
 #include "ui/press_button.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 
 namespace kalvora {
 
@@ -19,31 +18,13 @@ bool IsActivationKey(const QKeyEvent* event) {
 }
 }  // namespace
 
-PressButton::PressButton(QWidget* parent)
-    : QPushButton(parent), held_(this, [this] {
-        // The button stays down while any mouse button still holds it.
-        if (held_.buttons() == Qt::NoButton) setDown(false);
-        emit mouseUp();
-      }) {
+PressButton::PressButton(QWidget* parent) : QPushButton(parent), held_(this) {
   setAutoDefault(false);
+  connect(&held_, &HeldPress::mouseDown, this, [this] { setDown(true); });
+  connect(&held_, &HeldPress::mouseUp, this, [this] {
+    if (held_.buttons() == Qt::NoButton) setDown(false);
+  });
 }
-
-void PressButton::mousePressEvent(QMouseEvent* event) {
-  event->accept();
-  setDown(true);
-  held_.press(event->button());
-  emit mouseDown();
-}
-
-void PressButton::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
-
-void PressButton::mouseReleaseEvent(QMouseEvent* event) {
-  event->accept();
-  held_.release(event->button());
-}
-
-// The press is the event that counts, wherever the pointer goes afterwards.
-void PressButton::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
 
 void PressButton::keyPressEvent(QKeyEvent* event) {
   if (IsActivationKey(event)) {

@@ -1,5 +1,6 @@
-// A push button that reports the press and the release of any mouse button, and nothing else:
-// a double click's second press is one more press, and Space or Enter do nothing.
+// A push button whose presses by any mouse button are reported by held(), and nothing else: a
+// double click's second press is one more press, and Space or Enter do nothing. It looks down
+// while any press holds it.
 #pragma once
 
 #include <QPushButton>
@@ -14,15 +15,7 @@ class PressButton : public QPushButton {
   explicit PressButton(QWidget* parent = nullptr);
   HeldPress& held() { return held_; }
 
- signals:
-  void mouseDown();
-  void mouseUp();
-
  protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
 

@@ -11,20 +11,22 @@
 
 namespace kalvora {
 
-void ToneButtonDown(int button) {
+StartedNote ToneButtonDown(int button) {
   if (button < kFirstBankButton) {
     ProgramNumber = button;
   } else {
     BankNumber = button - kFirstBankButton;
   }
   PlayNote();
+  return NoteToStart();
 }
 
-void KeyDown(int shape) { NoteDown(KeyOf(shape).note); }
+StartedNote KeyDown(int shape) { return NoteDown(KeyOf(shape).note); }
 
-void NoteDown(int note) {
+StartedNote NoteDown(int note) {
   NoteNumber = note;
   PlayNote();
+  return NoteToStart();
 }
 
 void StoreEffectLevel(int scrollBar, int position) {

@@ -1,9 +1,10 @@
 // What the program and bank buttons, the keys, the effect scroll bars and the map radio buttons
-// do to the voice state. Each press stores one value and plays; the releases are the window's:
-// each stops the note its own press started.
+// do to the voice state. Each press stores one value, plays, and says which note it started; the
+// release of that press stops that note.
 #pragma once
 
 #include "catalogue/tone_names.h"
+#include "midi/note_player.h"
 
 namespace kalvora {
 
@@ -12,11 +13,11 @@ inline constexpr int kEffectScrollBars = 5;
 inline constexpr int kMapRadioButtons = kToneMapCount;
 
 // Button1..128 choose the program, Button129..256 the bank.
-void ToneButtonDown(int button);
+StartedNote ToneButtonDown(int button);
 // Shape1..60 choose the note.
-void KeyDown(int shape);
+StartedNote KeyDown(int shape);
 // What a key press does for its note (29..88), from the screen or the computer keyboard.
-void NoteDown(int note);
+StartedNote NoteDown(int note);
 // ScrollBar1..5: velocity, chorus, reverb, modulation, pan.
 void StoreEffectLevel(int scrollBar, int position);
 // RadioButton1..5: SC-8850, SC-88Pro, SC-88, SC-55, GM.

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The computer keyboard's chord and legato (real key events, auto-repeat included), then a storm of
+# The computer keyboard's chord and legato (real key events, auto-repeat included), a key released
+# while a pop-up has the focus for a moment, then a storm of
 # real pointer events on the program under Xvfb (clicks, presses released elsewhere,
 # overlapping buttons, a button held down from outside the window while another presses,
 # double and triple clicks, the wheel), with or without a window manager: at the JACK receiver
 # every note-on has exactly one note-off, and never a note-off before its note-on.
 #
 # Usage: keys_and_press_storm_through_jack.sh [--window-manager] PROGRAM RECEIVER
-# Needs Xvfb, xdotool, jackd, and openbox and xprop with --window-manager.
+# Needs Xvfb, xdotool, xmessage, jackd, and openbox and xprop with --window-manager.
 set -uo pipefail
 
 with_wm=no
@@ -24,6 +25,7 @@ readonly MIN_NOTE_ONS=500            # the storm has to have played, or it prove
 
 # shellcheck source=jack_session.sh
 source "$here/jack_session.sh"
+need xmessage
 [ "$with_wm" = yes ] && need openbox xprop && start_openbox
 session_start "$1" "$2" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT
 X='' Y='' WIDTH='' HEIGHT=''
@@ -49,6 +51,23 @@ sleep 0.3
   fail "the computer keyboard's notes: $(notes_received | tr '\n' ',') expected ${keys_expected[*]}"
 echo "ok: chord, and legato past auto-repeat, from the computer keyboard"
 
+# --- A key released while another window has the focus for a few milliseconds -----------------
+# The release goes to the pop-up; when the focus comes back the note ends, and the key plays
+# again. X keycode 53 (X on a US layout) plays note 50.
+start popup xmessage -title kalvora-popup -geometry +900+700 popup
+popup_up() { popup=$(xdotool search --onlyvisible --name '^kalvora-popup$' 2>/dev/null | head -1); [ -n "$popup" ]; }
+popup=''
+wait_until "$START_DEADLINE_MS" "pop-up window" popup_up
+keys_expected+=("90 32 64" "80 32 7F" "90 32 64" "80 32 7F")
+xdotool windowfocus --sync "$main_window" sleep 0.3 keydown 53 sleep 0.2 \
+  windowfocus "$popup" keyup 53 windowfocus "$main_window" sleep 0.3 keydown 53 sleep 0.1 keyup 53 ||
+  fail "xdotool could not move the focus or type"
+poll_until "$STEP_DEADLINE_MS" has_notes ${#keys_expected[@]}
+sleep 0.3
+[ "$(notes_received)" = "$(printf '%s\n' "${keys_expected[@]}")" ] ||
+  fail "a key released while the focus was away: $(notes_received | tr '\n' ',') expected ${keys_expected[*]}"
+echo "ok: a key released while a pop-up had the focus ends its note, and plays again"
+
 # --- The storm, as xdotool commands ---------------------------------------------------------
 RANDOM=$SEED
 storm=()
@@ -71,9 +90,10 @@ clicks() {
   for ((k = 0; k < $1; k++)); do storm+=(mousedown "$2" mouseup "$2"); done
 }
 
+release_orders=("1 2 3" "1 3 2" "2 1 3" "2 3 1" "3 1 2" "3 2 1")
 for ((i = 0; i < ACTIONS; i++)); do
   b=$(any_button)
-  case $((RANDOM % 6)) in
+  case $((RANDOM % 7)) in
     0)
       storm+=(mousemove $(random_control))
       clicks $((1 + RANDOM % 3)) "$b"
@@ -99,6 +119,11 @@ for ((i = 0; i < ACTIONS; i++)); do
     5)
       storm+=(mousemove $(random_control))
       clicks 1 "$b"
+      ;;
+    6)
+      # All three buttons held, each pressed over a control of its own, released in any order.
+      for b in 1 2 3; do storm+=(mousemove $(random_control) mousedown "$b"); done
+      for b in ${release_orders[RANDOM % 6]}; do storm+=(mouseup "$b"); done
       ;;
   esac
   ((i % 4 == 3)) && storm+=(sleep 0.01)

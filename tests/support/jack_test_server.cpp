@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,14 +102,9 @@ JackTestServer::~JackTestServer() { stop(); }
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  const pid_t parent = getpid();
-
-  pid_ = fork();
-  if (pid_ < 0) return ::testing::AssertionFailure() << "fork failed";
-  if (pid_ == 0) {
-    // Only async-signal-safe calls between fork and exec. The server dies with the test.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(127);
+  // The server dies with the test.
+  pid_ = ForkChildOfProcess([&] {
+    // Only async-signal-safe calls between fork and exec.
     const int log = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int null = ::open("/dev/null", O_RDONLY);
     if (log >= 0) {
@@ -119,8 +113,8 @@ JackTestServer::~JackTestServer() { stop(); }
     }
     if (null >= 0) ::dup2(null, 0);
     ::execv(argv[0], argv.data());
-    _exit(127);
-  }
+  });
+  if (pid_ < 0) return ::testing::AssertionFailure() << "fork failed";
 
   const auto deadline = Clock::now() + kStartLimit;
   while (Clock::now() < deadline) {

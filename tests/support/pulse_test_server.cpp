@@ -2,18 +2,19 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -51,6 +52,7 @@ PulseTestServer::~PulseTestServer() {
 
 bool PulseTestServer::start() {
   if (pid_ > 0) return false;
+  failure_.clear();
   const std::string socketPath = (folder_ / "native").string();
   // No default script, no session bus, no autospawn: only what the test needs, as a user daemon.
   std::vector<std::string> args = {
@@ -63,12 +65,7 @@ bool PulseTestServer::start() {
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   const std::string logPath = (folder_ / "log").string();
-  const pid_t parent = ::getpid();
-  pid_ = ::fork();
-  if (pid_ < 0) return false;
-  if (pid_ == 0) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(127);
+  pid_ = ForkChildOfProcess([&] {
     // Its own home and runtime folder, so it touches nothing of a real session.
     ::setenv("HOME", folder_.path().c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
@@ -80,7 +77,10 @@ bool PulseTestServer::start() {
       ::dup2(log, 2);
     }
     ::execvp(argv[0], argv.data());
-    ::_exit(127);
+  });
+  if (pid_ < 0) {
+    failure_ = "fork failed";
+    return false;
   }
   ::setenv("PULSE_SERVER", address_.c_str(), 1);
   const auto deadline = Clock::now() + kStartLimit;
@@ -88,11 +88,15 @@ bool PulseTestServer::start() {
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
+      failure_ = WIFEXITED(status) && WEXITSTATUS(status) == 127
+                     ? "pulseaudio could not be run (is it installed?)"
+                     : "pulseaudio ended at start, status " + std::to_string(status);
       return false;
     }
     if (Accepts(socketPath)) return true;
     std::this_thread::sleep_for(kPoll);
   }
+  failure_ = "pulseaudio took no clients within " + std::to_string(kStartLimit.count()) + " s";
   return false;
 }
 
@@ -107,8 +111,18 @@ void PulseTestServer::thaw() {
 std::string PulseTestServer::log() const {
   std::ifstream in(folder_ / "log");
   std::stringstream text;
+  if (!failure_.empty()) text << failure_ << "; its log:\n";
   text << in.rdbuf();
   return text.str();
+}
+
+int PulseTestServer::playbackStreams() const {
+  const std::string command = "PULSE_SERVER=" + address_ + " pactl list short sink-inputs";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  int lines = 0;
+  for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) lines += c == '\n';
+  return ::pclose(pipe) == 0 ? lines : -1;
 }
 
 }  // namespace kalvora::test

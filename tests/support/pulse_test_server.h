@@ -29,12 +29,16 @@ class PulseTestServer {
   const std::string& address() const { return address_; }
   // The null sink's monitor, for recording what plays.
   static constexpr const char* kMonitor = "null.monitor";
+  // Why start() failed, if it did, then what the server printed.
   std::string log() const;
+  // How many playback streams the server has now (pactl's count); -1 when pactl cannot ask.
+  int playbackStreams() const;
 
  private:
   TempFolder folder_;  // the socket, the log and the server's home
   std::string address_;
   pid_t pid_ = -1;
+  std::string failure_;
 };
 
 }  // namespace kalvora::test

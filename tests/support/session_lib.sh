@@ -9,6 +9,7 @@
 #   poll_until / wait_until   a condition within a deadline; a watched process ending fails at once
 #   start_xvfb                an X server of our own as DISPLAY
 #   start_openbox             a window manager on it
+#   start_sway                a Wayland compositor of our own as WAYLAND_DISPLAY, instead of X
 #   install_program PROGRAM; write_settings ...; run_program; wait_for_main_window; end_program
 #   start_jackd PERIOD; start_receiver NAME OUT; receiver_device
 #
@@ -230,6 +231,38 @@ start_openbox() {
   xprop -root 2>&1 | head -20 | sed 's/^/  /'
   alive "$wm" && fail "openbox runs but has not announced itself within $START_DEADLINE_MS ms"
   fail "the window manager did not start"
+}
+
+# --- A Wayland compositor ----------------------------------------------------------------------
+# start_sway: sway on its headless backend (no screen, no input devices, drawn in software),
+# without Xwayland, every window floating so that it keeps the size it asks for. Sway refuses to
+# run as root, so as root it runs as nobody, in a runtime folder of its own; WAYLAND_DISPLAY names
+# its socket by the full path, so clients keep their own XDG_RUNTIME_DIR. DISPLAY is cleared, so
+# the program can only be a Wayland client. Sets SWAYSOCK for swaymsg.
+sway_socket() {
+  local socket
+  for socket in "$work/sway/"wayland-[0-9]*; do
+    [ -S "$socket" ] && echo "$socket" && return 0
+  done
+  return 1
+}
+start_sway() {
+  local runtime=$work/sway as_user=()
+  mkdir -m 700 "$runtime"
+  printf '%s\n' 'xwayland disable' 'output HEADLESS-1 resolution 1280x1024 position 0 0' \
+    'for_window [app_id=".*"] floating enable' >"$runtime/config"
+  if [ "$(id -u)" -eq 0 ]; then
+    chmod 711 "$work"
+    chown -R nobody "$runtime"
+    as_user=(setpriv --reuid nobody --regid nogroup --clear-groups)
+  fi
+  start sway env XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+    WLR_RENDERER=pixman "${as_user[@]}" sway -c "$runtime/config"
+  wait_until "$START_DEADLINE_MS" "Wayland socket from sway" sway_socket >/dev/null
+  WAYLAND_DISPLAY=$(sway_socket)
+  SWAYSOCK=$(echo "$runtime"/sway-ipc.*.sock)
+  export WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM=wayland
+  unset DISPLAY
 }
 
 # --- The program -------------------------------------------------------------------------------

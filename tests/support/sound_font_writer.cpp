@@ -1,5 +1,6 @@
 #include "support/sound_font_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -130,6 +131,22 @@ std::string SoundFontBytes(const std::vector<TestPreset>& presets) {
 
 void WriteSoundFont(const std::filesystem::path& path, const std::vector<TestPreset>& presets) {
   std::ofstream(path, std::ios::binary) << SoundFontBytes(presets);
+}
+
+void WriteSoundFontClaiming(const std::filesystem::path& path,
+                            const std::vector<TestPreset>& presets, std::uint64_t claimedBytes,
+                            std::uint64_t fileBytes) {
+  std::string bytes = SoundFontBytes(presets);
+  constexpr std::size_t kSizeField = 4;  // a chunk's size follows its tag, a list's type the size
+  const std::size_t pdtaSize = bytes.find("pdta") - kSizeField;
+  if (claimedBytes == kClaimToTheEnd) claimedBytes = fileBytes - (pdtaSize + kSizeField);
+  auto dword = [](std::uint64_t value) {
+    return Bytes().dword(static_cast<std::uint32_t>(std::min<std::uint64_t>(value, UINT32_MAX))).str();
+  };
+  bytes.replace(pdtaSize, kSizeField, dword(claimedBytes));
+  bytes.replace(kSizeField, kSizeField, dword(fileBytes - 2 * kSizeField));
+  std::ofstream(path, std::ios::binary) << bytes;
+  std::filesystem::resize_file(path, fileBytes);  // the rest a hole, as in a sparse file
 }
 
 }  // namespace kalvora::test

@@ -2,6 +2,7 @@
 // instrument whose zones play it over given key ranges.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -30,5 +31,13 @@ inline constexpr double kTestSineHz = 441.0;  // 100 frames a period at 44.1 kHz
 std::string SoundFontBytes(const std::vector<TestPreset>& presets);
 // Writes them to path.
 void WriteSoundFont(const std::filesystem::path& path, const std::vector<TestPreset>& presets);
+
+// A damaged SoundFont: the bytes of presets, whose preset data chunk ("LIST pdta") claims
+// claimedBytes (kClaimToTheEnd: up to the end of the file), in a file of fileBytes, sparse beyond
+// the bytes written. The RIFF header's size matches the file, so only the claim is wrong.
+inline constexpr std::uint64_t kClaimToTheEnd = UINT64_MAX;
+void WriteSoundFontClaiming(const std::filesystem::path& path,
+                            const std::vector<TestPreset>& presets, std::uint64_t claimedBytes,
+                            std::uint64_t fileBytes);
 
 }  // namespace kalvora::test

@@ -4,6 +4,7 @@
 #include <QMenu>
 
 #include "midi/voice_state.h"
+#include "ui/computer_key_notes.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
@@ -42,6 +43,8 @@ class WindowHeldPressesTest : public QObject {
   void buttonHeldFromOutsideThenAnotherPresses_data();
   void buttonHeldFromOutsideThenAnotherPresses();
   void buttonHeldFromOutsideThenTwoKeys();
+  void heldButtonPressedAgainAfterAComputerKey_data();
+  void heldButtonPressedAgainAfterAComputerKey();
 
  private:
   // A mouse event through the platform's way in, with the state of every button given.
@@ -175,6 +178,30 @@ void WindowHeldPressesTest::buttonHeldFromOutsideThenTwoKeys() {
   QVERIFY2(events.filter(QRegularExpression("^on")).size() >= 2, qPrintable(events.join(", ")));
   QVERIFY_BALANCED(events);
   QCOMPARE(NoteNumber, 60);  // the second press went to the key already held, as a grab does
+}
+
+void WindowHeldPressesTest::heldButtonPressedAgainAfterAComputerKey_data() {
+  QTest::addColumn<bool>("onAKey");
+  QTest::newRow("program button") << false;
+  QTest::newRow("on-screen key") << true;
+}
+
+// Held with one mouse button, pressed again with another after a computer key has changed the
+// note: each press's release stops the note that press started.
+void WindowHeldPressesTest::heldButtonPressedAgainAfterAComputerKey() {
+  QFETCH(bool, onAKey);
+  TForm1& f = fx_->form();
+  QWidget* control = onAKey ? static_cast<QWidget*>(f.Shape(22)) : f.Button(1);
+  const quint32 z = *kalvora::ScanCodeOfNote(48);
+  mouse(QEvent::MouseButtonPress, control, Qt::RightButton, Qt::RightButton);
+  fx_->sendKey(QEvent::KeyPress, Qt::Key_Z, z);
+  fx_->sendKey(QEvent::KeyRelease, Qt::Key_Z, z);
+  mouse(QEvent::MouseButtonPress, control, Qt::LeftButton, Qt::LeftButton | Qt::RightButton);
+  mouse(QEvent::MouseButtonRelease, control, Qt::LeftButton, Qt::RightButton);
+  mouse(QEvent::MouseButtonRelease, control, Qt::RightButton, Qt::NoButton);
+  const QString second = onAKey ? "60" : "48";  // a key plays its own note again
+  QCOMPARE(fx_->noteEvents(), QStringList({"on 60", "on 48", "off 48", "on " + second,
+                                           "off " + second, "off 60"}));
 }
 
 QTEST_MAIN(WindowHeldPressesTest)

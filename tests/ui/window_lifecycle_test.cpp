@@ -21,9 +21,13 @@
 #include "ui/keyboard_layout.h"
 #include "window_fixture.h"
 
+using kalvora::OpenFailureText;
+using kalvora::OpenStatus;
 using kalvora::RecordedCall;
 using kalvora::test::WindowFixture;
 using Kind = RecordedCall::Kind;
+
+Q_DECLARE_METATYPE(kalvora::OpenStatus)
 
 namespace {
 constexpr char kFirstRunFile[] =
@@ -85,9 +89,10 @@ class WindowLifecycleTest : public QObject {
   void firstRunOpensResetsWaitsAndWritesTheTenLines();
   void windowBuiltWhileTheModuleSettlesIsTheSameWindow();
   void storedValuesAreRestoredWhateverTheirCase();
-  void eachOpenFailureHasItsText_data();
-  void eachOpenFailureHasItsText();
-  void openFailureIsShownAndStartUpGoesOn();
+  void eachOpenResultHasItsText_data();
+  void eachOpenResultHasItsText();
+  void eachOpenFailureShowsItsText_data();
+  void eachOpenFailureShowsItsText();
   void noDevicesGivesTwoMessagesThenAWorkingWindow();
   void storedDeviceNumbersAreClampedOrPassedOn();
   void storedMapOutsideTheTableFallsBackToSc8850();
@@ -178,7 +183,7 @@ void WindowLifecycleTest::storedValuesAreRestoredWhateverTheirCase() {
                       "[DEV]\r\ndev_num=0\r\nmap=0\r\n\r\n"));
 }
 
-void WindowLifecycleTest::eachOpenFailureHasItsText_data() {
+void WindowLifecycleTest::eachOpenResultHasItsText_data() {
   QTest::addColumn<unsigned>("code");
   QTest::addColumn<QString>("text");
   const char* named[] = {"ERROR",
@@ -203,17 +208,32 @@ void WindowLifecycleTest::eachOpenFailureHasItsText_data() {
   QTest::addRow("20") << 20u << QString("LASTERROR");
 }
 
-void WindowLifecycleTest::eachOpenFailureHasItsText() {
+void WindowLifecycleTest::eachOpenResultHasItsText() {
   QFETCH(unsigned, code);
   QFETCH(QString, text);
-  QCOMPARE(QString::fromUtf8(kalvora::OpenFailureText(code)), text);
+  QCOMPARE(QString::fromUtf8(OpenFailureText(code)), text);
 }
 
-void WindowLifecycleTest::openFailureIsShownAndStartUpGoesOn() {
-  WindowFixture fx({"Broken"}, {MMSYSERR_NOMEM});
-  QCOMPARE(fx.session().messages(),
-           (std::vector<std::string>{"メモリの割り当てまたはロックができません。"}));
-  // The reset goes nowhere, the wait and the name still happen.
+// What each way a backend's open can fail shows at start-up, through the whole window.
+void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
+  QTest::addColumn<OpenStatus>("status");
+  QTest::addColumn<QString>("text");
+  QTest::addRow("bad device") << OpenStatus::kBadDevice << QString("BADDEVICEID");
+  QTest::addRow("in use") << OpenStatus::kInUse << QString("ALLOCATED");
+  QTest::addRow("no driver") << OpenStatus::kNoDriver << QString("NODRIVER");
+  QTest::addRow("no memory") << OpenStatus::kNoMemory
+                             << QString("メモリの割り当てまたはロックができません。");
+  QTest::addRow("failed") << OpenStatus::kFailed << QString("ERROR");
+}
+
+void WindowLifecycleTest::eachOpenFailureShowsItsText() {
+  QFETCH(OpenStatus, status);
+  QFETCH(QString, text);
+  WindowFixture fx({"Broken"}, {status});
+  const auto messages = fx.session().messages();
+  QCOMPARE(messages.size(), 1u);
+  QCOMPARE(QString::fromStdString(messages[0]), text);
+  // Start-up goes on: the reset goes nowhere, the wait and the name still happen.
   const auto& calls = fx.session().calls();
   QCOMPARE(KindsOf(calls),
            (std::vector<Kind>{Kind::kList, Kind::kOpen, Kind::kMessage, Kind::kSleep}));

@@ -16,7 +16,8 @@ struct SynthAudioOutput {
 
 // The desktop's sound server (PulseAudio, or PipeWire through its PulseAudio server), then
 // ALSA; each with a buffer of 256 frames (5.3 ms). JACK is left out: its driver would try to
-// start a server.
+// start a server. The synth's own stream (kPulseStreamOutput in the engine, "pulse-stream") is
+// not among them yet: it is measured by the runtime bench.
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs();
 
 }  // namespace kalvora

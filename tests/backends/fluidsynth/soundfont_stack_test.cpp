@@ -1,6 +1,7 @@
 // The synth's SoundFont stack with fonts the tests write: the user's own fonts over the packaged
 // ones, the files that are no fonts left out quietly, and a key outside every zone stretched.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "fluidsynth_test_support.h"
 #include "midi/backends/fluidsynth/engine/soundfont_patch.h"
+#include "midi/backends/fluidsynth/engine/soundfont_view.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "support/sound_font_writer.h"
 #include "support/stderr_capture.h"
@@ -102,7 +104,7 @@ TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
   StderrCapture capture;
   FluidSynthBackend backend(FluidSynthOptions{DefaultSoundFontFolders(), NullAudio()});
   ASSERT_EQ(backend.portNames().size(), 1u);
-  EXPECT_EQ(backend.open(0).code, MMSYSERR_NOERROR);
+  EXPECT_EQ(backend.open(0).status, OpenStatus::kOpened);
 
   fonts->user = FindUserSoundFonts(DefaultUserSoundFontFolders());
   auto synth = SynthCore::create();
@@ -117,6 +119,68 @@ TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
   EXPECT_GT(PeakDb(Render(*synth, 100)), -30.0);
   SendPress(*synth, {.program = kOrgan, .bank = 0});
   EXPECT_NE(presetName(), "Kalvora Sine") << "a user font only adds where it has the bank";
+}
+
+long PeakResidentMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+// Fonts whose header is a SoundFont's but whose preset data claims more than the file holds or
+// than any SoundFont has: each is left out before anything reads the claim, and the synth
+// opens with the rest. Reading the claim took gigabytes and tens of seconds.
+TEST(UserSoundFonts, AChunkClaimingMoreThanAFontCanHoldIsLeftOutUnread) {
+  constexpr std::uint64_t kTwoGigabytes = 2ULL << 30;
+  constexpr std::uint64_t kSixtyFourMegabytes = 64ULL << 20;
+  struct Case {
+    const char* name;
+    std::uint64_t claim;
+    std::uint64_t fileBytes;  // 0: as long as the font's own bytes
+  };
+  const std::size_t ownBytes = SoundFontBytes({{"Damaged", 0, 0}}).size();
+  const std::vector<Case> cases{
+      {"beyond the end of a small file", 0xFFFFFFF0u, 0},
+      {"all the rest of a 2 GB sparse file", kClaimToTheEnd, kTwoGigabytes},
+      {"4 GB, the most a size can say, in a 2 GB file", 0xFFFFFFFFu, kTwoGigabytes},
+      {"all the rest of a 64 MB file", kClaimToTheEnd, kSixtyFourMegabytes},
+  };
+  TempFolder folder;
+  const fs::path base = folder.path() / "base.sf2";
+  WriteSoundFont(base, {{"Kalvora Sine", 0, 0}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path damaged = folder.path() / "damaged.sf2";
+    WriteSoundFontClaiming(damaged, {{"Damaged", 0, 0}}, c.claim,
+                           c.fileBytes != 0 ? c.fileBytes : ownBytes);
+    EXPECT_FALSE(HasReadableLayout(damaged));
+    EXPECT_TRUE(ReadPresetSlots(damaged).empty());
+
+    const long peakBefore = PeakResidentMegabytes();
+    auto synth = SynthCore::create();
+    SoundFontSet fonts;
+    fonts.base = base;
+    fonts.filler = damaged;  // the filler's search reads the fonts above it too
+    fonts.user = {damaged};
+    StderrCapture capture;
+    ASSERT_TRUE(synth->loadSoundFonts(fonts));
+    EXPECT_EQ(capture.finish(), "");
+    EXPECT_LT(PeakResidentMegabytes() - peakBefore, 32) << "the claim was read";
+    SendPress(*synth, {.program = 1});
+    EXPECT_GT(PeakDb(Render(*synth, 100)), -30.0) << "the base font plays";
+  }
+}
+
+// Every tone plays on the first channel, a melodic one: no drum kit is ever chosen, so none
+// loads its samples at a reset (FluidR3's standard kit would take 11 MB).
+TEST(SoundFontStack, NoDrumKitIsChosenAtAReset) {
+  auto synth = LoadedSynth();
+  if (!synth) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  SendGsReset(*synth);
+  constexpr int kDrumChannel = 9;
+  EXPECT_EQ(fluid_synth_get_channel_preset(synth->synth(), kDrumChannel), nullptr);
+  SendPress(*synth, {.program = 1});
+  EXPECT_GT(PeakDb(Render(*synth, 100)), -30.0);
 }
 
 // The frequency of a steady tone, from its rising zero crossings.

@@ -2,11 +2,14 @@
 // the audio output runs only while something sounds.
 #include "midi/backends/fluidsynth/engine/synth_worker.h"
 
+#include "midi/backends/fluidsynth/engine/kept_tones.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "fluidsynth_test_support.h"
 
@@ -75,6 +78,53 @@ TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
   // A held note keeps it open past the idle time.
   std::this_thread::sleep_for(SynthWorker::kIdleAfter + std::chrono::milliseconds(500));
   EXPECT_TRUE(worker_->audioOpen());
+}
+
+// A storm from the on-screen keys (300 presses and releases over the keyboard, as fast as they
+// can be sent, then nothing) still lets the output close once every voice has ended.
+TEST_F(SynthWorkerTest, AudioClosesAfterAStormOfPresses) {
+  constexpr int kPresses = 300;
+  constexpr int kLowKey = 36, kKeys = 60;
+  for (int i = 0; i < kPresses; ++i) {
+    const Voice voice{.note = kLowKey + (i * 7) % kKeys};
+    press(voice);
+    SendRelease(*worker_, voice);
+  }
+  EXPECT_TRUE(Eventually([&] { return !worker_->audioOpen(); },
+                         SynthWorker::kIdleAfter + std::chrono::seconds(4)))
+      << voices() << " voices still counted";
+}
+
+// Fast presses over many programs: a tone heard last stays loaded while a note still rings out
+// after it has left the kept ones, and is let go once all is quiet. (Let go at once,
+// a tone chosen again before its note ended would load its samples anew and leave the first
+// copy behind.)
+TEST(KeptTones, AToneIsLetGoOnlyOnceItsNotesHaveEnded) {
+  auto synth = LoadedSynth();
+  if (!synth) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  KeptTones kept(synth->synth());
+  auto play = [&](int program) {
+    const Voice voice{.program = program};
+    SendPress(*synth, voice);
+    kept.chosen(0);
+    SendRelease(*synth, voice);  // rings out for a while: nothing renders meanwhile
+    kept.tidy();
+  };
+  // One more than are kept, each ending within seconds of its release (FluidR3's music box and
+  // tubular bells, 10 and 15, ring on for longer).
+  const std::vector<int> programs{1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 16, 17, 18, 19};
+  ASSERT_EQ(programs.size(), KeptTones::kTonesKept + 1);
+  for (const int program : programs) play(program);
+  EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept + 1) << "the first tone's note still rings";
+  play(programs.front());  // chosen again while leaving: kept as it is; the second one leaves
+  EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept + 1);
+  Render(*synth, 8000);
+  ASSERT_EQ(fluid_synth_get_active_voice_count(synth->synth()), 0);
+  kept.tidy();  // the silence begins; the audio output may still be rendering the last voice
+  EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept + 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  kept.tidy();
+  EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <string>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
@@ -11,6 +12,8 @@ namespace kalvora {
 namespace {
 
 constexpr const char* kFileDriver = "file";
+// A desktop server that does not take a stream in this time is given up, as one that is not there.
+constexpr auto kStreamOpenLimit = std::chrono::seconds(2);
 
 template <typename T>
 bool Parse(const std::string& text, T& value) {
@@ -52,26 +55,31 @@ int RenderPeriod(void* core, int frames, int effectCount, float* effects[], int 
 
 }  // namespace
 
-AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
+StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
   fluid_settings_t* settings = core.settings();
   // ALSA prints its failures, and a machine without a sound card fails every open.
   const QuietAlsa quiet;
   for (const auto& output : outputs) {
+    if (output.driver == kPulseStreamOutput) {
+      if (auto stream = PulseOutput::open(core, kStreamOpenLimit))
+        return {nullptr, std::move(stream), true};
+      continue;
+    }
     bool applied = Apply(settings, "audio.driver", output.driver);
     for (const auto& [name, value] : output.settings)
       applied = applied && Apply(settings, name, value);
     if (!applied) continue;  // a driver this FluidSynth lacks, or settings it does not know
     if (fluid_audio_driver_t* driver = new_fluid_audio_driver2(settings, &RenderPeriod, &core)) {
-      return AudioDriverHandle(driver);
+      return {AudioDriverHandle(driver), nullptr, true};
     }
     // The file driver (tests play into /dev/null with it) takes no render function.
     if (output.driver == kFileDriver) {
       if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, core.synth())) {
-        return AudioDriverHandle(driver);
+        return {AudioDriverHandle(driver), nullptr, false};
       }
     }
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace kalvora

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/engine/pulse_output.h"
 #include "midi/backends/fluidsynth/synth_audio_outputs.h"
 
 namespace kalvora {
@@ -17,8 +18,20 @@ struct AudioDriverDeleter {
 };
 using AudioDriverHandle = std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter>;
 
-// Starts the first of outputs that opens, playing core; null when none does. Failed attempts
-// print nothing. The handle must go before core does.
-AudioDriverHandle StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs);
+// The name that picks the synth's own PulseAudio stream among the outputs.
+inline constexpr char kPulseStreamOutput[] = "pulse-stream";
+
+struct StartedAudio {
+  AudioDriverHandle driver;             // FluidSynth's driver, or
+  std::unique_ptr<PulseOutput> stream;  // the synth's own stream; neither when nothing opened
+  bool open() const { return driver != nullptr || stream != nullptr; }
+  // Whether it renders through core.render(), so that core.renderCount() follows it; the file
+  // output (tests) renders the synth directly.
+  bool rendersThroughCore = false;
+};
+
+// Starts the first of outputs that opens, playing core. Failed attempts print nothing. The driver
+// must go before core does.
+StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs);
 
 }  // namespace kalvora

@@ -26,6 +26,14 @@ bool Configure(fluid_settings_t* settings) {
          fluid_settings_setnum(settings, "synth.gain", kSynthGain) == FLUID_OK;
 }
 
+// The program plays every tone on the first channel, always a melodic one, so the fonts' drum
+// kits can never sound; yet FluidSynth would select one on the tenth channel at every reset and
+// load its samples (11 MB for FluidR3's standard kit).
+constexpr int kPercussionBank = 128;
+bool Melodic(int /*program*/, int bank, std::string_view /*name*/) {
+  return bank != kPercussionBank;
+}
+
 // The filler's presets that may play: only where no font above has the bank and program (the
 // others would never sound, yet cost time and memory to load), and where check accepts them.
 PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above,
@@ -35,7 +43,8 @@ PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above
     for (const auto& slot : ReadPresetSlots(*font)) taken.insert(slot);
   }
   return [taken = std::move(taken), check](int program, int bank, std::string_view name) {
-    return !taken.contains({bank, program}) && (check == nullptr || check(program, bank, name));
+    return Melodic(program, bank, name) && !taken.contains({bank, program}) &&
+           (check == nullptr || check(program, bank, name));
   };
 }
 
@@ -62,17 +71,21 @@ bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
   // channels pick their presets again after each font from the base up (FluidSynth's reset
   // inside the load costs a third of what a reset of its own after the last font does); the
   // filler alone would only have them load samples in vain.
+  if (!HasReadableLayout(fonts.base)) return false;
   std::vector<const std::filesystem::path*> above{&fonts.base};
-  if (fonts.overlay) above.push_back(&*fonts.overlay);
-  for (const auto& font : fonts.user) above.push_back(&font);
+  if (fonts.overlay && HasReadableLayout(*fonts.overlay)) above.push_back(&*fonts.overlay);
+  for (const auto& font : fonts.user) {
+    if (HasReadableLayout(font)) above.push_back(&font);
+  }
   // A font the SoundFont loader rejects goes on to the DLS loader, which complains through GLib.
   const QuietGlib quiet;
   constexpr int kKeepPresets = 0;
   constexpr int kResetPresets = 1;
-  if (fonts.filler) {
+  if (fonts.filler && HasReadableLayout(*fonts.filler)) {
     const HidingPresets hiding(FillerFilter(above, fonts.fillerCheck));
     fluid_synth_sfload(synth_.get(), fonts.filler->c_str(), kKeepPresets);
   }
+  const HidingPresets drumKits(Melodic);
   for (const auto* font : above) {
     const bool loaded =
         fluid_synth_sfload(synth_.get(), font->c_str(), kResetPresets) != FLUID_FAILED;
@@ -109,6 +122,7 @@ void SynthCore::render(std::span<float> left, std::span<float> right) {
     done += piece;
   }
   limiter_.process(left.first(frames), right.first(frames));
+  renders_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace kalvora

@@ -5,6 +5,7 @@
 
 #include <fluidsynth.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -44,6 +45,8 @@ class SynthCore {
   // Renders left.size() frames, kept below the limiter's ceiling; right must be as long. One
   // thread at a time: the audio output's, or a test's.
   void render(std::span<float> left, std::span<float> right);
+  // How many renders have finished; any thread may ask.
+  std::uint64_t renderCount() const { return renders_.load(std::memory_order_acquire); }
 
   fluid_settings_t* settings() const { return settings_.get(); }
   fluid_synth_t* synth() const { return synth_.get(); }
@@ -63,6 +66,7 @@ class SynthCore {
   std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
   PeakLimiter limiter_{kSynthSampleRate};
+  std::atomic<std::uint64_t> renders_{0};
 };
 
 }  // namespace kalvora

@@ -22,6 +22,10 @@ constexpr std::size_t kChunkHeader = 8;  // tag, size
 constexpr std::size_t kRiffHeader = 12;  // "RIFF", size, form
 constexpr std::size_t kFormOffset = 8;
 constexpr std::size_t kSizeOffset = 4;
+// No real SoundFont's preset data comes near this: Debian's largest, FluidR3_GM's and csound's GM
+// bank, hold about 200 KB. A file whose chunk claims more is damaged or hostile, and reading
+// the claim would cost as much memory and time as it names (gigabytes in a sparse file).
+constexpr long long kMaxPresetData = 4LL << 20;
 
 struct ViewFile {
   std::FILE* file = nullptr;
@@ -49,7 +53,9 @@ std::uint32_t Dword(const std::uint8_t* p) {
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// Finds the pdta chunk among the RIFF file's top-level chunks; none found leaves the file as is.
+// Finds the pdta chunk among the RIFF file's top-level chunks. It is left unset unless every
+// chunk before it, and the pdta chunk itself, lies inside the file and the preset data is of a
+// size a SoundFont can have.
 void LocatePresetData(ViewFile& view) {
   std::array<std::uint8_t, kRiffHeader> riff{};
   if (!ReadAt(view, 0, riff.data(), riff.size()) ||
@@ -63,10 +69,12 @@ void LocatePresetData(ViewFile& view) {
     if (!ReadAt(view, offset, header.data(), header.size())) return;
     const long long size = Dword(header.data() + kSizeOffset);
     const long long end = offset + static_cast<long long>(kChunkHeader) + size;
+    if (end > view.size) return;
     if (std::memcmp(header.data(), "LIST", kTagBytes) == 0 &&
         std::memcmp(header.data() + kChunkHeader, "pdta", kTagBytes) == 0) {
-      if (end <= view.size) {
-        view.pdtaBegin = offset + static_cast<long long>(header.size());
+      const long long begin = offset + static_cast<long long>(header.size());
+      if (end >= begin && end - begin <= kMaxPresetData) {
+        view.pdtaBegin = begin;
         view.pdtaEnd = end;
       }
       return;
@@ -157,6 +165,15 @@ HidingPresets::HidingPresets(PresetFilter keep) : keep_(std::move(keep)), previo
   CurrentFilter = keep_ ? &keep_ : nullptr;
 }
 HidingPresets::~HidingPresets() { CurrentFilter = previous_; }
+
+bool HasReadableLayout(const std::filesystem::path& path) {
+  void* handle = Open(path.c_str());
+  if (handle == nullptr) return false;
+  const auto& view = *static_cast<ViewFile*>(handle);
+  const bool readable = view.pdtaEnd > view.pdtaBegin;
+  Close(handle);
+  return readable;
+}
 
 std::vector<std::pair<int, int>> ReadPresetSlots(const std::filesystem::path& path) {
   void* handle = Open(path.c_str());

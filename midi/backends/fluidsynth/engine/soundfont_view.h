@@ -29,6 +29,11 @@ class HidingPresets {
   const PresetFilter* previous_;
 };
 
+// Whether the file at path is a SoundFont whose chunks the synth may read: each lies inside the
+// file, and the preset data is no larger than a SoundFont's can be. FluidSynth reads a chunk as
+// large as its header claims, so any other file is left out before FluidSynth sees it.
+bool HasReadableLayout(const std::filesystem::path& path);
+
 // The banks and programs (1..128) of the presets of the SoundFont at path, read from its preset
 // data alone; empty when it is no SoundFont or cannot be read.
 std::vector<std::pair<int, int>> ReadPresetSlots(const std::filesystem::path& path);

@@ -1,9 +1,13 @@
 #include "midi/backends/fluidsynth/engine/synth_worker.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <utility>
 
 #include "midi/midi_bytes.h"
+#include "midi/message_urgency.h"
 
 namespace kalvora {
 
@@ -11,9 +15,26 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// While the output is open the thread looks this often whether anything still sounds.
+// While the output is open and nothing sounds, the thread looks this often whether it may close.
 constexpr auto kIdleCheck = std::chrono::milliseconds(250);
-// Far more than a window sends while a sound server catches up.
+// While voices sound it looks far more often: FluidSynth hands the voices that have ended back at
+// the next call made to it, and keeps no more than its polyphony (256) of them in between; one
+// more is lost and counted as sounding for good, which would hold the output open for ever.
+constexpr auto kSoundingCheck = std::chrono::milliseconds(10);
+// What a message does to the voices waits for the next render in a queue of fixed size, and what
+// does not fit is dropped (a note's start, its release). A control change queues one event per
+// voice of its channel, a note-on about fifty per voice: this many messages between two renders
+// stay well inside the queue with every voice sounding.
+constexpr int kMessagesPerRender = 64;
+constexpr auto kRenderPoll = std::chrono::microseconds(500);
+// An output that renders past the core is paced by time alone: about one period of the file
+// output's.
+constexpr auto kUncountedRender = std::chrono::milliseconds(2);
+// Below the output's thread (FluidSynth's drivers and the synth's own stream take 60).
+constexpr int kWorkerPriority = 50;
+// Far more than a window sends while a sound server catches up; under a flood from a MIDI
+// keyboard, pressure, bend and controllers are refused first and the last quarter is kept for
+// the messages that end notes.
 constexpr std::size_t kQueueLimit = 4096;
 
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
@@ -23,7 +44,10 @@ bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 SynthWorker::SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs)
-    : core_(std::move(core)), outputs_(std::move(outputs)), thread_([this] { run(); }) {}
+    : core_(std::move(core)),
+      outputs_(std::move(outputs)),
+      kept_(core_->synth()),
+      thread_([this] { run(); }) {}
 
 SynthWorker::~SynthWorker() {
   {
@@ -40,21 +64,25 @@ SynthWorker::AudioStart SynthWorker::waitForAudio(std::chrono::milliseconds limi
   return firstStart_;
 }
 
-void SynthWorker::sendShort(std::span<const std::uint8_t> bytes) { post(Kind::kShort, bytes); }
+bool SynthWorker::sendShort(std::span<const std::uint8_t> bytes) {
+  return post(Kind::kShort, bytes, UrgencyOf(bytes));
+}
 
-void SynthWorker::sendLong(std::span<const std::uint8_t> bytes) { post(Kind::kLong, bytes); }
+void SynthWorker::sendLong(std::span<const std::uint8_t> bytes) {
+  post(Kind::kLong, bytes, Urgency::kOrdinary);
+}
 
-void SynthWorker::silence() { post(Kind::kSilence, {}); }
+void SynthWorker::silence() { post(Kind::kSilence, {}, Urgency::kEndsNotes); }
 
 bool SynthWorker::audioOpen() const {
   const std::lock_guard lock(mutex_);
   return audioOpen_;
 }
 
-void SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes) {
+bool SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes, Urgency urgency) {
   {
     const std::lock_guard lock(mutex_);
-    if (stopping_ || queue_.size() >= kQueueLimit) return;
+    if (stopping_ || !HasRoomFor(urgency, 1, queue_.size(), kQueueLimit)) return false;
     Message& message = queue_.emplace_back();
     message.kind = kind;
     if (bytes.size() <= message.inlineBytes.size()) {
@@ -65,13 +93,19 @@ void SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes) {
     }
   }
   changed_.notify_one();
+  return true;
 }
 
 void SynthWorker::run() {
+  // The output's thread waits for the synth's lock while this thread applies a message; preempted
+  // there by a busy machine, it would leave the sink without sound. A user without the right to
+  // real-time scheduling keeps the ordinary priority.
+  const sched_param param{.sched_priority = kWorkerPriority};
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
   openAudio();
   {
     const std::lock_guard lock(mutex_);
-    firstStart_ = audio_ ? AudioStart::kOpened : AudioStart::kFailed;
+    firstStart_ = audio_.open() ? AudioStart::kOpened : AudioStart::kFailed;
   }
   changed_.notify_all();
 
@@ -80,8 +114,8 @@ void SynthWorker::run() {
   while (true) {
     if (queue_.empty() && !stopping_) {
       // Closed, nothing can change until a message comes; open, the idle check is due.
-      if (audio_) {
-        changed_.wait_for(lock, kIdleCheck);
+      if (audio_.open()) {
+        changed_.wait_for(lock, sounding_ ? kSoundingCheck : kIdleCheck);
       } else {
         changed_.wait(lock);
       }
@@ -92,24 +126,26 @@ void SynthWorker::run() {
     lock.unlock();
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
-        if (!audio_) openAudio();
+        if (!audio_.open()) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
       }
       apply(message);
+      paceForRender();
     }
+    kept_.tidy();
     if (stopping) break;
     closeAudioWhenIdle();
     lock.lock();
   }
-  audio_.reset();  // before the synth it plays
+  audio_ = {};  // before the synth it plays
 }
 
 void SynthWorker::openAudio() {
   audio_ = StartAudioOutput(*core_, outputs_);
   lastSound_ = Clock::now();
   const std::lock_guard lock(mutex_);
-  audioOpen_ = audio_ != nullptr;
+  audioOpen_ = audio_.open();
 }
 
 void SynthWorker::apply(const Message& message) {
@@ -117,7 +153,7 @@ void SynthWorker::apply(const Message& message) {
     case Kind::kShort:
       core_->sendShort(message.bytes());
       if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
-        keepLoaded(message.bytes()[0] & kChannelMask);
+        kept_.chosen(message.bytes()[0] & kChannelMask);
       }
       break;
     case Kind::kLong:
@@ -129,36 +165,32 @@ void SynthWorker::apply(const Message& message) {
   }
 }
 
-void SynthWorker::keepLoaded(int channel) {
-  fluid_preset_t* preset = fluid_synth_get_channel_preset(core_->synth(), channel);
-  if (preset == nullptr) return;
-  const std::tuple<int, int, int> tone{fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
-                                       fluid_preset_get_banknum(preset),
-                                       fluid_preset_get_num(preset)};
-  if (const auto it = std::find(kept_.begin(), kept_.end(), tone); it != kept_.end()) {
-    kept_.erase(it);
-    kept_.push_back(tone);
+void SynthWorker::paceForRender() {
+  if (++sinceRender_ < kMessagesPerRender) return;
+  sinceRender_ = 0;
+  if (!audio_.open()) return;
+  std::unique_lock lock(mutex_);
+  if (!audio_.rendersThroughCore) {
+    changed_.wait_for(lock, kUncountedRender, [this] { return stopping_; });
     return;
   }
-  const auto& [font, bank, program] = tone;
-  if (fluid_synth_pin_preset(core_->synth(), font, bank, program) != FLUID_OK) return;
-  kept_.push_back(tone);
-  if (kept_.size() > kTonesKept) {
-    const auto& [oldFont, oldBank, oldProgram] = kept_.front();
-    fluid_synth_unpin_preset(core_->synth(), oldFont, oldBank, oldProgram);
-    kept_.pop_front();
-  }
+  // However long the server takes (a sink that has just started may render in blocks of a
+  // second; a stalled server may take for ever, and the window's messages then wait in the queue
+  // as they would for the synth), and until the worker is told to stop.
+  const std::uint64_t renders = core_->renderCount();
+  while (core_->renderCount() == renders && !stopping_) changed_.wait_for(lock, kRenderPoll);
 }
 
 void SynthWorker::closeAudioWhenIdle() {
-  if (!audio_) return;
+  if (!audio_.open()) return;
   const auto now = Clock::now();
-  if (fluid_synth_get_active_voice_count(core_->synth()) > 0) {
+  sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
+  if (sounding_) {
     lastSound_ = now;
     return;
   }
   if (now - lastSound_ < kIdleAfter) return;
-  audio_.reset();
+  audio_ = {};
   const std::lock_guard lock(mutex_);
   audioOpen_ = false;
 }

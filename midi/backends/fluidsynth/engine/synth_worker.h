@@ -7,16 +7,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/engine/kept_tones.h"
+#include "midi/message_urgency.h"
 
 namespace kalvora {
 
@@ -24,10 +24,6 @@ class SynthWorker {
  public:
   // With nothing sounding for this long the audio output closes; the next note opens it again.
   static constexpr std::chrono::milliseconds kIdleAfter{2000};
-  // Heard tones keep their samples loaded, so pressing one again plays at once; the oldest
-  // beyond this many may be unloaded.
-  static constexpr std::size_t kTonesKept = 16;
-
   // Starts the thread, which opens the first of outputs that opens.
   SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs);
   // Ends the thread after what is queued; the audio output and the synth go with it.
@@ -40,8 +36,9 @@ class SynthWorker {
   AudioStart waitForAudio(std::chrono::milliseconds limit);
 
   // Queue a message; they are applied in the order queued. Never waits on the thread. Dropped
-  // when the thread is so far behind that the queue is full (a stuck sound server).
-  void sendShort(std::span<const std::uint8_t> bytes);
+  // (false) when the thread is so far behind that the queue has no room for it (a stuck sound
+  // server, a flood): see message_urgency.h for what is refused first.
+  bool sendShort(std::span<const std::uint8_t> bytes);
   void sendLong(std::span<const std::uint8_t> bytes);
   void silence();
 
@@ -62,11 +59,12 @@ class SynthWorker {
     }
   };
 
-  void post(Kind kind, std::span<const std::uint8_t> bytes);
+  bool post(Kind kind, std::span<const std::uint8_t> bytes, Urgency urgency);
   void run();
   void openAudio();
   void apply(const Message& message);
-  void keepLoaded(int channel);
+  // After every so many messages, waits for the output to render what they queued in the synth.
+  void paceForRender();
   void closeAudioWhenIdle();
 
   std::unique_ptr<SynthCore> core_;
@@ -80,9 +78,11 @@ class SynthWorker {
   bool stopping_ = false;
 
   // The thread's own.
-  AudioDriverHandle audio_;
+  StartedAudio audio_;
   std::chrono::steady_clock::time_point lastSound_;
-  std::deque<std::tuple<int, int, int>> kept_;  // font id, bank, program; oldest first
+  bool sounding_ = false;                       // voices counted at the last check
+  int sinceRender_ = 0;                         // messages applied since the last wait for a render
+  KeptTones kept_;  // after core_, whose synth it pins tones in
 
   std::thread thread_;  // last: it starts once everything above exists
 };

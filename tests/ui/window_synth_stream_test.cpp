@@ -1,0 +1,64 @@
+// The built-in synth's stream on a private sound server, driven through the real window: it is
+// there while the window plays and gone once the window has been quiet for a while, however the
+// presses came.
+#include <QElapsedTimer>
+#include <functional>
+
+#include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "midi/device_state.h"
+#include "support/pulse_test_server.h"
+#include "window_fixture.h"
+
+namespace {
+
+constexpr int kStormPresses = 300;
+// The stream closes 2 s after the last voice ends; a released note and its reverb take about as
+// long again, and the server a moment to drop the stream.
+constexpr int kCloseLimitMs = 7000;
+constexpr int kOpenLimitMs = 1000;
+
+// Polls until done() holds or the limit passes, letting the window run; whether it came.
+bool Eventually(const std::function<bool()>& done, int limitMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > limitMs) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+}  // namespace
+
+class WindowSynthStreamTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void cleanup() { kalvora::InstallMidiBackends({}); }
+  void streamClosesAfterAStormOfKeyPresses();
+};
+
+void WindowSynthStreamTest::streamClosesAfterAStormOfKeyPresses() {
+  if (!kalvora::FindSoundFonts(kalvora::DefaultSoundFontFolders())) QSKIP("no SoundFont installed");
+  kalvora::test::PulseTestServer server;
+  QVERIFY2(server.start(), server.log().c_str());
+  kalvora::test::WindowFixture fx({}, {}, QByteArray(), false);
+  kalvora::MidiBackends backends;
+  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>());
+  kalvora::InstallMidiBackends(std::move(backends));
+  fx.form().FormCreate();
+  QVERIFY2(MidiOut != kNoMidiOut, "the synth did not open on the private server");
+  fx.show();
+  TForm1& f = fx.form();
+  // Every key in turn, pressed and released as fast as Qt delivers the events.
+  for (int i = 0; i < kStormPresses; ++i) fx.click(f.Shape(1 + (i * 7) % TForm1::kShapes));
+  QVERIFY(Eventually([&] { return server.playbackStreams() == 1; }, kOpenLimitMs));
+  QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs),
+           "the stream stayed open after the storm");
+  // A later press opens it again, and it closes again after it.
+  fx.click(f.Shape(30));
+  QVERIFY(Eventually([&] { return server.playbackStreams() == 1; }, kOpenLimitMs));
+  QVERIFY(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs));
+}
+
+QTEST_MAIN(WindowSynthStreamTest)
+#include "window_synth_stream_test.moc"
