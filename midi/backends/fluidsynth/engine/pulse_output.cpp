@@ -33,7 +33,7 @@ constexpr std::size_t kRenderFrames = 4096;
 constexpr int kRealtimePriority = 60;
 
 // What the streams settled on, for the next one.
-std::atomic<std::uint32_t> settledFrames{kStartFrames};
+std::atomic<std::uint32_t> SettledFrames{kStartFrames};
 
 class LoopLock {
  public:
@@ -58,7 +58,7 @@ pa_buffer_attr Request(std::uint32_t frames) {
 
 }  // namespace
 
-std::uint32_t PulseOutput::requestedFrames() { return settledFrames.load(); }
+std::uint32_t PulseOutput::requestedFrames() { return SettledFrames.load(); }
 
 PulseOutput::PulseOutput(SynthCore& core)
     : core_(core), left_(kRenderFrames), right_(kRenderFrames) {}
@@ -116,7 +116,7 @@ bool PulseOutput::connect(std::chrono::milliseconds limit) {
   pa_stream_set_state_callback(stream_, &PulseOutput::onStreamState, this);
   pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
   pa_stream_set_underflow_callback(stream_, &PulseOutput::onUnderflow, this);
-  const pa_buffer_attr attr = Request(settledFrames.load());
+  const pa_buffer_attr attr = Request(SettledFrames.load());
   // The buffer is the whole latency, the sink's included; the server lowers the sink's to fit.
   const auto flags = static_cast<pa_stream_flags_t>(
       PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
@@ -176,12 +176,12 @@ void PulseOutput::grow() {
   lastGrowth_ = now;
   const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
   const std::uint32_t base = std::max(
-      settledFrames.load(),
+      SettledFrames.load(),
       granted != nullptr ? static_cast<std::uint32_t>(granted->tlength / kFrameBytes) : 0U);
   const std::uint32_t wanted = std::min(base + base / 2, kMostFrames);
   // Kept for the streams after this one: what ran dry once will again.
-  std::uint32_t settled = settledFrames.load();
-  while (settled < wanted && !settledFrames.compare_exchange_weak(settled, wanted)) {
+  std::uint32_t settled = SettledFrames.load();
+  while (settled < wanted && !SettledFrames.compare_exchange_weak(settled, wanted)) {
   }
   const pa_buffer_attr attr = Request(wanted);
   if (pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr)) {
