@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "midi/form_view.h"
+#include "midi/note_player.h"
 #include "ui/keyboard_layout.h"
 #include "ui/tone_button_grid.h"
 #include "ui/voice_controls.h"
@@ -25,6 +26,7 @@ class QTabWidget;
 
 namespace kalvora {
 class ComputerKeyboard;
+class DrumPage;
 class HeldPressWatch;
 class KeyShape;
 class PressButton;
@@ -59,6 +61,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   QWidget* TabSheet1 = nullptr;
   QWidget* TabSheet2 = nullptr;
   QWidget* TabSheet3 = nullptr;
+  kalvora::DrumPage* TabSheet4 = nullptr;  // the drum sets
   QGroupBox* RadioGroup1 = nullptr;
   // The area in which the window-level controls stand; it scrolls when the window is smaller.
   QWidget* clientArea() const { return clientArea_; }
@@ -74,7 +77,10 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void ShapeMouseDown(int n);    // Shape1..60: keys
   void ShapeMouseUp(int n);      // Shape1..60
   void FormKeyDown(int note);    // a piano key of the computer keyboard: plays its note
-  void FormKeyUp(int note);      // its release: stops that note
+  void FormKeyUp(kalvora::HeldNote note);  // its release: stops the note it started
+  void DrumButtonMouseDown(int n);  // the drum page's set buttons, 1.. in program order
+  void DrumButtonMouseUp(int n);
+  void PageControl1Change();     // a page is shown: the drum page plays the rhythm part
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
 
@@ -97,6 +103,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void setProgramLabel(std::string_view text) override;
   void setBankLabel(std::string_view text) override;
   void setDeviceLabel(std::string_view text) override;
+  void showDrumSets(int map, const kalvora::DrumSet& set) override;
 
   // Labels fit their text: every run-time caption goes through here.
   void setLabelText(int n, const QString& text);
@@ -112,6 +119,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void buildWindowControls();
   void buildTonePages();
   void buildEffectPage();
+  void buildDrumPage();
   void buildKeyboard();
   void buildStatusLine();
   void reapplyOuterGeometryOnceFramed();
@@ -124,9 +132,9 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::array<QScrollBar*, kScrollBars> scrollBars_{};
   kalvora::ComputerKeyboard* computerKeyboard_ = nullptr;
   kalvora::HeldPressWatch* heldPressWatch_ = nullptr;
-  // The note the mouse's press started: its release stops that one, even when a computer key
-  // has played another note in between.
-  int mouseNote_ = 0;
+  // The note the mouse's press started, on its channel: its release stops that one, even when a
+  // computer key has played another note or another page is shown in between.
+  kalvora::HeldNote mouseNote_;
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 

@@ -1,26 +1,16 @@
 #include "midi/note_player.h"
 
-#include <cstdint>
 #include <string>
 
+#include "midi/channel_message.h"
 #include "midi/device_state.h"
 #include "midi/form_view.h"
-#include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
+#include "midi/rhythm_part.h"
 #include "midi/show_tone_names.h"
 #include "midi/voice_setup.h"
-#include "midi/voice_state.h"
 
 namespace kalvora {
-
-namespace {
-constexpr std::uint32_t kNoteOn1 = kNoteOn | kChannel1;
-constexpr std::uint32_t kNoteOff1 = kNoteOff | kChannel1;
-}  // namespace
-
-}  // namespace kalvora
-
-using namespace kalvora;
 
 void PlayNote() {
   if (MainView != nullptr) {
@@ -28,12 +18,14 @@ void PlayNote() {
     MainView->setBankLabel(std::to_string(BankNumber));
   }
   SendVoiceSetUp();
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOn1, NoteNumber, Velocity));
+  midiOutShortMsg(MidiOut, PackChannelMessage(kNoteOn, PlayChannel(), NoteNumber, Velocity));
   ShowToneNames();
 }
 
-void StopNote() { StopNoteOf(NoteNumber); }
+HeldNote PlayedNote() { return {NoteNumber, PlayChannel()}; }
 
-void kalvora::StopNoteOf(std::int32_t note) {
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOff1, note, kReleaseVelocity));
+void StopNote(HeldNote held) {
+  midiOutShortMsg(MidiOut, PackChannelMessage(kNoteOff, held.channel, held.note, kReleaseVelocity));
 }
+
+}  // namespace kalvora

@@ -1,16 +1,27 @@
-// Playing and stopping the one note: the complete voice set-up, then the note-on; the note-off.
+// Playing and stopping a note: the complete voice set-up, then the note-on, on the channel a
+// press plays on; the note-off on the channel the note was started on.
 #pragma once
 
 #include <cstdint>
 
-// Writes Label10/Label12, sends pan, modulation, reverb, chorus, bank MSB, bank LSB (map),
-// program change and note-on on channel 1, then rewrites all 256 captions.
-void PlayNote();
-// Sends the note-off for NoteNumber, release velocity 127.
-void StopNote();
+#include "midi/midi_bytes.h"
+#include "midi/voice_state.h"
 
 namespace kalvora {
-// The note-off for one given note (what StopNote sends for NoteNumber), for a press that knows
-// its own note.
-void StopNoteOf(std::int32_t note);
+
+// A note a press started and the channel it went out on: its release stops exactly that note.
+struct HeldNote {
+  std::int32_t note = kStartNote;
+  std::uint8_t channel = kChannel1;
+  bool operator==(const HeldNote&) const = default;
+};
+
+// Writes Label10/Label12, sends the voice set-up and the note-on for NoteNumber on PlayChannel(),
+// then rewrites the button captions.
+void PlayNote();
+// The note PlayNote has just started: NoteNumber on PlayChannel().
+HeldNote PlayedNote();
+// The note-off for held on its own channel, release velocity 127: the one release procedure.
+void StopNote(HeldNote held);
+
 }  // namespace kalvora

@@ -11,7 +11,7 @@
 
 namespace kalvora {
 
-ComputerKeyboard::ComputerKeyboard(QWidget* window, NoteHandler keyDown, NoteHandler keyUp)
+ComputerKeyboard::ComputerKeyboard(QWidget* window, PressHandler keyDown, ReleaseHandler keyUp)
     : QObject(window), window_(window), keyDown_(std::move(keyDown)), keyUp_(std::move(keyUp)) {
   // Keys reach the window's platform window first and only then the focused control; watching
   // there sees them whichever control has the focus.
@@ -35,7 +35,7 @@ bool ComputerKeyboard::handleKey(const QKeyEvent& key) {
   if (!note) return false;
   if (key.isAutoRepeat()) return true;
   if (key.type() == QEvent::KeyPress) {
-    if (held_.press(key.nativeScanCode(), *note)) keyDown_(*note);
+    if (!held_.holds(key.nativeScanCode())) held_.press(key.nativeScanCode(), keyDown_(*note));
   } else if (const auto started = held_.release(key.nativeScanCode())) {
     keyUp_(*started);
   }
@@ -43,7 +43,7 @@ bool ComputerKeyboard::handleKey(const QKeyEvent& key) {
 }
 
 void ComputerKeyboard::releaseAll() {
-  for (const int note : held_.releaseAll()) keyUp_(note);
+  for (const HeldNote note : held_.releaseAll()) keyUp_(note);
 }
 
 }  // namespace kalvora

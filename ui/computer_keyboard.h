@@ -17,9 +17,11 @@ namespace kalvora {
 class ComputerKeyboard : public QObject {
   Q_OBJECT
  public:
-  using NoteHandler = std::function<void(int note)>;
+  // Plays a note and tells what it started; stops a note that was started.
+  using PressHandler = std::function<HeldNote(int note)>;
+  using ReleaseHandler = std::function<void(HeldNote)>;
   // window is the main window; keyDown plays a note, keyUp stops that note.
-  ComputerKeyboard(QWidget* window, NoteHandler keyDown, NoteHandler keyUp);
+  ComputerKeyboard(QWidget* window, PressHandler keyDown, ReleaseHandler keyUp);
 
   // Stops every note held, as the keys' releases would.
   void releaseAll();
@@ -31,8 +33,8 @@ class ComputerKeyboard : public QObject {
   bool handleKey(const QKeyEvent& key);
 
   QWidget* window_;
-  NoteHandler keyDown_;
-  NoteHandler keyUp_;
+  PressHandler keyDown_;
+  ReleaseHandler keyUp_;
   HeldKeys held_;
 };
 

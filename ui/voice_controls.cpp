@@ -6,6 +6,7 @@
 #include "catalogue/caption_view.h"
 #include "catalogue/tone_names.h"
 #include "midi/note_player.h"
+#include "midi/rhythm_part.h"
 #include "midi/voice_state.h"
 #include "ui/keyboard_layout.h"
 
@@ -17,6 +18,11 @@ void ToneButtonDown(int button) {
   } else {
     BankNumber = button - kFirstBankButton;
   }
+  PlayNote();
+}
+
+void DrumSetButtonDown(int program) {
+  ChooseDrumSet(program);
   PlayNote();
 }
 

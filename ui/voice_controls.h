@@ -1,6 +1,5 @@
-// What the program and bank buttons, the keys, the effect scroll bars and the map radio buttons
-// do to the voice state. Each press stores one value and plays; each release stops
-// (StopNote, which needs nothing of the control).
+// What the program, bank and drum set buttons, the keys, the effect scroll bars and the map radio
+// buttons do to the voice state. Each press stores one value and plays.
 #pragma once
 
 #include "catalogue/tone_names.h"
@@ -13,6 +12,8 @@ inline constexpr int kMapRadioButtons = kToneMapCount;
 
 // Button1..128 choose the program, Button129..256 the bank.
 void ToneButtonDown(int button);
+// A drum set button chooses the set at program (1..128).
+void DrumSetButtonDown(int program);
 // Shape1..60 choose the note.
 void KeyDown(int shape);
 // What a key press does for its note (29..88), from the screen or the computer keyboard.

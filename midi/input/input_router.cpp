@@ -5,7 +5,9 @@
 
 #include "midi/device_state.h"
 #include "midi/input/input_stream.h"
+#include "midi/channel_message.h"
 #include "midi/midi_bytes.h"
+#include "midi/rhythm_part.h"
 #include "midi/voice_setup.h"
 
 namespace kalvora {
@@ -16,13 +18,14 @@ constexpr std::uint8_t kPedalDownFrom = 64;
 // What the input's notes are released with when the program lets go of them: the usual default.
 constexpr std::int32_t kLetGoVelocity = 64;
 constexpr std::size_t kKeys = 128;
+constexpr std::size_t kChannels = kChannelCount;
 
 struct Router {
   std::array<InputStream, kInputSources> streams;
-  // What the input holds down, and on which device.
+  // What the input holds down on each channel (the one a note went out on), and on which device.
   HMIDIOUT device = kNoMidiOut;
-  std::bitset<kKeys> held;
-  bool pedalDown = false;
+  std::array<std::bitset<kKeys>, kChannels> held;
+  std::bitset<kChannels> pedalDown;
 };
 
 Router& TheRouter() {
@@ -30,36 +33,60 @@ Router& TheRouter() {
   return instance;
 }
 
-void Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
-  midiOutShortMsg(MidiOut, PackShortMessage(kind | kChannel1, data1, data2));
+void Send(std::uint8_t kind, std::uint8_t channel, std::int32_t data1, std::int32_t data2) {
+  midiOutShortMsg(MidiOut, PackChannelMessage(kind, channel, data1, data2));
 }
 
 // Held notes are kept for one device; a note that goes to another starts the record afresh.
 void TrackOn(Router& r) {
   if (r.device == MidiOut) return;
-  r.held.reset();
-  r.pedalDown = false;
+  for (auto& keys : r.held) keys.reset();
+  r.pedalDown.reset();
   r.device = MidiOut;
+}
+
+// A note ends, and a pedal comes up, on every channel it was started on; one the record does not
+// know of goes where a press plays now.
+template <typename Held>
+void SendToHolders(Router& r, Held held, std::uint8_t kind, std::int32_t data1,
+                   std::int32_t data2) {
+  bool sent = false;
+  for (std::uint8_t channel = 0; channel < kChannels; ++channel) {
+    if (r.device != MidiOut || !held(channel)) continue;
+    Send(kind, channel, data1, data2);
+    sent = true;
+  }
+  if (!sent) Send(kind, PlayChannel(), data1, data2);
 }
 
 void Play(Router& r, const ChannelMessage& m) {
   const std::uint8_t kind = m.status & kStatusKindMask;
   const bool noteOff = kind == kNoteOff || (kind == kNoteOn && m.data2 == 0);
+  const auto key = static_cast<std::size_t>(m.data1);
   if (noteOff) {
-    if (r.device == MidiOut) r.held.reset(m.data1);
-    Send(kind, m.data1, m.data2);
+    SendToHolders(r, [&](std::uint8_t c) { return r.held[c].test(key); }, kind, m.data1, m.data2);
+    if (r.device == MidiOut) {
+      for (auto& keys : r.held) keys.reset(key);
+    }
     return;
   }
+  const std::uint8_t channel = PlayChannel();
   switch (kind) {
     case kNoteOn:
       if (!VoiceSetUpIsCurrent()) SendVoiceSetUp();
       TrackOn(r);
-      r.held.set(m.data1);
+      r.held[channel].set(key);
       break;
     case kControlChange:
       if (m.data1 == kControlSustain) {
         TrackOn(r);
-        r.pedalDown = m.data2 >= kPedalDownFrom;
+        if (m.data2 < kPedalDownFrom) {
+          SendToHolders(r, [&](std::uint8_t c) { return r.pedalDown.test(c) || c == channel; },
+                        kind, m.data1, m.data2);
+          r.pedalDown.reset();
+          return;
+        }
+        r.pedalDown.set(channel);
       } else if (m.data1 != kControlModulation && m.data1 != kControlExpression) {
         return;
       }
@@ -71,7 +98,7 @@ void Play(Router& r, const ChannelMessage& m) {
     default:  // program change, bank select and the other controllers
       return;
   }
-  Send(kind, m.data1, m.data2);
+  Send(kind, channel, m.data1, m.data2);
 }
 
 }  // namespace
@@ -88,17 +115,18 @@ void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMI
 
 void ReleaseInputNotes() {
   Router& r = TheRouter();
-  for (std::size_t key = 0; key < kKeys; ++key) {
-    if (r.held.test(key)) {
-      midiOutShortMsg(r.device, PackShortMessage(kNoteOff | kChannel1,
-                                                 static_cast<std::int32_t>(key), kLetGoVelocity));
+  for (std::uint8_t channel = 0; channel < kChannels; ++channel) {
+    for (std::size_t key = 0; key < kKeys; ++key) {
+      if (!r.held[channel].test(key)) continue;
+      midiOutShortMsg(r.device, PackChannelMessage(kNoteOff, channel,
+                                                   static_cast<std::int32_t>(key), kLetGoVelocity));
     }
+    if (r.pedalDown.test(channel)) {
+      midiOutShortMsg(r.device, PackChannelMessage(kControlChange, channel, kControlSustain, 0));
+    }
+    r.held[channel].reset();
   }
-  if (r.pedalDown) {
-    midiOutShortMsg(r.device, PackShortMessage(kControlChange | kChannel1, kControlSustain, 0));
-  }
-  r.held.reset();
-  r.pedalDown = false;
+  r.pedalDown.reset();
 }
 
 void ResetInputRouting() { TheRouter() = Router{}; }
