@@ -13,12 +13,14 @@
 namespace kalvora {
 
 struct NamedKey {
+  int note = 0;
   QRect key;  // the key, in the page's coordinates
   bool black = false;
   QString name;
 };
 
 struct PlacedName {
+  int note = 0;
   QRect box;  // where the text stands
   bool black = false;
   QString text;  // the name, shortened when it had no room

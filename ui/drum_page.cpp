@@ -120,7 +120,7 @@ void DrumPage::layOutNames() {
   for (int n = 1; n <= kKeyCount; ++n) {
     const KeyLayout& key = KeyOf(n);
     const QPoint topLeft = mapFrom(keyboard_, QPoint(key.rect.left, key.rect.top));
-    keys.push_back({QRect(topLeft, QSize(key.rect.width, key.rect.height)), key.black,
+    keys.push_back({key.note, QRect(topLeft, QSize(key.rect.width, key.rect.height)), key.black,
                     Text(DrumKeyName(shownSet_->map, shownSet_->program, key.note))});
   }
   std::vector<QRect> obstacles;
