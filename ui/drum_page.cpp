@@ -2,7 +2,10 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QHelpEvent>
 #include <QPalette>
+#include <QToolTip>
+#include <QRegion>
 #include <array>
 #include <string_view>
 
@@ -87,35 +90,60 @@ void DrumPage::showSets(int map, const DrumSet& set) {
     shownSet_ = &set;
     setLabel_->setText(SetCaption(set));
     setLabel_->adjustSize();
-    if (toolTips_) setKeyToolTips(true);
   }
+  // Only what the names cover, before and after, is drawn again, not the buttons around them.
+  QRegion changed = shownNames_ != nullptr ? shownNames_->region : QRegion();
   namesDirty_ = true;
-  update();
+  if (!isVisible()) return;
+  layOutNames();
+  if (shownNames_ != nullptr) changed += shownNames_->region;
+  changed += setLabel_->geometry();
+  update(changed);
 }
 
 void DrumPage::setKeyToolTips(bool shown) {
   toolTips_ = shown;
-  for (int n = 1; n <= kKeyCount; ++n) {
-    const int note = KeyOf(n).note;
-    const std::string_view name =
-        shown && shownSet_ != nullptr ? DrumKeyName(shownSet_->map, shownSet_->program, note)
-                                      : std::string_view();
-    keys_[static_cast<std::size_t>(n - 1)]->setToolTip(
-        name.empty() ? QString()
-                     : PitchName(note) + QStringLiteral(" (") + QString::number(note) +
-                           QStringLiteral(") ") + Text(name));
+  if (!shown || watchingKeys_) return;
+  for (KeyShape* key : keys_) key->installEventFilter(this);
+  watchingKeys_ = true;
+}
+
+QString DrumPage::keyToolTip(int n) const {
+  if (!toolTips_ || shownSet_ == nullptr) return {};
+  const int note = KeyOf(n).note;
+  const std::string_view name = DrumKeyName(shownSet_->map, shownSet_->program, note);
+  if (name.empty()) return {};
+  return PitchName(note) + QStringLiteral(" (") + QString::number(note) + QStringLiteral(") ") +
+         Text(name);
+}
+
+// The keys' tooltips are worked out when asked for, so choosing a set writes none of them.
+bool DrumPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return false;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i] != watched) continue;
+    const QString tip = keyToolTip(static_cast<int>(i) + 1);
+    if (tip.isEmpty()) return false;
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip, keys_[i]);
+    return true;
   }
+  return false;
 }
 
 const std::vector<PlacedName>& DrumPage::placedNames() {
   if (namesDirty_) layOutNames();
-  return placed_;
+  static const std::vector<PlacedName> kNone;
+  return shownNames_ != nullptr ? shownNames_->names : kNone;
 }
 
 void DrumPage::layOutNames() {
   namesDirty_ = false;
-  placed_.clear();
+  shownNames_ = nullptr;
   if (shownSet_ == nullptr) return;
+  if (const auto found = drawn_.find(shownSet_); found != drawn_.end()) {
+    shownNames_ = &found->second;
+    return;
+  }
   std::vector<NamedKey> keys;
   for (int n = 1; n <= kKeyCount; ++n) {
     const KeyLayout& key = KeyOf(n);
@@ -128,22 +156,38 @@ void DrumPage::layOutNames() {
     const auto* control = qobject_cast<const QWidget*>(child);
     if (control != nullptr && control->isVisibleTo(this)) obstacles.push_back(control->geometry());
   }
-  placed_ = LayOutDrumNames(keys, rect(), obstacles, fontMetrics());
+  Drawn drawn;
+  drawn.names = LayOutDrumNames(keys, rect(), obstacles, fontMetrics());
+  for (const PlacedName& name : drawn.names) {
+    QStaticText text(name.text);
+    text.prepare(QTransform(), font());
+    drawn.texts.push_back(text);
+    drawn.region += name.box;
+  }
+  shownNames_ = &(drawn_[shownSet_] = std::move(drawn));
 }
 
 void DrumPage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  // Where the keys stand on the page may have moved: every layout is laid out afresh.
+  drawn_.clear();
   namesDirty_ = true;
 }
 
 void DrumPage::paintEvent(QPaintEvent*) {
   if (namesDirty_) layOutNames();
+  if (shownNames_ == nullptr) return;
   QPainter painter(this);
-  for (const PlacedName& name : placed_) {
+  for (std::size_t i = 0; i < shownNames_->names.size(); ++i) {
+    const PlacedName& name = shownNames_->names[i];
     // A black key's name reads as the key does: light on dark.
     painter.fillRect(name.box, name.black ? Qt::black : Qt::white);
     painter.setPen(name.black ? Qt::white : Qt::black);
-    painter.drawText(name.box, Qt::AlignCenter, name.text);
+    const QSizeF size = shownNames_->texts[i].size();
+    painter.drawStaticText(
+        QPointF(name.box.left() + (name.box.width() - size.width()) / 2,
+                name.box.top() + (name.box.height() - size.height()) / 2),
+        shownNames_->texts[i]);
   }
 }
 

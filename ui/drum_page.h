@@ -4,8 +4,11 @@
 // is shown.
 #pragma once
 
+#include <QRegion>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -29,6 +32,9 @@ class DrumPage : public QWidget {
   void showSets(int map, const DrumSet& set);
   // Whether the keys name their instruments in their tooltips (while the page is shown).
   void setKeyToolTips(bool shown);
+  // What key n (Shape1..60) says in its tooltip: its note and its instrument in the set shown;
+  // nothing for a silent key, or while the page is not shown.
+  QString keyToolTip(int n) const;
 
   // The program of the set on button n (1..), as its caption shows it.
   int programOfButton(int n) const;
@@ -43,6 +49,7 @@ class DrumPage : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -55,8 +62,16 @@ class DrumPage : public QWidget {
   int shownMap_ = -1;
   const DrumSet* shownSet_ = nullptr;
   bool toolTips_ = false;
+  bool watchingKeys_ = false;
   bool namesDirty_ = true;
-  std::vector<PlacedName> placed_;
+  // Laid out once per set, with its text ready to draw: choosing a set again costs no layout.
+  struct Drawn {
+    std::vector<PlacedName> names;
+    std::vector<QStaticText> texts;
+    QRegion region;  // what the names cover
+  };
+  std::map<const DrumSet*, Drawn> drawn_;
+  const Drawn* shownNames_ = nullptr;
 };
 
 }  // namespace kalvora
