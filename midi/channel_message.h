@@ -5,15 +5,9 @@
 #include <cstdint>
 
 #include "midi/midi_bytes.h"
+#include "midi/short_message.h"
 
 namespace kalvora {
-
-// Status in bits 0-7, data 1 in bits 8-15, data 2 in bits 16-23.
-constexpr std::uint32_t PackShortMessage(std::uint32_t status, std::int32_t data1,
-                                         std::int32_t data2) {
-  return status + static_cast<std::uint32_t>(data1) * 256 +
-         static_cast<std::uint32_t>(data2) * 65536;
-}
 
 // kind is a status byte's upper nibble (kNoteOn, kControlChange, ...), channel 0..15 its lower;
 // a message with one data byte leaves data2 at 0.

@@ -1,11 +1,10 @@
 #include "midi/input/input_router.h"
 
-#include <array>
 #include <bitset>
 
-#include "midi/device_state.h"
-#include "midi/input/input_stream.h"
 #include "midi/channel_message.h"
+#include "midi/device_state.h"
+#include "midi/input/note_ledger.h"
 #include "midi/midi_bytes.h"
 #include "midi/rhythm_part.h"
 #include "midi/voice_setup.h"
@@ -14,18 +13,15 @@ namespace kalvora {
 
 namespace {
 
-constexpr std::uint8_t kPedalDownFrom = 64;
 // What the input's notes are released with when the program lets go of them: the usual default.
 constexpr std::int32_t kLetGoVelocity = 64;
-constexpr std::size_t kKeys = 128;
-constexpr std::size_t kChannels = kChannelCount;
 
 struct Router {
-  std::array<InputStream, kInputSources> streams;
-  // What the input holds down on each channel (the one a note went out on), and on which device.
+  // What the input holds down, and on which device.
   HMIDIOUT device = kNoMidiOut;
-  std::array<std::bitset<kKeys>, kChannels> held;
-  std::bitset<kChannels> pedalDown;
+  // Kept on the channel each note went out on: channel 1, or the rhythm channel on the drum page.
+  NoteLedger notes;
+  std::bitset<kChannelCount> pedalDown;
 };
 
 Router& TheRouter() {
@@ -33,63 +29,74 @@ Router& TheRouter() {
   return instance;
 }
 
-void Send(std::uint8_t kind, std::uint8_t channel, std::int32_t data1, std::int32_t data2) {
-  midiOutShortMsg(MidiOut, PackChannelMessage(kind, channel, data1, data2));
+// Whether the device took the message: one it had no room for changes nothing that is held.
+bool Send(std::uint8_t kind, std::uint8_t channel, std::int32_t data1, std::int32_t data2) {
+  return midiOutShortMsg(MidiOut, PackChannelMessage(kind, channel, data1, data2)) ==
+         MMSYSERR_NOERROR;
 }
 
 // Held notes are kept for one device; a note that goes to another starts the record afresh.
 void TrackOn(Router& r) {
   if (r.device == MidiOut) return;
-  for (auto& keys : r.held) keys.reset();
+  r.notes.clear();
   r.pedalDown.reset();
   r.device = MidiOut;
 }
 
-// A note ends, and a pedal comes up, on every channel it was started on; one the record does not
-// know of goes where a press plays now.
-template <typename Held>
-void SendToHolders(Router& r, Held held, std::uint8_t kind, std::int32_t data1,
-                   std::int32_t data2) {
-  bool sent = false;
-  for (std::uint8_t channel = 0; channel < kChannels; ++channel) {
-    if (r.device != MidiOut || !held(channel)) continue;
-    Send(kind, channel, data1, data2);
-    sent = true;
+// A note ends on every channel it was started on, whichever page is shown now; true when it was
+// held on any.
+bool EndWhereHeld(Router& r, const ChannelMessage& m) {
+  bool held = false;
+  for (std::uint8_t channel = 0; channel < kChannelCount; ++channel) {
+    if (!r.notes.held(channel, m.data1)) continue;
+    held = true;
+    if (Send(m.kind(), channel, m.data1, m.data2)) r.notes.noteOff(channel, m.data1);
   }
-  if (!sent) Send(kind, PlayChannel(), data1, data2);
+  return held;
 }
 
 void Play(Router& r, const ChannelMessage& m) {
-  const std::uint8_t kind = m.status & kStatusKindMask;
-  const bool noteOff = kind == kNoteOff || (kind == kNoteOn && m.data2 == 0);
-  const auto key = static_cast<std::size_t>(m.data1);
-  if (noteOff) {
-    SendToHolders(r, [&](std::uint8_t c) { return r.held[c].test(key); }, kind, m.data1, m.data2);
-    if (r.device == MidiOut) {
-      for (auto& keys : r.held) keys.reset(key);
+  const std::uint8_t kind = m.kind();
+  const std::uint8_t channel = PlayChannel();
+  if (m.endsNote()) {
+    const bool current = r.device == MidiOut;
+    if (current && EndWhereHeld(r, m)) return;
+    if (current) {
+      bool needed = true;
+      for (std::uint8_t c = 0; c < kChannelCount; ++c) {
+        needed = r.notes.noteOffNeeded(c, m.data1) && needed;
+      }
+      if (!needed) return;
     }
+    if (Send(kind, channel, m.data1, m.data2) && current) r.notes.noteOff(channel, m.data1);
     return;
   }
-  const std::uint8_t channel = PlayChannel();
   switch (kind) {
     case kNoteOn:
       if (!VoiceSetUpIsCurrent()) SendVoiceSetUp();
       TrackOn(r);
-      r.held[channel].set(key);
-      break;
+      r.notes.noteOn(channel, m.data1, Send(kind, channel, m.data1, m.data2));
+      return;
     case kControlChange:
       if (m.data1 == kControlSustain) {
         TrackOn(r);
-        if (m.data2 < kPedalDownFrom) {
-          SendToHolders(r, [&](std::uint8_t c) { return r.pedalDown.test(c) || c == channel; },
-                        kind, m.data1, m.data2);
-          r.pedalDown.reset();
+        if (m.data2 >= kPedalDownFrom) {
+          if (Send(kind, channel, m.data1, m.data2)) r.pedalDown.set(channel);
           return;
         }
-        r.pedalDown.set(channel);
-      } else if (m.data1 != kControlModulation && m.data1 != kControlExpression) {
+        // Up where it is down now, and wherever it went down on another page.
+        for (std::uint8_t c = 0; c < kChannelCount; ++c) {
+          if ((c == channel || r.pedalDown.test(c)) && Send(kind, c, m.data1, m.data2))
+            r.pedalDown.reset(c);
+        }
         return;
       }
+      if (m.data1 == kControlAllNotesOff) {
+        if (Send(kind, channel, m.data1, m.data2) && r.device == MidiOut)
+          r.notes.allNotesOff(channel);
+        return;
+      }
+      if (m.data1 != kControlModulation && m.data1 != kControlExpression) return;
       break;
     case kKeyPressure:
     case kChannelPressure:
@@ -103,29 +110,22 @@ void Play(Router& r, const ChannelMessage& m) {
 
 }  // namespace
 
-void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMIDIOUT meantFor) {
-  Router& r = TheRouter();
-  InputStream& stream = r.streams[static_cast<std::size_t>(source)];
-  // Read even when it goes nowhere, so the stream keeps its running status.
-  const bool deliverable = meantFor != kNoMidiOut && meantFor == MidiOut;
-  stream.feed(bytes, [&](const ChannelMessage& m) {
-    if (deliverable) Play(r, m);
-  });
+void RouteMidiInput(const ChannelMessage& message, HMIDIOUT meantFor) {
+  if (meantFor != kNoMidiOut && meantFor == MidiOut) Play(TheRouter(), message);
 }
 
 void ReleaseInputNotes() {
   Router& r = TheRouter();
-  for (std::uint8_t channel = 0; channel < kChannels; ++channel) {
-    for (std::size_t key = 0; key < kKeys; ++key) {
-      if (!r.held[channel].test(key)) continue;
-      midiOutShortMsg(r.device, PackChannelMessage(kNoteOff, channel,
-                                                   static_cast<std::int32_t>(key), kLetGoVelocity));
+  for (std::uint8_t channel = 0; channel < kChannelCount; ++channel) {
+    for (std::uint8_t key = 0; key < NoteLedger::kKeys; ++key) {
+      if (!r.notes.held(channel, key)) continue;
+      midiOutShortMsg(r.device, PackChannelMessage(kNoteOff, channel, key, kLetGoVelocity));
     }
     if (r.pedalDown.test(channel)) {
       midiOutShortMsg(r.device, PackChannelMessage(kControlChange, channel, kControlSustain, 0));
     }
-    r.held[channel].reset();
   }
+  r.notes.clear();
   r.pedalDown.reset();
 }
 

@@ -58,13 +58,13 @@ std::vector<std::string> JackBackend::portNames() {
 }
 
 OpenResult JackBackend::open(std::size_t port) {
-  if (port >= ports_.size()) return OpenResult{MMSYSERR_BADDEVICEID, nullptr};
+  if (port >= ports_.size()) return OpenResult{OpenStatus::kBadDevice, nullptr};
   // A stopped server would hold the open (and so a switch) for as long as it stays stopped.
   std::optional<OpenResult> opened = CallWithin<OpenResult>(
       [clientName = clientName_, target = ports_[port], client = std::exchange(listing_, nullptr)] {
         return JackConnection::open(clientName, target, client);
       });
-  if (!opened) return OpenResult{MMSYSERR_ERROR, nullptr};
+  if (!opened) return OpenResult{OpenStatus::kFailed, nullptr};
   return std::move(*opened);
 }
 

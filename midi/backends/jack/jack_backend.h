@@ -29,7 +29,8 @@ class JackBackend final : public MidiBackend {
   // The MIDI input ports of the server named by JACK_DEFAULT_SERVER (or the default one), as
   // "client:port"; empty when no server runs. The client that listed is kept for the next open.
   std::vector<std::string> portNames() override;
-  // 2 for a number outside the last list, 6 when the server or the port has gone.
+  // kBadDevice for a number outside the last list, kNoDriver when the server or the port has
+  // gone.
   OpenResult open(std::size_t port) override;
   void releaseListing() override;
 

@@ -11,8 +11,9 @@ namespace kalvora {
 
 namespace {
 
-// Far more than the window ever sends between two audio cycles.
-constexpr std::size_t kRingBytes = 64 * 1024;
+// Far more than the window sends between two audio cycles: a keyboard's burst of ten thousand
+// pressure messages passes whole; beyond that, pressure, bend and controllers are thinned.
+constexpr std::size_t kRingBytes = 256 * 1024;
 constexpr const char* kOutputPortName = "out";
 // A close first lets the audio thread hand over what was sent just before it (a note-off
 // must not be lost), but waits no longer than this when the server is slow or stuck.
@@ -35,26 +36,27 @@ OpenResult JackConnection::open(const std::string& clientName, const std::string
     connection.reset(new JackConnection());
   } catch (const std::bad_alloc&) {
     if (client != nullptr) jack_client_close(client);
-    result.code = MMSYSERR_NOMEM;
+    result.status = OpenStatus::kNoMemory;
     return result;
   }
-  result.code = connection->start(clientName, target, client);
-  if (result.code == MMSYSERR_NOERROR) result.connection = std::move(connection);
+  result.status = connection->start(clientName, target, client);
+  if (result.status == OpenStatus::kOpened) result.connection = std::move(connection);
   return result;
 }
 
-MMRESULT JackConnection::start(const std::string& clientName, const std::string& target,
-                               jack_client_t* client) {
+OpenStatus JackConnection::start(const std::string& clientName, const std::string& target,
+                                 jack_client_t* client) {
   if (client != nullptr) {
     client_ = client;
-    if (prepare(target) != MMSYSERR_NOERROR) closeClient();
+    if (prepare(target) != OpenStatus::kOpened) closeClient();
   }
   if (client_ == nullptr) {
     jack_status_t status{};
     client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-    if (client_ == nullptr) return ServerUnreachable(status) ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
-    const MMRESULT prepared = prepare(target);
-    if (prepared != MMSYSERR_NOERROR) return prepared;
+    if (client_ == nullptr)
+      return ServerUnreachable(status) ? OpenStatus::kNoDriver : OpenStatus::kFailed;
+    const OpenStatus prepared = prepare(target);
+    if (prepared != OpenStatus::kOpened) return prepared;
   }
   // Activation waits for the server's next cycle or two; the window need not. What is sent
   // meanwhile waits in the ring.
@@ -63,20 +65,20 @@ MMRESULT JackConnection::start(const std::string& clientName, const std::string&
   } catch (...) {
     activate(target);  // no thread to spare
   }
-  return MMSYSERR_NOERROR;
+  return OpenStatus::kOpened;
 }
 
-MMRESULT JackConnection::prepare(const std::string& target) {
+OpenStatus JackConnection::prepare(const std::string& target) {
   // The port may have gone since the list was made: the device is no longer there.
-  if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
+  if (jack_port_by_name(client_, target.c_str()) == nullptr) return OpenStatus::kNoDriver;
   // The first request to the server: it fails here when the server has gone.
   port_ = jack_port_register(client_, kOutputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  if (port_ == nullptr) return MMSYSERR_ERROR;
+  if (port_ == nullptr) return OpenStatus::kFailed;
   if (jack_set_process_callback(client_, &JackConnection::process, this) != 0) {
-    return MMSYSERR_ERROR;
+    return OpenStatus::kFailed;
   }
   jack_on_info_shutdown(client_, &JackConnection::shutdown, this);
-  return MMSYSERR_NOERROR;
+  return OpenStatus::kOpened;
 }
 
 void JackConnection::activate(const std::string& target) noexcept {
@@ -106,13 +108,13 @@ JackConnection::~JackConnection() {
   closeClient();
 }
 
-void JackConnection::sendShort(std::span<const std::uint8_t> bytes) { send(bytes); }
+bool JackConnection::sendShort(std::span<const std::uint8_t> bytes) { return send(bytes); }
 
 void JackConnection::sendLong(std::span<const std::uint8_t> bytes) { send(bytes); }
 
-void JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
-  if (!alive_.load(std::memory_order_acquire)) return;
-  ring_.push(bytes);
+bool JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
+  if (!alive_.load(std::memory_order_acquire)) return false;
+  return ring_.push(bytes, UrgencyOf(bytes));
 }
 
 void JackConnection::drainBeforeClose() noexcept {

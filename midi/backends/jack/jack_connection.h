@@ -29,18 +29,19 @@ class JackConnection final : public MidiConnection {
   JackConnection(const JackConnection&) = delete;
   JackConnection& operator=(const JackConnection&) = delete;
 
-  // Queue the message for the next audio cycle; dropped when the ring is full, the server has
-  // gone or the port could not be wired, so the caller never waits.
-  void sendShort(std::span<const std::uint8_t> bytes) override;
+  // Queue the message for the next audio cycle; dropped when the ring has no room for it (see
+  // message_urgency.h), the server has gone or the port could not be wired, so the caller never
+  // waits.
+  bool sendShort(std::span<const std::uint8_t> bytes) override;
   void sendLong(std::span<const std::uint8_t> bytes) override;
 
  private:
   JackConnection();
-  MMRESULT start(const std::string& clientName, const std::string& target, jack_client_t* client);
-  MMRESULT prepare(const std::string& target);        // port and callbacks
+  OpenStatus start(const std::string& clientName, const std::string& target, jack_client_t* client);
+  OpenStatus prepare(const std::string& target);      // port and callbacks
   void activate(const std::string& target) noexcept;  // activation and connection
   void closeClient() noexcept;
-  void send(std::span<const std::uint8_t> bytes) noexcept;
+  bool send(std::span<const std::uint8_t> bytes) noexcept;
   void drainBeforeClose() noexcept;
   void deliver(jack_nframes_t frames) noexcept;  // audio thread: ring to port buffer
 
