@@ -8,8 +8,8 @@
 
 int main(int argc, char* argv[]) {
   // First, so that reaching a JACK server overlaps Qt's own start.
-  kalvora::InstallSystemMidiBackends();
-  kalvora::MidiInputPorts inputs = kalvora::StartSystemMidiInputs();
+  kalvora::MidiInputPorts inputs =
+      kalvora::StartSystemMidiInputs(kalvora::InstallSystemMidiBackends());
   QApplication application(argc, argv);
   // Lets a Wayland desktop match the window to its menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(KALVORA_APP_ID));

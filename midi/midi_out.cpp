@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "midi/bounded_teardown.h"
+#include "midi/bounded_call.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
 

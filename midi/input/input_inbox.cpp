@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "midi/bounded_teardown.h"
+#include "midi/bounded_call.h"
 #include "midi/message_ring.h"
 
 namespace kalvora {

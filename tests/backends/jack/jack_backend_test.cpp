@@ -16,6 +16,7 @@
 #include "midi/backends/jack/jack_input.h"
 #include "midi/input/input_inbox.h"
 #include "support/jack_midi_receiver.h"
+#include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
 #include "support/stderr_capture.h"
 
@@ -240,6 +241,8 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
     connection.reset();
     receiver_.close();
   });
+  // The switch made while the server is away lets go of the client it had.
+  EXPECT_TRUE(backend_.portNames().empty());
 
   ASSERT_TRUE(server_.start());
   JackMidiReceiver receiver;
@@ -252,34 +255,78 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
   EXPECT_EQ(receiver.waitForBytes(fresh.size()), std::vector<Message>{fresh});
 }
 
-// Connected ahead or at the listing, kept or let go after it: every way ends in the same open.
+// Connected ahead or at the listing: both end in the same open.
 TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
   std::vector<Message> expected;
-  for (const auto connect : {JackBackend::Connect::kAhead, JackBackend::Connect::kOnFirstListing}) {
-    for (const bool released : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "ahead " << (connect == JackBackend::Connect::kAhead)
-                                      << ", released " << released);
-      JackBackend backend(test::ClientName("kalvora"), connect);
-      ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
-      if (released) backend.releaseListing();
-      OpenResult opened = backend.open(0);
-      ASSERT_EQ(opened.code, MMSYSERR_NOERROR);
-      const Message change = {0xC0, static_cast<std::uint8_t>(expected.size())};
-      opened.connection->sendShort(change);
-      expected.push_back(change);
-      EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
-    }
+  for (const bool ahead : {true, false}) {
+    SCOPED_TRACE(testing::Message() << "ahead " << ahead);
+    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora"));
+    if (ahead) client->connectAhead();
+    JackBackend backend(client);
+    ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
+    OpenResult opened = backend.open(0);
+    ASSERT_EQ(opened.code, MMSYSERR_NOERROR);
+    const Message change = {0xC0, static_cast<std::uint8_t>(expected.size())};
+    opened.connection->sendShort(change);
+    expected.push_back(change);
+    EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
   }
-  // Connected ahead and never listed: the backend goes without waiting on anything.
-  FinishesWithin(20s,
-                 [] { JackBackend(test::ClientName("kalvora"), JackBackend::Connect::kAhead); });
+  // Connected ahead and never listed: the backend goes without waiting on anything, and the
+  // client goes by itself once its connection is made.
+  std::weak_ptr<JackClient> left;
+  FinishesWithin(20s, [&left] {
+    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora"));
+    client->connectAhead();
+    left = client;
+    JackBackend backend(std::move(client));
+  });
+  for (int look = 0; look < 1000 && !left.expired(); ++look) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(left.expired());
+}
+
+// The server goes (killed, or ended cleanly) while a device and the input are open on the one
+// client; a switch finds nothing, and once the server is back under its name the next switch
+// brings the device and the input port back; the input lets go cleanly at the end.
+TEST_F(JackBackendTest, ServerGoneAndBackBringsTheInputPortBack) {
+  for (const bool killed : {true, false}) {
+    SCOPED_TRACE(killed ? "killed" : "ended");
+    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora-both"));
+    JackBackend backend(client);
+    auto input = std::make_unique<JackInput>(client);
+    const std::string inputPort = test::ClientName("kalvora-both") + ":in";
+    ASSERT_EQ(input->waitForPort(10s), inputPort);
+    ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
+    OpenResult opened = backend.open(0);
+    ASSERT_EQ(opened.code, MMSYSERR_NOERROR);
+
+    if (killed) {
+      server_.kill();
+    } else {
+      server_.stop();
+    }
+    FinishesWithin(20s, [&] {
+      opened.connection.reset();
+      receiver_.close();
+      EXPECT_TRUE(backend.portNames().empty());
+      EXPECT_EQ(input->waitForPort(0ms), "");
+    });
+
+    ASSERT_TRUE(server_.start());
+    ASSERT_TRUE(receiver_.open());
+    EXPECT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
+    EXPECT_EQ(input->waitForPort(0ms), inputPort);
+    test::JackMidiSender keyboard;
+    EXPECT_TRUE(keyboard.open(test::ClientName("kalvora-both") + "-in:in"));
+    keyboard.close();
+    FinishesWithin(20s, [&] { input.reset(); });
+  }
 }
 
 void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 // The program's exit with its server stopped: the JACK input lets go in time all the same.
 TEST_F(JackBackendTest, StoppedServerDoesNotHoldTheInputsAtExit) {
-  auto input = std::make_unique<JackInput>(test::ClientName("kalvora-in"));
+  auto input = std::make_unique<JackInput>(JackClient::Create(test::ClientName("kalvora-in")));
   ASSERT_FALSE(input->waitForPort(10s).empty());
   MidiInputPorts inputs;
   inputs.push_back(std::move(input));
@@ -298,9 +345,11 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
   jack_set_error_function(&PrintJackMessage);
   jack_set_info_function(&PrintJackMessage);
 
-  for (const auto connect : {JackBackend::Connect::kOnFirstListing, JackBackend::Connect::kAhead}) {
+  for (const bool ahead : {false, true}) {
     test::StderrCapture capture;
-    JackBackend backend(test::ClientName("kalvora"), connect);
+    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora"));
+    if (ahead) client->connectAhead();
+    JackBackend backend(client);
     const auto start = std::chrono::steady_clock::now();
     const std::vector<std::string> names = backend.portNames();
     const auto elapsed = std::chrono::steady_clock::now() - start;
