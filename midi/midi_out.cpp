@@ -151,7 +151,7 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
     result = device.backend->open(device.port);
   }
   // Whatever was kept from the listing for this open has served, even when it failed.
-  for (auto& backend : l.backends) backend->releaseListing();
+  for (auto& backend : l.backends) backend->afterOpen();
   if (result.code != MMSYSERR_NOERROR || !result.connection) {
     return result.code == MMSYSERR_NOERROR ? MMSYSERR_ERROR : result.code;
   }

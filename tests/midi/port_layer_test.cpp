@@ -114,7 +114,7 @@ TEST(PortLayer, EveryOpenLetsGoOfWhatTheListingKept) {
       std::make_unique<test::OnePortBackend>(test::OnePort{.name = "kept",
                                                            .openResult = MMSYSERR_NODRIVER,
                                                            .onList = [&kept] { kept = 1; },
-                                                           .onRelease = [&kept] { kept = 0; }}));
+                                                           .onAfterOpen = [&kept] { kept = 0; }}));
   backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"other"},
                                                         std::vector<MMRESULT>{},
                                                         std::make_shared<RecordingLog>()));

@@ -29,4 +29,6 @@ OpenResult JackBackend::open(std::size_t port) {
   return std::move(*opened);
 }
 
+void JackBackend::afterOpen() { client_->connectAhead(); }
+
 }  // namespace kalvora

@@ -36,6 +36,9 @@ class JackBackend final : public MidiBackend {
   // 2 for a number outside the last list, 6 when the server or the port has gone, 1 when the
   // server did not answer in time.
   OpenResult open(std::size_t port) override;
+  // A server that has gone is reached again in the background, so the input port is back, at the
+  // latest, after the next switch once the server has come back.
+  void afterOpen() override;
 
  private:
   std::shared_ptr<JackClient> client_;

@@ -37,7 +37,8 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   JackClient(const JackClient&) = delete;
   JackClient& operator=(const JackClient&) = delete;
 
-  // Starts reaching the server now, without waiting for it.
+  // Reaches the server (again, when its last one has gone) on a thread of its own; does not
+  // wait. Nothing is done while connected.
   void connectAhead();
 
   // The MIDI input ports of the other clients, reaching the server (again, once it has gone)

@@ -322,6 +322,38 @@ TEST_F(JackBackendTest, ServerGoneAndBackBringsTheInputPortBack) {
   }
 }
 
+// A server that answers late (stopped, and resumed 300 ms later, as a busy machine may hold it)
+// still opens; one that stays stopped is given up on within the open's bound, and a listing
+// meanwhile finds nothing, quickly and silently.
+TEST_F(JackBackendTest, LateServerOpensAndStoppedServerIsGivenUp) {
+  ASSERT_EQ(backend_.portNames(), std::vector<std::string>{receiver_.portName()});
+  server_.freeze();
+  std::thread resume([this] {
+    std::this_thread::sleep_for(300ms);
+    server_.thaw();
+  });
+  OpenResult late = backend_.open(0);
+  resume.join();
+  ASSERT_EQ(late.code, MMSYSERR_NOERROR);
+  late.connection->sendShort(kNoteOn);
+  EXPECT_EQ(receiver_.waitForBytes(kNoteOn.size()), std::vector<Message>{kNoteOn});
+  late.connection.reset();
+
+  server_.freeze();
+  FinishesWithin(10s, [&] {
+    test::StderrCapture capture;
+    EXPECT_EQ(backend_.open(0).code, MMSYSERR_ERROR);
+    EXPECT_TRUE(backend_.portNames().empty());
+    EXPECT_EQ(capture.finish(), "");
+  });
+  server_.thaw();
+  // Once it answers again, so do the requests given up on, and the device is listed again.
+  std::vector<std::string> names;
+  for (int look = 0; look < 10 && names.empty(); ++look) names = backend_.portNames();
+  EXPECT_EQ(names, std::vector<std::string>{receiver_.portName()});
+  server_.kill();  // once stopped and resumed, jackd may take seconds to end cleanly
+}
+
 void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 // The program's exit with its server stopped: the JACK input lets go in time all the same.
