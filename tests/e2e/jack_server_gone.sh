@@ -76,10 +76,10 @@ run_order() {
   echo "--- SIG$signal, then: $*"
   jack_server="kalvora-${work##*/kalvora-}-$RANDOM"
   export JACK_DEFAULT_SERVER=$jack_server JACK_NO_START_SERVER=1
+  rm -f "$work"/receiver*.txt
   server_and_receivers_up
   receiver_device
   write_settings "$work/app/kalvora.ini" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT "$device"
-  rm -f "$work"/receiver*.txt
   run_program
   box_hint="device $device did not open as the receiver"
   wait_for_main_window
@@ -99,6 +99,7 @@ run_order() {
         fi
         ;;
       back)
+        rm -f "$work"/receiver*.txt
         server_and_receivers_up
         gone=no
         ;;
