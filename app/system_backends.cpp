@@ -20,7 +20,7 @@ FluidSynthOptions ProgramSynthOptions() {
 std::shared_ptr<JackClient> InstallSystemMidiBackends() {
   // Connecting takes libjack 15 to 30 ms: it passes while the program starts.
   std::shared_ptr<JackClient> jack = JackClient::Create("Kalvora");
-  jack->connectAhead();
+  jack->connectAndListAhead();
   MidiBackends backends;
   backends.push_back(std::make_unique<FluidSynthBackend>(ProgramSynthOptions()));
   backends.push_back(std::make_unique<RtMidiBackend>());

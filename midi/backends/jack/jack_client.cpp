@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "midi/backends/jack/jack_graph_pages.h"
 #include "midi/backends/jack/jack_quiet.h"
 #include "midi/bounded_call.h"
 #include "midi/input/input_inbox.h"
@@ -90,22 +91,36 @@ bool JackClient::connect() {
 std::vector<std::string> JackClient::otherClientsInputs(std::chrono::milliseconds limit) {
   std::optional<std::vector<std::string>> listed = CallWithin<std::vector<std::string>>(
       [self = shared_from_this()] {
-        std::vector<std::string> ports;
         const std::lock_guard lock(self->requests_);
-        if (!self->connect()) return ports;
-        const std::string own = std::string(jack_get_client_name(self->client_)) + ":";
-        if (const char** names =
-                jack_get_ports(self->client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
-          for (const char** name = names; *name != nullptr; ++name) {
-            // The program's own input is no sound module.
-            if (std::string_view(*name).substr(0, own.size()) != own) ports.emplace_back(*name);
-          }
-          jack_free(static_cast<void*>(names));
-        }
-        return ports;
+        if (self->listedAhead_) return *std::exchange(self->listedAhead_, std::nullopt);
+        return self->listOthersInputs();
       },
       limit);
   return listed ? std::move(*listed) : std::vector<std::string>{};
+}
+
+void JackClient::connectAndListAhead() {
+  RunWithin(
+      [self = shared_from_this()] {
+        const std::lock_guard lock(self->requests_);
+        self->listedAhead_ = self->listOthersInputs();
+      },
+      std::chrono::milliseconds(0));
+}
+
+std::vector<std::string> JackClient::listOthersInputs() {
+  std::vector<std::string> ports;
+  if (!connect()) return ports;
+  const std::string own = std::string(jack_get_client_name(client_)) + ":";
+  if (const char** names = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+    for (const char** name = names; *name != nullptr; ++name) {
+      // The program's own input is no sound module.
+      if (std::string_view(*name).substr(0, own.size()) != own) ports.emplace_back(*name);
+    }
+    jack_free(static_cast<void*>(names));
+  }
+  ReleaseJackGraphPages();
+  return ports;
 }
 
 void JackClient::carryInput() {
@@ -162,8 +177,6 @@ MMRESULT JackClient::attachOutput(JackOutputFeed* feed, const std::string& targe
                                   Output& output) {
   const std::lock_guard lock(requests_);
   if (!connect()) return MMSYSERR_NODRIVER;
-  // The port may have gone since the list was made: the device is no longer there.
-  if (jack_port_by_name(client_, target.c_str()) == nullptr) return MMSYSERR_NODRIVER;
   std::size_t free = 0;
   while (free < kMostOutputs && outputs_[free].port.load(std::memory_order_acquire) != nullptr) {
     ++free;
@@ -176,6 +189,8 @@ MMRESULT JackClient::attachOutput(JackOutputFeed* feed, const std::string& targe
   slot.port.store(port, std::memory_order_seq_cst);
   slot.feed.store(feed, std::memory_order_seq_cst);
   output = Output{port, generation_.load(std::memory_order_acquire)};
+  // Asked of the server, which knows whether the port has gone since the list was made (the
+  // device is no longer there); a lookup here would walk the whole port table.
   const int connected = jack_connect(client_, jack_port_name(port), target.c_str());
   if (connected != 0 && connected != EEXIST) {
     releaseSlot(slot);

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   // Reaches the server (again, when its last one has gone) on a thread of its own; does not
   // wait. Nothing is done while connected.
   void connectAhead();
+  // The same at the program's start, listing the ports too: the first listing takes that list.
+  // Made before the window's own memory grows, the walk over the server's port table adds
+  // least to the program's peak.
+  void connectAndListAhead();
 
   // The MIDI input ports of the other clients, reaching the server (again, once it has gone)
   // first; empty when it could not be reached within limit.
@@ -77,6 +82,7 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   explicit JackClient(std::string name);
   // The rest with requests_ held.
   bool connect();
+  std::vector<std::string> listOthersInputs();
   void addInputPort();
   void removeInputPort();
   void releaseSlot(FeedSlot& slot);
@@ -94,6 +100,7 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   std::atomic<bool> inputWanted_{false};
   std::atomic<jack_port_t*> input_{nullptr};
   std::array<FeedSlot, kMostOutputs> outputs_;
+  std::optional<std::vector<std::string>> listedAhead_;
   std::atomic<bool> inCycle_{false};  // the audio thread is reading input_ or outputs_
 
   mutable std::mutex inputMutex_;
