@@ -19,7 +19,7 @@ FluidSynthOptions ProgramSynthOptions() {
 
 std::shared_ptr<JackClient> InstallSystemMidiBackends() {
   // Connecting takes libjack 15 to 30 ms: it passes while the program starts.
-  std::shared_ptr<JackClient> jack = JackClient::Create("Kalvora");
+  std::shared_ptr<JackClient> jack = JackClient::create("Kalvora");
   jack->connectAndListAhead();
   MidiBackends backends;
   backends.push_back(std::make_unique<FluidSynthBackend>(ProgramSynthOptions()));

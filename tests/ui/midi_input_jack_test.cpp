@@ -75,7 +75,7 @@ class MidiInputThroughJack : public ::testing::Test {
     ASSERT_TRUE(moduleA_.open());
     ASSERT_TRUE(moduleB_.open());
     // One client carries the input and the outputs, as in the program.
-    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora"));
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
     input_ = std::make_unique<JackInput>(client);
     inputPort_ = input_->waitForPort(kPortLimit);
     ASSERT_EQ(inputPort_, test::ClientName("kalvora") + ":in");

@@ -11,7 +11,7 @@ namespace kalvora {
 JackBackend::JackBackend(std::shared_ptr<JackClient> client) : client_(std::move(client)) {}
 
 JackBackend::JackBackend(std::string clientName)
-    : JackBackend(JackClient::Create(std::move(clientName))) {}
+    : JackBackend(JackClient::create(std::move(clientName))) {}
 
 JackBackend::~JackBackend() { DestroyWithin(std::move(client_)); }
 

@@ -29,7 +29,7 @@ std::string OutputPortName(std::size_t slot) {
 
 }  // namespace
 
-std::shared_ptr<JackClient> JackClient::Create(std::string name) {
+std::shared_ptr<JackClient> JackClient::create(std::string name) {
   QuietJack();
   return std::shared_ptr<JackClient>(new JackClient(std::move(name)));
 }

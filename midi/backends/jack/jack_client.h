@@ -33,7 +33,7 @@ class JackOutputFeed {
 class JackClient final : public std::enable_shared_from_this<JackClient> {
  public:
   // name: how the client appears in the graph (JACK makes it unique). Silences libjack.
-  static std::shared_ptr<JackClient> Create(std::string name);
+  static std::shared_ptr<JackClient> create(std::string name);
   ~JackClient();
   JackClient(const JackClient&) = delete;
   JackClient& operator=(const JackClient&) = delete;

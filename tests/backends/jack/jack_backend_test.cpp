@@ -260,7 +260,7 @@ TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
   std::vector<Message> expected;
   for (const bool ahead : {true, false}) {
     SCOPED_TRACE(testing::Message() << "ahead " << ahead);
-    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora"));
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
     if (ahead) client->connectAhead();
     JackBackend backend(client);
     ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
@@ -275,7 +275,7 @@ TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
   // client goes by itself once its connection is made.
   std::weak_ptr<JackClient> left;
   FinishesWithin(20s, [&left] {
-    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora"));
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
     client->connectAhead();
     left = client;
     JackBackend backend(std::move(client));
@@ -290,7 +290,7 @@ TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
 TEST_F(JackBackendTest, ServerGoneAndBackBringsTheInputPortBack) {
   for (const bool killed : {true, false}) {
     SCOPED_TRACE(killed ? "killed" : "ended");
-    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora-both"));
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora-both"));
     JackBackend backend(client);
     auto input = std::make_unique<JackInput>(client);
     const std::string inputPort = test::ClientName("kalvora-both") + ":in";
@@ -358,7 +358,7 @@ void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 // The program's exit with its server stopped: the JACK input lets go in time all the same.
 TEST_F(JackBackendTest, StoppedServerDoesNotHoldTheInputsAtExit) {
-  auto input = std::make_unique<JackInput>(JackClient::Create(test::ClientName("kalvora-in")));
+  auto input = std::make_unique<JackInput>(JackClient::create(test::ClientName("kalvora-in")));
   ASSERT_FALSE(input->waitForPort(10s).empty());
   MidiInputPorts inputs;
   inputs.push_back(std::move(input));
@@ -379,7 +379,7 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
 
   for (const bool ahead : {false, true}) {
     test::StderrCapture capture;
-    std::shared_ptr<JackClient> client = JackClient::Create(test::ClientName("kalvora"));
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
     if (ahead) client->connectAhead();
     JackBackend backend(client);
     const auto start = std::chrono::steady_clock::now();
