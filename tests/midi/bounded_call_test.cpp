@@ -1,10 +1,9 @@
-// Work on a thread with a bounded wait: whatever it owns is destroyed on that thread, never on
-// the caller's, whether the caller waited for it or gave up.
+// Work on a thread with a bounded wait: what it owns is destroyed on that thread, never on the
+// caller's, whether the caller waited for it or gave up.
 #include "midi/bounded_call.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -48,30 +47,6 @@ TEST(BoundedCall, DestroyWithinDestroysOnItsOwnThreadAndTellsWhetherInTime) {
     EXPECT_EQ(DestroyWithin(std::move(object), c.limit), c.inTime);
     ASSERT_EQ(where.wait_for(5s), std::future_status::ready);
     EXPECT_NE(where.get(), std::this_thread::get_id());
-  }
-}
-
-TEST(BoundedCall, CallWithinGivesTheResultOrLeavesALateOneToItsThread) {
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.what);
-    std::promise<std::thread::id> gone;
-    std::future<std::thread::id> where = gone.get_future();
-    // The call takes as long as the destructor would; its result is the witness.
-    auto shared = std::make_shared<std::promise<std::thread::id>>(std::move(gone));
-    std::optional<std::shared_ptr<Witness>> result = CallWithin<std::shared_ptr<Witness>>(
-        [linger = c.linger, shared] {
-          std::this_thread::sleep_for(linger);
-          return std::make_shared<Witness>(0ms, std::move(*shared));
-        },
-        c.limit);
-    EXPECT_EQ(result.has_value(), c.inTime);
-    if (result) {
-      result->reset();  // taken, it is the caller's to destroy
-      EXPECT_EQ(where.get(), std::this_thread::get_id());
-    } else {
-      ASSERT_EQ(where.wait_for(5s), std::future_status::ready);
-      EXPECT_NE(where.get(), std::this_thread::get_id());
-    }
   }
 }
 
