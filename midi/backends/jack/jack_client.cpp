@@ -103,7 +103,9 @@ void JackClient::connectAndListAhead() {
   RunWithin(
       [self = shared_from_this()] {
         const std::lock_guard lock(self->requests_);
-        self->listedAhead_ = self->listOthersInputs();
+        // Only a list from a server that answered: a failed connect is tried again at the
+        // listing, which costs next to nothing when no server runs.
+        if (self->connect()) self->listedAhead_ = self->listOthersInputs();
       },
       std::chrono::milliseconds(0));
 }
