@@ -55,9 +55,20 @@ server_goes() {
   jackd_pid=''
 }
 
+# After a run: the server and its receivers go, the server killed if it is slow to end (a loaded
+# machine), as the session's end does it.
 server_down() {
+  local name
   [ -z "$jackd_pid" ] && return
-  server_goes TERM
+  for name in $RECEIVERS; do
+    unwatch "${receiver_pid[$name]}"
+    stop "${receiver_pid[$name]}"
+    forget "${receiver_pid[$name]}"
+  done
+  unwatch "$jackd_pid"
+  stop "$jackd_pid"
+  forget "$jackd_pid"
+  jackd_pid=''
 }
 
 input_port_up() { jack_lsp -A 2>/dev/null | grep -A2 -x 'Kalvora:in' | grep -qx '[[:space:]]*Kalvora-in:in'; }
