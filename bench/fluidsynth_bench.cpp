@@ -37,7 +37,7 @@ void BM_OpenSynth(benchmark::State& state) {
   for (auto _ : state) {
     kalvora::OpenResult result = backend.open(0);
     state.PauseTiming();
-    if (result.code != MMSYSERR_NOERROR) state.SkipWithError("open failed");
+    if (result.status != kalvora::OpenStatus::kOpened) state.SkipWithError("open failed");
     result.connection.reset();
     state.ResumeTiming();
   }
@@ -51,15 +51,15 @@ void BM_OpenDefaultOutputs(benchmark::State& state) {
     state.SkipWithError("no SoundFont installed");
     return;
   }
-  MMRESULT code = MMSYSERR_NOERROR;
+  kalvora::OpenStatus status = kalvora::OpenStatus::kOpened;
   for (auto _ : state) {
     kalvora::OpenResult result = backend.open(0);
-    code = result.code;
+    status = result.status;
     state.PauseTiming();
     result.connection.reset();
     state.ResumeTiming();
   }
-  state.counters["result_code"] = code;
+  state.counters["open_status"] = static_cast<double>(status);
 }
 BENCHMARK(BM_OpenDefaultOutputs)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   kalvora::OpenResult opened = backend.open(0);
-  std::printf("open: %u\n", opened.code);
-  if (opened.code != MMSYSERR_NOERROR) return 1;
+  std::printf("open: %d\n", static_cast<int>(opened.status));
+  if (opened.status != kalvora::OpenStatus::kOpened) return 1;
 
   opened.connection->sendLong(kalvora::kGsReset);
   const kalvora::test::Voice middleC;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "midi/backends/jack/jack_backend.h"
-#include "midi/message_ring.h"
 #include "midi/backends/rtmidi/rtmidi_backend.h"
+#include "midi/message_ring.h"
 #include "midi/midi_bytes.h"
 
 namespace kalvora {
@@ -65,7 +65,7 @@ void BM_JackListAndOpenClose(benchmark::State& state) {
   for (auto _ : state) {
     backend.portNames();
     OpenResult opened = backend.open(0);
-    if (opened.code != MMSYSERR_NOERROR) state.SkipWithError("open failed");
+    if (opened.status != OpenStatus::kOpened) state.SkipWithError("open failed");
   }
 }
 BENCHMARK(BM_JackListAndOpenClose)->Unit(benchmark::kMillisecond);
@@ -77,7 +77,7 @@ void BM_JackSendShort(benchmark::State& state) {
     return;
   }
   OpenResult opened = backend.open(0);
-  if (opened.code != MMSYSERR_NOERROR) {
+  if (opened.status != OpenStatus::kOpened) {
     state.SkipWithError("open failed");
     return;
   }

@@ -21,14 +21,6 @@ void ShowMessage(std::string_view text) {
   if (InstalledMessageFunction()) InstalledMessageFunction()(text);
 }
 
-void SleepMs(int milliseconds) {
-  if (InstalledSleepFunction()) {
-    InstalledSleepFunction()(milliseconds);
-  } else if (milliseconds > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
-}
-
 void SleepMs(int milliseconds, const std::function<void()>& meanwhile) {
   const auto start = std::chrono::steady_clock::now();
   if (meanwhile) meanwhile();

@@ -12,11 +12,10 @@ using SleepFunction = std::function<void(int milliseconds)>;
 
 // Shows text in the program's modal message box and returns when it is dismissed.
 void ShowMessage(std::string_view text);
-void SleepMs(int milliseconds);
-// The same wait, counted from the call, with meanwhile's work done inside it rather than before
-// or after it: what is left of the time once the work is done is slept. Work that outlasts the
-// wait is finished all the same, and then there is nothing left to sleep.
-void SleepMs(int milliseconds, const std::function<void()>& meanwhile);
+// Waits milliseconds, counted from the call, with meanwhile's work (when given) done inside the
+// wait rather than before or after it: what is left of the time once the work is done is slept.
+// Work that outlasts the wait is finished all the same, and then there is nothing left to sleep.
+void SleepMs(int milliseconds, const std::function<void()>& meanwhile = {});
 
 // Installs a replacement and returns the previous one (an empty function restores the default:
 // no message at all, and a real sleep).

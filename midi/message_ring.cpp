@@ -16,12 +16,12 @@ MessageRing::MessageRing(std::size_t capacityBytes)
           std::bit_ceil(std::max(capacityBytes, kMinimumCapacity)))),
       mask_(std::bit_ceil(std::max(capacityBytes, kMinimumCapacity)) - 1) {}
 
-bool MessageRing::push(std::span<const std::uint8_t> message) noexcept {
+bool MessageRing::push(std::span<const std::uint8_t> message, Urgency urgency) noexcept {
   if (message.empty() || message.size() > std::numeric_limits<Header>::max()) return false;
   const std::size_t needed = sizeof(Header) + message.size();
   const std::size_t writeAt = writePosition_.load(std::memory_order_relaxed);
   const std::size_t readAt = readPosition_.load(std::memory_order_acquire);
-  if (needed > capacity() - (writeAt - readAt)) return false;
+  if (!HasRoomFor(urgency, needed, writeAt - readAt, capacity())) return false;
 
   Header header = static_cast<Header>(message.size());
   std::uint8_t headerBytes[sizeof(Header)];

@@ -7,6 +7,8 @@
 #include <memory>
 #include <span>
 
+#include "midi/message_urgency.h"
+
 namespace kalvora {
 
 // Single producer, single consumer. Each message is stored as a length header and its bytes
@@ -17,8 +19,10 @@ class MessageRing {
   // The capacity is rounded up to a power of two; it bounds headers and bytes together.
   explicit MessageRing(std::size_t capacityBytes);
 
-  // Producer: stores the whole message, or nothing when it is empty or does not fit.
-  bool push(std::span<const std::uint8_t> message) noexcept;
+  // Producer: stores the whole message, or nothing when it is empty or does not fit in the share
+  // of the ring its urgency may fill (the whole ring by default).
+  bool push(std::span<const std::uint8_t> message,
+            Urgency urgency = Urgency::kEndsNotes) noexcept;
 
   // Consumer: the size of the oldest message, 0 when there is none.
   std::size_t frontSize() const noexcept;

@@ -18,17 +18,30 @@ namespace kalvora {
 class MidiConnection {
  public:
   virtual ~MidiConnection() = default;
-  // A complete short message of one to three bytes.
-  virtual void sendShort(std::span<const std::uint8_t> bytes) = 0;
+  // A complete short message of one to three bytes. False when it was dropped because a queue on
+  // the way had no room for it: a backend that queues keeps room for the messages that end
+  // notes (message_urgency.h).
+  virtual bool sendShort(std::span<const std::uint8_t> bytes) = 0;
   // A complete system-exclusive message, F0 .. F7.
   virtual void sendLong(std::span<const std::uint8_t> bytes) = 0;
   // Silences the device; the default sends all-notes-off and all-sound-off on every channel.
   virtual void reset();
 };
 
+// How an open went, in the backends' own terms; the port layer gives the window the numbered
+// result its messages are keyed by.
+enum class OpenStatus : std::uint8_t {
+  kOpened,
+  kBadDevice,  // no such port in the last listing
+  kInUse,      // held by another program, or already open here
+  kNoDriver,   // the server, the sound output or the port itself is not there
+  kNoMemory,
+  kFailed,  // anything else
+};
+
 struct OpenResult {
-  MMRESULT code = MMSYSERR_ERROR;
-  std::unique_ptr<MidiConnection> connection;  // set exactly when code is MMSYSERR_NOERROR
+  OpenStatus status = OpenStatus::kFailed;
+  std::unique_ptr<MidiConnection> connection;  // set exactly when status is kOpened
 };
 
 class MidiBackend {

@@ -34,6 +34,25 @@ inline constexpr std::uint8_t kSongSelect = 0xF3;
 inline constexpr std::uint8_t kSysExEnd = 0xF7;
 inline constexpr std::uint8_t kSystemReset = 0xFF;
 
+// How many data bytes follow a status byte: one or two for a channel message, by its kind, and
+// for the system-common messages that carry any; none for the rest (tune request, the real-time
+// bytes, and the system-exclusive framing, whose data runs on to its end byte).
+constexpr int DataBytesAfter(std::uint8_t status) {
+  if (status < kSystemMessage) {
+    const std::uint8_t kind = status & kStatusKindMask;
+    return kind == kProgramChange || kind == kChannelPressure ? 1 : 2;
+  }
+  switch (status) {
+    case kTimeCodeQuarterFrame:
+    case kSongSelect:
+      return 1;
+    case kSongPosition:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
 inline constexpr std::uint8_t kControlBankMsb = 0x00;
 inline constexpr std::uint8_t kControlModulation = 0x01;
 inline constexpr std::uint8_t kControlPan = 0x0A;
@@ -45,6 +64,8 @@ inline constexpr std::uint8_t kControlReverb = 0x5B;
 inline constexpr std::uint8_t kControlChorus = 0x5D;
 inline constexpr std::uint8_t kControlAllSoundOff = 0x78;
 inline constexpr std::uint8_t kControlAllNotesOff = 0x7B;
+// A pedal controller at this value or above holds the pedal down.
+inline constexpr std::uint8_t kPedalDownFrom = 0x40;
 
 // A note-off's release velocity, the highest a data byte holds.
 inline constexpr std::uint8_t kReleaseVelocity = 0x7F;

@@ -13,6 +13,7 @@
 #include "midi/bounded_call.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
+#include "midi/short_message.h"
 
 namespace kalvora {
 namespace {
@@ -62,28 +63,26 @@ MidiConnection* ConnectionOf(HMIDIOUT handle) {
 // How many bytes a short message with this status byte carries, 0 for one that is not a
 // complete short message (a data byte, or the start or end of a system-exclusive message).
 std::size_t ShortMessageLength(std::uint8_t status) {
-  if ((status & kStatusBit) == 0) return 0;
-  switch (status & kStatusKindMask) {
-    case kProgramChange:
-    case kChannelPressure:
-      return 2;
-    case kSystemMessage:
-      break;
-    default:
-      return 3;
-  }
+  if ((status & kStatusBit) == 0 || status == kSysExStart || status == kSysExEnd) return 0;
+  return 1 + static_cast<std::size_t>(DataBytesAfter(status));
+}
+
+MMRESULT ResultOf(OpenStatus status) {
   switch (status) {
-    case kTimeCodeQuarterFrame:
-    case kSongSelect:
-      return 2;
-    case kSongPosition:
-      return 3;
-    case kSysExStart:
-    case kSysExEnd:
-      return 0;
-    default:
-      return 1;
+    case OpenStatus::kOpened:
+      return MMSYSERR_NOERROR;
+    case OpenStatus::kBadDevice:
+      return MMSYSERR_BADDEVICEID;
+    case OpenStatus::kInUse:
+      return MMSYSERR_ALLOCATED;
+    case OpenStatus::kNoDriver:
+      return MMSYSERR_NODRIVER;
+    case OpenStatus::kNoMemory:
+      return MMSYSERR_NOMEM;
+    case OpenStatus::kFailed:
+      break;
   }
+  return MMSYSERR_ERROR;
 }
 
 // Longest prefix of name that fits in size - 1 bytes without cutting a UTF-8 character apart.
@@ -145,15 +144,17 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
   // Only the plain, callback-free open is offered.
   if (callback != 0 || flags != 0) return MMSYSERR_INVALFLAG;
   auto& l = Layer();
-  kalvora::OpenResult result{MMSYSERR_BADDEVICEID, nullptr};
+  kalvora::OpenResult result{kalvora::OpenStatus::kBadDevice, nullptr};
   if (deviceId < l.devices.size()) {
     const auto& device = l.devices[deviceId];
     result = device.backend->open(device.port);
   }
-  // Whatever was kept from the listing for this open has served, even when it failed.
+  // Whatever was kept from the listing for this open has served, even when it failed; a backend
+  // whose server has gone may reach it again.
   for (auto& backend : l.backends) backend->afterOpen();
-  if (result.code != MMSYSERR_NOERROR || !result.connection) {
-    return result.code == MMSYSERR_NOERROR ? MMSYSERR_ERROR : result.code;
+  if (result.status != kalvora::OpenStatus::kOpened || !result.connection) {
+    return result.status == kalvora::OpenStatus::kOpened ? MMSYSERR_ERROR
+                                                         : kalvora::ResultOf(result.status);
   }
   *handle = ++l.lastHandle;
   l.open.emplace(*handle, std::move(result.connection));
@@ -182,14 +183,11 @@ MMRESULT midiOutReset(HMIDIOUT handle) {
 MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message) {
   auto* connection = kalvora::ConnectionOf(handle);
   if (connection == nullptr) return MMSYSERR_INVALHANDLE;
-  const std::array<std::uint8_t, 3> bytes{
-      static_cast<std::uint8_t>(message & 0xFF),
-      static_cast<std::uint8_t>((message >> 8) & kalvora::kDataMask),
-      static_cast<std::uint8_t>((message >> 16) & kalvora::kDataMask)};
+  const std::array<std::uint8_t, 3> bytes = kalvora::UnpackShortMessage(message);
   const std::size_t length = kalvora::ShortMessageLength(bytes[0]);
   if (length == 0) return MMSYSERR_INVALPARAM;
-  connection->sendShort(std::span(bytes.data(), length));
-  return MMSYSERR_NOERROR;
+  return connection->sendShort(std::span(bytes.data(), length)) ? MMSYSERR_NOERROR
+                                                                : MIDIERR_NOTREADY;
 }
 
 namespace {

@@ -20,6 +20,8 @@ inline constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
 inline constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
 inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 inline constexpr MMRESULT MIDIERR_UNPREPARED = 64;
+// A short message the device had no room for just now (its queue is full).
+inline constexpr MMRESULT MIDIERR_NOTREADY = 67;
 
 // An open device is named by a number that is never reused, so a handle kept after its
 // close (or after a failed open) names nothing and every operation on it is dropped.
@@ -65,7 +67,8 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
 MMRESULT midiOutClose(HMIDIOUT handle);
 // Silences the device: its backend's own reset, or all notes off on every channel.
 MMRESULT midiOutReset(HMIDIOUT handle);
-// Status in bits 0-7, data 1 in bits 8-15, data 2 in bits 16-23.
+// Status in bits 0-7, data 1 in bits 8-15, data 2 in bits 16-23. MIDIERR_NOTREADY when the
+// device's queue had no room for it: see message_urgency.h for what is refused first.
 MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message);
 MMRESULT midiOutPrepareHeader(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize);
 MMRESULT midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize);

@@ -33,8 +33,12 @@ VoiceSetUp CurrentVoiceSetUp() {
 
 void SendVoiceSetUp() {
   const VoiceSetUp setUp = CurrentVoiceSetUp();
-  for (const auto message : setUp) midiOutShortMsg(MidiOut, message);
-  lastSent = {MidiOut, setUp};
+  bool taken = true;
+  for (const auto message : setUp) {
+    taken = midiOutShortMsg(MidiOut, message) == MMSYSERR_NOERROR && taken;
+  }
+  // A set-up the device had no room for in full goes again before the next note.
+  lastSent = taken ? LastSent{MidiOut, setUp} : LastSent{};
 }
 
 bool VoiceSetUpIsCurrent() {

@@ -5,14 +5,9 @@
 #include <array>
 #include <cstdint>
 
-namespace kalvora {
+#include "midi/short_message.h"
 
-// Status in bits 0-7, data 1 in bits 8-15, data 2 in bits 16-23.
-constexpr std::uint32_t PackShortMessage(std::uint32_t status, std::int32_t data1,
-                                         std::int32_t data2) {
-  return status + static_cast<std::uint32_t>(data1) * 256 +
-         static_cast<std::uint32_t>(data2) * 65536;
-}
+namespace kalvora {
 
 inline constexpr std::size_t kVoiceSetUpMessages = 7;
 using VoiceSetUp = std::array<std::uint32_t, kVoiceSetUpMessages>;

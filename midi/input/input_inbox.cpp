@@ -9,19 +9,22 @@
 #include <cstring>
 
 #include "midi/bounded_call.h"
+#include "midi/input/input_stream.h"
+#include "midi/input/note_ledger.h"
 #include "midi/message_ring.h"
+#include "midi/message_urgency.h"
 
 namespace kalvora {
 
 namespace {
 
-// A burst of ten thousand messages fits with room to spare; beyond that input is dropped.
+// A burst of ninety thousand messages fits; beyond half of it, pressure, bend and controllers
+// are dropped, and the last quarter is kept for the messages that end notes.
 constexpr std::size_t kQueueBytes = 1 << 20;
 using Stamp = HMIDIOUT;
-// One queued entry: the stamp, then up to this many bytes. Longer input (system-exclusive data)
-// goes in several entries, so no poster needs more than a small buffer on its stack.
-constexpr std::size_t kEntryBytes = 256;
-constexpr std::size_t kEntryData = kEntryBytes - sizeof(Stamp);
+// One queued entry: the stamp, then the message's status and data bytes (a zero where a
+// two-byte message has none).
+constexpr std::size_t kEntryBytes = sizeof(Stamp) + 3;
 // What one delivery takes at most from each input, so a flood cannot hold the window's thread:
 // the rest waits for the loop's next turn.
 constexpr std::size_t kMostPerDelivery = 16 * 1024;
@@ -34,6 +37,11 @@ struct Inbox {
     if (wake >= 0) ::close(wake);
   }
   std::array<std::unique_ptr<MessageRing>, kInputSources> queues;
+  // Each read on its input's own thread, so what is queued is whole messages whose urgency is
+  // known, running status and all.
+  std::array<InputStream, kInputSources> streams;
+  // What each input's queue took and refused of its notes (its own thread's too).
+  std::array<NoteLedger, kInputSources> notes;
   int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   // Set by the poster that wakes the loop; cleared by the window before it takes.
   std::atomic<bool> woken{false};
@@ -58,17 +66,25 @@ void Wake(Inbox& box) noexcept {
 bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noexcept {
   Inbox& box = TheInbox();
   const Stamp stamp = DeviceOpenNow();
-  MessageRing& queue = *box.queues[static_cast<std::size_t>(source)];
-  bool queued = !bytes.empty();
-  for (std::size_t at = 0; queued && at < bytes.size(); at += kEntryData) {
-    const std::size_t count = std::min(kEntryData, bytes.size() - at);
+  const auto index = static_cast<std::size_t>(source);
+  MessageRing& queue = *box.queues[index];
+  NoteLedger& notes = box.notes[index];
+  bool allQueued = true;
+  box.streams[index].feed(bytes, [&](const ChannelMessage& m) {
+    if (m.endsNote() && !notes.noteOffNeeded(m.channel(), m.data1)) return;
     std::array<std::uint8_t, kEntryBytes> entry;
     std::memcpy(entry.data(), &stamp, sizeof stamp);
-    std::memcpy(entry.data() + sizeof stamp, bytes.data() + at, count);
-    queued = queue.push(std::span(entry.data(), sizeof stamp + count));
-  }
+    entry[sizeof stamp] = m.status;
+    entry[sizeof stamp + 1] = m.data1;
+    entry[sizeof stamp + 2] = m.data2;
+    const bool taken =
+        queue.push(entry, UrgencyOf(std::span(entry.data() + sizeof stamp, m.size())));
+    if (m.startsNote()) notes.noteOn(m.channel(), m.data1, taken);
+    if (m.endsNote() && taken) notes.noteOff(m.channel(), m.data1);
+    allQueued &= taken;
+  });
   Wake(box);
-  return queued;
+  return allQueued;
 }
 
 int MidiInputReadyFd() { return TheInbox().wake; }
@@ -96,11 +112,21 @@ void DeliverMidiInput() {
       queue.pop();
       Stamp stamp{};
       std::memcpy(&stamp, entry.data(), sizeof stamp);
-      RouteMidiInput(static_cast<InputSource>(source),
-                     std::span(entry.data() + sizeof stamp, size - sizeof stamp), stamp);
+      RouteMidiInput({entry[sizeof stamp], entry[sizeof stamp + 1], entry[sizeof stamp + 2]},
+                     stamp);
     }
   }
   if (left) Wake(box);
+}
+
+void ResetMidiInput() {
+  Inbox& box = TheInbox();
+  for (auto& queue : box.queues) {
+    while (!queue->empty()) queue->pop();
+  }
+  box.streams = {};
+  for (auto& ledger : box.notes) ledger.clear();
+  ResetInputRouting();
 }
 
 void StopMidiInputs(MidiInputPorts& inputs, std::chrono::milliseconds limit) {

@@ -12,6 +12,10 @@
 
 namespace kalvora {
 
+// The inputs, each read as a stream of its own (running status does not cross from one to another).
+enum class InputSource : std::uint8_t { kSequencer, kJack };
+inline constexpr std::size_t kInputSources = 2;
+
 // An input port of the program's own (a sequencer port, a JACK port) that posts what it
 // receives here until it is destroyed.
 class MidiInputPort {
@@ -28,13 +32,16 @@ inline constexpr std::chrono::milliseconds kInputStopLimit{1000};
 void StopMidiInputs(MidiInputPorts& inputs, std::chrono::milliseconds limit = kInputStopLimit);
 
 // From the input's own thread (one thread per source at a time, an audio thread included):
-// queues bytes, stamped with the device open now. Never blocks or allocates; false when the
-// queue is full or the bytes are too many for it, and then they are dropped.
+// reads bytes as that input's stream and queues the messages they complete, stamped with the
+// device open now. Never blocks or allocates. False when the queue had no room for one of them
+// (pressure, bend and controllers are refused first; see message_urgency.h), which is dropped.
 bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noexcept;
 // Readable while input waits; -1 when the system gave no descriptor (nothing then wakes the loop,
 // and input waits for the next DeliverMidiInput).
 int MidiInputReadyFd();
 // The window's thread: routes everything waiting, in the order it arrived from each input.
 void DeliverMidiInput();
+// Forgets what waits, the streams and the held notes (a test's fresh start; no input posting).
+void ResetMidiInput();
 
 }  // namespace kalvora

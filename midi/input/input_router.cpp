@@ -1,10 +1,7 @@
 #include "midi/input/input_router.h"
 
-#include <array>
-#include <bitset>
-
 #include "midi/device_state.h"
-#include "midi/input/input_stream.h"
+#include "midi/input/note_ledger.h"
 #include "midi/midi_bytes.h"
 #include "midi/voice_setup.h"
 
@@ -12,16 +9,14 @@ namespace kalvora {
 
 namespace {
 
-constexpr std::uint8_t kPedalDownFrom = 64;
 // What the input's notes are released with when the program lets go of them: the usual default.
 constexpr std::int32_t kLetGoVelocity = 64;
-constexpr std::size_t kKeys = 128;
 
 struct Router {
-  std::array<InputStream, kInputSources> streams;
   // What the input holds down, and on which device.
   HMIDIOUT device = kNoMidiOut;
-  std::bitset<kKeys> held;
+  // Kept on channel 1, where everything goes.
+  NoteLedger notes;
   bool pedalDown = false;
 };
 
@@ -30,39 +25,45 @@ Router& TheRouter() {
   return instance;
 }
 
-void Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
-  midiOutShortMsg(MidiOut, PackShortMessage(kind | kChannel1, data1, data2));
+// Whether the device took the message: one it had no room for changes nothing that is held.
+bool Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
+  return midiOutShortMsg(MidiOut, PackShortMessage(kind | kChannel1, data1, data2)) ==
+         MMSYSERR_NOERROR;
 }
 
 // Held notes are kept for one device; a note that goes to another starts the record afresh.
 void TrackOn(Router& r) {
   if (r.device == MidiOut) return;
-  r.held.reset();
+  r.notes.clear();
   r.pedalDown = false;
   r.device = MidiOut;
 }
 
 void Play(Router& r, const ChannelMessage& m) {
-  const std::uint8_t kind = m.status & kStatusKindMask;
-  const bool noteOff = kind == kNoteOff || (kind == kNoteOn && m.data2 == 0);
-  if (noteOff) {
-    if (r.device == MidiOut) r.held.reset(m.data1);
-    Send(kind, m.data1, m.data2);
+  const std::uint8_t kind = m.kind();
+  if (m.endsNote()) {
+    const bool current = r.device == MidiOut;
+    if (current && !r.notes.noteOffNeeded(kChannel1, m.data1)) return;
+    if (Send(kind, m.data1, m.data2) && current) r.notes.noteOff(kChannel1, m.data1);
     return;
   }
   switch (kind) {
     case kNoteOn:
       if (!VoiceSetUpIsCurrent()) SendVoiceSetUp();
       TrackOn(r);
-      r.held.set(m.data1);
-      break;
+      r.notes.noteOn(kChannel1, m.data1, Send(kind, m.data1, m.data2));
+      return;
     case kControlChange:
       if (m.data1 == kControlSustain) {
         TrackOn(r);
-        r.pedalDown = m.data2 >= kPedalDownFrom;
-      } else if (m.data1 != kControlModulation && m.data1 != kControlExpression) {
+        if (Send(kind, m.data1, m.data2)) r.pedalDown = m.data2 >= kPedalDownFrom;
         return;
       }
+      if (m.data1 == kControlAllNotesOff) {
+        if (Send(kind, m.data1, m.data2) && r.device == MidiOut) r.notes.allNotesOff(kChannel1);
+        return;
+      }
+      if (m.data1 != kControlModulation && m.data1 != kControlExpression) return;
       break;
     case kKeyPressure:
     case kChannelPressure:
@@ -76,20 +77,14 @@ void Play(Router& r, const ChannelMessage& m) {
 
 }  // namespace
 
-void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMIDIOUT meantFor) {
-  Router& r = TheRouter();
-  InputStream& stream = r.streams[static_cast<std::size_t>(source)];
-  // Read even when it goes nowhere, so the stream keeps its running status.
-  const bool deliverable = meantFor != kNoMidiOut && meantFor == MidiOut;
-  stream.feed(bytes, [&](const ChannelMessage& m) {
-    if (deliverable) Play(r, m);
-  });
+void RouteMidiInput(const ChannelMessage& message, HMIDIOUT meantFor) {
+  if (meantFor != kNoMidiOut && meantFor == MidiOut) Play(TheRouter(), message);
 }
 
 void ReleaseInputNotes() {
   Router& r = TheRouter();
-  for (std::size_t key = 0; key < kKeys; ++key) {
-    if (r.held.test(key)) {
+  for (std::uint8_t key = 0; key < NoteLedger::kKeys; ++key) {
+    if (r.notes.held(kChannel1, key)) {
       midiOutShortMsg(r.device, PackShortMessage(kNoteOff | kChannel1,
                                                  static_cast<std::int32_t>(key), kLetGoVelocity));
     }
@@ -97,7 +92,7 @@ void ReleaseInputNotes() {
   if (r.pedalDown) {
     midiOutShortMsg(r.device, PackShortMessage(kControlChange | kChannel1, kControlSustain, 0));
   }
-  r.held.reset();
+  r.notes.clear();
   r.pedalDown = false;
 }
 

@@ -4,25 +4,19 @@
 // are sent by one sender, in the order they are handled.
 #pragma once
 
-#include <cstdint>
-#include <span>
-
+#include "midi/input/input_stream.h"
 #include "midi/midi_out.h"
 
 namespace kalvora {
 
-// The inputs, each read as a stream of its own (running status does not cross from one to another).
-enum class InputSource : std::uint8_t { kSequencer, kJack };
-inline constexpr std::size_t kInputSources = 2;
-
-// Routes bytes that arrived from source while meantFor was the open device. Notes, note-offs,
-// pressure, pitch bend, sustain, modulation and expression go on; anything else is dropped, and
-// so is everything when meantFor is no longer the open device.
-void RouteMidiInput(InputSource source, std::span<const std::uint8_t> bytes, HMIDIOUT meantFor);
+// Routes a message that arrived while meantFor was the open device. Notes, note-offs, pressure,
+// pitch bend, sustain, modulation, expression and all notes off go on; anything else is dropped,
+// and so is everything when meantFor is no longer the open device.
+void RouteMidiInput(const ChannelMessage& message, HMIDIOUT meantFor);
 // Sends the note-offs of every input note still held, and pedal-up when the pedal is down, to
 // the device they were played on; then nothing is held.
 void ReleaseInputNotes();
-// Forgets all streams and held notes (a test's fresh start).
+// Forgets the held notes (a test's fresh start).
 void ResetInputRouting();
 
 }  // namespace kalvora

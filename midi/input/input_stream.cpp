@@ -7,22 +7,6 @@ namespace kalvora {
 namespace {
 // Clock, start, stop, active sensing, reset and the rest: bytes of their own, from here up.
 constexpr std::uint8_t kFirstRealTime = 0xF8;
-
-std::uint8_t DataBytesOf(std::uint8_t status) {
-  if (status < kSystemMessage) {
-    const std::uint8_t kind = status & kStatusKindMask;
-    return kind == kProgramChange || kind == kChannelPressure ? 1 : 2;
-  }
-  switch (status) {
-    case kTimeCodeQuarterFrame:
-    case kSongSelect:
-      return 1;
-    case kSongPosition:
-      return 2;
-    default:
-      return 0;
-  }
-}
 }  // namespace
 
 bool InputStream::take(std::uint8_t byte) noexcept {
@@ -32,7 +16,7 @@ bool InputStream::take(std::uint8_t byte) noexcept {
     // Any status ends a system-exclusive message (its end byte, or one that never came) and
     // drops a message left unfinished.
     inSysEx_ = byte == kSysExStart;
-    needed_ = DataBytesOf(byte);
+    needed_ = static_cast<std::uint8_t>(DataBytesAfter(byte));
     status_ = inSysEx_ || byte == kSysExEnd || (byte >= kSystemMessage && needed_ == 0) ? 0 : byte;
     count_ = 0;
     return false;

@@ -8,12 +8,22 @@
 #include <cstdint>
 #include <span>
 
+#include "midi/midi_bytes.h"
+
 namespace kalvora {
 
 struct ChannelMessage {
   std::uint8_t status = 0;  // 0x80..0xEF
   std::uint8_t data1 = 0;
   std::uint8_t data2 = 0;  // 0 for the two-byte messages
+
+  // Its length on the wire.
+  std::size_t size() const { return 1 + static_cast<std::size_t>(DataBytesAfter(status)); }
+  std::uint8_t kind() const { return status & kStatusKindMask; }
+  std::uint8_t channel() const { return status & kChannelMask; }
+  // A note-off, or a note-on at velocity 0, which means the same.
+  bool endsNote() const { return kind() == kNoteOff || (kind() == kNoteOn && data2 == 0); }
+  bool startsNote() const { return kind() == kNoteOn && data2 != 0; }
 };
 
 class InputStream {

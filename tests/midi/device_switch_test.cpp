@@ -100,7 +100,7 @@ TEST(DeviceSwitch, ANegativeNumberClimbsToZeroThenRunsThroughTheDevices) {
 }
 
 TEST(DeviceSwitch, AFailedOpenIsReportedWithTheOneMessageWhateverTheCode) {
-  RecordingSession session({"A", "Busy"}, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED});
+  RecordingSession session({"A", "Busy"}, {OpenStatus::kOpened, OpenStatus::kInUse});
   FakeFormView view;
   StartOn(0);
   ProgramNumber = 7;
@@ -140,7 +140,7 @@ TEST(DeviceSwitch, ASecondReleaseClosesTheDeviceTheFirstOpenedBeforeOpeningTheNe
 TEST(DeviceSwitch, AnySequenceOfPressesAndReleasesLeavesAtMostTheNamedDeviceOpen) {
   for (const auto& names :
        {std::vector<std::string>{"Solo"}, std::vector<std::string>{"A", "B", "C"}}) {
-    RecordingSession session(names, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED});
+    RecordingSession session(names, {OpenStatus::kOpened, OpenStatus::kInUse});
     FakeFormView view;
     StartOn(0);
     unsigned pattern = 0x9E3779B9u;  // a fixed walk, so a failure repeats

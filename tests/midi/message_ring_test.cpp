@@ -62,6 +62,53 @@ TEST(MessageRing, RefusesWhatDoesNotFitAndKeepsWhatItHas) {
   EXPECT_TRUE(ring.empty());
 }
 
+TEST(MessageRing, UnderAFloodEndsOfNotesStillFindRoom) {
+  // In a ring of 64 bytes: pressure, bend and controllers fill half of it, other messages three
+  // quarters, the messages that end notes all of it. Each three-byte message takes 7.
+  struct Case {
+    const char* what;
+    Message message;
+    std::size_t fits;
+  };
+  const Case cases[] = {
+      {"channel pressure", {0xD3, 0x40}, 5},  // 6 bytes each
+      {"pitch bend", {0xE0, 0x00, 0x40}, 4},
+      {"modulation", {0xB0, 0x01, 0x40}, 4},
+      {"pedal down", {0xB0, 0x40, 0x7F}, 4},
+      {"note-on", {0x90, 0x3C, 0x64}, 6},
+      {"bank select", {0xB0, 0x00, 0x01}, 6},
+      {"system exclusive", {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, 4},
+      {"note-off", {0x85, 0x3C, 0x00}, 9},
+      {"note-on at velocity 0", {0x90, 0x3C, 0x00}, 9},
+      {"pedal up", {0xB0, 0x40, 0x00}, 9},
+      {"sostenuto up", {0xB0, 0x42, 0x3F}, 9},
+      {"all notes off", {0xBF, 0x7B, 0x00}, 9},
+      {"all sound off", {0xB0, 0x78, 0x00}, 9},
+      {"poly mode on", {0xB0, 0x7F, 0x00}, 9},
+      {"system reset", {0xFF}, 12},
+  };
+  for (const Case& c : cases) {
+    MessageRing ring(64);
+    std::size_t taken = 0;
+    while (ring.push(c.message, UrgencyOf(c.message))) ++taken;
+    EXPECT_EQ(taken, c.fits) << c.what;
+  }
+
+  // A ring thinned full of pressure still takes notes, and a ring full of notes their ends.
+  MessageRing ring(64);
+  const Message pressure = {0xD0, 0x10};
+  const Message noteOn = {0x90, 0x3C, 0x64};
+  const Message noteOff = {0x80, 0x3C, 0x40};
+  while (ring.push(pressure, UrgencyOf(pressure))) {
+  }
+  EXPECT_TRUE(ring.push(noteOn, UrgencyOf(noteOn)));
+  while (ring.push(noteOn, UrgencyOf(noteOn))) {
+  }
+  EXPECT_TRUE(ring.push(noteOff, UrgencyOf(noteOff)));
+  EXPECT_TRUE(ring.push(noteOff, UrgencyOf(noteOff)));
+  EXPECT_FALSE(ring.push(pressure, UrgencyOf(pressure)));
+}
+
 TEST(MessageRing, EmptyAndOversizedMessagesAreRefused) {
   MessageRing ring(64);
   EXPECT_FALSE(ring.push(Message{}));

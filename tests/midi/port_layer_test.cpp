@@ -55,9 +55,9 @@ TEST(PortLayer, NumbersDevicesAcrossBackendsInOrder) {
   auto log = std::make_shared<RecordingLog>();
   MidiBackends backends;
   backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"A0", "A1"},
-                                                        std::vector<MMRESULT>{}, log));
+                                                        std::vector<OpenStatus>{}, log));
   backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"B0"},
-                                                        std::vector<MMRESULT>{}, log));
+                                                        std::vector<OpenStatus>{}, log));
   InstallMidiBackends(std::move(backends));
   ASSERT_EQ(midiOutGetNumDevs(), 3u);
   MIDIOUTCAPSA caps;
@@ -88,14 +88,27 @@ TEST(PortLayer, ProductNameIsCutOnACharacterBoundary) {
 }
 
 TEST(PortLayer, OpenAnswersTheBackendsCodeAndRejectsBadNumbers) {
-  RecordingSession session({"ok", "busy", "gone"},
-                           {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED, MMSYSERR_NODRIVER});
+  // Each backend's word for how the open went, and the numbered result the window is given.
+  const std::pair<OpenStatus, MMRESULT> failures[] = {
+      {OpenStatus::kBadDevice, MMSYSERR_BADDEVICEID},
+      {OpenStatus::kInUse, MMSYSERR_ALLOCATED},
+      {OpenStatus::kNoDriver, MMSYSERR_NODRIVER},
+      {OpenStatus::kNoMemory, MMSYSERR_NOMEM},
+      {OpenStatus::kFailed, MMSYSERR_ERROR}};
+  std::vector<std::string> names{"ok"};
+  std::vector<OpenStatus> opens{OpenStatus::kOpened};
+  for (const auto& [status, code] : failures) {
+    names.push_back("failing");
+    opens.push_back(status);
+  }
+  RecordingSession session(names, opens);
   midiOutGetNumDevs();
   HMIDIOUT handle = 1234;
-  EXPECT_EQ(midiOutOpen(&handle, 1, 0, 0, 0), MMSYSERR_ALLOCATED);
-  EXPECT_EQ(handle, kNoMidiOut);
-  EXPECT_EQ(midiOutOpen(&handle, 2, 0, 0, 0), MMSYSERR_NODRIVER);
-  EXPECT_EQ(midiOutOpen(&handle, 3, 0, 0, 0), MMSYSERR_BADDEVICEID);
+  for (std::uint32_t device = 1; device <= std::size(failures); ++device) {
+    EXPECT_EQ(midiOutOpen(&handle, device, 0, 0, 0), failures[device - 1].second) << device;
+    EXPECT_EQ(handle, kNoMidiOut);
+  }
+  EXPECT_EQ(midiOutOpen(&handle, 6, 0, 0, 0), MMSYSERR_BADDEVICEID);
   // A negative device number from the settings file arrives as a huge unsigned one.
   EXPECT_EQ(midiOutOpen(&handle, static_cast<std::uint32_t>(-1), 0, 0, 0), MMSYSERR_BADDEVICEID);
   EXPECT_EQ(midiOutOpen(&handle, 0, 0x1234, 0, 0), MMSYSERR_INVALFLAG);
@@ -112,11 +125,11 @@ TEST(PortLayer, EveryOpenLetsGoOfWhatTheListingKept) {
   // The first keeps something from each listing, as the JACK one keeps its connection.
   backends.push_back(
       std::make_unique<test::OnePortBackend>(test::OnePort{.name = "kept",
-                                                           .openResult = MMSYSERR_NODRIVER,
+                                                           .openStatus = OpenStatus::kNoDriver,
                                                            .onList = [&kept] { kept = 1; },
                                                            .onAfterOpen = [&kept] { kept = 0; }}));
   backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"other"},
-                                                        std::vector<MMRESULT>{},
+                                                        std::vector<OpenStatus>{},
                                                         std::make_shared<RecordingLog>()));
   InstallMidiBackends(std::move(backends));
   for (const std::uint32_t device : {0u, 1u, 2u, static_cast<std::uint32_t>(-1)}) {

@@ -62,10 +62,26 @@ int JackMidiReceiver::process(jack_nframes_t frames, void* self) noexcept {
 
 std::vector<Message> JackMidiReceiver::waitForBytes(std::size_t count,
                                                     const std::function<void()>& meanwhile) const {
+  return waitUntil([this, count](std::size_t messages) { return ends_[messages - 1] >= count; },
+                   meanwhile);
+}
+
+std::vector<Message> JackMidiReceiver::waitForLast(const std::function<bool(const Message&)>& done,
+                                                   const std::function<void()>& meanwhile) const {
+  return waitUntil(
+      [this, &done](std::size_t messages) {
+        const std::size_t begin = messages > 1 ? ends_[messages - 2] : 0;
+        return done(Message(bytes_.begin() + begin, bytes_.begin() + ends_[messages - 1]));
+      },
+      meanwhile);
+}
+
+std::vector<Message> JackMidiReceiver::waitUntil(const std::function<bool(std::size_t)>& done,
+                                                 const std::function<void()>& meanwhile) const {
   const auto deadline = std::chrono::steady_clock::now() + kArrivalLimit;
   while (std::chrono::steady_clock::now() < deadline) {
     const std::size_t messages = messageCount_.load(std::memory_order_acquire);
-    if (messages > 0 && ends_[messages - 1] >= count) break;
+    if (messages > 0 && done(messages)) break;
     if (meanwhile) meanwhile();
     std::this_thread::sleep_for(kPoll);
   }

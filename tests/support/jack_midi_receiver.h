@@ -34,12 +34,18 @@ class JackMidiReceiver {
   // meanwhile, when given, runs between the looks (a test's event loop, say).
   std::vector<Message> waitForBytes(std::size_t count,
                                     const std::function<void()>& meanwhile = {}) const;
+  // The same, until done(the last message) holds.
+  std::vector<Message> waitForLast(const std::function<bool(const Message&)>& done,
+                                   const std::function<void()>& meanwhile = {}) const;
   std::vector<Message> messages() const;
   // Waits (bounded) until nothing is wired to the input; false when something still is.
   bool waitUntilUnwired() const;
 
  private:
   static int process(jack_nframes_t frames, void* self) noexcept;
+  // Waits (bounded) until done(the number of messages so far, at least one) holds.
+  std::vector<Message> waitUntil(const std::function<bool(std::size_t)>& done,
+                                 const std::function<void()>& meanwhile) const;
 
   static constexpr std::size_t kMaxBytes = 1 << 20;
   static constexpr std::size_t kMaxMessages = 1 << 16;

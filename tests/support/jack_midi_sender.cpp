@@ -9,7 +9,8 @@
 namespace kalvora::test {
 
 namespace {
-constexpr std::size_t kRingBytes = 1 << 16;
+// Room for a burst of a few ten thousand events, sent in one go.
+constexpr std::size_t kRingBytes = 1 << 19;
 using Length = std::uint32_t;
 }  // namespace
 

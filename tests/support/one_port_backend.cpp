@@ -10,8 +10,9 @@ class OnePortConnection final : public MidiConnection {
  public:
   explicit OnePortConnection(std::function<void(std::span<const std::uint8_t>)> onShort)
       : onShort_(std::move(onShort)) {}
-  void sendShort(std::span<const std::uint8_t> bytes) override {
+  bool sendShort(std::span<const std::uint8_t> bytes) override {
     if (onShort_) onShort_(bytes);
+    return true;
   }
   void sendLong(std::span<const std::uint8_t>) override {}
 
@@ -28,8 +29,8 @@ std::vector<std::string> OnePortBackend::portNames() {
 }
 
 OpenResult OnePortBackend::open(std::size_t) {
-  if (port_.openResult != MMSYSERR_NOERROR) return {port_.openResult, nullptr};
-  return {MMSYSERR_NOERROR, std::make_unique<OnePortConnection>(port_.onShort)};
+  if (port_.openStatus != OpenStatus::kOpened) return {port_.openStatus, nullptr};
+  return {OpenStatus::kOpened, std::make_unique<OnePortConnection>(port_.onShort)};
 }
 
 void OnePortBackend::afterOpen() {

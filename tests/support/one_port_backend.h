@@ -15,7 +15,7 @@ namespace kalvora::test {
 
 struct OnePort {
   std::string name = "One port";
-  MMRESULT openResult = MMSYSERR_NOERROR;
+  OpenStatus openStatus = OpenStatus::kOpened;
   std::function<void(std::span<const std::uint8_t>)> onShort{};  // each short message sent
   std::function<void()> onList{};                                // each listing
   std::function<void()> onAfterOpen{};                             // each afterOpen()

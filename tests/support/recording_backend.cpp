@@ -16,8 +16,10 @@ class RecordingConnection final : public MidiConnection {
     record(RecordedCall::Kind::kClose, {});
   }
 
-  void sendShort(std::span<const std::uint8_t> bytes) override {
+  bool sendShort(std::span<const std::uint8_t> bytes) override {
+    if (log_->full) return false;
     record(RecordedCall::Kind::kShort, bytes);
+    return true;
   }
   void sendLong(std::span<const std::uint8_t> bytes) override {
     record(RecordedCall::Kind::kLong, bytes);
@@ -51,10 +53,9 @@ std::vector<RecordedCall> RecordingLog::of(RecordedCall::Kind kind) const {
   return result;
 }
 
-RecordingBackend::RecordingBackend(std::vector<std::string> names,
-                                   std::vector<MMRESULT> openResults,
+RecordingBackend::RecordingBackend(std::vector<std::string> names, std::vector<OpenStatus> opens,
                                    std::shared_ptr<RecordingLog> log)
-    : names_(std::move(names)), openResults_(std::move(openResults)), log_(std::move(log)) {}
+    : names_(std::move(names)), opens_(std::move(opens)), log_(std::move(log)) {}
 
 std::vector<std::string> RecordingBackend::portNames() {
   log_->calls.push_back({RecordedCall::Kind::kList, 0, {}});
@@ -63,9 +64,9 @@ std::vector<std::string> RecordingBackend::portNames() {
 
 OpenResult RecordingBackend::open(std::size_t port) {
   log_->calls.push_back({RecordedCall::Kind::kOpen, port, {}});
-  const MMRESULT code = port < openResults_.size() ? openResults_[port] : MMSYSERR_NOERROR;
-  if (code != MMSYSERR_NOERROR) return {code, nullptr};
-  return {MMSYSERR_NOERROR, std::make_unique<RecordingConnection>(port, log_)};
+  const OpenStatus status = port < opens_.size() ? opens_[port] : OpenStatus::kOpened;
+  if (status != OpenStatus::kOpened) return {status, nullptr};
+  return {OpenStatus::kOpened, std::make_unique<RecordingConnection>(port, log_)};
 }
 
 }  // namespace kalvora

@@ -29,6 +29,8 @@ struct RecordingLog {
   std::vector<RecordedCall> calls;
   // The port of every connection open now, one entry per connection.
   std::multiset<std::size_t> openPorts;
+  // While set, every short message is refused unrecorded, as by a device whose queue is full.
+  bool full = false;
   // Every byte sent through Short and Long, in order.
   std::vector<std::uint8_t> sentBytes() const;
   // Only the calls of one kind.
@@ -37,8 +39,8 @@ struct RecordingLog {
 
 class RecordingBackend final : public MidiBackend {
  public:
-  // names: one device per name; openResults[i] is what opening device i answers (0 when missing).
-  RecordingBackend(std::vector<std::string> names, std::vector<MMRESULT> openResults,
+  // names: one device per name; opens[i] is what opening device i answers (kOpened when missing).
+  RecordingBackend(std::vector<std::string> names, std::vector<OpenStatus> opens,
                    std::shared_ptr<RecordingLog> log);
 
   std::vector<std::string> portNames() override;
@@ -46,7 +48,7 @@ class RecordingBackend final : public MidiBackend {
 
  private:
   std::vector<std::string> names_;
-  std::vector<MMRESULT> openResults_;
+  std::vector<OpenStatus> opens_;
   std::shared_ptr<RecordingLog> log_;
 };
 

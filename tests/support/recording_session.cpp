@@ -4,11 +4,9 @@
 
 namespace kalvora::test {
 
-RecordingSession::RecordingSession(std::vector<std::string> names,
-                                   std::vector<MMRESULT> openResults) {
+RecordingSession::RecordingSession(std::vector<std::string> names, std::vector<OpenStatus> opens) {
   MidiBackends backends;
-  backends.push_back(
-      std::make_unique<RecordingBackend>(std::move(names), std::move(openResults), log_));
+  backends.push_back(std::make_unique<RecordingBackend>(std::move(names), std::move(opens), log_));
   InstallMidiBackends(std::move(backends));
   auto log = log_;
   previousMessage_ = SetMessageFunction([log](std::string_view text) {

@@ -14,7 +14,7 @@ namespace kalvora::test {
 class RecordingSession {
  public:
   explicit RecordingSession(std::vector<std::string> names = {"Module A"},
-                            std::vector<MMRESULT> openResults = {});
+                            std::vector<OpenStatus> opens = {});
   ~RecordingSession();
   RecordingSession(const RecordingSession&) = delete;
   RecordingSession& operator=(const RecordingSession&) = delete;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <cstdio>
+#include <set>
 
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
@@ -82,7 +83,7 @@ class MidiInputThroughJack : public ::testing::Test {
     // The keyboard connected as the README says, by the input's name of old.
     ASSERT_TRUE(keyboard_.open(test::ClientName("kalvora") + "-in:in"));
     window_ = std::make_unique<test::WindowFixture>(std::vector<std::string>{},
-                                                    std::vector<MMRESULT>{}, QByteArray(), false);
+                                                    std::vector<OpenStatus>{}, QByteArray(), false);
     MidiBackends backends;
     backends.push_back(std::make_unique<JackBackend>(client));
     InstallMidiBackends(std::move(backends));
@@ -161,6 +162,52 @@ TEST_F(MidiInputThroughJack, KeyboardPlaysTheToneOnScreenAndNothingSticksAtASwit
   b = Plus(b, Plus({{0x80, 0x47, 0x40}, {0xB0, 0x40, 0x00}}, Silence()));
   expect(moduleB_, b);
   EXPECT_EQ(Hex(moduleA_.messages()), Hex(a));
+}
+
+TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {
+  Messages a = {kGsReset};
+  expect(moduleA_, a);
+  // What a keyboard sends when a hand lands on it and leans: 128 notes, a stream of pressure in
+  // running status far longer than the device's queue, and the 128 note-offs, in a few events.
+  constexpr std::size_t kPressure = 40'000;
+  constexpr std::size_t kPerEvent = 10'000;
+  Messages burst(1);
+  for (std::uint8_t key = 0; key < 128; ++key)
+    burst.back().insert(burst.back().end(), {0x90, key, 0x64});
+  for (std::size_t i = 0; i < kPressure; ++i) {
+    if (i % kPerEvent == 0) {
+      burst.back().push_back(0xD0);
+    }
+    burst.back().push_back(static_cast<std::uint8_t>(i & 0x7F));
+    if (i % kPerEvent == kPerEvent - 1) burst.emplace_back();
+  }
+  for (std::uint8_t key = 0; key < 128; ++key)
+    burst.back().insert(burst.back().end(), {0x80, key, 0x00});
+  ASSERT_TRUE(keyboard_.send(burst));
+
+  const Message lastNoteOff = {0x80, 127, 0x00};
+  const Messages heard = moduleA_.waitForLast(
+      [&lastNoteOff](const Message& last) { return last == lastNoteOff; }, RunEvents);
+  Messages notes;
+  std::size_t pressure = 0;
+  std::set<std::uint8_t> sounding;
+  for (const Message& message : heard) {
+    if (message[0] == 0xD0) ++pressure;
+    if (message[0] != 0x90 && message[0] != 0x80) continue;
+    notes.push_back(message);
+    if (message[0] == 0x90) {
+      sounding.insert(message[1]);
+    } else {
+      sounding.erase(message[1]);
+    }
+  }
+  Messages expected;
+  for (std::uint8_t key = 0; key < 128; ++key) expected.push_back({0x90, key, 0x64});
+  for (std::uint8_t key = 0; key < 128; ++key) expected.push_back(Message{0x80, key, 0x00});
+  EXPECT_EQ(Hex(notes), Hex(expected));
+  EXPECT_TRUE(sounding.empty()) << sounding.size() << " notes left sounding";
+  EXPECT_GT(pressure, 0u);
+  EXPECT_LT(pressure, kPressure) << "nothing was thinned: the flood is too short for the test";
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 
 namespace kalvora::test {
 
-WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<MMRESULT> openResults,
+WindowFixture::WindowFixture(std::vector<std::string> devices, std::vector<OpenStatus> opens,
                              const QByteArray& settingsText, bool runFormCreate,
                              TForm1::ControlsBuilt built)
-    : session_(std::make_unique<RecordingSession>(std::move(devices), std::move(openResults))) {
+    : session_(std::make_unique<RecordingSession>(std::move(devices), std::move(opens))) {
   if (!settingsText.isNull()) {
     QFile file(settingsPath());
     if (file.open(QIODevice::WriteOnly)) file.write(settingsText);

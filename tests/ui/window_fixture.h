@@ -20,8 +20,8 @@ class WindowFixture {
  public:
   // Writes settingsText (if any) as the settings file, then creates the window and runs FormCreate.
   explicit WindowFixture(std::vector<std::string> devices = {"Module A"},
-                         std::vector<MMRESULT> openResults = {},
-                         const QByteArray& settingsText = {}, bool runFormCreate = true,
+                         std::vector<OpenStatus> opens = {}, const QByteArray& settingsText = {},
+                         bool runFormCreate = true,
                          TForm1::ControlsBuilt built = TForm1::ControlsBuilt::kAtConstruction);
   ~WindowFixture();
 

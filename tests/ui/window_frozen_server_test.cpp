@@ -63,8 +63,8 @@ qint64 MillisecondsOf(const std::function<void()>& action) {
 
 // The window on whatever backend, its device open and a note sounding on it.
 std::unique_ptr<WindowFixture> WindowOn(std::unique_ptr<kalvora::MidiBackend> backend) {
-  auto window = std::make_unique<WindowFixture>(std::vector<std::string>{}, std::vector<MMRESULT>{},
-                                                QByteArray(), false);
+  auto window = std::make_unique<WindowFixture>(
+      std::vector<std::string>{}, std::vector<kalvora::OpenStatus>{}, QByteArray(), false);
   kalvora::MidiBackends backends;
   backends.push_back(std::move(backend));
   kalvora::InstallMidiBackends(std::move(backends));

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/message_box.h"
+#include "app/open_failure_text.h"
 #include "app/program_title.h"
 #include "midi/device_state.h"
 #include "midi/voice_state.h"
@@ -20,9 +21,13 @@
 #include "ui/keyboard_layout.h"
 #include "window_fixture.h"
 
+using kalvora::OpenFailureText;
+using kalvora::OpenStatus;
 using kalvora::RecordedCall;
 using kalvora::test::WindowFixture;
 using Kind = RecordedCall::Kind;
+
+Q_DECLARE_METATYPE(kalvora::OpenStatus)
 
 namespace {
 constexpr char kFirstRunFile[] =
@@ -84,6 +89,8 @@ class WindowLifecycleTest : public QObject {
   void firstRunOpensResetsWaitsAndWritesTheTenLines();
   void windowBuiltWhileTheModuleSettlesIsTheSameWindow();
   void storedValuesAreRestoredWhateverTheirCase();
+  void eachOpenResultHasItsText_data();
+  void eachOpenResultHasItsText();
   void eachOpenFailureShowsItsText_data();
   void eachOpenFailureShowsItsText();
   void noDevicesGivesTwoMessagesThenAWorkingWindow();
@@ -176,7 +183,7 @@ void WindowLifecycleTest::storedValuesAreRestoredWhateverTheirCase() {
                       "[DEV]\r\ndev_num=0\r\nmap=0\r\n\r\n"));
 }
 
-void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
+void WindowLifecycleTest::eachOpenResultHasItsText_data() {
   QTest::addColumn<unsigned>("code");
   QTest::addColumn<QString>("text");
   const char* named[] = {"ERROR",
@@ -201,10 +208,28 @@ void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
   QTest::addRow("20") << 20u << QString("LASTERROR");
 }
 
-void WindowLifecycleTest::eachOpenFailureShowsItsText() {
+void WindowLifecycleTest::eachOpenResultHasItsText() {
   QFETCH(unsigned, code);
   QFETCH(QString, text);
-  WindowFixture fx({"Broken"}, {code});
+  QCOMPARE(QString::fromUtf8(OpenFailureText(code)), text);
+}
+
+// What each way a backend's open can fail shows at start-up, through the whole window.
+void WindowLifecycleTest::eachOpenFailureShowsItsText_data() {
+  QTest::addColumn<OpenStatus>("status");
+  QTest::addColumn<QString>("text");
+  QTest::addRow("bad device") << OpenStatus::kBadDevice << QString("BADDEVICEID");
+  QTest::addRow("in use") << OpenStatus::kInUse << QString("ALLOCATED");
+  QTest::addRow("no driver") << OpenStatus::kNoDriver << QString("NODRIVER");
+  QTest::addRow("no memory") << OpenStatus::kNoMemory
+                             << QString("メモリの割り当てまたはロックができません。");
+  QTest::addRow("failed") << OpenStatus::kFailed << QString("ERROR");
+}
+
+void WindowLifecycleTest::eachOpenFailureShowsItsText() {
+  QFETCH(OpenStatus, status);
+  QFETCH(QString, text);
+  WindowFixture fx({"Broken"}, {status});
   const auto messages = fx.session().messages();
   QCOMPARE(messages.size(), 1u);
   QCOMPARE(QString::fromStdString(messages[0]), text);

@@ -20,14 +20,14 @@ std::vector<std::string> FluidSynthBackend::portNames() {
 }
 
 OpenResult FluidSynthBackend::open(std::size_t port) {
-  if (port >= listed_) return {MMSYSERR_BADDEVICEID, nullptr};
-  if (*open_) return {MMSYSERR_ALLOCATED, nullptr};
+  if (port >= listed_) return {OpenStatus::kBadDevice, nullptr};
+  if (*open_) return {OpenStatus::kInUse, nullptr};
   auto fonts = FindSoundFonts(options_.soundFontFolders);
-  if (!fonts) return {MMSYSERR_ERROR, nullptr};
+  if (!fonts) return {OpenStatus::kFailed, nullptr};
   fonts->user = FindUserSoundFonts(options_.userSoundFontFolders);
   fonts->fillerCheck = options_.fillerCheck;
   SynthEngine* engine = LoadSynthEngine(FindSynthEngine(options_.enginePaths));
-  if (engine == nullptr) return {MMSYSERR_NODRIVER, nullptr};
+  if (engine == nullptr) return {OpenStatus::kNoDriver, nullptr};
   return engine->open(*fonts, options_.audioOutputs, open_);
 }
 

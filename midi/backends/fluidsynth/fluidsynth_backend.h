@@ -38,9 +38,10 @@ class FluidSynthBackend final : public MidiBackend {
 
   // kSoftwareSynthName when a SoundFont and the engine module are found, else nothing.
   std::vector<std::string> portNames() override;
-  // 0 opened; 2 a number outside the last list; 4 the synth is open already; 7 FluidSynth
-  // could not be created; 6 no audio output opened (no sound device) or the engine module
-  // does not load; 1 the SoundFont has gone or does not load.
+  // kBadDevice for a number outside the last list; kInUse when the synth is open already;
+  // kNoMemory when FluidSynth could not be created; kNoDriver when no audio output opened (no
+  // sound device) or the engine module does not load; kFailed when the SoundFont has gone or
+  // does not load.
   OpenResult open(std::size_t port) override;
 
  private:

@@ -15,9 +15,9 @@ namespace kalvora {
 
 class SynthEngine {
  public:
-  // Starts a synth playing fonts through the first of outputs that opens: 0 opened; 7 no synth
-  // could be created; 6 no audio output opened; 1 the base font does not load. The connection
-  // clears *open when it closes.
+  // Starts a synth playing fonts through the first of outputs that opens: kNoMemory when no
+  // synth could be created; kNoDriver when no audio output opened; kFailed when the base font
+  // does not load. The connection clears *open when it closes.
   virtual OpenResult open(const SoundFontSet& fonts, const std::vector<SynthAudioOutput>& outputs,
                           std::shared_ptr<std::atomic<bool>> open) = 0;
 

@@ -21,11 +21,11 @@ std::vector<std::string> JackBackend::portNames() {
 }
 
 OpenResult JackBackend::open(std::size_t port) {
-  if (port >= ports_.size()) return OpenResult{MMSYSERR_BADDEVICEID, nullptr};
+  if (port >= ports_.size()) return OpenResult{OpenStatus::kBadDevice, nullptr};
   std::optional<OpenResult> opened = CallWithin<OpenResult>(
       [client = client_, target = ports_[port]] { return JackConnection::open(client, target); },
       kJackOpenLimit);
-  if (!opened) return OpenResult{MMSYSERR_ERROR, nullptr};
+  if (!opened) return OpenResult{OpenStatus::kFailed, nullptr};
   return std::move(*opened);
 }
 

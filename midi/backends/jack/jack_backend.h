@@ -33,8 +33,8 @@ class JackBackend final : public MidiBackend {
   // The MIDI input ports of the server named by JACK_DEFAULT_SERVER (or the default one), as
   // "client:port", our own left out; empty when no server answers.
   std::vector<std::string> portNames() override;
-  // 2 for a number outside the last list, 6 when the server or the port has gone, 1 when the
-  // server did not answer in time.
+  // kBadDevice for a number outside the last list, kNoDriver when the server or the port has
+  // gone, kFailed when the server did not answer in time.
   OpenResult open(std::size_t port) override;
   // A server that has gone is reached again in the background, so the input port is back, at the
   // latest, after the next switch once the server has come back.

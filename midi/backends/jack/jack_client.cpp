@@ -175,18 +175,18 @@ std::string JackClient::waitForInput(std::chrono::milliseconds limit) const {
   return inputName_;
 }
 
-MMRESULT JackClient::attachOutput(JackOutputFeed* feed, const std::string& target,
+OpenStatus JackClient::attachOutput(JackOutputFeed* feed, const std::string& target,
                                   Output& output) {
   const std::lock_guard lock(requests_);
-  if (!connect()) return MMSYSERR_NODRIVER;
+  if (!connect()) return OpenStatus::kNoDriver;
   std::size_t free = 0;
   while (free < kMostOutputs && outputs_[free].port.load(std::memory_order_acquire) != nullptr) {
     ++free;
   }
-  if (free == kMostOutputs) return MMSYSERR_ALLOCATED;
+  if (free == kMostOutputs) return OpenStatus::kInUse;
   jack_port_t* port = jack_port_register(client_, OutputPortName(free).c_str(),
                                          JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  if (port == nullptr) return gone_.load() ? MMSYSERR_NODRIVER : MMSYSERR_ERROR;
+  if (port == nullptr) return gone_.load() ? OpenStatus::kNoDriver : OpenStatus::kFailed;
   FeedSlot& slot = outputs_[free];
   slot.port.store(port, std::memory_order_seq_cst);
   slot.feed.store(feed, std::memory_order_seq_cst);
@@ -196,9 +196,9 @@ MMRESULT JackClient::attachOutput(JackOutputFeed* feed, const std::string& targe
   const int connected = jack_connect(client_, jack_port_name(port), target.c_str());
   if (connected != 0 && connected != EEXIST) {
     releaseSlot(slot);
-    return MMSYSERR_NODRIVER;
+    return OpenStatus::kNoDriver;
   }
-  return MMSYSERR_NOERROR;
+  return OpenStatus::kOpened;
 }
 
 void JackClient::detachOutput(JackOutputFeed* feed, const Output& output) {

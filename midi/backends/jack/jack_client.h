@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_out.h"
+#include "midi/midi_backend.h"
 
 namespace kalvora {
 
@@ -65,7 +65,7 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
     jack_port_t* port = nullptr;
     std::uint64_t generation = 0;
   };
-  MMRESULT attachOutput(JackOutputFeed* feed, const std::string& target, Output& output);
+  OpenStatus attachOutput(JackOutputFeed* feed, const std::string& target, Output& output);
   // Stops feeding and takes the port away when its server is still the one it was made on;
   // waits on the server, so the caller bounds it.
   void detachOutput(JackOutputFeed* feed, const Output& output);

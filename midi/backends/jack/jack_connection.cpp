@@ -11,8 +11,9 @@ namespace kalvora {
 
 namespace {
 
-// Far more than the window ever sends between two audio cycles.
-constexpr std::size_t kRingBytes = 64 * 1024;
+// Far more than the window sends between two audio cycles: a keyboard's burst of ten thousand
+// pressure messages passes whole; beyond that, pressure, bend and controllers are thinned.
+constexpr std::size_t kRingBytes = 256 * 1024;
 // A close first lets the audio thread hand over what was sent just before it (a note-off
 // must not be lost), but waits no longer than this when the server is slow or stuck.
 constexpr auto kDrainLimit = std::chrono::milliseconds(100);
@@ -29,11 +30,11 @@ OpenResult JackConnection::open(std::shared_ptr<JackClient> client, const std::s
   try {
     connection.reset(new JackConnection(std::move(client)));
   } catch (const std::bad_alloc&) {
-    result.code = MMSYSERR_NOMEM;
+    result.status = OpenStatus::kNoMemory;
     return result;
   }
-  result.code = connection->client_->attachOutput(connection.get(), target, connection->output_);
-  connection->attached_ = result.code == MMSYSERR_NOERROR;
+  result.status = connection->client_->attachOutput(connection.get(), target, connection->output_);
+  connection->attached_ = result.status == OpenStatus::kOpened;
   if (connection->attached_) result.connection = std::move(connection);
   return result;
 }
@@ -44,13 +45,13 @@ JackConnection::~JackConnection() {
   client_->detachOutput(this, output_);
 }
 
-void JackConnection::sendShort(std::span<const std::uint8_t> bytes) { send(bytes); }
+bool JackConnection::sendShort(std::span<const std::uint8_t> bytes) { return send(bytes); }
 
 void JackConnection::sendLong(std::span<const std::uint8_t> bytes) { send(bytes); }
 
-void JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
-  if (!client_->alive(output_)) return;
-  ring_.push(bytes);
+bool JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
+  if (!client_->alive(output_)) return false;
+  return ring_.push(bytes, UrgencyOf(bytes));
 }
 
 void JackConnection::drainBeforeClose() noexcept {

@@ -26,14 +26,14 @@ class JackConnection final : public MidiConnection, private JackOutputFeed {
   JackConnection(const JackConnection&) = delete;
   JackConnection& operator=(const JackConnection&) = delete;
 
-  // Queue the message for the next audio cycle; dropped when the ring is full or the server has
-  // gone, so the caller never waits.
-  void sendShort(std::span<const std::uint8_t> bytes) override;
+  // Queue the message for the next audio cycle; dropped when the ring has no room for it (see
+  // message_urgency.h) or the server has gone, so the caller never waits.
+  bool sendShort(std::span<const std::uint8_t> bytes) override;
   void sendLong(std::span<const std::uint8_t> bytes) override;
 
  private:
   explicit JackConnection(std::shared_ptr<JackClient> client);
-  void send(std::span<const std::uint8_t> bytes) noexcept;
+  bool send(std::span<const std::uint8_t> bytes) noexcept;
   void drainBeforeClose() noexcept;
   // Audio thread: ring to port buffer.
   void deliver(jack_port_t* port, jack_nframes_t frames) noexcept override;

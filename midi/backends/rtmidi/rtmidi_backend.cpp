@@ -6,9 +6,10 @@
 #include <memory>
 #include <utility>
 
+#include "midi/backends/rtmidi/rtmidi_errors.h"
 #include "midi/backends/rtmidi/rtmidi_port_names.h"
-#include "midi/backends/rtmidi/stderr_muted.h"
 #include "midi/backends/rtmidi/sequencer_queries.h"
+#include "midi/backends/rtmidi/stderr_muted.h"
 
 namespace kalvora {
 
@@ -18,24 +19,9 @@ namespace {
 constexpr RtMidi::Api kApi = RtMidi::LINUX_ALSA;
 constexpr const char* kOutputPortName = "out";
 
-// Where RtMidi reports a failure once it has an error callback: it then neither throws nor
-// prints, and the caller reads what went wrong from here.
-struct ErrorRecord {
-  bool failed = false;
-  RtMidiError::Type type = RtMidiError::UNSPECIFIED;
-};
-
-void RecordError(RtMidiError::Type type, const std::string&, void* record) {
-  auto& errors = *static_cast<ErrorRecord*>(record);
-  // Warnings (a full output queue, say) are not failures of the operation itself.
-  if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
-  errors.failed = true;
-  errors.type = type;
-}
-
 struct Output {
   std::unique_ptr<RtMidiOut> out;
-  std::unique_ptr<ErrorRecord> errors = std::make_unique<ErrorRecord>();
+  std::unique_ptr<RtMidiErrors> errors = std::make_unique<RtMidiErrors>();
 };
 
 // Without a sequencer (no /dev/snd/seq) the constructor prints and throws; both are expected
@@ -45,7 +31,7 @@ Output MakeOutput(const std::string& clientName) {
   StderrMuted muted;
   try {
     output.out = std::make_unique<RtMidiOut>(kApi, clientName);
-    output.out->setErrorCallback(&RecordError, output.errors.get());
+    output.out->setErrorCallback(&RecordRtMidiError, output.errors.get());
   } catch (...) {
     output.out.reset();
   }
@@ -64,17 +50,17 @@ std::vector<std::string> ListPorts(RtMidiOut& out) {
   return names;
 }
 
-MMRESULT ResultOf(const ErrorRecord& errors) {
+OpenStatus StatusOf(const RtMidiErrors& errors) {
   switch (errors.type) {
     case RtMidiError::INVALID_PARAMETER:
     case RtMidiError::INVALID_DEVICE:
-      return MMSYSERR_BADDEVICEID;
+      return OpenStatus::kBadDevice;
     case RtMidiError::NO_DEVICES_FOUND:
-      return MMSYSERR_NODRIVER;
+      return OpenStatus::kNoDriver;
     case RtMidiError::MEMORY_ERROR:
-      return MMSYSERR_NOMEM;
+      return OpenStatus::kNoMemory;
     default:
-      return MMSYSERR_ERROR;
+      return OpenStatus::kFailed;
   }
 }
 
@@ -82,16 +68,18 @@ class RtMidiConnection final : public MidiConnection {
  public:
   explicit RtMidiConnection(Output output) : output_(std::move(output)) {}
   // The sequencer is opened non-blocking, so a full queue drops the message instead of waiting.
-  void sendShort(std::span<const std::uint8_t> bytes) override { send(bytes); }
+  bool sendShort(std::span<const std::uint8_t> bytes) override { return send(bytes); }
   void sendLong(std::span<const std::uint8_t> bytes) override { send(bytes); }
 
  private:
-  void send(std::span<const std::uint8_t> bytes) noexcept {
-    if (bytes.empty()) return;
+  bool send(std::span<const std::uint8_t> bytes) noexcept {
+    if (bytes.empty()) return false;
     try {
       output_.out->sendMessage(bytes.data(), bytes.size());
+      return true;
     } catch (...) {
       // Only a failure to grow the library's buffer can get here; the message is lost.
+      return false;
     }
   }
   Output output_;
@@ -117,19 +105,19 @@ std::vector<std::string> RtMidiBackend::portNames() {
 OpenResult RtMidiBackend::open(std::size_t port) {
   OpenResult result;
   if (port >= rawNames_.size()) {
-    result.code = MMSYSERR_BADDEVICEID;
+    result.status = OpenStatus::kBadDevice;
     return result;
   }
   Output output = MakeOutput(clientName_);
   if (!output.out) {
-    result.code = MMSYSERR_NODRIVER;
+    result.status = OpenStatus::kNoDriver;
     return result;
   }
   // Ports come and go (a module unplugged, plugged in again); find this one in today's list.
   const std::vector<std::string> now = ListPorts(*output.out);
   const std::optional<std::size_t> index = FindPortAgain(rawNames_, port, now);
   if (!index) {
-    result.code = MMSYSERR_NODRIVER;
+    result.status = OpenStatus::kNoDriver;
     return result;
   }
   try {
@@ -139,19 +127,19 @@ OpenResult RtMidiBackend::open(std::size_t port) {
     output.errors->failed = true;
   }
   if (output.errors->failed || !output.out->isPortOpen()) {
-    result.code = output.errors->failed ? ResultOf(*output.errors) : MMSYSERR_ERROR;
+    result.status = output.errors->failed ? StatusOf(*output.errors) : OpenStatus::kFailed;
     // RtMidi says only that the connection failed; a port another program holds is in use.
     const std::optional<SequencerAddress> address = SequencerAddressOf(now[*index]);
     if (address && SequencerPortHeldExclusively(address->client, address->port)) {
-      result.code = MMSYSERR_ALLOCATED;
+      result.status = OpenStatus::kInUse;
     }
     return result;
   }
-  result.code = MMSYSERR_NOERROR;
+  result.status = OpenStatus::kOpened;
   try {
     result.connection = std::make_unique<RtMidiConnection>(std::move(output));
   } catch (const std::bad_alloc&) {
-    result.code = MMSYSERR_NOMEM;
+    result.status = OpenStatus::kNoMemory;
   }
   return result;
 }

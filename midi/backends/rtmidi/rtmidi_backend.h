@@ -17,8 +17,9 @@ class RtMidiBackend final : public MidiBackend {
   // The writable ports of other clients; empty when there is no sequencer. Nothing is printed
   // even when the MIDI library fails.
   std::vector<std::string> portNames() override;
-  // 2 for a number outside the last list, 4 when another program holds the port for itself,
-  // 6 when the sequencer or the port has gone, 7 when out of memory, 1 for any other failure.
+  // kBadDevice for a number outside the last list, kInUse when another program holds the port
+  // for itself, kNoDriver when the sequencer or the port has gone, kNoMemory when out of
+  // memory, kFailed for any other failure.
   OpenResult open(std::size_t port) override;
 
  private:

@@ -12,6 +12,10 @@
 class RtMidiIn;
 
 namespace kalvora {
+struct RtMidiErrors;
+}  // namespace kalvora
+
+namespace kalvora {
 
 inline constexpr const char* kSequencerInputPort = "in";
 
@@ -26,6 +30,8 @@ class SequencerInput final : public MidiInputPort {
   bool open() const { return in_ != nullptr; }
 
  private:
+  // Where the port's errors are recorded, for as long as it exists.
+  std::unique_ptr<RtMidiErrors> errors_;
   std::unique_ptr<RtMidiIn> in_;
 };
 

@@ -84,14 +84,14 @@ TEST(FluidSynthDevice, ListedOnlyWhenASoundFontIsPresent) {
   TempFolder folder;
   FluidSynthBackend backend(FluidSynthOptions{{folder.path()}, NullAudio()});
   EXPECT_TRUE(backend.portNames().empty());
-  EXPECT_EQ(backend.open(0).code, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(backend.open(0).status, OpenStatus::kBadDevice);
 
   WriteFakeFont(folder, "default-GM.sf2");
   const auto names = backend.portNames();
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(names[0], kSoftwareSynthName);
   EXPECT_LT(names[0].size(), kProductNameBytes);
-  EXPECT_EQ(backend.open(1).code, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(backend.open(1).status, OpenStatus::kBadDevice);
 }
 
 // The engine is a module of its own: without it the synth is not offered, and a file that is not
@@ -107,8 +107,8 @@ TEST(FluidSynthDevice, NeedsItsEngineModule) {
   FluidSynthBackend backend(options);
   ASSERT_EQ(backend.portNames().size(), 1u);
   StderrCapture capture;
-  EXPECT_EQ(backend.open(0).code, MMSYSERR_NODRIVER);
-  EXPECT_EQ(backend.open(0).code, MMSYSERR_NODRIVER);
+  EXPECT_EQ(backend.open(0).status, OpenStatus::kNoDriver);
+  EXPECT_EQ(backend.open(0).status, OpenStatus::kNoDriver);
   EXPECT_EQ(capture.finish(), "");
 
   // The module the build made is found by default, and one that is loaded already loads again.
@@ -127,10 +127,10 @@ TEST(FluidSynthDevice, OpensOnceAtATime) {
       FluidSynthOptions{DefaultSoundFontFolders(), NullAudio()});
   ASSERT_EQ(backend->portNames().size(), 1u);
   OpenResult first = backend->open(0);
-  ASSERT_EQ(first.code, MMSYSERR_NOERROR);
+  ASSERT_EQ(first.status, OpenStatus::kOpened);
   ASSERT_NE(first.connection, nullptr);
   const OpenResult second = backend->open(0);
-  EXPECT_EQ(second.code, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(second.status, OpenStatus::kInUse);
   EXPECT_EQ(second.connection, nullptr);
 
   const std::vector<std::uint8_t> noteOn{0x90, 60, 100};
@@ -140,7 +140,7 @@ TEST(FluidSynthDevice, OpensOnceAtATime) {
   first.connection.reset();
 
   OpenResult again = backend->open(0);
-  EXPECT_EQ(again.code, MMSYSERR_NOERROR);
+  EXPECT_EQ(again.status, OpenStatus::kOpened);
   backend.reset();  // the open synth outlives its backend
   again.connection->sendShort(noteOn);
 }
@@ -156,7 +156,7 @@ TEST(FluidSynthDevice, WithoutSoundDeviceFailsFastAndQuietly) {
     const OpenResult result = backend.open(0);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     const std::string printed = capture.finish();
-    EXPECT_EQ(result.code, MMSYSERR_NODRIVER);
+    EXPECT_EQ(result.status, OpenStatus::kNoDriver);
     EXPECT_EQ(result.connection, nullptr);
     EXPECT_EQ(printed, "");
     // Not held for seconds, as a driver that tries to start a server would hold it; the bound
@@ -174,8 +174,9 @@ TEST(FluidSynthDevice, DefaultOutputsOpenOrFailQuietly) {
   StderrCapture capture;
   const OpenResult result = backend.open(0);
   EXPECT_EQ(capture.finish(), "");
-  EXPECT_TRUE(result.code == MMSYSERR_NOERROR || result.code == MMSYSERR_NODRIVER) << result.code;
-  EXPECT_EQ(result.connection != nullptr, result.code == MMSYSERR_NOERROR);
+  EXPECT_TRUE(result.status == OpenStatus::kOpened || result.status == OpenStatus::kNoDriver)
+      << static_cast<int>(result.status);
+  EXPECT_EQ(result.connection != nullptr, result.status == OpenStatus::kOpened);
 }
 
 TEST(FluidSynthDevice, FontThatDoesNotLoadIsAnError) {
@@ -184,11 +185,11 @@ TEST(FluidSynthDevice, FontThatDoesNotLoadIsAnError) {
   FluidSynthBackend backend(FluidSynthOptions{{folder.path()}, NullAudio()});
   ASSERT_EQ(backend.portNames().size(), 1u);
   StderrCapture capture;
-  EXPECT_EQ(backend.open(0).code, MMSYSERR_ERROR);
+  EXPECT_EQ(backend.open(0).status, OpenStatus::kFailed);
   EXPECT_EQ(capture.finish(), "");
 
   fs::remove(folder.path() / "FluidR3_GM.sf2");  // listed, then uninstalled
-  EXPECT_EQ(backend.open(0).code, MMSYSERR_ERROR);
+  EXPECT_EQ(backend.open(0).status, OpenStatus::kFailed);
 }
 
 TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {

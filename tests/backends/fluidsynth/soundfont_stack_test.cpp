@@ -102,7 +102,7 @@ TEST(UserSoundFonts, AUserFontFillsABankTheStackLacks) {
   StderrCapture capture;
   FluidSynthBackend backend(FluidSynthOptions{DefaultSoundFontFolders(), NullAudio()});
   ASSERT_EQ(backend.portNames().size(), 1u);
-  EXPECT_EQ(backend.open(0).code, MMSYSERR_NOERROR);
+  EXPECT_EQ(backend.open(0).status, OpenStatus::kOpened);
 
   fonts->user = FindUserSoundFonts(DefaultUserSoundFontFolders());
   auto synth = SynthCore::create();

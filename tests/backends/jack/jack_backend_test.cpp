@@ -70,7 +70,7 @@ class JackBackendTest : public ::testing::Test {
     EXPECT_NE(found, names.end()) << "the receiver is not listed";
     if (found == names.end()) return nullptr;
     OpenResult opened = backend_.open(static_cast<std::size_t>(found - names.begin()));
-    EXPECT_EQ(opened.code, MMSYSERR_NOERROR);
+    EXPECT_EQ(opened.status, OpenStatus::kOpened);
     return std::move(opened.connection);
   }
 
@@ -147,12 +147,12 @@ TEST_F(JackBackendTest, SysExTooLargeForAnyCycleIsDroppedNotHoldingBackLaterMess
 }
 
 TEST_F(JackBackendTest, NumberOutsideTheListIsBadDeviceId) {
-  EXPECT_EQ(JackBackend(test::ClientName("other")).open(0).code, MMSYSERR_BADDEVICEID)
+  EXPECT_EQ(JackBackend(test::ClientName("other")).open(0).status, OpenStatus::kBadDevice)
       << "nothing listed yet";
   const std::size_t count = backend_.portNames().size();
   for (const std::size_t port : {count, count + 1, std::numeric_limits<std::size_t>::max()}) {
     const OpenResult opened = backend_.open(port);
-    EXPECT_EQ(opened.code, MMSYSERR_BADDEVICEID) << port;
+    EXPECT_EQ(opened.status, OpenStatus::kBadDevice) << port;
     EXPECT_EQ(opened.connection, nullptr);
   }
 }
@@ -161,7 +161,7 @@ TEST_F(JackBackendTest, PortGoneSinceTheListIsNoDriver) {
   ASSERT_EQ(backend_.portNames().size(), 1u);
   receiver_.close();
   const OpenResult opened = backend_.open(0);
-  EXPECT_EQ(opened.code, MMSYSERR_NODRIVER);
+  EXPECT_EQ(opened.status, OpenStatus::kNoDriver);
   EXPECT_EQ(opened.connection, nullptr);
 }
 
@@ -217,7 +217,7 @@ TEST_F(JackBackendTest, KilledServerNeitherHangsNorCrashesTheSender) {
     receiver_.close();
   });
   EXPECT_TRUE(backend_.portNames().empty());
-  EXPECT_EQ(backend_.open(0).code, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(backend_.open(0).status, OpenStatus::kBadDevice);
 }
 
 TEST_F(JackBackendTest, OpenAfterTheServerDiedIsNoDriver) {
@@ -225,7 +225,7 @@ TEST_F(JackBackendTest, OpenAfterTheServerDiedIsNoDriver) {
   server_.kill();
   FinishesWithin(20s, [&] {
     receiver_.close();
-    EXPECT_EQ(backend_.open(0).code, MMSYSERR_NODRIVER);
+    EXPECT_EQ(backend_.open(0).status, OpenStatus::kNoDriver);
   });
 }
 
@@ -249,7 +249,7 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
   const std::vector<std::string> names = backend_.portNames();
   ASSERT_EQ(names, std::vector<std::string>{receiver.portName()});
   OpenResult reopened = backend_.open(0);
-  ASSERT_EQ(reopened.code, MMSYSERR_NOERROR);
+  ASSERT_EQ(reopened.status, OpenStatus::kOpened);
   reopened.connection->sendShort(fresh);
   EXPECT_EQ(receiver.waitForBytes(fresh.size()), std::vector<Message>{fresh});
 }
@@ -264,7 +264,7 @@ TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
     JackBackend backend(client);
     ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
     OpenResult opened = backend.open(0);
-    ASSERT_EQ(opened.code, MMSYSERR_NOERROR);
+    ASSERT_EQ(opened.status, OpenStatus::kOpened);
     const Message change = {0xC0, static_cast<std::uint8_t>(expected.size())};
     opened.connection->sendShort(change);
     expected.push_back(change);
@@ -295,7 +295,7 @@ TEST_F(JackBackendTest, LateServerOpensAndStoppedServerIsGivenUp) {
   });
   OpenResult late = backend_.open(0);
   resume.join();
-  ASSERT_EQ(late.code, MMSYSERR_NOERROR);
+  ASSERT_EQ(late.status, OpenStatus::kOpened);
   late.connection->sendShort(kNoteOn);
   EXPECT_EQ(receiver_.waitForBytes(kNoteOn.size()), std::vector<Message>{kNoteOn});
   late.connection.reset();
@@ -303,7 +303,7 @@ TEST_F(JackBackendTest, LateServerOpensAndStoppedServerIsGivenUp) {
   server_.freeze();
   FinishesWithin(10s, [&] {
     test::StderrCapture capture;
-    EXPECT_EQ(backend_.open(0).code, MMSYSERR_ERROR);
+    EXPECT_EQ(backend_.open(0).status, OpenStatus::kFailed);
     EXPECT_TRUE(backend_.portNames().empty());
     EXPECT_EQ(capture.finish(), "");
   });
@@ -351,7 +351,7 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
 
     EXPECT_TRUE(names.empty());
     EXPECT_LT(elapsed, 5s) << "listing waited for a server";
-    EXPECT_EQ(opened.code, MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(opened.status, OpenStatus::kBadDevice);
     EXPECT_EQ(printed, "");
   }
 }

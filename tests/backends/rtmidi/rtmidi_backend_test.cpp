@@ -28,9 +28,9 @@ TEST(RtMidiBackend, ListsAndOpensWithoutThrowingOrPrinting) {
   const std::vector<std::string> again = backend.portNames();
   EXPECT_EQ(capture.finish(), "");
 
-  EXPECT_EQ(pastTheEnd.code, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(pastTheEnd.status, OpenStatus::kBadDevice);
   EXPECT_EQ(pastTheEnd.connection, nullptr);
-  EXPECT_EQ(far.code, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(far.status, OpenStatus::kBadDevice);
   if (!HasSequencer()) {
     EXPECT_TRUE(names.empty());
     EXPECT_TRUE(again.empty());
@@ -47,7 +47,7 @@ TEST(RtMidiBackend, OpensEachListedPortSilently) {
   const std::size_t count = backend.portNames().size();
   for (std::size_t port = 0; port < count; ++port) {
     OpenResult opened = backend.open(port);
-    EXPECT_EQ(opened.code, MMSYSERR_NOERROR) << port;
+    EXPECT_EQ(opened.status, OpenStatus::kOpened) << port;
     if (opened.connection) opened.connection->reset();
   }
   EXPECT_EQ(capture.finish(), "");
@@ -95,7 +95,7 @@ TEST(RtMidiBackend, APortHeldByAnotherProgramIsInUse) {
   const OpenResult held = backend.open(static_cast<std::size_t>(through - names.begin()));
   EXPECT_EQ(capture.finish(), "");
   snd_seq_close(holder);
-  EXPECT_EQ(held.code, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(held.status, OpenStatus::kInUse);
   EXPECT_EQ(held.connection, nullptr);
 }
 

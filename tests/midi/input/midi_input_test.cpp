@@ -39,7 +39,7 @@ class MidiInputTest : public ::testing::Test {
     DeviceIndex = 0;
     ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
     test::GiveStartVoiceState();
-    ResetInputRouting();
+    ResetMidiInput();
     session_.clear();
   }
   void TearDown() override {
@@ -165,6 +165,83 @@ TEST_F(MidiInputTest, BadInputNeitherHangsNorDerailsWhatFollows) {
   for (int i = 0; i < kBurst; ++i) {
     ASSERT_EQ(burst[i], (Bytes{0x80, static_cast<std::uint8_t>(i % 128), 0x00})) << i;
   }
+}
+
+TEST_F(MidiInputTest, AFloodThinsPressureAndKeepsEveryNoteOnAndOff) {
+  // All of it posted before the window takes any: 128 notes, far more pressure in running status
+  // than the queue keeps, and their 128 note-offs.
+  Bytes notesOn;
+  Bytes notesOff;
+  for (std::uint8_t key = 0; key < 128; ++key) {
+    notesOn.insert(notesOn.end(), {0x92, key, 0x64});
+    notesOff.insert(notesOff.end(), {0x82, key, 0x00});
+  }
+  constexpr std::size_t kPressure = 100'000;
+  Bytes pressure{0xD2};
+  for (std::size_t i = 0; i < kPressure; ++i)
+    pressure.push_back(static_cast<std::uint8_t>(i & 0x7F));
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOn));
+  EXPECT_FALSE(PostMidiInput(InputSource::kJack, pressure)) << "some pressure is thinned";
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOff));
+  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput();
+
+  const Messages all = sent();
+  Messages notes;
+  std::size_t pressureSent = 0;
+  for (const Bytes& message : all) {
+    if (message[0] == 0xD0) {
+      ++pressureSent;
+    } else if (message[0] != 0xB0 && message[0] != 0xC0) {
+      notes.push_back(message);
+    }
+  }
+  Messages expected;
+  for (std::uint8_t key = 0; key < 128; ++key) expected.push_back({0x90, key, 0x64});
+  for (std::uint8_t key = 0; key < 128; ++key) expected.push_back({0x80, key, 0x00});
+  EXPECT_EQ(notes, expected);
+  EXPECT_GT(pressureSent, kPressure / 4);
+  EXPECT_LT(pressureSent, kPressure);
+  EXPECT_EQ(all.back(), (Bytes{0x80, 127, 0x00})) << "the pressure kept came before the note-offs";
+}
+
+TEST_F(MidiInputTest, NoteOffsOfNotesTheQueueRefusedTakeNoRoomFromOnesThatEndANote) {
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, Bytes{0x91, 0x3C, 0x64}));
+  // Struck and let go, over and over, far beyond what the queue holds: once it refuses the
+  // notes, their note-offs are left out too, so they never crowd out the one for key 60.
+  Bytes flood{0x90};
+  for (int i = 0; i < 80'000; ++i) {
+    const auto key = static_cast<std::uint8_t>(i % 60);
+    flood.insert(flood.end(), {key, 0x64, key, 0x00});
+  }
+  EXPECT_FALSE(PostMidiInput(InputSource::kJack, flood));
+  EXPECT_TRUE(PostMidiInput(InputSource::kJack, Bytes{0x81, 0x3C, 0x00}));
+  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput();
+  const Messages all = sent();
+  std::size_t ons = 0;
+  std::size_t offs = 0;
+  for (const Bytes& message : all) {
+    ons += message[0] == 0x90 && message[2] != 0;
+    offs += message[0] == 0x80 || (message[0] == 0x90 && message[2] == 0);
+  }
+  EXPECT_EQ(ons, offs);
+  EXPECT_EQ(all.back(), (Bytes{0x80, 0x3C, 0x00}));
+}
+
+TEST_F(MidiInputTest, HeldNotesCountOnlyWhatTheDeviceTook) {
+  // The keyboard's all notes off, which the device took, ends what it held...
+  receive({0x90, 0x3C, 0x64, 0x3E, 0x64, 0xB0, 0x40, 0x7F, 0xB5, 0x7B, 0x00});
+  // ...but a note-off and a pedal-up the device had no room for leave theirs held.
+  receive({0x90, 0x40, 0x64});
+  session_.log().full = true;
+  receive({0x80, 0x40, 0x00, 0xB0, 0x40, 0x00});
+  // A note-on it had no room for sounds nowhere: its note-off is not sent to take room either.
+  receive({0x90, 0x45, 0x64});
+  session_.log().full = false;
+  session_.clear();
+  receive({0x80, 0x45, 0x00});
+  EXPECT_TRUE(sent().empty());
+  CloseDeviceForSwitch();
+  EXPECT_EQ(sent(0), (Messages{{0x80, 0x40, 0x40}, {0xB0, 0x40, 0x00}}));
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class FluidSynthConnection final : public MidiConnection {
     *open_ = false;
   }
 
-  void sendShort(std::span<const std::uint8_t> bytes) override { worker_->sendShort(bytes); }
+  bool sendShort(std::span<const std::uint8_t> bytes) override { return worker_->sendShort(bytes); }
   void sendLong(std::span<const std::uint8_t> bytes) override { worker_->sendLong(bytes); }
   void reset() override { worker_->silence(); }
 
@@ -39,7 +39,7 @@ class FluidSynthEngine final : public SynthEngine {
                   std::shared_ptr<std::atomic<bool>> open) override {
     const auto start = std::chrono::steady_clock::now();
     auto core = SynthCore::create();
-    if (!core) return {MMSYSERR_NOMEM, nullptr};
+    if (!core) return {OpenStatus::kNoMemory, nullptr};
     SynthCore& synth = *core;
     // The audio output opens on the synth's thread while the fonts load here.
     auto worker = std::make_unique<SynthWorker>(std::move(core), outputs);
@@ -51,11 +51,11 @@ class FluidSynthEngine final : public SynthEngine {
     const auto left = std::max(kServerWaitLimit - waited, std::chrono::milliseconds(0));
     if (worker->waitForAudio(left) != SynthWorker::AudioStart::kOpened) {
       DestroyWithin(std::move(worker), std::chrono::milliseconds(0));
-      return {MMSYSERR_NODRIVER, nullptr};
+      return {OpenStatus::kNoDriver, nullptr};
     }
-    if (!loaded) return {MMSYSERR_ERROR, nullptr};
+    if (!loaded) return {OpenStatus::kFailed, nullptr};
     *open = true;
-    return {MMSYSERR_NOERROR,
+    return {OpenStatus::kOpened,
             std::make_unique<FluidSynthConnection>(std::move(worker), std::move(open))};
   }
 };

@@ -9,10 +9,6 @@ namespace kalvora {
 
 namespace {
 
-std::size_t DataBytes(std::uint8_t kind) {
-  return kind == kProgramChange || kind == kChannelPressure ? 1 : 2;
-}
-
 bool IsData(std::uint8_t byte) { return (byte & kStatusBit) == 0; }
 
 }  // namespace
@@ -25,7 +21,7 @@ void RouteShortMessage(fluid_synth_t* synth, std::span<const std::uint8_t> bytes
     if (status == kSystemReset) fluid_synth_system_reset(synth);
     return;  // the other system messages mean nothing to a synth without a clock
   }
-  const std::size_t needed = 1 + DataBytes(kind);
+  const std::size_t needed = 1 + static_cast<std::size_t>(DataBytesAfter(status));
   if (bytes.size() < needed || !std::all_of(bytes.begin() + 1, bytes.begin() + needed, IsData)) {
     return;
   }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "midi/midi_bytes.h"
+#include "midi/message_urgency.h"
 
 namespace kalvora {
 
@@ -13,7 +14,9 @@ using Clock = std::chrono::steady_clock;
 
 // While the output is open the thread looks this often whether anything still sounds.
 constexpr auto kIdleCheck = std::chrono::milliseconds(250);
-// Far more than a window sends while a sound server catches up.
+// Far more than a window sends while a sound server catches up; under a flood from a MIDI
+// keyboard, pressure, bend and controllers are refused first and the last quarter is kept for
+// the messages that end notes.
 constexpr std::size_t kQueueLimit = 4096;
 
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
@@ -40,21 +43,25 @@ SynthWorker::AudioStart SynthWorker::waitForAudio(std::chrono::milliseconds limi
   return firstStart_;
 }
 
-void SynthWorker::sendShort(std::span<const std::uint8_t> bytes) { post(Kind::kShort, bytes); }
+bool SynthWorker::sendShort(std::span<const std::uint8_t> bytes) {
+  return post(Kind::kShort, bytes, UrgencyOf(bytes));
+}
 
-void SynthWorker::sendLong(std::span<const std::uint8_t> bytes) { post(Kind::kLong, bytes); }
+void SynthWorker::sendLong(std::span<const std::uint8_t> bytes) {
+  post(Kind::kLong, bytes, Urgency::kOrdinary);
+}
 
-void SynthWorker::silence() { post(Kind::kSilence, {}); }
+void SynthWorker::silence() { post(Kind::kSilence, {}, Urgency::kEndsNotes); }
 
 bool SynthWorker::audioOpen() const {
   const std::lock_guard lock(mutex_);
   return audioOpen_;
 }
 
-void SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes) {
+bool SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes, Urgency urgency) {
   {
     const std::lock_guard lock(mutex_);
-    if (stopping_ || queue_.size() >= kQueueLimit) return;
+    if (stopping_ || !HasRoomFor(urgency, 1, queue_.size(), kQueueLimit)) return false;
     Message& message = queue_.emplace_back();
     message.kind = kind;
     if (bytes.size() <= message.inlineBytes.size()) {
@@ -65,6 +72,7 @@ void SynthWorker::post(Kind kind, std::span<const std::uint8_t> bytes) {
     }
   }
   changed_.notify_one();
+  return true;
 }
 
 void SynthWorker::run() {

@@ -17,6 +17,7 @@
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/message_urgency.h"
 
 namespace kalvora {
 
@@ -40,8 +41,9 @@ class SynthWorker {
   AudioStart waitForAudio(std::chrono::milliseconds limit);
 
   // Queue a message; they are applied in the order queued. Never waits on the thread. Dropped
-  // when the thread is so far behind that the queue is full (a stuck sound server).
-  void sendShort(std::span<const std::uint8_t> bytes);
+  // (false) when the thread is so far behind that the queue has no room for it (a stuck sound
+  // server, a flood): see message_urgency.h for what is refused first.
+  bool sendShort(std::span<const std::uint8_t> bytes);
   void sendLong(std::span<const std::uint8_t> bytes);
   void silence();
 
@@ -62,7 +64,7 @@ class SynthWorker {
     }
   };
 
-  void post(Kind kind, std::span<const std::uint8_t> bytes);
+  bool post(Kind kind, std::span<const std::uint8_t> bytes, Urgency urgency);
   void run();
   void openAudio();
   void apply(const Message& message);
