@@ -21,8 +21,8 @@ packages=(
   pulseaudio pulseaudio-utils libpulse-dev
   # the ALSA sequencer tests, in a qemu guest running Debian's kernel
   qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils libasound2-dev
-  # benchmarks
-  dbus-daemon
+  # benchmarks (jack-keyboard: the virtual keyboard the JACK idle figures are set beside)
+  dbus-daemon jack-keyboard
   # the Debian package, its metadata and its icons
   dpkg-dev fakeroot file lintian appstream desktop-file-utils librsvg2-bin
 )

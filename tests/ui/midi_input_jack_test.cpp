@@ -90,14 +90,17 @@ class MidiInputThroughJack : public ::testing::Test {
     ASSERT_TRUE(server_.start());
     ASSERT_TRUE(moduleA_.open());
     ASSERT_TRUE(moduleB_.open());
-    input_ = std::make_unique<JackInput>(test::ClientName("kalvora-in"));
+    // One client carries the input and the outputs, as in the program.
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
+    input_ = std::make_unique<JackInput>(client);
     inputPort_ = input_->waitForPort(kPortLimit);
-    ASSERT_FALSE(inputPort_.empty());
-    ASSERT_TRUE(keyboard_.open(inputPort_));
+    ASSERT_EQ(inputPort_, test::ClientName("kalvora") + ":in");
+    // The keyboard connected as the README says, by the input's name of old.
+    ASSERT_TRUE(keyboard_.open(test::ClientName("kalvora") + "-in:in"));
     window_ = std::make_unique<test::WindowFixture>(std::vector<std::string>{},
                                                     std::vector<OpenStatus>{}, QByteArray(), false);
     MidiBackends backends;
-    backends.push_back(std::make_unique<JackBackend>(test::ClientName("kalvora")));
+    backends.push_back(std::make_unique<JackBackend>(client));
     InstallMidiBackends(std::move(backends));
     window_->form().FormCreate();
     window_->show();
