@@ -16,6 +16,7 @@
 #include "midi/input/input_inbox.h"
 #include "midi/voice_state.h"
 #include "ui/computer_keyboard.h"
+#include "ui/drum_page.h"
 #include "ui/focus_scroll_bar.h"
 #include "ui/held_press_watch.h"
 #include "ui/key_shape.h"
@@ -63,7 +64,7 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   resize(kStartWidth, kStartHeight);
   computerKeyboard_ = new kalvora::ComputerKeyboard(
       this, [this](int note) { return FormKeyDown(note); },
-      [this](kalvora::StartedNote note) { FormKeyUp(note); });
+      [this](kalvora::HeldNote note) { FormKeyUp(note); });
   heldPressWatch_ = new kalvora::HeldPressWatch(this);
 
   // MIDI input is played as soon as it arrives, between the window's own events.
@@ -126,7 +127,9 @@ void TForm1::buildWindowControls() {
   PageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
   buildTonePages();
   buildEffectPage();
+  buildDrumPage();
   PageControl1->setCurrentWidget(TabSheet1);
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   buildStatusLine();
   buildKeyboard();
 }
@@ -183,6 +186,13 @@ void TForm1::buildEffectPage() {
   }
 }
 
+void TForm1::buildDrumPage() {
+  TabSheet4 = new kalvora::DrumPage(clientArea_, shapes_);
+  PageControl1->addTab(TabSheet4, form::kDrumTab);
+  connect(TabSheet4, &kalvora::DrumPage::setButtonDown, this, &TForm1::DrumButtonMouseDown);
+  connect(TabSheet4, &kalvora::DrumPage::setButtonUp, this, &TForm1::DrumButtonMouseUp);
+}
+
 void TForm1::buildStatusLine() {
   auto* switchButton = new kalvora::PressButton(clientArea_);
   switchButton->setText(form::kSwitchCaption);
@@ -221,10 +231,11 @@ void TForm1::buildKeyboard() {
 }
 
 void TForm1::setButtonCaption(int button, std::string_view caption) {
-  // Qt would read "&" as a shortcut marker and hide it; doubled, it shows as itself.
-  QString shown = Text(caption);
-  shown.replace(QLatin1Char('&'), QLatin1String("&&"));
-  buttons_.at(button - 1)->setText(shown);
+  buttons_.at(button - 1)->setText(kalvora::ShownOnButton(Text(caption)));
+}
+
+void TForm1::showDrumSets(int map, const kalvora::DrumSet& set) {
+  if (TabSheet4 != nullptr) TabSheet4->showSets(map, set);
 }
 
 void TForm1::setLabelText(int n, const QString& caption) {

@@ -28,6 +28,7 @@ class QTabWidget;
 
 namespace kalvora {
 class ComputerKeyboard;
+class DrumPage;
 class HeldPressWatch;
 class KeyShape;
 class PressButton;
@@ -62,6 +63,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   QWidget* TabSheet1 = nullptr;
   QWidget* TabSheet2 = nullptr;
   QWidget* TabSheet3 = nullptr;
+  kalvora::DrumPage* TabSheet4 = nullptr;  // the drum sets
   QGroupBox* RadioGroup1 = nullptr;
   // The area in which the window-level controls stand; it scrolls when the window is smaller.
   QWidget* clientArea() const { return clientArea_; }
@@ -79,8 +81,11 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void ShapeMouseDown(int n, Qt::MouseButton button = Qt::LeftButton);  // Shape1..60: keys
   void ShapeMouseUp(int n, Qt::MouseButton button = Qt::LeftButton);    // Shape1..60
   // A piano key of the computer keyboard: plays its note; its release stops that note.
-  kalvora::StartedNote FormKeyDown(int note);
-  void FormKeyUp(kalvora::StartedNote note);
+  kalvora::HeldNote FormKeyDown(int note);
+  void FormKeyUp(kalvora::HeldNote note);
+  void DrumButtonMouseDown(int n, Qt::MouseButton button = Qt::LeftButton);  // drum set buttons
+  void DrumButtonMouseUp(int n, Qt::MouseButton button = Qt::LeftButton);    // in program order
+  void PageControl1Change();  // a page is shown: the drum page plays the rhythm part
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
 
@@ -103,6 +108,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void setProgramLabel(std::string_view text) override;
   void setBankLabel(std::string_view text) override;
   void setDeviceLabel(std::string_view text) override;
+  void showDrumSets(int map, const kalvora::DrumSet& set) override;
 
   // Labels fit their text: every run-time caption goes through here.
   void setLabelText(int n, const QString& text);
@@ -118,6 +124,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void buildWindowControls();
   void buildTonePages();
   void buildEffectPage();
+  void buildDrumPage();
   void buildKeyboard();
   void buildStatusLine();
   void reapplyOuterGeometryOnceFramed();

@@ -13,6 +13,7 @@ inline constexpr ControlRect kPageControlRect{8, 8, 673, 577};
 inline constexpr char kProgramTab[] = "プログラムナンバー";
 inline constexpr char kBankTab[] = "バンクセレクト";
 inline constexpr char kEffectTab[] = "エフェクト";
+inline constexpr char kDrumTab[] = "ドラムセット";
 
 inline constexpr ControlRect kSwitchButtonRect{24, 592, 97, 17};
 inline constexpr char kSwitchCaption[] = "音源の変更";

@@ -1,10 +1,13 @@
 // The window's event handlers for the controls: each family is one rule, told once.
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTabWidget>
 
 #include "app/form1.h"
 #include "midi/device_switch.h"
 #include "midi/note_player.h"
+#include "midi/rhythm_part.h"
+#include "ui/drum_page.h"
 #include "midi/voice_state.h"
 #include "ui/computer_keyboard.h"
 #include "ui/voice_controls.h"
@@ -16,6 +19,13 @@ void TForm1::ButtonMouseDown(int n, Qt::MouseButton button) {
 }
 
 void TForm1::ButtonMouseUp(int, Qt::MouseButton button) { stopMouseNote(button); }
+
+void TForm1::DrumButtonMouseDown(int n, Qt::MouseButton button) {
+  stopMouseNote(button);
+  mouseNotes_.hold(button, kalvora::DrumSetButtonDown(TabSheet4->programOfButton(n)));
+}
+
+void TForm1::DrumButtonMouseUp(int, Qt::MouseButton button) { stopMouseNote(button); }
 
 void TForm1::Button257MouseDown() {
   // Notes held on the computer keyboard stop on the device they were started on.
@@ -33,12 +43,18 @@ void TForm1::ShapeMouseDown(int n, Qt::MouseButton button) {
 void TForm1::ShapeMouseUp(int, Qt::MouseButton button) { stopMouseNote(button); }
 
 void TForm1::stopMouseNote(Qt::MouseButton button) {
-  if (const auto started = mouseNotes_.release(button)) kalvora::StopNoteOf(*started);
+  if (const auto started = mouseNotes_.release(button)) kalvora::StopNote(*started);
 }
 
-kalvora::StartedNote TForm1::FormKeyDown(int note) { return kalvora::NoteDown(note); }
+kalvora::HeldNote TForm1::FormKeyDown(int note) { return kalvora::NoteDown(note); }
 
-void TForm1::FormKeyUp(kalvora::StartedNote note) { kalvora::StopNoteOf(note); }
+void TForm1::FormKeyUp(kalvora::HeldNote note) { kalvora::StopNote(note); }
+
+void TForm1::PageControl1Change() {
+  const bool drums = PageControl1->currentWidget() == TabSheet4;
+  kalvora::SetPlayChannel(drums ? kalvora::kRhythmChannel : kalvora::kChannel1);
+  TabSheet4->setKeyToolTips(drums);
+}
 
 void TForm1::ScrollBarChange(int n) {
   const int position = ScrollBar(n)->value();

@@ -20,6 +20,7 @@
 #include "midi/host_services.h"
 #include "midi/input/input_inbox.h"
 #include "midi/note_player.h"
+#include "midi/rhythm_part.h"
 #include "midi/show_tone_names.h"
 #include "midi/voice_state.h"
 #include "ui/voice_controls.h"
@@ -124,6 +125,8 @@ void TForm1::FormCreate() {
   ReverbLevel = kalvora::kStartReverb;
   ModulationLevel = kalvora::kStartModulation;
   PanPosition = kalvora::kStartPan;
+  kalvora::ChooseDrumSet(kalvora::kStartDrumSet);
+  PageControl1Change();
 
   // Ticking runs the radio button's own handler, which stores the same map again.
   for (int n = 1; n <= kRadioButtons; ++n) {

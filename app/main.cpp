@@ -5,11 +5,12 @@
 #include "app/program_title.h"
 #include "app/system_backends.h"
 #include "app/termination_signals.h"
+#include "midi/midi_backend.h"
 
 int main(int argc, char* argv[]) {
   // First, so that reaching a JACK server overlaps Qt's own start.
-  kalvora::InstallSystemMidiBackends();
-  kalvora::MidiInputPorts inputs = kalvora::StartSystemMidiInputs();
+  kalvora::MidiInputPorts inputs =
+      kalvora::StartSystemMidiInputs(kalvora::InstallSystemMidiBackends());
   QApplication application(argc, argv);
   // Lets a Wayland desktop match the window to its menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(KALVORA_APP_ID));
@@ -21,5 +22,8 @@ int main(int argc, char* argv[]) {
   form.show();
   const int status = QApplication::exec();
   kalvora::StopMidiInputs(inputs);
+  // The backends go now, each waiting a bounded time on its server, rather than among the
+  // static objects at exit, where a JACK client still closing would race libjack's own teardown.
+  kalvora::InstallMidiBackends({});
   return status;
 }

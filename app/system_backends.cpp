@@ -1,5 +1,7 @@
 #include "app/system_backends.h"
 
+#include <utility>
+
 #include "catalogue/preset_names.h"
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
@@ -15,18 +17,22 @@ FluidSynthOptions ProgramSynthOptions() {
   return options;
 }
 
-void InstallSystemMidiBackends() {
+std::shared_ptr<JackClient> InstallSystemMidiBackends() {
+  // Connecting takes libjack 15 to 30 ms: it passes while the program starts.
+  std::shared_ptr<JackClient> jack = JackClient::create("Kalvora");
+  jack->connectAndListAhead();
   MidiBackends backends;
   backends.push_back(std::make_unique<FluidSynthBackend>(ProgramSynthOptions()));
   backends.push_back(std::make_unique<RtMidiBackend>());
-  backends.push_back(std::make_unique<JackBackend>("Kalvora", JackBackend::Connect::kAhead));
+  backends.push_back(std::make_unique<JackBackend>(jack));
   InstallMidiBackends(std::move(backends));
+  return jack;
 }
 
-MidiInputPorts StartSystemMidiInputs() {
+MidiInputPorts StartSystemMidiInputs(std::shared_ptr<JackClient> jack) {
   MidiInputPorts inputs;
   inputs.push_back(std::make_unique<SequencerInput>());
-  inputs.push_back(std::make_unique<JackInput>());
+  inputs.push_back(std::make_unique<JackInput>(std::move(jack)));
   return inputs;
 }
 

@@ -2,6 +2,7 @@
 # Start-up time and peak memory of the built program, in a virtual X server.
 #
 # Usage: bench/startup.sh [--typical] [BUILD_DIR] [RUNS]      (defaults: build, 20)
+#        KALVORA_BENCH_STOPPED_SERVER=1 bench/startup.sh ...   the same beside a stopped server
 # Needs, in BUILD_DIR: kalvora, bench/startup_probe and tests/support/kalvora_e2e_receiver
 # (cmake --build BUILD_DIR --target kalvora startup_probe kalvora_e2e_receiver), and Xvfb,
 # xdotool and jackd (scripts/install-deps.sh --tests).
@@ -85,6 +86,7 @@ conditions+="; JACK server with ${PORT_MAX:-its default number of} ports"
 
 start_xvfb
 start_jackd "$PERIOD" ${PORT_MAX:+--port-max "$PORT_MAX"}
+jackd_pid=$last_pid
 # The receiver runs as the program does: a bare JACK client without a window, to compare with.
 RECEIVER=$build/tests/support/kalvora_e2e_receiver
 receiver_launcher=("${launcher[@]}")
@@ -94,6 +96,14 @@ receiver_device
 
 install_program "$build/kalvora"
 write_settings "$work/app/kalvora.ini" 20 20 831 664 "$device"
+# KALVORA_BENCH_STOPPED_SERVER=1: the JACK server stopped (SIGSTOP) before the runs and resumed
+# after them, so every start meets a server that does not answer; the JACK devices are left out,
+# and the boxes that may say so are taken out of the figure as any box.
+if [ "${KALVORA_BENCH_STOPPED_SERVER:-0}" = 1 ]; then
+  kill -STOP "$jackd_pid"
+  session_on_exit() { kill -CONT "$jackd_pid" 2>/dev/null; }
+  conditions+="; the JACK server stopped (SIGSTOP) throughout"
+fi
 
 probe() {
   (cd "$work/app" &&

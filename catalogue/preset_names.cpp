@@ -37,6 +37,12 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 1> kSameInst
     {"Jugle Tune", "Jungle Tune"},
 }};
 
+// Kits a font names after the module the set comes from, without the model's last letter.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 1> kSameDrumSet{{
+    {"CM-64/32L", "CM-64/32"},
+}};
+constexpr std::array<std::string_view, 2> kKitWords{" Kit", " Set"};
+
 std::string_view LongForm(std::string_view word) {
   for (const auto& [shortForm, longForm] : kWords) {
     if (word == shortForm) return longForm;
@@ -78,6 +84,16 @@ bool NamesSameInstrument(std::string_view toneName, std::string_view presetName)
     if ((toneName == a && presetName == b) || (toneName == b && presetName == a)) return true;
   }
   return Normalised(toneName) == Normalised(presetName);
+}
+
+bool NamesSameDrumSet(std::string_view setName, std::string_view kitName) {
+  for (const std::string_view word : kKitWords) {
+    if (kitName.ends_with(word)) kitName.remove_suffix(word.size());
+  }
+  for (const auto& [set, kit] : kSameDrumSet) {
+    if (setName == set && kitName == kit) return true;
+  }
+  return NamesSameInstrument(setName, kitName);
 }
 
 bool PresetFitsToneSlot(int program, int bank, std::string_view presetName) {

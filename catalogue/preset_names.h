@@ -16,4 +16,9 @@ bool NamesSameInstrument(std::string_view toneName, std::string_view presetName)
 // the preset's instrument. Reads ToneNames, so FillToneNames must have run.
 bool PresetFitsToneSlot(int program, int bank, std::string_view presetName);
 
+// Whether a SoundFont's drum kit, by its own name, is the drum set the table names: as for the
+// tones, with the word "Kit" or "Set" a font puts after a kit's name set aside, or one of a few
+// reviewed pairs.
+bool NamesSameDrumSet(std::string_view setName, std::string_view kitName);
+
 }  // namespace kalvora

@@ -50,9 +50,10 @@ class MidiBackend {
   // Lists the backend's ports now; open() numbers ports as this list did.
   virtual std::vector<std::string> portNames() = 0;
   virtual OpenResult open(std::size_t port) = 0;
-  // Lets go of what the last listing kept to make the next open quick (a server connection,
-  // say); called after each open, on every backend.
-  virtual void releaseListing() {}
+  // Called after each open, on every backend, whichever it reached and whatever it answered:
+  // a backend lets go of what its last listing kept to make the open quick, or reaches again a
+  // server that has gone and may have come back. Must not wait.
+  virtual void afterOpen() {}
 };
 
 using MidiBackends = std::vector<std::unique_ptr<MidiBackend>>;

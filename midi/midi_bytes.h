@@ -15,8 +15,10 @@ inline constexpr int kDataBits = 7;
 inline constexpr std::uint8_t kStatusKindMask = 0xF0;
 inline constexpr std::uint8_t kChannelMask = 0x0F;
 inline constexpr int kChannelCount = 16;
-// The program plays on channel 1, which is channel number 0 in the status byte.
+// The program plays on channel 1, which is channel number 0 in the status byte; the drum page
+// plays the rhythm part, channel 10 after a GS Reset.
 inline constexpr std::uint8_t kChannel1 = 0;
+inline constexpr std::uint8_t kRhythmChannel = 9;
 
 inline constexpr std::uint8_t kNoteOff = 0x80;
 inline constexpr std::uint8_t kNoteOn = 0x90;

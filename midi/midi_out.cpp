@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "midi/bounded_teardown.h"
+#include "midi/bounded_call.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
 #include "midi/short_message.h"
@@ -149,8 +149,9 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
     const auto& device = l.devices[deviceId];
     result = device.backend->open(device.port);
   }
-  // Whatever was kept from the listing for this open has served, even when it failed.
-  for (auto& backend : l.backends) backend->releaseListing();
+  // Whatever was kept from the listing for this open has served, even when it failed; a backend
+  // whose server has gone may reach it again.
+  for (auto& backend : l.backends) backend->afterOpen();
   if (result.status != kalvora::OpenStatus::kOpened || !result.connection) {
     return result.status == kalvora::OpenStatus::kOpened ? MMSYSERR_ERROR
                                                          : kalvora::ResultOf(result.status);

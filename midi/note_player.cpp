@@ -1,23 +1,16 @@
 #include "midi/note_player.h"
 
-#include <cstdint>
 #include <string>
 
+#include "midi/channel_message.h"
 #include "midi/device_state.h"
 #include "midi/form_view.h"
-#include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
+#include "midi/rhythm_part.h"
 #include "midi/show_tone_names.h"
 #include "midi/voice_setup.h"
-#include "midi/voice_state.h"
 
 namespace kalvora {
-
-StartedNote NoteToStart() { return {NoteNumber, kChannel1}; }
-
-}  // namespace kalvora
-
-using namespace kalvora;
 
 void PlayNote() {
   if (MainView != nullptr) {
@@ -25,14 +18,14 @@ void PlayNote() {
     MainView->setBankLabel(std::to_string(BankNumber));
   }
   SendVoiceSetUp();
-  const StartedNote started = NoteToStart();
-  midiOutShortMsg(MidiOut, PackShortMessage(kNoteOn | started.channel, started.note, Velocity));
+  midiOutShortMsg(MidiOut, PackChannelMessage(kNoteOn, PlayChannel(), NoteNumber, Velocity));
   ShowToneNames();
 }
 
-void StopNote() { StopNoteOf(NoteToStart()); }
+HeldNote PlayedNote() { return {NoteNumber, PlayChannel()}; }
 
-void kalvora::StopNoteOf(StartedNote started) {
-  midiOutShortMsg(MidiOut,
-                  PackShortMessage(kNoteOff | started.channel, started.note, kReleaseVelocity));
+void StopNote(HeldNote held) {
+  midiOutShortMsg(MidiOut, PackChannelMessage(kNoteOff, held.channel, held.note, kReleaseVelocity));
 }
+
+}  // namespace kalvora

@@ -1,26 +1,27 @@
-// Playing and stopping the one note: the complete voice set-up, then the note-on; the note-off.
+// Playing and stopping a note: the complete voice set-up, then the note-on, on the channel a
+// press plays on; the note-off on the channel the note was started on.
 #pragma once
 
 #include <cstdint>
 
 #include "midi/midi_bytes.h"
-
-// Shows the program and bank numbers, sends pan, modulation, reverb, chorus, bank MSB, bank LSB
-// (map), program change and note-on on channel 1, then rewrites all 256 captions.
-void PlayNote();
-// Sends the note-off for NoteNumber, release velocity 127.
-void StopNote();
+#include "midi/voice_state.h"
 
 namespace kalvora {
-// A note a press started and the channel it went out on: its note-off goes there too, whatever
-// was pressed or chosen in between.
-struct StartedNote {
-  std::int32_t note = 0;
+
+// A note a press started and the channel it went out on: its release stops exactly that note.
+struct HeldNote {
+  std::int32_t note = kStartNote;
   std::uint8_t channel = kChannel1;
-  bool operator==(const StartedNote&) const = default;
+  bool operator==(const HeldNote&) const = default;
 };
-// What PlayNote starts now: NoteNumber on the channel a press plays on.
-StartedNote NoteToStart();
-// The note-off for a note a press started (what StopNote sends for NoteNumber).
-void StopNoteOf(StartedNote started);
+
+// Shows the program and bank numbers, sends the voice set-up and the note-on for NoteNumber on
+// PlayChannel(), then rewrites the button captions.
+void PlayNote();
+// The note PlayNote has just started: NoteNumber on PlayChannel().
+HeldNote PlayedNote();
+// The note-off for held on its own channel, release velocity 127: the one release procedure.
+void StopNote(HeldNote held);
+
 }  // namespace kalvora

@@ -3,32 +3,40 @@
 #include "midi/device_state.h"
 #include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
+#include "midi/rhythm_part.h"
 #include "midi/voice_state.h"
 
 namespace kalvora {
 
 namespace {
-constexpr std::uint32_t kControlChange1 = kControlChange | kChannel1;
-constexpr std::uint32_t kProgramChange1 = kProgramChange | kChannel1;
-
-// Handles are never reused, so one record is enough: a device opened since has had none.
+// Handles are never reused, so one record per channel is enough: a device opened since has had
+// none.
 struct LastSent {
   HMIDIOUT device = kNoMidiOut;
   VoiceSetUp setUp{};
 };
-LastSent LastSentSetUp;
+std::array<LastSent, kChannelCount>& LastSentOn() {
+  static std::array<LastSent, kChannelCount> records;
+  return records;
+}
 }  // namespace
 
 VoiceSetUp CurrentVoiceSetUp() {
-  return {
-      PackShortMessage(kControlChange1, kControlPan, PanPosition),
-      PackShortMessage(kControlChange1, kControlModulation, ModulationLevel),
-      PackShortMessage(kControlChange1, kControlReverb, ReverbLevel),
-      PackShortMessage(kControlChange1, kControlChorus, ChorusLevel),
-      PackShortMessage(kControlChange1, kControlBankMsb, BankNumber),
-      PackShortMessage(kControlChange1, kControlBankLsb, MapIndex),
-      PackShortMessage(kProgramChange1, ProgramNumber - 1, 0),
+  const std::uint8_t channel = PlayChannel();
+  const bool rhythm = channel == kRhythmChannel;
+  auto control = [channel](std::uint8_t controller, std::int32_t value) {
+    return PackChannelMessage(kControlChange, channel, controller, value);
   };
+  VoiceSetUp setUp;
+  setUp.add(control(kControlPan, PanPosition));
+  if (!rhythm) setUp.add(control(kControlModulation, ModulationLevel));
+  setUp.add(control(kControlReverb, ReverbLevel));
+  setUp.add(control(kControlChorus, ChorusLevel));
+  setUp.add(control(kControlBankMsb, rhythm ? kDrumSetBank : BankNumber));
+  setUp.add(control(kControlBankLsb, MapIndex));
+  const std::int32_t program = rhythm ? PlayedDrumSet().program : ProgramNumber;
+  setUp.add(PackChannelMessage(kProgramChange, channel, program - 1));
+  return setUp;
 }
 
 void SendVoiceSetUp() {
@@ -38,12 +46,12 @@ void SendVoiceSetUp() {
     taken = midiOutShortMsg(MidiOut, message) == MMSYSERR_NOERROR && taken;
   }
   // A set-up the device had no room for in full goes again before the next note.
-  LastSentSetUp = taken ? LastSent{MidiOut, setUp} : LastSent{};
+  LastSentOn()[PlayChannel()] = taken ? LastSent{MidiOut, setUp} : LastSent{};
 }
 
 bool VoiceSetUpIsCurrent() {
-  return MidiOut != kNoMidiOut && LastSentSetUp.device == MidiOut &&
-         LastSentSetUp.setUp == CurrentVoiceSetUp();
+  const LastSent& last = LastSentOn()[PlayChannel()];
+  return MidiOut != kNoMidiOut && last.device == MidiOut && last.setUp == CurrentVoiceSetUp();
 }
 
 }  // namespace kalvora

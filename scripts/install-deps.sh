@@ -42,8 +42,9 @@ tests=(
   pulseaudio pulseaudio-utils libpulse-dev
   # the ALSA sequencer tests, in a qemu guest running Debian's kernel
   qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils
-  # the start-up benchmark's session bus
-  dbus-daemon
+  # benchmarks: the start-up benchmark's session bus, and jack-keyboard, the virtual keyboard the
+  # JACK idle figures are set beside
+  dbus-daemon jack-keyboard
   # linting the Debian package
   lintian appstream desktop-file-utils
 )

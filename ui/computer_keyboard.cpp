@@ -50,7 +50,7 @@ bool ComputerKeyboard::handleKey(const QKeyEvent& key) {
 }
 
 void ComputerKeyboard::releaseAll() {
-  for (const StartedNote& note : held_.releaseAll()) keyUp_(note);
+  for (const HeldNote& note : held_.releaseAll()) keyUp_(note);
 }
 
 void ComputerKeyboard::releaseKeysUp(const std::function<bool(std::uint32_t)>& isDown) {

@@ -23,8 +23,8 @@ class FocusReturnWatch;
 class ComputerKeyboard : public QObject {
   Q_OBJECT
  public:
-  using NoteStarter = std::function<StartedNote(int note)>;
-  using NoteStopper = std::function<void(StartedNote note)>;
+  using NoteStarter = std::function<HeldNote(int note)>;
+  using NoteStopper = std::function<void(HeldNote note)>;
   // window is the main window; keyDown plays a note and says what it started, keyUp stops it.
   ComputerKeyboard(QWidget* window, NoteStarter keyDown, NoteStopper keyUp);
   ~ComputerKeyboard() override;

@@ -16,18 +16,18 @@ class HeldNotes {
  public:
   bool holds(Holder holder) const { return find(holder) != held_.end(); }
   // Records the note holder has started. A holder holds one note: call release first.
-  void hold(Holder holder, StartedNote note) { held_.emplace_back(holder, note); }
+  void hold(Holder holder, HeldNote note) { held_.emplace_back(holder, note); }
   // The note holder started, forgotten; none when it holds none.
-  std::optional<StartedNote> release(Holder holder) {
+  std::optional<HeldNote> release(Holder holder) {
     const auto found = find(holder);
     if (found == held_.end()) return std::nullopt;
-    const StartedNote note = found->second;
+    const HeldNote note = found->second;
     held_.erase(found);
     return note;
   }
   // Every note still held, in the order started; all forgotten.
-  std::vector<StartedNote> releaseAll() {
-    std::vector<StartedNote> notes;
+  std::vector<HeldNote> releaseAll() {
+    std::vector<HeldNote> notes;
     for (const auto& held : held_) notes.push_back(held.second);
     held_.clear();
     return notes;
@@ -46,7 +46,7 @@ class HeldNotes {
                         [holder](const auto& held) { return held.first == holder; });
   }
 
-  std::vector<std::pair<Holder, StartedNote>> held_;
+  std::vector<std::pair<Holder, HeldNote>> held_;
 };
 
 }  // namespace kalvora

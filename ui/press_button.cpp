@@ -42,4 +42,10 @@ void PressButton::keyReleaseEvent(QKeyEvent* event) {
   QPushButton::keyReleaseEvent(event);
 }
 
+QString ShownOnButton(QString caption) {
+  // Doubled, it shows as itself.
+  caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+  return caption;
+}
+
 }  // namespace kalvora

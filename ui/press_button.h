@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QPushButton>
+#include <QString>
 
 #include "ui/held_press.h"
 
@@ -22,5 +23,8 @@ class PressButton : public QPushButton {
  private:
   HeldPress held_;
 };
+
+// A caption as a button shows it exactly: Qt would read "&" as a shortcut marker and hide it.
+QString ShownOnButton(QString caption);
 
 }  // namespace kalvora

@@ -6,27 +6,34 @@
 #include "catalogue/caption_view.h"
 #include "catalogue/tone_names.h"
 #include "midi/note_player.h"
+#include "midi/rhythm_part.h"
 #include "midi/voice_state.h"
 #include "ui/keyboard_layout.h"
 
 namespace kalvora {
 
-StartedNote ToneButtonDown(int button) {
+HeldNote ToneButtonDown(int button) {
   if (button < kFirstBankButton) {
     ProgramNumber = button;
   } else {
     BankNumber = button - kFirstBankButton;
   }
   PlayNote();
-  return NoteToStart();
+  return PlayedNote();
 }
 
-StartedNote KeyDown(int shape) { return NoteDown(KeyOf(shape).note); }
+HeldNote DrumSetButtonDown(int program) {
+  ChooseDrumSet(program);
+  PlayNote();
+  return PlayedNote();
+}
 
-StartedNote NoteDown(int note) {
+HeldNote KeyDown(int shape) { return NoteDown(KeyOf(shape).note); }
+
+HeldNote NoteDown(int note) {
   NoteNumber = note;
   PlayNote();
-  return NoteToStart();
+  return PlayedNote();
 }
 
 void StoreEffectLevel(int scrollBar, int position) {

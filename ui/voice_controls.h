@@ -1,6 +1,6 @@
-// What the program and bank buttons, the keys, the effect scroll bars and the map radio buttons
-// do to the voice state. Each press stores one value, plays, and says which note it started; the
-// release of that press stops that note.
+// What the program, bank and drum set buttons, the keys, the effect scroll bars and the map radio
+// buttons do to the voice state. Each press stores one value, plays, and says which note it
+// started; the release of that press stops that note.
 #pragma once
 
 #include "catalogue/tone_names.h"
@@ -13,11 +13,13 @@ inline constexpr int kEffectScrollBars = 5;
 inline constexpr int kMapRadioButtons = kToneMapCount;
 
 // Button1..128 choose the program, Button129..256 the bank.
-StartedNote ToneButtonDown(int button);
+HeldNote ToneButtonDown(int button);
+// A drum set button chooses the set at program (1..128).
+HeldNote DrumSetButtonDown(int program);
 // Shape1..60 choose the note.
-StartedNote KeyDown(int shape);
+HeldNote KeyDown(int shape);
 // What a key press does for its note (29..88), from the screen or the computer keyboard.
-StartedNote NoteDown(int note);
+HeldNote NoteDown(int note);
 // ScrollBar1..5: velocity, chorus, reverb, modulation, pan.
 void StoreEffectLevel(int scrollBar, int position);
 // RadioButton1..5: SC-8850, SC-88Pro, SC-88, SC-55, GM.

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "midi/bounded_teardown.h"
+#include "midi/bounded_call.h"
 #include "midi/input/input_stream.h"
 #include "midi/input/note_ledger.h"
 #include "midi/message_ring.h"

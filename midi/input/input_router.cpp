@@ -1,8 +1,12 @@
 #include "midi/input/input_router.h"
 
+#include <bitset>
+
+#include "midi/channel_message.h"
 #include "midi/device_state.h"
 #include "midi/input/note_ledger.h"
 #include "midi/midi_bytes.h"
+#include "midi/rhythm_part.h"
 #include "midi/voice_setup.h"
 
 namespace kalvora {
@@ -15,9 +19,9 @@ constexpr std::int32_t kLetGoVelocity = 64;
 struct Router {
   // What the input holds down, and on which device.
   HMIDIOUT device = kNoMidiOut;
-  // Kept on channel 1, where everything goes.
+  // Kept on the channel each note went out on: channel 1, or the rhythm channel on the drum page.
   NoteLedger notes;
-  bool pedalDown = false;
+  std::bitset<kChannelCount> pedalDown;
 };
 
 Router& TheRouter() {
@@ -26,8 +30,8 @@ Router& TheRouter() {
 }
 
 // Whether the device took the message: one it had no room for changes nothing that is held.
-bool Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
-  return midiOutShortMsg(MidiOut, PackShortMessage(kind | kChannel1, data1, data2)) ==
+bool Send(std::uint8_t kind, std::uint8_t channel, std::int32_t data1, std::int32_t data2) {
+  return midiOutShortMsg(MidiOut, PackChannelMessage(kind, channel, data1, data2)) ==
          MMSYSERR_NOERROR;
 }
 
@@ -35,32 +39,61 @@ bool Send(std::uint8_t kind, std::int32_t data1, std::int32_t data2) {
 void TrackOn(Router& r) {
   if (r.device == MidiOut) return;
   r.notes.clear();
-  r.pedalDown = false;
+  r.pedalDown.reset();
   r.device = MidiOut;
+}
+
+// A note ends on every channel it was started on, whichever page is shown now; true when it was
+// held on any.
+bool EndWhereHeld(Router& r, const ChannelMessage& m) {
+  bool held = false;
+  for (std::uint8_t channel = 0; channel < kChannelCount; ++channel) {
+    if (!r.notes.held(channel, m.data1)) continue;
+    held = true;
+    if (Send(m.kind(), channel, m.data1, m.data2)) r.notes.noteOff(channel, m.data1);
+  }
+  return held;
 }
 
 void Play(Router& r, const ChannelMessage& m) {
   const std::uint8_t kind = m.kind();
+  const std::uint8_t channel = PlayChannel();
   if (m.endsNote()) {
     const bool current = r.device == MidiOut;
-    if (current && !r.notes.noteOffNeeded(kChannel1, m.data1)) return;
-    if (Send(kind, m.data1, m.data2) && current) r.notes.noteOff(kChannel1, m.data1);
+    if (current && EndWhereHeld(r, m)) return;
+    if (current) {
+      bool needed = true;
+      for (std::uint8_t c = 0; c < kChannelCount; ++c) {
+        needed = r.notes.noteOffNeeded(c, m.data1) && needed;
+      }
+      if (!needed) return;
+    }
+    if (Send(kind, channel, m.data1, m.data2) && current) r.notes.noteOff(channel, m.data1);
     return;
   }
   switch (kind) {
     case kNoteOn:
       if (!VoiceSetUpIsCurrent()) SendVoiceSetUp();
       TrackOn(r);
-      r.notes.noteOn(kChannel1, m.data1, Send(kind, m.data1, m.data2));
+      r.notes.noteOn(channel, m.data1, Send(kind, channel, m.data1, m.data2));
       return;
     case kControlChange:
       if (m.data1 == kControlSustain) {
         TrackOn(r);
-        if (Send(kind, m.data1, m.data2)) r.pedalDown = m.data2 >= kPedalDownFrom;
+        if (m.data2 >= kPedalDownFrom) {
+          if (Send(kind, channel, m.data1, m.data2)) r.pedalDown.set(channel);
+          return;
+        }
+        // Up where it is down now, and wherever it went down on another page.
+        for (std::uint8_t c = 0; c < kChannelCount; ++c) {
+          if ((c == channel || r.pedalDown.test(c)) && Send(kind, c, m.data1, m.data2))
+            r.pedalDown.reset(c);
+        }
         return;
       }
       if (m.data1 == kControlAllNotesOff) {
-        if (Send(kind, m.data1, m.data2) && r.device == MidiOut) r.notes.allNotesOff(kChannel1);
+        if (Send(kind, channel, m.data1, m.data2) && r.device == MidiOut)
+          r.notes.allNotesOff(channel);
         return;
       }
       if (m.data1 != kControlModulation && m.data1 != kControlExpression) return;
@@ -72,7 +105,7 @@ void Play(Router& r, const ChannelMessage& m) {
     default:  // program change, bank select and the other controllers
       return;
   }
-  Send(kind, m.data1, m.data2);
+  Send(kind, channel, m.data1, m.data2);
 }
 
 }  // namespace
@@ -83,17 +116,17 @@ void RouteMidiInput(const ChannelMessage& message, HMIDIOUT meantFor) {
 
 void ReleaseInputNotes() {
   Router& r = TheRouter();
-  for (std::uint8_t key = 0; key < NoteLedger::kKeys; ++key) {
-    if (r.notes.held(kChannel1, key)) {
-      midiOutShortMsg(r.device, PackShortMessage(kNoteOff | kChannel1,
-                                                 static_cast<std::int32_t>(key), kLetGoVelocity));
+  for (std::uint8_t channel = 0; channel < kChannelCount; ++channel) {
+    for (std::uint8_t key = 0; key < NoteLedger::kKeys; ++key) {
+      if (!r.notes.held(channel, key)) continue;
+      midiOutShortMsg(r.device, PackChannelMessage(kNoteOff, channel, key, kLetGoVelocity));
+    }
+    if (r.pedalDown.test(channel)) {
+      midiOutShortMsg(r.device, PackChannelMessage(kControlChange, channel, kControlSustain, 0));
     }
   }
-  if (r.pedalDown) {
-    midiOutShortMsg(r.device, PackShortMessage(kControlChange | kChannel1, kControlSustain, 0));
-  }
   r.notes.clear();
-  r.pedalDown = false;
+  r.pedalDown.reset();
 }
 
 void ResetInputRouting() { TheRouter() = Router{}; }

@@ -1,7 +1,9 @@
-// Plays what a MIDI keyboard sends on the open output device, on channel 1, with the tone on
-// screen: the voice set-up goes ahead of the first note whenever the device's last set-up is not
-// the current one. Runs on the window's thread only, so the window's own notes and the input's
-// are sent by one sender, in the order they are handled.
+// Plays what a MIDI keyboard sends on the open output device, on the channel a press plays on
+// (channel 1, the rhythm channel on the drum page), with the tone or drum set on screen: the voice
+// set-up goes ahead of the first note whenever the device's last set-up on that channel is not
+// the current one; a note ends on the channel it was started on. Runs on the window's thread
+// only, so the window's own notes and the input's are sent by one sender, in the order they are
+// handled.
 #pragma once
 
 #include "midi/input/input_stream.h"

@@ -1,10 +1,11 @@
-# Fails when the committed fill source is not what the generator makes of the committed list.
-# cmake -DPYTHON=... -DGENERATOR=... -DLIST=... -DCOMMITTED=... -DOUTPUT=... -P check_generated.cmake
+# Fails when a committed generated source is not what its generator makes of the committed data.
+# INPUTS is the generator's one input option, written as --option=path.
+# cmake -DPYTHON=... -DGENERATOR=... -DINPUTS=... -DCOMMITTED=... -DOUTPUT=... -P check_generated.cmake
 execute_process(
-  COMMAND ${PYTHON} ${GENERATOR} --list ${LIST} --output ${OUTPUT}
+  COMMAND ${PYTHON} ${GENERATOR} ${INPUTS} --output ${OUTPUT}
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "the generator failed on ${LIST}")
+  message(FATAL_ERROR "the generator failed on ${INPUTS}")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUTPUT} ${COMMITTED}
                 RESULT_VARIABLE differs)

@@ -4,6 +4,7 @@
 
 #include "catalogue/tone_names.h"
 #include "midi/device_state.h"
+#include "midi/rhythm_part.h"
 #include "midi/voice_state.h"
 #include "support/fake_form_view.h"
 #include "support/recording_session.h"
@@ -38,7 +39,7 @@ TEST_F(NotePlayerTest, StartVoicePlaysAndStopsMiddleCByteForByte) {
                    0xB0, 0x00, 0x00, 0xB0, 0x20, 0x04, 0xC0, 0x00, 0x90, 0x3C, 0x64}));
   EXPECT_EQ(session_.calls().size(), 8u);  // eight separate messages
   session_.clear();
-  StopNote();
+  StopNote(PlayedNote());
   EXPECT_EQ(session_.sentBytes(), (Bytes{0x80, 0x3C, 0x7F}));
   EXPECT_EQ(session_.calls().size(), 1u);
 }
@@ -114,7 +115,7 @@ TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
     EXPECT_EQ(view_.programLabel, c.programLabel);
     EXPECT_EQ(view_.bankLabel, c.bankLabel);
     session_.clear();
-    StopNote();  // the release velocity stays 127 whatever the note-on carried
+    StopNote(PlayedNote());  // the release velocity stays 127 whatever the note-on carried
     EXPECT_EQ(session_.sentBytes(), (Bytes{0x80, static_cast<std::uint8_t>(c.note), 0x7F}));
   }
 }
@@ -138,11 +139,56 @@ TEST_F(NotePlayerTest, WithNoDeviceOpenTheWindowStillFollows) {
   ProgramNumber = 88;
   BankNumber = 0;
   PlayNote();
-  StopNote();
+  StopNote(PlayedNote());
   EXPECT_TRUE(session_.sentBytes().empty());
   EXPECT_EQ(view_.programLabel, "88");
   EXPECT_EQ(view_.bankLabel, "0");
   EXPECT_EQ(view_.captions[128], "0: Bass& Lead");
+}
+
+// On the rhythm channel a press sets the drum set up instead of the tone: no modulation, bank
+// select MSB 0, the set's program; a map without the chosen set plays its standard set.
+TEST_F(NotePlayerTest, TheRhythmPartPlaysTheChosenDrumSetOnChannel10) {
+  struct Case {
+    std::int32_t map, chosenSet;
+    Bytes programChange;
+    const char* shownSet;
+  };
+  const Case cases[] = {
+      {4, 26, {0xC9, 25}, "TR-808"},
+      {1, 128, {0xC9, 127}, "CM-64/32L"},
+      {0, 26, {0xC9, 0}, "STANDARD"},      // GM has one set
+      {2, 3, {0xC9, 0}, "STANDARD 1"},     // nor has the SC-88 map a set at program 3
+  };
+  SetPlayChannel(kRhythmChannel);
+  BankNumber = 5;
+  ModulationLevel = 90;
+  NoteNumber = 36;
+  for (const auto& c : cases) {
+    MapIndex = c.map;
+    ChooseDrumSet(c.chosenSet);
+    session_.clear();
+    PlayNote();
+    EXPECT_EQ(session_.sentBytes(),
+              (Bytes{0xB9, 0x0A, 0x40, 0xB9, 0x5B, 0x28, 0xB9, 0x5D, 0x00, 0xB9, 0x00, 0x00, 0xB9,
+                     0x20, static_cast<std::uint8_t>(c.map), c.programChange[0],
+                     c.programChange[1], 0x99, 36, 0x64}))
+        << c.shownSet;
+    ASSERT_NE(view_.drumSet, nullptr);
+    EXPECT_EQ(view_.drumSet->name, c.shownSet);
+    EXPECT_EQ(view_.drumMap, c.map);
+  }
+  // Held across a page change, the note ends where it began; the next press plays channel 1.
+  const HeldNote held = PlayedNote();
+  SetPlayChannel(kChannel1);
+  session_.clear();
+  StopNote(held);
+  PlayNote();
+  const auto& calls = session_.calls();
+  ASSERT_EQ(calls.size(), 9u);
+  EXPECT_EQ(calls[0].bytes, (Bytes{0x89, 36, 0x7F}));
+  EXPECT_EQ(calls[2].bytes, (Bytes{0xB0, 0x01, 90}));
+  EXPECT_EQ(calls[8].bytes, (Bytes{0x90, 36, 0x64}));
 }
 
 }  // namespace

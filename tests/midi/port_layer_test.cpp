@@ -127,7 +127,7 @@ TEST(PortLayer, EveryOpenLetsGoOfWhatTheListingKept) {
       std::make_unique<test::OnePortBackend>(test::OnePort{.name = "kept",
                                                            .openStatus = OpenStatus::kNoDriver,
                                                            .onList = [&kept] { kept = 1; },
-                                                           .onRelease = [&kept] { kept = 0; }}));
+                                                           .onAfterOpen = [&kept] { kept = 0; }}));
   backends.push_back(std::make_unique<RecordingBackend>(std::vector<std::string>{"other"},
                                                         std::vector<OpenStatus>{},
                                                         std::make_shared<RecordingLog>()));

@@ -25,6 +25,10 @@ class FakeFormView : public FormView {
   void setProgramLabel(std::string_view text) override { programLabel = text; }
   void setBankLabel(std::string_view text) override { bankLabel = text; }
   void setDeviceLabel(std::string_view text) override { deviceLabel = text; }
+  void showDrumSets(int map, const DrumSet& set) override {
+    drumMap = map;
+    drumSet = &set;
+  }
 
   std::array<std::string, 256> captions;
   int captionWrites = 0;
@@ -32,6 +36,8 @@ class FakeFormView : public FormView {
   std::string programLabel;
   std::string bankLabel;
   std::string deviceLabel;
+  int drumMap = -1;
+  const DrumSet* drumSet = nullptr;
 };
 
 }  // namespace kalvora::test

@@ -33,8 +33,8 @@ OpenResult OnePortBackend::open(std::size_t) {
   return {OpenStatus::kOpened, std::make_unique<OnePortConnection>(port_.onShort)};
 }
 
-void OnePortBackend::releaseListing() {
-  if (port_.onRelease) port_.onRelease();
+void OnePortBackend::afterOpen() {
+  if (port_.onAfterOpen) port_.onAfterOpen();
 }
 
 }  // namespace kalvora::test

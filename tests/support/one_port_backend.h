@@ -18,7 +18,7 @@ struct OnePort {
   OpenStatus openStatus = OpenStatus::kOpened;
   std::function<void(std::span<const std::uint8_t>)> onShort{};  // each short message sent
   std::function<void()> onList{};                                // each listing
-  std::function<void()> onRelease{};                             // each releaseListing()
+  std::function<void()> onAfterOpen{};                             // each afterOpen()
 };
 
 class OnePortBackend final : public MidiBackend {
@@ -27,7 +27,7 @@ class OnePortBackend final : public MidiBackend {
 
   std::vector<std::string> portNames() override;
   OpenResult open(std::size_t port) override;
-  void releaseListing() override;
+  void afterOpen() override;
 
  private:
   OnePort port_;

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolTip>
 #include <cstdio>
 #include <set>
 
@@ -11,6 +15,8 @@
 #include "midi/backends/jack/jack_input.h"
 #include "midi/device_state.h"
 #include "support/jack_midi_receiver.h"
+#include "ui/computer_key_notes.h"
+#include "ui/drum_page.h"
 #include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
 #include "window_fixture.h"
@@ -67,6 +73,15 @@ std::string Hex(const Messages& messages) {
   return lines;
 }
 
+// What the control shows when the pointer rests on it.
+QString ToolTipOf(QWidget* control) {
+  QToolTip::hideText();
+  QHelpEvent rest(QEvent::ToolTip, control->rect().center(),
+                  control->mapToGlobal(control->rect().center()));
+  QApplication::sendEvent(control, &rest);
+  return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
 void RunEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }
 
 class MidiInputThroughJack : public ::testing::Test {
@@ -75,14 +90,17 @@ class MidiInputThroughJack : public ::testing::Test {
     ASSERT_TRUE(server_.start());
     ASSERT_TRUE(moduleA_.open());
     ASSERT_TRUE(moduleB_.open());
-    input_ = std::make_unique<JackInput>(test::ClientName("kalvora-in"));
+    // One client carries the input and the outputs, as in the program.
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
+    input_ = std::make_unique<JackInput>(client);
     inputPort_ = input_->waitForPort(kPortLimit);
-    ASSERT_FALSE(inputPort_.empty());
-    ASSERT_TRUE(keyboard_.open(inputPort_));
+    ASSERT_EQ(inputPort_, test::ClientName("kalvora") + ":in");
+    // The keyboard connected as the README says, by the input's name of old.
+    ASSERT_TRUE(keyboard_.open(test::ClientName("kalvora") + "-in:in"));
     window_ = std::make_unique<test::WindowFixture>(std::vector<std::string>{},
                                                     std::vector<OpenStatus>{}, QByteArray(), false);
     MidiBackends backends;
-    backends.push_back(std::make_unique<JackBackend>(test::ClientName("kalvora")));
+    backends.push_back(std::make_unique<JackBackend>(client));
     InstallMidiBackends(std::move(backends));
     window_->form().FormCreate();
     window_->show();
@@ -159,6 +177,63 @@ TEST_F(MidiInputThroughJack, KeyboardPlaysTheToneOnScreenAndNothingSticksAtASwit
   b = Plus(b, Plus({{0x80, 0x47, 0x40}, {0xB0, 0x40, 0x00}}, Silence()));
   expect(moduleB_, b);
   EXPECT_EQ(Hex(moduleA_.messages()), Hex(a));
+}
+
+// The drum page plays the rhythm part: a set button, a key, a computer key and the MIDI input
+// all go to channel 10 with the set's set-up; a note ends on the channel it began on; the other
+// pages play channel 1 as before.
+TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
+  TForm1& form = window_->form();
+  Messages a = {kGsReset};
+  expect(moduleA_, a);
+  QTabBar* tabs = form.PageControl1->tabBar();
+  auto showPage = [&](QWidget* page) {
+    const QPoint tab = window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
+    window_->press(tab);
+    window_->release(tab);
+    ASSERT_EQ(form.PageControl1->currentWidget(), page);
+  };
+  auto pressAndRelease = [&](const QWidget* control) {
+    window_->press(window_->pixelOf(control));
+    window_->release(window_->pixelOf(control));
+  };
+  // Room (program 9) is the SC-8850 map's fourth set.
+  const Messages roomSetUp = {{0xB9, 0x0A, 0x40}, {0xB9, 0x5B, 0x28}, {0xB9, 0x5D, 0x00},
+                              {0xB9, 0x00, 0x00}, {0xB9, 0x20, 0x04}, {0xC9, 0x08}};
+  showPage(form.TabSheet4);
+  pressAndRelease(form.TabSheet4->button(4));
+  a = Plus(a, Plus(roomSetUp, {{0x99, 0x3C, 0x64}, {0x89, 0x3C, 0x7F}}));
+  expect(moduleA_, a);
+  EXPECT_EQ(form.TabSheet4->setLabel()->text(), "9: ROOM");
+
+  pressAndRelease(form.Shape(36));  // C2, note 36
+  a = Plus(a, Plus(roomSetUp, {{0x99, 0x24, 0x64}, {0x89, 0x24, 0x7F}}));
+  expect(moduleA_, a);
+  EXPECT_EQ(ToolTipOf(form.Shape(36)), "C2 (36) Room Kick 1");
+
+  const quint32 z = *ScanCodeOfNote(48);
+  window_->sendKey(QEvent::KeyPress, Qt::Key_Z, z);
+  window_->sendKey(QEvent::KeyRelease, Qt::Key_Z, z);
+  a = Plus(a, Plus(roomSetUp, {{0x99, 0x30, 0x64}, {0x89, 0x30, 0x7F}}));
+  expect(moduleA_, a);
+
+  // The device has this set-up on channel 10 already.
+  ASSERT_TRUE(keyboard_.send({{0x93, 0x26, 0x64}, {0x83, 0x26, 0x00}}));
+  a = Plus(a, {{0x99, 0x26, 0x64}, {0x89, 0x26, 0x00}});
+  expect(moduleA_, a);
+
+  // Held while the program page comes back: it ends on channel 10, the next press plays channel 1.
+  window_->press(window_->pixelOf(form.Shape(22)));  // C4, note 60
+  a = Plus(a, Plus(roomSetUp, {{0x99, 0x3C, 0x64}}));
+  expect(moduleA_, a);
+  showPage(form.TabSheet1);
+  window_->release(window_->pixelOf(form.Shape(22)));
+  a = Plus(a, {{0x89, 0x3C, 0x7F}});
+  expect(moduleA_, a);
+  pressAndRelease(form.Shape(36));
+  a = Plus(a, Plus(VoiceSetUpWith(0x28), {{0x90, 0x24, 0x64}, {0x80, 0x24, 0x7F}}));
+  expect(moduleA_, a);
+  EXPECT_TRUE(ToolTipOf(form.Shape(36)).isEmpty());
 }
 
 TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {

@@ -14,8 +14,11 @@
 #include "app/form_description.h"
 #include "app/form_messages.h"
 #include "app/open_failure_text.h"
+#include "catalogue/drum_sets.h"
 #include "midi/device_switch.h"
+#include "ui/drum_page.h"
 #include "ui/key_shape.h"
+#include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
 #include "window_fixture.h"
 
@@ -34,6 +37,7 @@ class WindowLayoutTest : public QObject {
   void scrollBarsAppearOnlyBelowTheContentSize();
   void tabVisitsPageControlsThenTheSwitchButton();
   void everyTextIsGlossedInTheReadme();
+  void drumSetsStandInTheProgramGridWithTheirKeysNamedBeside();
 };
 
 void WindowLayoutTest::programAndBankButtonsFollowTheirGrid() {
@@ -164,10 +168,11 @@ void WindowLayoutTest::windowCaptionPageAndHint() {
   QCOMPARE(f.windowTitle(), QString("Kalvora"));
   QCOMPARE(f.PageControl1->geometry(), QRect(8, 8, 673, 577));
   QCOMPARE(f.PageControl1->currentWidget(), f.TabSheet1);
-  QCOMPARE(f.PageControl1->count(), 3);
+  QCOMPARE(f.PageControl1->count(), 4);
   QCOMPARE(f.PageControl1->tabText(0), QString("プログラムナンバー"));
   QCOMPARE(f.PageControl1->tabText(1), QString("バンクセレクト"));
   QCOMPARE(f.PageControl1->tabText(2), QString("エフェクト"));
+  QCOMPARE(f.PageControl1->tabText(3), QString("ドラムセット"));
   QVERIFY(!f.windowIcon().isNull());
   QVERIFY(f.windowIcon().availableSizes().contains(QSize(16, 16)));
   QVERIFY(f.windowIcon().availableSizes().contains(QSize(32, 32)));
@@ -279,6 +284,81 @@ void WindowLayoutTest::everyTextIsGlossedInTheReadme() {
     QVERIFY2(glossary.contains(text), qPrintable(text + " is missing from the README's table"));
   }
   QVERIFY(looked > 40);
+}
+
+// One set of each map, chosen as a user does: the buttons carry the map's sets, and every key the
+// set sounds has its name drawn on the page at the key's height, apart from every other name and
+// control; nothing is drawn beside the page.
+void WindowLayoutTest::drumSetsStandInTheProgramGridWithTheirKeysNamedBeside() {
+  WindowFixture fx;
+  TForm1& f = fx.form();
+  fx.show();
+  kalvora::DrumPage* page = f.TabSheet4;
+  const QRect beside(f.PageControl1->geometry().right() + 1, 0, f.clientArea()->width(),
+                     f.clientArea()->height());
+  const QImage besideOnProgramPage = f.clientArea()->grab(beside).toImage();
+  f.PageControl1->setCurrentWidget(page);
+  struct Case {
+    int radioButton, map, program;
+    int buttons;
+    const char* lastCaption;
+  };
+  const Case cases[] = {{5, 0, 1, 1, "1: STANDARD"},
+                        {4, 1, 57, 10, "128: CM-64/32L"},
+                        {3, 2, 51, 14, "58: RHYTHM FX"},
+                        {2, 3, 26, 25, "59: RHYTHM FX 2"},
+                        {1, 4, 60, 37, "63: CYM&&CLAPS 2"}};
+  for (const auto& c : cases) {
+    f.RadioButton(c.radioButton)->setChecked(true);
+    fx.click(page->button(1));  // the captions follow the map at the next press
+    int n = 1;
+    while (page->programOfButton(n) != c.program) ++n;
+    fx.click(page->button(n));
+    const auto* set = kalvora::FindDrumSet(c.map, c.program);
+    QVERIFY(set != nullptr);
+    QCOMPARE(page->setLabel()->text(), QString::number(c.program) + ": " + set->name.data());
+    QVERIFY(page->button(c.buttons)->isVisible());
+    QCOMPARE(page->button(c.buttons)->text(), QString(c.lastCaption));
+    QCOMPARE(page->button(c.buttons)->geometry(), f.Button(c.buttons)->geometry());
+    if (c.buttons < 37) QVERIFY(!page->button(c.buttons + 1)->isVisible());
+
+    const QImage shot = page->grab().toImage();
+    const auto& names = page->placedNames();
+    int named = 0;
+    for (int shape = 1; shape <= kalvora::kKeyCount; ++shape) {
+      named += !kalvora::DrumKeyName(c.map, c.program, kalvora::KeyOf(shape).note).empty();
+    }
+    QVERIFY2(static_cast<int>(names.size()) == named, qPrintable(QString("map %1: %2 of %3 named keys drawn").arg(c.map).arg(names.size()).arg(named)));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const auto& name = names[i];
+      const QString why = QString("map %1 note %2").arg(c.map).arg(name.note);
+      QVERIFY2(page->rect().contains(name.box), qPrintable(why));
+      for (std::size_t j = 0; j < i; ++j) QVERIFY2(!names[j].box.intersects(name.box), qPrintable(why));
+      for (const QObject* child : page->children()) {
+        const auto* control = qobject_cast<const QWidget*>(child);
+        if (control != nullptr && control->isVisible())
+          QVERIFY2(!control->geometry().intersects(name.box), qPrintable(why));
+      }
+      // At its key's height, unless the page's bottom edge holds it up.
+      int shape = 1;
+      while (kalvora::KeyOf(shape).note != name.note) ++shape;
+      const QRect key(page->mapFrom(f.clientArea(), QPoint(kalvora::KeyOf(shape).rect.left,
+                                                          kalvora::KeyOf(shape).rect.top)),
+                      QSize(1, kalvora::KeyOf(shape).rect.height));
+      QVERIFY2(name.box.top() <= key.bottom() && name.box.bottom() >= std::min(key.top(), page->rect().bottom()),
+               qPrintable(why));
+      // Drawn: the box holds both the text's colour and its ground.
+      int ink = 0;
+      for (int y = name.box.top(); y <= name.box.bottom(); ++y) {
+        for (int x = name.box.left(); x <= name.box.right(); ++x) {
+          const int lightness = shot.pixelColor(x, y).lightness();
+          ink += name.black ? lightness > 160 : lightness < 96;
+        }
+      }
+      QVERIFY2(ink > name.text.size(), qPrintable(why));
+    }
+    QCOMPARE(f.clientArea()->grab(beside).toImage(), besideOnProgramPage);
+  }
 }
 
 QTEST_MAIN(WindowLayoutTest)

@@ -1,13 +1,14 @@
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 
-#include <cstdlib>
 #include <utility>
+
+#include "midi/jack_server_start.h"
 
 namespace kalvora {
 
 FluidSynthBackend::FluidSynthBackend(FluidSynthOptions options) : options_(std::move(options)) {
   // Before any JACK client exists: an ALSA default routed to JACK must not start a server.
-  setenv("JACK_NO_START_SERVER", "1", 1);
+  ForbidJackServerStart();
 }
 
 std::vector<std::string> FluidSynthBackend::portNames() {

@@ -1,44 +1,48 @@
 // JACK MIDI output through libjack: lists the MIDI input ports of the running server and
-// opens one of them. Never starts a server and never prints.
+// opens one of them, on the program's JACK client. Never starts a server and never prints.
 #pragma once
 
-#include <jack/jack.h>
-
-#include <future>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "midi/backends/jack/jack_client.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {
 
+// How long a listing waits for the server: a start with a server that does not answer shows
+// the window all the same, without the JACK devices.
+inline constexpr std::chrono::milliseconds kJackListingLimit{1500};
+// How long an open waits: a live server on a busy machine answers well within it; a stopped one
+// holds the window no longer.
+inline constexpr std::chrono::milliseconds kJackOpenLimit{2000};
+
 class JackBackend final : public MidiBackend {
  public:
-  // When the backend first reaches the server: at the first listing, or at once on a thread of
-  // its own, so that the time libjack takes to connect passes while the program starts.
-  enum class Connect { kOnFirstListing, kAhead };
-
-  // clientName: how our clients appear in the JACK graph. Silences libjack's own messages
-  // and keeps it (and anything else in the process) from starting a server.
-  explicit JackBackend(std::string clientName = "Kalvora",
-                       Connect connect = Connect::kOnFirstListing);
+  // On client, shared with the MIDI input.
+  explicit JackBackend(std::shared_ptr<JackClient> client);
+  // On a client of its own named clientName (JACK makes it unique).
+  explicit JackBackend(std::string clientName = "Kalvora");
+  // Lets go of the client without waiting on a server that does not answer.
   ~JackBackend() override;
   JackBackend(const JackBackend&) = delete;
   JackBackend& operator=(const JackBackend&) = delete;
 
   // The MIDI input ports of the server named by JACK_DEFAULT_SERVER (or the default one), as
-  // "client:port"; empty when no server runs. The client that listed is kept for the next open.
+  // "client:port", our own left out; empty when no server answers.
   std::vector<std::string> portNames() override;
   // kBadDevice for a number outside the last list, kNoDriver when the server or the port has
-  // gone.
+  // gone, kFailed when the server did not answer in time.
   OpenResult open(std::size_t port) override;
-  void releaseListing() override;
+  // A server that has gone is reached again in the background, so the input port is back, at the
+  // latest, after the next switch once the server has come back.
+  void afterOpen() override;
 
  private:
-  std::string clientName_;
+  std::shared_ptr<JackClient> client_;
   std::vector<std::string> ports_;
-  std::future<jack_client_t*> ahead_;  // the connection made ahead, until a listing takes it
-  jack_client_t* listing_ = nullptr;   // the last listing's client, until an open takes it
 };
 
 }  // namespace kalvora

@@ -2,7 +2,7 @@
 
 #include <jack/jack.h>
 
-#include <cstdlib>
+#include "midi/jack_server_start.h"
 
 namespace kalvora {
 
@@ -13,7 +13,7 @@ void IgnoreJackMessage(const char*) {}
 void QuietJack() {
   jack_set_error_function(&IgnoreJackMessage);
   jack_set_info_function(&IgnoreJackMessage);
-  setenv("JACK_NO_START_SERVER", "1", 1);
+  ForbidJackServerStart();
 }
 
 }  // namespace kalvora

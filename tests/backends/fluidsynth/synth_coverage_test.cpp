@@ -8,9 +8,11 @@
 #include <string>
 
 #include "app/system_backends.h"
+#include "catalogue/drum_sets.h"
 #include "catalogue/preset_names.h"
 #include "catalogue/tone_names.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "fluidsynth_test_support.h"
 #include "midi/midi_bytes.h"
 #include "midi/voice_state.h"
 
@@ -106,6 +108,102 @@ TEST(SynthCoverage, TheFillerPlaysOnlyWhereItIsTheNamedInstrument) {
   EXPECT_TRUE(PresetFitsToneSlot(28, 8, "Chorused guitar"));       // the table's "Chorus Gt."
   EXPECT_FALSE(PresetFitsToneSlot(28, 8, "Funk Guitar"));
   EXPECT_TRUE(PresetFitsToneSlot(1, 100, "Anything"));  // no map names a tone there
+}
+
+constexpr int kKitBank = 128;
+
+// Chooses the drum set on the rhythm channel as a press on the drum page does; the kit the synth
+// then plays, or null.
+fluid_preset_t* ChooseDrumSet(SynthCore& synth, int map, int program) {
+  constexpr std::uint8_t kControl = kControlChange | kRhythmChannel;
+  const std::array<std::uint8_t, 3> msb{kControl, kControlBankMsb, 0};
+  const std::array<std::uint8_t, 3> lsb{kControl, kControlBankLsb, static_cast<std::uint8_t>(map)};
+  const std::array<std::uint8_t, 2> change{kProgramChange | kRhythmChannel,
+                                           static_cast<std::uint8_t>(program - 1)};
+  synth.sendShort(msb);
+  synth.sendShort(lsb);
+  synth.sendShort(change);
+  return fluid_synth_get_channel_preset(synth.synth(), kRhythmChannel);
+}
+
+// "| SC-55 map drum sets | 10 | 10 | STANDARD, ROOM |": the cells of a row of the README's
+// drum-set table, its name first.
+std::vector<std::string> ReadmeRow(const std::string& row) {
+  std::ifstream readme(KALVORA_README);
+  std::string line;
+  while (std::getline(readme, line)) {
+    if (line.rfind("| " + row + " |", 0) != 0) continue;
+    std::vector<std::string> cells;
+    std::stringstream stream(line.substr(2));
+    for (std::string cell; std::getline(stream, cell, '|');) {
+      cell.erase(0, cell.find_first_not_of(' '));
+      cell.erase(cell.find_last_not_of(' ') + 1);
+      cells.push_back(cell);
+    }
+    return cells;
+  }
+  return {};
+}
+
+// Every set a map has plays a kit: its own where the stack has one at its program, else the
+// standard kit at program 1; the README says which play as themselves.
+TEST(SynthCoverage, DrumSetsPlayTheirOwnKitOrTheStandardOneAsTheReadmeSays) {
+  FillToneNames();
+  auto synth = ProgramSynth();
+  if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
+  ChooseDrumSet(*synth, 0, 1);  // the rhythm channel's first message brings the kits in
+  for (int map = 0; map < kToneMapCount; ++map) {
+    int own = 0;
+    std::string themselves;
+    for (const DrumSet& set : DrumSetsOf(map)) {
+      fluid_preset_t* kit = OwnPreset(*synth, set.program, kKitBank);
+      fluid_preset_t* played = ChooseDrumSet(*synth, map, set.program);
+      ASSERT_NE(played, nullptr) << set.name;
+      EXPECT_EQ(fluid_preset_get_banknum(played), kKitBank) << set.name;
+      EXPECT_EQ(fluid_preset_get_num(played), kit != nullptr ? set.program - 1 : 0) << set.name;
+      own += kit != nullptr;
+      if (kit != nullptr && NamesSameDrumSet(set.name, fluid_preset_get_name(kit))) {
+        themselves += (themselves.empty() ? "" : ", ") + std::string(set.name);
+      }
+    }
+    const auto row = ReadmeRow(std::string(kMapNames[map]) + " drum sets");
+    ASSERT_EQ(row.size(), 4u) << kMapNames[map];  // the map's name, then three cells
+    EXPECT_EQ(row[1], std::to_string(DrumSetsOf(map).size())) << kMapNames[map];
+    EXPECT_EQ(row[2], std::to_string(own)) << kMapNames[map];
+    EXPECT_EQ(row[3], themselves) << kMapNames[map];
+  }
+  EXPECT_TRUE(NamesSameDrumSet("ORCHESTRA", "Orchestra Kit"));
+  EXPECT_TRUE(NamesSameDrumSet("TR-808", "TR 808"));
+  EXPECT_FALSE(NamesSameDrumSet("STANDARD 2", "Standard 1"));
+}
+
+// Each kit of the stack's kit bank sounds at the first, a middle and the last key of a set at its
+// program (the GM set's where no map has one there), rendered offline.
+TEST(SynthCoverage, EveryKitSoundsAtThreeKeysOfItsSet) {
+  FillToneNames();
+  auto synth = ProgramSynth();
+  if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
+  ChooseDrumSet(*synth, 0, 1);  // the rhythm channel's first message brings the kits in
+  int kits = 0;
+  for (int program = 1; program <= kProgramCount; ++program) {
+    if (OwnPreset(*synth, program, kKitBank) == nullptr) continue;
+    ++kits;
+    const DrumSet* set = FindDrumSet(kMapGm, 1);
+    for (int map = kToneMapCount - 1; map >= 0; --map) {
+      if (const DrumSet* found = FindDrumSet(map, program)) set = found;
+    }
+    ASSERT_NE(ChooseDrumSet(*synth, set->map, program), nullptr);
+    const auto keys = KeysOf(*set);
+    for (const DrumKey& key : {keys.front(), keys[keys.size() / 2], keys.back()}) {
+      synth->silence();
+      Render(*synth, 20);
+      const std::array<std::uint8_t, 3> on{kNoteOn | kRhythmChannel, key.note, 100};
+      synth->sendShort(on);
+      EXPECT_GT(PeakDb(Render(*synth, 150)), -45.0)
+          << "kit at program " << program << ", key " << int{key.note} << " " << key.name;
+    }
+  }
+  EXPECT_EQ(kits, 33);
 }
 
 }  // namespace

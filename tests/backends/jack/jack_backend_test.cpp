@@ -240,6 +240,8 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
     connection.reset();
     receiver_.close();
   });
+  // The switch made while the server is away lets go of the client it had.
+  EXPECT_TRUE(backend_.portNames().empty());
 
   ASSERT_TRUE(server_.start());
   JackMidiReceiver receiver;
@@ -252,34 +254,72 @@ TEST_F(JackBackendTest, NothingSentOnADeadConnectionArrivesAfterARestart) {
   EXPECT_EQ(receiver.waitForBytes(fresh.size()), std::vector<Message>{fresh});
 }
 
-// Connected ahead or at the listing, kept or let go after it: every way ends in the same open.
+// Connected ahead or at the listing: both end in the same open.
 TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
   std::vector<Message> expected;
-  for (const auto connect : {JackBackend::Connect::kAhead, JackBackend::Connect::kOnFirstListing}) {
-    for (const bool released : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "ahead " << (connect == JackBackend::Connect::kAhead)
-                                      << ", released " << released);
-      JackBackend backend(test::ClientName("kalvora"), connect);
-      ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
-      if (released) backend.releaseListing();
-      OpenResult opened = backend.open(0);
-      ASSERT_EQ(opened.status, OpenStatus::kOpened);
-      const Message change = {0xC0, static_cast<std::uint8_t>(expected.size())};
-      opened.connection->sendShort(change);
-      expected.push_back(change);
-      EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
-    }
+  for (const bool ahead : {true, false}) {
+    SCOPED_TRACE(testing::Message() << "ahead " << ahead);
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
+    if (ahead) client->connectAhead();
+    JackBackend backend(client);
+    ASSERT_EQ(backend.portNames(), std::vector<std::string>{receiver_.portName()});
+    OpenResult opened = backend.open(0);
+    ASSERT_EQ(opened.status, OpenStatus::kOpened);
+    const Message change = {0xC0, static_cast<std::uint8_t>(expected.size())};
+    opened.connection->sendShort(change);
+    expected.push_back(change);
+    EXPECT_EQ(receiver_.waitForBytes(TotalBytes(expected)), expected);
   }
-  // Connected ahead and never listed: the backend goes without waiting on anything.
-  FinishesWithin(20s,
-                 [] { JackBackend(test::ClientName("kalvora"), JackBackend::Connect::kAhead); });
+  // Connected ahead and never listed: the backend goes without waiting on anything, and the
+  // client goes by itself once its connection is made.
+  std::weak_ptr<JackClient> left;
+  FinishesWithin(20s, [&left] {
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
+    client->connectAhead();
+    left = client;
+    JackBackend backend(std::move(client));
+  });
+  for (int look = 0; look < 1000 && !left.expired(); ++look) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(left.expired());
+}
+
+// A server that answers late (stopped, and resumed 300 ms later, as a busy machine may hold it)
+// still opens; one that stays stopped is given up on within the open's bound, and a listing
+// meanwhile finds nothing, quickly and silently.
+TEST_F(JackBackendTest, LateServerOpensAndStoppedServerIsGivenUp) {
+  ASSERT_EQ(backend_.portNames(), std::vector<std::string>{receiver_.portName()});
+  server_.freeze();
+  std::thread resume([this] {
+    std::this_thread::sleep_for(300ms);
+    server_.thaw();
+  });
+  OpenResult late = backend_.open(0);
+  resume.join();
+  ASSERT_EQ(late.status, OpenStatus::kOpened);
+  late.connection->sendShort(kNoteOn);
+  EXPECT_EQ(receiver_.waitForBytes(kNoteOn.size()), std::vector<Message>{kNoteOn});
+  late.connection.reset();
+
+  server_.freeze();
+  FinishesWithin(10s, [&] {
+    test::StderrCapture capture;
+    EXPECT_EQ(backend_.open(0).status, OpenStatus::kFailed);
+    EXPECT_TRUE(backend_.portNames().empty());
+    EXPECT_EQ(capture.finish(), "");
+  });
+  server_.thaw();
+  // Once it answers again, so do the requests given up on, and the device is listed again.
+  std::vector<std::string> names;
+  for (int look = 0; look < 10 && names.empty(); ++look) names = backend_.portNames();
+  EXPECT_EQ(names, std::vector<std::string>{receiver_.portName()});
+  server_.kill();  // once stopped and resumed, jackd may take seconds to end cleanly
 }
 
 void PrintJackMessage(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 // The program's exit with its server stopped: the JACK input lets go in time all the same.
 TEST_F(JackBackendTest, StoppedServerDoesNotHoldTheInputsAtExit) {
-  auto input = std::make_unique<JackInput>(test::ClientName("kalvora-in"));
+  auto input = std::make_unique<JackInput>(JackClient::create(test::ClientName("kalvora-in")));
   ASSERT_FALSE(input->waitForPort(10s).empty());
   MidiInputPorts inputs;
   inputs.push_back(std::move(input));
@@ -298,9 +338,11 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
   jack_set_error_function(&PrintJackMessage);
   jack_set_info_function(&PrintJackMessage);
 
-  for (const auto connect : {JackBackend::Connect::kOnFirstListing, JackBackend::Connect::kAhead}) {
+  for (const bool ahead : {false, true}) {
     test::StderrCapture capture;
-    JackBackend backend(test::ClientName("kalvora"), connect);
+    std::shared_ptr<JackClient> client = JackClient::create(test::ClientName("kalvora"));
+    if (ahead) client->connectAhead();
+    JackBackend backend(client);
     const auto start = std::chrono::steady_clock::now();
     const std::vector<std::string> names = backend.portNames();
     const auto elapsed = std::chrono::steady_clock::now() - start;

@@ -9,6 +9,7 @@
 #include "midi/device_switch.h"
 #include "midi/input/input_inbox.h"
 #include "midi/note_player.h"
+#include "midi/rhythm_part.h"
 #include "midi/voice_state.h"
 #include "support/recording_session.h"
 #include "support/start_voice_state.h"
@@ -87,7 +88,7 @@ TEST_F(MidiInputTest, SetUpOnceThenEverythingPlayableOnChannelOneInOrder) {
 
 TEST_F(MidiInputTest, NewSetUpOnlyWhenTheDeviceLastGotAnotherOne) {
   PlayNote();  // the window's own press sends the current set-up
-  StopNote();
+  StopNote(PlayedNote());
   session_.clear();
   receive({0x90, 0x40, 0x50, 0x80, 0x40, 0x00});
   EXPECT_EQ(sent(), (Messages{{0x90, 0x40, 0x50}, {0x80, 0x40, 0x00}}));
@@ -120,6 +121,26 @@ TEST_F(MidiInputTest, SwitchReleasesHeldNotesAndPedalOnTheOldDeviceOnly) {
   session_.clear();
   ReleaseInputNotes();
   EXPECT_TRUE(session_.log().of(Kind::kShort).empty());
+}
+
+// On the drum page the input plays the rhythm part; notes and the pedal end on the channel they
+// began on, whichever page is shown by then.
+TEST_F(MidiInputTest, NotesAndPedalEndOnTheChannelTheyBeganOn) {
+  SetPlayChannel(kRhythmChannel);
+  receive({0x90, 0x24, 0x64, 0xB0, 0x40, 0x7F, 0x90, 0x26, 0x64});
+  SetPlayChannel(kChannel1);
+  receive({0x90, 0x3C, 0x64, 0x80, 0x24, 0x00, 0xB0, 0x40, 0x00});
+  receive({0x90, 0x3E, 0x64});
+  EXPECT_EQ(sent(), (Messages{{0xB9, 0x0A, 0x40}, {0xB9, 0x5B, 0x28}, {0xB9, 0x5D, 0x00},
+                              {0xB9, 0x00, 0x00}, {0xB9, 0x20, 0x04}, {0xC9, 0x00},
+                              {0x99, 0x24, 0x64}, {0xB9, 0x40, 0x7F}, {0x99, 0x26, 0x64},
+                              kStartSetUp[0], kStartSetUp[1], kStartSetUp[2], kStartSetUp[3],
+                              kStartSetUp[4], kStartSetUp[5], kStartSetUp[6],
+                              {0x90, 0x3C, 0x64}, {0x89, 0x24, 0x00},
+                              {0xB0, 0x40, 0x00}, {0xB9, 0x40, 0x00}, {0x90, 0x3E, 0x64}}));
+  session_.clear();
+  ReleaseInputNotes();
+  EXPECT_EQ(sent(), (Messages{{0x80, 0x3C, 0x40}, {0x80, 0x3E, 0x40}, {0x89, 0x26, 0x40}}));
 }
 
 TEST_F(MidiInputTest, InputDuringTheWaitsComesAfterThemExceptForAGoneDevice) {

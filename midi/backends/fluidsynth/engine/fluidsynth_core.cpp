@@ -26,24 +26,26 @@ bool Configure(fluid_settings_t* settings) {
          fluid_settings_setnum(settings, "synth.gain", kSynthGain) == FLUID_OK;
 }
 
-// The program plays every tone on the first channel, always a melodic one, so the fonts' drum
-// kits can never sound; yet FluidSynth would select one on the tenth channel at every reset and
-// load its samples (11 MB for FluidR3's standard kit).
+// The fonts' drum kits come in only when the rhythm channel is first played (the drum page): at
+// every reset FluidSynth would select a kit for that channel and load its samples (11 MB for
+// FluidR3's standard kit), which no other press can play.
 constexpr int kPercussionBank = 128;
 bool Melodic(int /*program*/, int bank, std::string_view /*name*/) {
   return bank != kPercussionBank;
 }
+bool Kit(int program, int bank, std::string_view name) { return !Melodic(program, bank, name); }
 
 // The filler's presets that may play: only where no font above has the bank and program (the
 // others would never sound, yet cost time and memory to load), and where check accepts them.
+// kits chooses the drum kits, or the tones.
 PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above,
-                          PresetCheck check) {
+                          PresetCheck check, bool kits) {
   std::set<std::pair<int, int>> taken;
   for (const auto* font : above) {
     for (const auto& slot : ReadPresetSlots(*font)) taken.insert(slot);
   }
-  return [taken = std::move(taken), check](int program, int bank, std::string_view name) {
-    return Melodic(program, bank, name) && !taken.contains({bank, program}) &&
+  return [taken = std::move(taken), check, kits](int program, int bank, std::string_view name) {
+    return Kit(program, bank, name) == kits && !taken.contains({bank, program}) &&
            (check == nullptr || check(program, bank, name));
   };
 }
@@ -82,19 +84,42 @@ bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
   constexpr int kKeepPresets = 0;
   constexpr int kResetPresets = 1;
   if (fonts.filler && HasReadableLayout(*fonts.filler)) {
-    const HidingPresets hiding(FillerFilter(above, fonts.fillerCheck));
+    const HidingPresets hiding(FillerFilter(above, fonts.fillerCheck, false));
     fluid_synth_sfload(synth_.get(), fonts.filler->c_str(), kKeepPresets);
+    kitFiller_ = *fonts.filler;
+    fillerCheck_ = fonts.fillerCheck;
   }
   const HidingPresets drumKits(Melodic);
   for (const auto* font : above) {
     const bool loaded =
         fluid_synth_sfload(synth_.get(), font->c_str(), kResetPresets) != FLUID_FAILED;
     if (!loaded && font == &fonts.base) return false;
+    if (loaded) kitFonts_.push_back(*font);
   }
   return true;
 }
 
+void SynthCore::loadDrumKits() {
+  // Over everything already loaded, in the stack's own order: a kit of an upper font still lies
+  // over the same kit of a lower one, and no tone of the stack is hidden by a kit.
+  const QuietGlib quiet;
+  constexpr int kKeepPresets = 0;
+  std::vector<const std::filesystem::path*> above;
+  for (const auto& font : kitFonts_) above.push_back(&font);
+  if (kitFiller_) {
+    const HidingPresets hiding(FillerFilter(above, fillerCheck_, true));
+    fluid_synth_sfload(synth_.get(), kitFiller_->c_str(), kKeepPresets);
+  }
+  const HidingPresets kitsOnly(Kit);
+  for (const auto* font : above) fluid_synth_sfload(synth_.get(), font->c_str(), kKeepPresets);
+  kitFonts_.clear();
+  kitFiller_.reset();
+}
+
 void SynthCore::sendShort(std::span<const std::uint8_t> bytes) {
+  const bool rhythm = !bytes.empty() && (bytes[0] & kStatusKindMask) != kSystemMessage &&
+                      (bytes[0] & kChannelMask) == kRhythmChannel;
+  if (rhythm && (!kitFonts_.empty() || kitFiller_)) loadDrumKits();
   RouteShortMessage(synth_.get(), bytes);
 }
 

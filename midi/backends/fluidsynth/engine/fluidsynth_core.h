@@ -7,8 +7,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_limiter.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
@@ -35,7 +38,8 @@ class SynthCore {
   // font that does not load is left out without a word.
   bool loadSoundFonts(const SoundFontSet& fonts);
 
-  // A short message of one to three bytes; malformed messages are dropped.
+  // A short message of one to three bytes; malformed messages are dropped. The first message on
+  // the rhythm channel brings the fonts' drum kits in.
   void sendShort(std::span<const std::uint8_t> bytes);
   // A system-exclusive message F0 .. F7; malformed messages are dropped.
   void sendLong(std::span<const std::uint8_t> bytes);
@@ -62,11 +66,18 @@ class SynthCore {
   SynthCore(std::unique_ptr<fluid_settings_t, SettingsDeleter> settings,
             std::unique_ptr<fluid_synth_t, SynthDeleter> synth);
 
+  // Loads the kits of the stack's fonts (they are left out of the first load) over the stack.
+  void loadDrumKits();
+
   // The synth refers to its settings, so it is declared after them and goes first.
   std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
   PeakLimiter limiter_{kSynthSampleRate};
   std::atomic<std::uint64_t> renders_{0};
+  // The fonts as loaded, for their kits; emptied once the kits are in.
+  std::vector<std::filesystem::path> kitFonts_;
+  std::optional<std::filesystem::path> kitFiller_;
+  PresetCheck fillerCheck_ = nullptr;
 };
 
 }  // namespace kalvora

@@ -7,7 +7,7 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
 #include "midi/backends/fluidsynth/engine/synth_worker.h"
 #include "midi/backends/fluidsynth/synth_engine.h"
-#include "midi/bounded_teardown.h"
+#include "midi/bounded_call.h"
 
 namespace kalvora {
 

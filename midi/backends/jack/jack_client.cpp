@@ -1,0 +1,273 @@
+#include "midi/backends/jack/jack_client.h"
+
+#include <jack/midiport.h>
+
+#include <cerrno>
+#include <optional>
+#include <string_view>
+#include <span>
+#include <thread>
+#include <utility>
+
+#include "midi/backends/jack/jack_graph_pages.h"
+#include "midi/backends/jack/jack_quiet.h"
+#include "midi/bounded_call.h"
+#include "midi/input/input_inbox.h"
+
+namespace kalvora {
+
+namespace {
+
+constexpr const char* kInputPortName = "in";
+// The input's name before it shared the client: what users connect their keyboards to.
+constexpr const char* kInputAliasSuffix = "-in:in";
+constexpr const char* kOutputPortName = "out";
+
+std::string OutputPortName(std::size_t slot) {
+  return slot == 0 ? kOutputPortName : std::string(kOutputPortName) + "-" + std::to_string(slot + 1);
+}
+
+}  // namespace
+
+std::shared_ptr<JackClient> JackClient::create(std::string name) {
+  QuietJack();
+  return std::shared_ptr<JackClient>(new JackClient(std::move(name)));
+}
+
+JackClient::JackClient(std::string name) : name_(std::move(name)) {}
+
+JackClient::~JackClient() {
+  // Every request ran with a reference to this object, so none is left running.
+  if (client_ != nullptr) jack_client_close(client_);
+}
+
+void JackClient::connectAhead() {
+  RunWithin(
+      [self = shared_from_this()] {
+        const std::lock_guard lock(self->requests_);
+        self->connect();
+      },
+      std::chrono::milliseconds(0));
+}
+
+bool JackClient::connect() {
+  if (client_ != nullptr && !gone_.load(std::memory_order_acquire)) return true;
+  if (client_ != nullptr) {
+    // Its server has gone: nothing of it is fed again, and it is closed before the next open.
+    for (FeedSlot& slot : outputs_) {
+      slot.feed.store(nullptr, std::memory_order_seq_cst);
+      slot.port.store(nullptr, std::memory_order_seq_cst);
+    }
+    input_.store(nullptr, std::memory_order_seq_cst);
+    waitOutCycle();
+    jack_client_close(std::exchange(client_, nullptr));
+  }
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(name_.c_str(), JackNoStartServer, &status);
+  if (client != nullptr && jack_set_process_callback(client, &JackClient::process, this) != 0) {
+    jack_client_close(std::exchange(client, nullptr));
+  }
+  if (client != nullptr) {
+    jack_on_info_shutdown(client, &JackClient::shutdown, this);
+    client_ = client;
+    gone_.store(false, std::memory_order_release);
+    generation_.fetch_add(1, std::memory_order_acq_rel);
+    // There from the first cycle on, so nothing played meanwhile is lost.
+    if (inputWanted_.load(std::memory_order_acquire)) addInputPort();
+    if (jack_activate(client_) != 0) {
+      input_.store(nullptr, std::memory_order_seq_cst);
+      jack_client_close(std::exchange(client_, nullptr));
+    }
+  }
+  if (client_ == nullptr || input_.load(std::memory_order_acquire) == nullptr) {
+    const std::lock_guard lock(inputMutex_);
+    inputTried_ = true;
+    inputName_.clear();
+    inputSettled_.notify_all();
+  }
+  return client_ != nullptr;
+}
+
+std::vector<std::string> JackClient::otherClientsInputs(std::chrono::milliseconds limit) {
+  std::optional<std::vector<std::string>> listed = CallWithin<std::vector<std::string>>(
+      [self = shared_from_this()] {
+        const std::lock_guard lock(self->requests_);
+        if (self->listedAhead_) return *std::exchange(self->listedAhead_, std::nullopt);
+        return self->listOthersInputs();
+      },
+      limit);
+  return listed ? std::move(*listed) : std::vector<std::string>{};
+}
+
+void JackClient::connectAndListAhead() {
+  RunWithin(
+      [self = shared_from_this()] {
+        const std::lock_guard lock(self->requests_);
+        // Only a list from a server that answered: a failed connect is tried again at the
+        // listing, which costs next to nothing when no server runs.
+        if (self->connect()) self->listedAhead_ = self->listOthersInputs();
+      },
+      std::chrono::milliseconds(0));
+}
+
+std::vector<std::string> JackClient::listOthersInputs() {
+  std::vector<std::string> ports;
+  if (!connect()) return ports;
+  const std::string own = std::string(jack_get_client_name(client_)) + ":";
+  if (const char** names = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+    for (const char** name = names; *name != nullptr; ++name) {
+      // The program's own input is no sound module.
+      if (std::string_view(*name).substr(0, own.size()) != own) ports.emplace_back(*name);
+    }
+    jack_free(static_cast<void*>(names));
+  }
+  ReleaseJackGraphPages();
+  return ports;
+}
+
+void JackClient::carryInput() {
+  inputWanted_.store(true, std::memory_order_release);
+  RunWithin(
+      [self = shared_from_this()] {
+        const std::lock_guard lock(self->requests_);
+        if (self->connect() && self->inputWanted_.load(std::memory_order_acquire)) {
+          self->addInputPort();
+        }
+      },
+      std::chrono::milliseconds(0));
+}
+
+void JackClient::dropInput() {
+  inputWanted_.store(false, std::memory_order_release);
+  const std::lock_guard lock(requests_);
+  removeInputPort();
+}
+
+void JackClient::addInputPort() {
+  if (input_.load(std::memory_order_acquire) != nullptr) return;
+  jack_port_t* port =
+      jack_port_register(client_, kInputPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  std::string name;
+  if (port != nullptr) {
+    const std::string client = jack_get_client_name(client_);
+    jack_port_set_alias(port, (client + kInputAliasSuffix).c_str());
+    name = client + ":" + kInputPortName;
+    input_.store(port, std::memory_order_release);
+  }
+  const std::lock_guard lock(inputMutex_);
+  inputTried_ = true;
+  inputName_ = name;
+  inputSettled_.notify_all();
+}
+
+void JackClient::removeInputPort() {
+  jack_port_t* port = input_.exchange(nullptr, std::memory_order_seq_cst);
+  if (port == nullptr) return;
+  waitOutCycle();
+  if (!gone_.load(std::memory_order_acquire)) jack_port_unregister(client_, port);
+  const std::lock_guard lock(inputMutex_);
+  inputName_.clear();
+}
+
+std::string JackClient::waitForInput(std::chrono::milliseconds limit) const {
+  std::unique_lock lock(inputMutex_);
+  inputSettled_.wait_for(lock, limit, [this] { return inputTried_; });
+  return inputName_;
+}
+
+OpenStatus JackClient::attachOutput(JackOutputFeed* feed, const std::string& target,
+                                  Output& output) {
+  const std::lock_guard lock(requests_);
+  if (!connect()) return OpenStatus::kNoDriver;
+  std::size_t free = 0;
+  while (free < kMostOutputs && outputs_[free].port.load(std::memory_order_acquire) != nullptr) {
+    ++free;
+  }
+  if (free == kMostOutputs) return OpenStatus::kInUse;
+  jack_port_t* port = jack_port_register(client_, OutputPortName(free).c_str(),
+                                         JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+  if (port == nullptr) return gone_.load() ? OpenStatus::kNoDriver : OpenStatus::kFailed;
+  FeedSlot& slot = outputs_[free];
+  slot.port.store(port, std::memory_order_seq_cst);
+  slot.feed.store(feed, std::memory_order_seq_cst);
+  output = Output{port, generation_.load(std::memory_order_acquire)};
+  // Asked of the server, which knows whether the port has gone since the list was made (the
+  // device is no longer there); a lookup here would walk the whole port table.
+  const int connected = jack_connect(client_, jack_port_name(port), target.c_str());
+  if (connected != 0 && connected != EEXIST) {
+    releaseSlot(slot);
+    return OpenStatus::kNoDriver;
+  }
+  return OpenStatus::kOpened;
+}
+
+void JackClient::detachOutput(JackOutputFeed* feed, const Output& output) {
+  // Stopped at once, whatever the server does: feed may be gone as soon as this returns.
+  for (FeedSlot& slot : outputs_) {
+    JackOutputFeed* expected = feed;
+    if (slot.feed.compare_exchange_strong(expected, nullptr, std::memory_order_seq_cst)) {
+      waitOutCycle();
+    }
+  }
+  const std::lock_guard lock(requests_);
+  if (output.generation != generation_.load(std::memory_order_acquire)) return;
+  for (FeedSlot& slot : outputs_) {
+    if (slot.port.load(std::memory_order_acquire) == output.port) releaseSlot(slot);
+  }
+}
+
+void JackClient::releaseSlot(FeedSlot& slot) {
+  slot.feed.store(nullptr, std::memory_order_seq_cst);
+  jack_port_t* port = slot.port.exchange(nullptr, std::memory_order_seq_cst);
+  waitOutCycle();
+  if (port != nullptr && !gone_.load(std::memory_order_acquire)) {
+    jack_port_unregister(client_, port);
+  }
+}
+
+bool JackClient::alive(const Output& output) const noexcept {
+  return !gone_.load(std::memory_order_acquire) &&
+         generation_.load(std::memory_order_acquire) == output.generation;
+}
+
+void JackClient::waitOutCycle() const noexcept {
+  // A cycle that read the old value has set inCycle_ before reading it, so it is seen here.
+  while (inCycle_.load(std::memory_order_seq_cst)) std::this_thread::yield();
+}
+
+int JackClient::process(jack_nframes_t frames, void* self) noexcept {
+  auto& client = *static_cast<JackClient*>(self);
+  client.inCycle_.store(true, std::memory_order_seq_cst);
+  client.postInput(frames);
+  for (FeedSlot& slot : client.outputs_) {
+    jack_port_t* port = slot.port.load(std::memory_order_seq_cst);
+    if (port == nullptr) continue;
+    if (JackOutputFeed* feed = slot.feed.load(std::memory_order_seq_cst)) {
+      feed->deliver(port, frames);
+    } else {
+      // Between a feed and its port's end: the last cycle's events must not go out again.
+      jack_midi_clear_buffer(jack_port_get_buffer(port, frames));
+    }
+  }
+  client.inCycle_.store(false, std::memory_order_seq_cst);
+  return 0;
+}
+
+void JackClient::postInput(jack_nframes_t frames) noexcept {
+  jack_port_t* port = input_.load(std::memory_order_seq_cst);
+  if (port == nullptr) return;
+  void* buffer = jack_port_get_buffer(port, frames);
+  const jack_nframes_t events = jack_midi_get_event_count(buffer);
+  for (jack_nframes_t i = 0; i < events; ++i) {
+    jack_midi_event_t event;
+    if (jack_midi_event_get(&event, buffer, i) == 0) {
+      PostMidiInput(InputSource::kJack, std::span(event.buffer, event.size));
+    }
+  }
+}
+
+void JackClient::shutdown(jack_status_t, const char*, void* self) noexcept {
+  static_cast<JackClient*>(self)->gone_.store(true, std::memory_order_release);
+}
+
+}  // namespace kalvora

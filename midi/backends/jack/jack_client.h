@@ -1,0 +1,112 @@
+// The program's one client on the JACK server: the output port of an open device and the MIDI
+// input's port both sit on it, so the server runs one client of ours a cycle, not one a role.
+// Every request to the server is made on a thread of its own with a bounded wait (a stopped
+// server blocks every request), one request at a time. A client whose server has gone is closed
+// before the next one is opened: libjack deletes the clients of a dead server behind their
+// owner's back at the next open, so no other code here opens a client.
+#pragma once
+
+#include <jack/jack.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "midi/midi_backend.h"
+
+namespace kalvora {
+
+// The JACK side of an open device: fed by the client's audio thread while attached.
+class JackOutputFeed {
+ public:
+  virtual ~JackOutputFeed() = default;
+  virtual void deliver(jack_port_t* port, jack_nframes_t frames) noexcept = 0;
+};
+
+class JackClient final : public std::enable_shared_from_this<JackClient> {
+ public:
+  // name: how the client appears in the graph (JACK makes it unique). Silences libjack.
+  static std::shared_ptr<JackClient> create(std::string name);
+  ~JackClient();
+  JackClient(const JackClient&) = delete;
+  JackClient& operator=(const JackClient&) = delete;
+
+  // Reaches the server (again, when its last one has gone) on a thread of its own; does not
+  // wait. Nothing is done while connected.
+  void connectAhead();
+  // The same at the program's start, listing the ports too: the first listing takes that list.
+  // Made before the window's own memory grows, the walk over the server's port table adds
+  // least to the program's peak.
+  void connectAndListAhead();
+
+  // The MIDI input ports of the other clients, reaching the server (again, once it has gone)
+  // first; empty when it could not be reached within limit.
+  std::vector<std::string> otherClientsInputs(std::chrono::milliseconds limit);
+
+  // Carries the MIDI input port from now on, on this connection and every later one; its full
+  // name, also under the alias "<name>-in:in", once it is there. Does not wait.
+  void carryInput();
+  // Takes the input port away; waits on the server, so the caller bounds it.
+  void dropInput();
+  // Waits, at most limit, until the input port takes input or the server could not be reached;
+  // its full name then, or "".
+  std::string waitForInput(std::chrono::milliseconds limit) const;
+
+  // An output port wired to target, a full port name, feeding from feed once wired; waits on the
+  // server, so the caller bounds it.
+  struct Output {
+    jack_port_t* port = nullptr;
+    std::uint64_t generation = 0;
+  };
+  OpenStatus attachOutput(JackOutputFeed* feed, const std::string& target, Output& output);
+  // Stops feeding and takes the port away when its server is still the one it was made on;
+  // waits on the server, so the caller bounds it.
+  void detachOutput(JackOutputFeed* feed, const Output& output);
+  // Whether output's server is still there: once it has gone nothing sent can leave.
+  bool alive(const Output& output) const noexcept;
+
+ private:
+  static constexpr std::size_t kMostOutputs = 4;
+  struct FeedSlot {
+    std::atomic<JackOutputFeed*> feed{nullptr};
+    std::atomic<jack_port_t*> port{nullptr};
+  };
+
+  explicit JackClient(std::string name);
+  // The rest with requests_ held.
+  bool connect();
+  std::vector<std::string> listOthersInputs();
+  void addInputPort();
+  void removeInputPort();
+  void releaseSlot(FeedSlot& slot);
+
+  void waitOutCycle() const noexcept;
+  void postInput(jack_nframes_t frames) noexcept;
+  static int process(jack_nframes_t frames, void* self) noexcept;
+  static void shutdown(jack_status_t code, const char* reason, void* self) noexcept;
+
+  const std::string name_;
+  std::mutex requests_;  // one request to the server at a time
+  jack_client_t* client_ = nullptr;
+  std::atomic<std::uint64_t> generation_{0};  // a new one at each connection
+  std::atomic<bool> gone_{false};             // the current connection's server has gone
+  std::atomic<bool> inputWanted_{false};
+  std::atomic<jack_port_t*> input_{nullptr};
+  std::array<FeedSlot, kMostOutputs> outputs_;
+  std::optional<std::vector<std::string>> listedAhead_;
+  std::atomic<bool> inCycle_{false};  // the audio thread is reading input_ or outputs_
+
+  mutable std::mutex inputMutex_;
+  mutable std::condition_variable inputSettled_;
+  bool inputTried_ = false;
+  std::string inputName_;
+};
+
+}  // namespace kalvora
