@@ -2,7 +2,10 @@
 // server with a MIDI input: run under scripts/with-jack.sh; without one they are skipped.
 #include <benchmark/benchmark.h>
 
+#include <jack/jack.h>
+
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -55,20 +58,54 @@ void BM_RtMidiList(benchmark::State& state) {
 }
 BENCHMARK(BM_RtMidiList)->Unit(benchmark::kMillisecond);
 
-// With a server: counting, and a device switch's close and open.
+// A client that keeps each cycle of the server busy for a share of its period, as a session with
+// heavy processing does: what the server has to do for an open (register, wire) waits for it.
+class BusyClient {
+ public:
+  explicit BusyClient(int busyPercent) {
+    if (busyPercent == 0) return;
+    client_ = jack_client_open("kalvora-bench-busy", JackNoStartServer, nullptr);
+    if (client_ == nullptr) return;
+    const double period =
+        static_cast<double>(jack_get_buffer_size(client_)) / jack_get_sample_rate(client_);
+    busy_ = std::chrono::duration<double>(period * busyPercent / 100.0);
+    jack_set_process_callback(client_, &BusyClient::process, this);
+    jack_activate(client_);
+  }
+  ~BusyClient() {
+    if (client_ != nullptr) jack_client_close(client_);
+  }
+  BusyClient(const BusyClient&) = delete;
+  BusyClient& operator=(const BusyClient&) = delete;
+
+ private:
+  static int process(jack_nframes_t /*frames*/, void* self) {
+    const auto end = std::chrono::steady_clock::now() + static_cast<BusyClient*>(self)->busy_;
+    while (std::chrono::steady_clock::now() < end) {
+    }
+    return 0;
+  }
+
+  jack_client_t* client_ = nullptr;
+  std::chrono::duration<double> busy_{};
+};
+
+// With a server: counting, and a device switch's close and open; the argument is how much of
+// each server cycle another client keeps busy, in per cent.
 void BM_JackListAndOpenClose(benchmark::State& state) {
   JackBackend backend;
   if (backend.portNames().empty()) {
     state.SkipWithError("no JACK MIDI input (run under scripts/with-jack.sh)");
     return;
   }
+  const BusyClient busy(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     backend.portNames();
     OpenResult opened = backend.open(0);
     if (opened.status != OpenStatus::kOpened) state.SkipWithError("open failed");
   }
 }
-BENCHMARK(BM_JackListAndOpenClose)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JackListAndOpenClose)->Arg(0)->Arg(50)->Arg(90)->Unit(benchmark::kMillisecond);
 
 void BM_JackSendShort(benchmark::State& state) {
   JackBackend backend;
