@@ -13,7 +13,7 @@ build_and_run=(
   cmake g++ make pkg-config ninja-build
   # the libraries the program links
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
-  librtmidi-dev libasound2-dev libjack-jackd2-dev libfluidsynth-dev
+  librtmidi-dev libasound2-dev libjack-jackd2-dev libfluidsynth-dev libpipewire-0.3-dev
   # what the running program loads beside them: Qt's display plugins (X11, and Wayland for a
   # Wayland desktop), the window's font, the built-in synth's SoundFonts
   qt6-qpa-plugins qt6-wayland fonts-ipafont-gothic fluid-soundfont-gm fluid-soundfont-gs
@@ -38,12 +38,14 @@ tests=(
   # the program as a Wayland client: a headless compositor, and a tool that types on the
   # compositor's virtual keyboard
   sway jq libwayland-dev libxkbcommon-dev xkb-data
-  # a private sound server with a null sink, for the built-in synth's tests and benchmarks
-  pulseaudio pulseaudio-utils libpulse-dev
+  # private sound servers with a null sink, for the built-in synth's tests and benchmarks:
+  # PulseAudio, and PipeWire with its session manager and PulseAudio server (these two live side
+  # by side; the test servers run on sockets of their own)
+  pulseaudio pulseaudio-utils libpulse-dev pipewire pipewire-bin wireplumber pipewire-pulse
   # the ALSA sequencer tests, in a qemu guest running Debian's kernel
   qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils
-  # benchmarks: the start-up benchmark's session bus, and jack-keyboard, the virtual keyboard the
-  # JACK idle figures are set beside
+  # the session bus of the start-up benchmark and of the PipeWire test server, and jack-keyboard,
+  # the virtual keyboard the JACK idle figures are set beside
   dbus-daemon jack-keyboard
   # linting the Debian package
   lintian appstream desktop-file-utils

@@ -1,10 +1,14 @@
-// A private PulseAudio server for one test or benchmark: a null sink at 48 kHz on a socket of its
-// own, made the process's server (PULSE_SERVER), and ended when the object goes, stopped or not.
+// A private sound server for one test or benchmark that speaks PulseAudio's protocol: PulseAudio
+// itself, or PipeWire with its session manager and its PulseAudio server. A null sink at 48 kHz on
+// sockets of its own, made the process's server (PULSE_SERVER, and PIPEWIRE_RUNTIME_DIR for
+// PipeWire's own clients), and ended when the object goes, stopped or not.
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "support/temp_folder.h"
 
@@ -12,7 +16,8 @@ namespace kalvora::test {
 
 class PulseTestServer {
  public:
-  PulseTestServer();
+  enum class Kind { kPulseAudio, kPipeWire };
+  explicit PulseTestServer(Kind kind = Kind::kPulseAudio);
   ~PulseTestServer();
   PulseTestServer(const PulseTestServer&) = delete;
   PulseTestServer& operator=(const PulseTestServer&) = delete;
@@ -24,7 +29,8 @@ class PulseTestServer {
   void freeze();
   void thaw();
 
-  pid_t pid() const { return pid_; }
+  // The server's processes (PipeWire's are its daemon, session manager and PulseAudio server).
+  const std::vector<pid_t>& pids() const { return pids_; }
   // The server's address, as PULSE_SERVER takes it.
   const std::string& address() const { return address_; }
   // The null sink's monitor, for recording what plays.
@@ -33,11 +39,24 @@ class PulseTestServer {
   std::string log() const;
   // How many playback streams the server has now (pactl's count); -1 when pactl cannot ask.
   int playbackStreams() const;
+  // What pactl says of the playback streams (their properties among it).
+  std::string describePlaybackStreams() const;
+  // The loudest sample the null sink plays over the next span (0 to 1); negative when its monitor
+  // cannot be recorded.
+  float monitorPeak(std::chrono::milliseconds span) const;
 
  private:
-  TempFolder folder_;  // the socket, the log and the server's home
+  bool startPulseAudio();
+  bool startPipeWire();
+  // Starts a server process with its output in the log; false when it cannot.
+  bool run(std::vector<std::string> args);
+  // Waits until socketPath takes connections, or a server process ends.
+  bool awaitSocket(const std::string& socketPath, const std::string& what);
+
+  Kind kind_;
+  TempFolder folder_;  // the sockets, the log and the servers' home
   std::string address_;
-  pid_t pid_ = -1;
+  std::vector<pid_t> pids_;
   std::string failure_;
 };
 

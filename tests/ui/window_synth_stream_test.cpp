@@ -1,6 +1,6 @@
 // The built-in synth's stream on a private sound server, driven through the real window: it is
 // there while the window plays and gone once the window has been quiet for a while, however the
-// presses came.
+// presses came; on PipeWire it is the synth's own stream, and it sounds.
 #include <QElapsedTimer>
 #include <functional>
 
@@ -12,10 +12,13 @@
 namespace {
 
 constexpr int kStormPresses = 300;
-// The stream closes 2 s after the last voice ends; a released note and its reverb take about as
-// long again, and the server a moment to drop the stream.
-constexpr int kCloseLimitMs = 7000;
+// The stream closes 10 s after the last voice ends; a released note and its reverb take a few
+// seconds more, and the server a moment to drop the stream.
+constexpr int kCloseLimitMs = 15000;
 constexpr int kOpenLimitMs = 1000;
+// A held key is plainly heard: far above the null sink's one-step noise floor.
+constexpr float kHeardPeak = 0.01F;
+constexpr auto kListenFor = std::chrono::milliseconds(300);
 
 // Polls until done() holds or the limit passes, letting the window run; whether it came.
 bool Eventually(const std::function<bool()>& done, int limitMs) {
@@ -35,6 +38,7 @@ class WindowSynthStreamTest : public QObject {
  private slots:
   void cleanup() { kalvora::InstallMidiBackends({}); }
   void streamClosesAfterAStormOfKeyPresses();
+  void soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle();
 };
 
 void WindowSynthStreamTest::streamClosesAfterAStormOfKeyPresses() {
@@ -58,6 +62,29 @@ void WindowSynthStreamTest::streamClosesAfterAStormOfKeyPresses() {
   fx.click(f.Shape(30));
   QVERIFY(Eventually([&] { return server.playbackStreams() == 1; }, kOpenLimitMs));
   QVERIFY(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs));
+}
+
+void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle() {
+  if (!kalvora::FindSoundFonts(kalvora::DefaultSoundFontFolders())) QSKIP("no SoundFont installed");
+  kalvora::test::PulseTestServer server(kalvora::test::PulseTestServer::Kind::kPipeWire);
+  QVERIFY2(server.start(), server.log().c_str());
+  kalvora::test::WindowFixture fx({}, {}, QByteArray(), false);
+  kalvora::MidiBackends backends;
+  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>());
+  kalvora::InstallMidiBackends(std::move(backends));
+  fx.form().FormCreate();
+  QVERIFY2(MidiOut != kNoMidiOut, "the synth did not open on the private server");
+  fx.show();
+  const QPoint key = fx.pixelOf(fx.form().Shape(30));
+  fx.press(key);
+  const float peak = server.monitorPeak(kListenFor);
+  const std::string streams = server.describePlaybackStreams();
+  fx.release(key);
+  QVERIFY2(peak > kHeardPeak, ("a held key played " + std::to_string(peak) + " at peak").c_str());
+  // PipeWire's own stream, with the quantum it asks for, not one through the PulseAudio layer.
+  QVERIFY2(streams.find("node.latency = \"64/48000\"") != std::string::npos, streams.c_str());
+  QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs),
+           server.describePlaybackStreams().c_str());
 }
 
 QTEST_MAIN(WindowSynthStreamTest)

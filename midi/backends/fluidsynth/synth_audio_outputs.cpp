@@ -15,6 +15,7 @@ constexpr const char* kAlsaPeriods = "4";
 
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs() {
   return {
+      {"pipewire-stream", {}},
       {"pulseaudio", {{"audio.period-size", kPulsePeriodFrames}}},
       {"alsa", {{"audio.period-size", kAlsaPeriodFrames}, {"audio.periods", kAlsaPeriods}}},
   };

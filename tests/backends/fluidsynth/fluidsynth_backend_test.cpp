@@ -10,6 +10,8 @@
 
 #include "fluidsynth_test_support.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/pulse_output.h"
 #include "support/stderr_capture.h"
 #include "support/temp_folder.h"
 
@@ -207,11 +209,15 @@ TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {
       if (name == "audio.period-size") periodSize = std::stoi(value);
       if (name == "audio.periods") periods = std::stoi(value);
     }
-    // The synth's own stream starts with its own request; FluidSynth's PulseAudio driver asks
-    // for one period as its whole buffer; ALSA plays all of them.
+    // The synth's own streams start with their own request (on PipeWire, the graph's quantum);
+    // FluidSynth's PulseAudio driver asks for one period as its whole buffer; ALSA plays all of
+    // them.
     int bufferFrames = output.driver == "pulseaudio" ? periodSize : periodSize * periods;
     if (output.driver == kPulseStreamOutput) {
       bufferFrames = static_cast<int>(PulseOutput::requestedFrames());
+    }
+    if (output.driver == kPipeWireStreamOutput) {
+      bufferFrames = static_cast<int>(PipeWireOutput::kQuantumFrames);
     }
     EXPECT_LE(Milliseconds(bufferFrames), 6.0);
   }

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
+#include "midi/backends/fluidsynth/engine/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/pulse_output.h"
 
 namespace kalvora {
 
@@ -62,6 +64,11 @@ StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutpu
   for (const auto& output : outputs) {
     if (output.driver == kPulseStreamOutput) {
       if (auto stream = PulseOutput::open(core, kStreamOpenLimit))
+        return {nullptr, std::move(stream), true};
+      continue;
+    }
+    if (output.driver == kPipeWireStreamOutput) {
+      if (auto stream = PipeWireOutput::open(core, kStreamOpenLimit))
         return {nullptr, std::move(stream), true};
       continue;
     }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
-#include "midi/backends/fluidsynth/engine/pulse_output.h"
 #include "midi/backends/fluidsynth/synth_audio_outputs.h"
 
 namespace kalvora {
@@ -18,12 +17,20 @@ struct AudioDriverDeleter {
 };
 using AudioDriverHandle = std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter>;
 
-// The name that picks the synth's own PulseAudio stream among the outputs.
+// The names that pick the synth's own streams among the outputs: on PulseAudio's server (or
+// PipeWire's PulseAudio layer), and on PipeWire itself (only where PipeWire plays the sound).
 inline constexpr char kPulseStreamOutput[] = "pulse-stream";
+inline constexpr char kPipeWireStreamOutput[] = "pipewire-stream";
+
+// A stream of the synth's own, which plays until it goes.
+class AudioStream {
+ public:
+  virtual ~AudioStream() = default;
+};
 
 struct StartedAudio {
   AudioDriverHandle driver;             // FluidSynth's driver, or
-  std::unique_ptr<PulseOutput> stream;  // the synth's own stream; neither when nothing opened
+  std::unique_ptr<AudioStream> stream;  // the synth's own stream; neither when nothing opened
   bool open() const { return driver != nullptr || stream != nullptr; }
   // Whether it renders through core.render(), so that core.renderCount() follows it; the file
   // output (tests) renders the synth directly.

@@ -10,16 +10,17 @@
 #include <memory>
 #include <vector>
 
+#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 namespace kalvora {
 
-class PulseOutput {
+class PulseOutput final : public AudioStream {
  public:
   // A stream playing core on the default sink; null when the server does not take it within
   // limit (none running, or one that does not answer).
   static std::unique_ptr<PulseOutput> open(SynthCore& core, std::chrono::milliseconds limit);
-  ~PulseOutput();
+  ~PulseOutput() override;
   PulseOutput(const PulseOutput&) = delete;
   PulseOutput& operator=(const PulseOutput&) = delete;
 

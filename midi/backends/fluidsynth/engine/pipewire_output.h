@@ -1,0 +1,53 @@
+// The built-in synth's own stream on a PipeWire server, where the graph runs in cycles of the
+// quantum its quickest node asks for: this stream asks for a small one, which a stream through
+// PipeWire's PulseAudio server does not get (that layer turns a small request into a far larger
+// quantum). The server asks for sound once a cycle and the synth renders it in the stream's own
+// real-time thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+
+struct pw_thread_loop;
+struct pw_context;
+struct pw_core;
+struct pw_stream;
+
+namespace kalvora {
+
+class PipeWireOutput final : public AudioStream {
+ public:
+  // The quantum this stream asks the graph for, in frames at the synth's rate.
+  static constexpr std::uint32_t kQuantumFrames = 64;
+
+  // A stream playing core on the default sink; null when no PipeWire server runs, when the one
+  // that runs has no sink for sound (a desktop whose sound goes through PulseAudio may run
+  // PipeWire for video alone), or when the server does not take the stream within limit.
+  static std::unique_ptr<PipeWireOutput> open(SynthCore& core, std::chrono::milliseconds limit);
+  ~PipeWireOutput() override;
+  PipeWireOutput(const PipeWireOutput&) = delete;
+  PipeWireOutput& operator=(const PipeWireOutput&) = delete;
+
+ private:
+  explicit PipeWireOutput(SynthCore& core);
+  bool connect(std::chrono::milliseconds limit);
+  // Whether the server has a sink for sound, asked once for the process.
+  bool serverPlaysSound(std::chrono::steady_clock::time_point deadline);
+  void process();
+
+  SynthCore& core_;
+  pw_thread_loop* loop_ = nullptr;
+  pw_context* context_ = nullptr;
+  pw_core* server_ = nullptr;
+  pw_stream* stream_ = nullptr;
+  std::vector<float> left_, right_;  // one render's worth, made before the stream starts
+  std::atomic<bool> failed_{false};  // the server or the stream gave up
+};
+
+}  // namespace kalvora
