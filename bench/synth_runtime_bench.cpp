@@ -1,11 +1,14 @@
 // The built-in synth through a private PulseAudio server with a null sink, timed as a user meets
 // it: how long a press holds the window, how soon the note is heard (the first sound on the null
 // sink's monitor marks it), and what an idle synth costs the program and the server.
-//   synth_runtime_bench
-//   synth_runtime_bench --held [--busy N] [--notes COUNT] [--own-stream]
-//   synth_runtime_bench --other-stream
-// The third times the first note after 3, 6 and 10 s of quiet while another program plays on the
-// same sink with an ordinary 200 ms stream.
+//   synth_runtime_bench [--pipewire]
+//   synth_runtime_bench --held [--busy N] [--notes COUNT] [--own-stream | --pulse-frames F] [--pipewire]
+//   synth_runtime_bench --other-stream [--pipewire]
+//   synth_runtime_bench --reference [--pipewire]
+// --pipewire runs PipeWire with its PulseAudio server in place of PulseAudio. The third form
+// times the first note after 3, 6 and 10 s of quiet while another program plays on the same sink
+// with an ordinary 200 ms stream; the fourth times the synth's streams with a bare click in place
+// of the synth, the floor a client reaches on that server.
 // The second form holds 200 notes of a sustained tone and counts the stretches of digital silence
 // in what the sink played while each was held (dropouts), with N busy threads beside it; and
 // with the synth's own stream in front of FluidSynth's PulseAudio driver, which it may replace.
@@ -30,6 +33,8 @@
 #include <thread>
 #include <vector>
 
+#include "midi/backends/fluidsynth/engine/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/pulse_output.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/midi_out.h"
 #include "support/press_messages.h"
@@ -47,6 +52,9 @@ constexpr auto kIdleWait = std::chrono::milliseconds(2500);
 constexpr auto kQuietWait = std::chrono::milliseconds(300);
 constexpr auto kIdleMeasure = std::chrono::seconds(10);
 constexpr auto kStreamGoneLimit = std::chrono::seconds(15);
+// The stream rests 2 s after the last voice and closes at 12 s: measured in between.
+constexpr auto kRestWait = std::chrono::milliseconds(2500);
+constexpr auto kKeptOpenMeasure = std::chrono::seconds(5);
 constexpr auto kSoundLimit = std::chrono::milliseconds(1000);
 // The null sink mixes in 16 bits: anything above one step is sound. Each press waits for the
 // reverb's tail to die to that, so even a slow attack is timed by its first sample.
@@ -218,6 +226,7 @@ void Report(const char* what, const std::vector<PressTiming>& timings, bool hand
     handlers.push_back(t.handlerMs);
     if (t.soundMs < 0) {
       ++silent;
+      std::printf("never heard: program %d\n", t.program + 1);
     } else {
       if (slowest == nullptr || t.soundMs > slowest->soundMs) slowest = &t;
       sounds.push_back(t.soundMs);
@@ -295,13 +304,16 @@ double ProcessesCpuMs(const std::vector<pid_t>& pids) {
   return ms;
 }
 
-IdleCost MeasureIdle(const std::vector<pid_t>& server) {
+IdleCost MeasureIdle(const std::vector<pid_t>& server,
+                     std::chrono::milliseconds span = kIdleMeasure) {
   const double selfBefore = SelfCpuMs(), serverBefore = ProcessesCpuMs(server);
-  std::this_thread::sleep_for(kIdleMeasure);
+  std::this_thread::sleep_for(span);
   return {SelfCpuMs() - selfBefore, ProcessesCpuMs(server) - serverBefore};
 }
 
-double PercentOfCore(double ms) { return ms / (kIdleMeasure.count() * 10.0); }
+double PercentOfCore(double ms, std::chrono::milliseconds span = kIdleMeasure) {
+  return ms * 100.0 / static_cast<double>(span.count());
+}
 
 // Held notes: a sustained tone (Church Organ) pressed, held and released, 200 times; in what the
 // sink played from its first sound to the release, every stretch of at least 0.5 ms with both
@@ -421,6 +433,61 @@ int AfterIdleBesideAnotherStream(HMIDIOUT out, MonitorRecorder& recorder) {
   return 0;
 }
 
+// The floor a client reaches on the same server: the synth's streams with a bare click in place of
+// the synth, so that a press is heard at the next request the server makes.
+class ClickSource final : public kalvora::AudioSource {
+ public:
+  void render(std::span<float> left, std::span<float> right) override {
+    const float level = on_ ? 0.5F : 0.0F;
+    std::fill(left.begin(), left.end(), level);
+    std::fill(right.begin(), right.end(), level);
+  }
+  void set(bool on) { on_ = on; }
+
+ private:
+  std::atomic<bool> on_{false};
+};
+
+constexpr int kReferencePresses = 40;
+
+// Each stream opens before the recording starts: a null sink that had no stream renders far ahead,
+// and a recording started then is dated by a latency that no longer holds once the sink runs in
+// small blocks.
+void TimeReference(const char* what, ClickSource& click) {
+  std::this_thread::sleep_for(kIdleWait);
+  MonitorRecorder recorder;
+  if (!recorder.start()) {
+    std::puts("cannot record the null sink's monitor");
+    return;
+  }
+  std::this_thread::sleep_for(kIdleWait);
+  std::vector<PressTiming> timings;
+  for (int i = 0; i < kReferencePresses; ++i) {
+    click.set(false);
+    if (!recorder.waitForSilence()) std::puts("the sink did not fall silent before a click");
+    recorder.arm();
+    const auto pressed = Clock::now();
+    click.set(true);
+    Clock::time_point heard;
+    const bool sounded = recorder.waitForSound(heard);
+    timings.push_back({0, 0, sounded ? Ms(heard - pressed).count() : -1.0});
+  }
+  click.set(false);
+  Report(what, timings, false);
+}
+
+int ReferenceClients() {
+  constexpr auto kOpenLimit = std::chrono::seconds(2);
+  ClickSource click;
+  if (auto stream = kalvora::PipeWireOutput::open(click, kOpenLimit)) {
+    TimeReference("reference click, PipeWire stream (64-frame quantum)", click);
+  }
+  if (auto stream = kalvora::PulseOutput::open(click, kOpenLimit)) {
+    TimeReference("reference click, PulseAudio stream (256 frames)", click);
+  }
+  return 0;
+}
+
 // Threads that keep cores busy beside the bench, as other programs would.
 class BusyThreads {
  public:
@@ -447,6 +514,8 @@ class BusyThreads {
 int main(int argc, char** argv) {
   bool held = false;
   bool otherStream = false;
+  bool reference = false;
+  std::string pulseFrames;  // FluidSynth's PulseAudio driver with this buffer in place of ours
   bool ownStream = false;  // the synth's own stream in front of FluidSynth's PulseAudio driver
   auto serverKind = kalvora::test::PulseTestServer::Kind::kPulseAudio;
   int busy = 0;
@@ -456,6 +525,8 @@ int main(int argc, char** argv) {
     if (arg == "--held") held = true;
     if (arg == "--notes" && i + 1 < argc) notes = std::atoi(argv[++i]);
     if (arg == "--other-stream") otherStream = true;
+    if (arg == "--reference") reference = true;
+    if (arg == "--pulse-frames" && i + 1 < argc) pulseFrames = argv[++i];
     if (arg == "--own-stream") ownStream = true;
     if (arg == "--pipewire") serverKind = kalvora::test::PulseTestServer::Kind::kPipeWire;
     if (arg == "--busy" && i + 1 < argc) busy = std::atoi(argv[++i]);
@@ -465,11 +536,13 @@ int main(int argc, char** argv) {
     std::printf("private sound server did not start:\n%s\n", server.log().c_str());
     return 1;
   }
+  if (reference) return ReferenceClients();
   // The bare server first: what it costs with no client at all is not the synth's.
   const IdleCost bare = MeasureIdle(server.pids());
   kalvora::MidiBackends backends;
   kalvora::FluidSynthOptions options;
   if (ownStream) options.audioOutputs.insert(options.audioOutputs.begin(), {"pulse-stream", {}});
+  if (!pulseFrames.empty()) options.audioOutputs = {{"pulseaudio", {{"audio.period-size", pulseFrames}}}};
   backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
   kalvora::InstallMidiBackends(std::move(backends));
   HMIDIOUT out = kNoMidiOut;
@@ -506,11 +579,14 @@ int main(int argc, char** argv) {
     midiOutClose(out);
     return result;
   }
-  // Idle next, before anything records (a recording keeps the server busy by itself): from the
-  // moment the synth's stream has gone.
+  // Idle next, before anything records (a recording keeps the server busy by itself): while the
+  // synth's stream waits open for the next note, playing silence it does not render, and from
+  // the moment it has gone.
   Press(out, 0);
   std::this_thread::sleep_for(kQuietWait);
   midiOutReset(out);
+  std::this_thread::sleep_for(kRestWait);
+  const IdleCost keptOpen = MeasureIdle(server.pids(), kKeptOpenMeasure);
   const double closedAfter = WaitForNoStream();
   const IdleCost idle = MeasureIdle(server.pids());
 
@@ -548,8 +624,14 @@ int main(int argc, char** argv) {
   std::printf(
       "stream closed after the reset: %.0f ms with the sink idle, median %.0f ms, worst %.0f ms "
       "with the recording on (negative: not within %lld s)\n",
-      closedAfter, Median(closedAfterPress), Worst(closedAfterPress),
+      closedAfter < 0 ? closedAfter : closedAfter + Ms(kRestWait + kKeptOpenMeasure).count(),
+      Median(closedAfterPress), Worst(closedAfterPress),
       static_cast<long long>(kStreamGoneLimit.count()));
+  std::printf(
+      "stream kept open %lld s, resting: program %.0f ms CPU, server %.0f ms CPU (%.2f %% of a "
+      "core beyond the server alone)\n",
+      static_cast<long long>(kKeptOpenMeasure.count()), keptOpen.selfMs, keptOpen.serverMs,
+      PercentOfCore(keptOpen.selfMs + keptOpen.serverMs - bare.serverMs / 2, kKeptOpenMeasure));
   std::printf("idle %lld s, PulseAudio alone: %.0f ms CPU (%.2f %% of a core)\n",
               static_cast<long long>(kIdleMeasure.count()), bare.serverMs,
               PercentOfCore(bare.serverMs));

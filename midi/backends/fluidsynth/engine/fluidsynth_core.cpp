@@ -140,6 +140,12 @@ void SynthCore::render(std::span<float> left, std::span<float> right) {
   // FluidSynth counts frames in an int; long renders go in pieces.
   constexpr std::size_t kMaxPiece = 1 << 20;
   const std::size_t frames = std::min(left.size(), right.size());
+  if (resting_.load(std::memory_order_acquire)) {
+    std::fill_n(left.begin(), frames, 0.0F);
+    std::fill_n(right.begin(), frames, 0.0F);
+    renders_.fetch_add(1, std::memory_order_release);
+    return;
+  }
   for (std::size_t done = 0; done < frames;) {
     const std::size_t piece = std::min(kMaxPiece, frames - done);
     fluid_synth_write_float(synth_.get(), static_cast<int>(piece), left.data() + done, 0, 1,

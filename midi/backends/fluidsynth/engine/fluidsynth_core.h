@@ -13,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "midi/backends/fluidsynth/engine/audio_source.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_limiter.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
 
@@ -25,7 +26,7 @@ inline constexpr double kSynthSampleRate = 48000.0;
 // fluidsynth_clipping_test keeps in bounds).
 inline constexpr double kSynthGain = 0.4;
 
-class SynthCore {
+class SynthCore final : public AudioSource {
  public:
   // Null only when FluidSynth cannot create its settings or its synth (out of memory).
   static std::unique_ptr<SynthCore> create();
@@ -48,9 +49,13 @@ class SynthCore {
 
   // Renders left.size() frames, kept below the limiter's ceiling; right must be as long. One
   // thread at a time: the audio output's, or a test's.
-  void render(std::span<float> left, std::span<float> right);
+  void render(std::span<float> left, std::span<float> right) override;
   // How many renders have finished; any thread may ask.
   std::uint64_t renderCount() const { return renders_.load(std::memory_order_acquire); }
+  // While resting, renders are silence made without the synth, so that an output kept open for
+  // the next note costs next to nothing. Any thread may set it; the first render after it is
+  // lifted plays whatever was sent meanwhile.
+  void rest(bool resting) { resting_.store(resting, std::memory_order_release); }
 
   fluid_settings_t* settings() const { return settings_.get(); }
   fluid_synth_t* synth() const { return synth_.get(); }
@@ -74,6 +79,7 @@ class SynthCore {
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
   PeakLimiter limiter_{kSynthSampleRate};
   std::atomic<std::uint64_t> renders_{0};
+  std::atomic<bool> resting_{false};
   // The fonts as loaded, for their kits; emptied once the kits are in.
   std::vector<std::filesystem::path> kitFonts_;
   std::optional<std::filesystem::path> kitFiller_;

@@ -85,14 +85,14 @@ void InitOnce() {
 
 }  // namespace
 
-PipeWireOutput::PipeWireOutput(SynthCore& core)
-    : core_(core), left_(kRenderFrames), right_(kRenderFrames) {}
+PipeWireOutput::PipeWireOutput(AudioSource& source)
+    : source_(source), left_(kRenderFrames), right_(kRenderFrames) {}
 
-std::unique_ptr<PipeWireOutput> PipeWireOutput::open(SynthCore& core,
+std::unique_ptr<PipeWireOutput> PipeWireOutput::open(AudioSource& source,
                                                      std::chrono::milliseconds limit) {
   if (ServerAnswer.load() == Asked::kNoSound || !SocketThere()) return nullptr;
   InitOnce();
-  std::unique_ptr<PipeWireOutput> output(new PipeWireOutput(core));
+  std::unique_ptr<PipeWireOutput> output(new PipeWireOutput(source));
   if (!output->connect(limit)) return nullptr;
   return output;
 }
@@ -223,7 +223,7 @@ void PipeWireOutput::process() {
   if (buffer->requested > 0) frames = std::min<std::size_t>(frames, buffer->requested);
   for (std::size_t done = 0; done < frames;) {
     const std::size_t piece = std::min(frames - done, kRenderFrames);
-    core_.render({left_.data(), piece}, {right_.data(), piece});
+    source_.render({left_.data(), piece}, {right_.data(), piece});
     for (std::size_t i = 0; i < piece; ++i) {
       out[2 * (done + i)] = left_[i];
       out[2 * (done + i) + 1] = right_[i];

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/audio_source.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 struct pw_thread_loop;
@@ -26,22 +27,22 @@ class PipeWireOutput final : public AudioStream {
   // The quantum this stream asks the graph for, in frames at the synth's rate.
   static constexpr std::uint32_t kQuantumFrames = 64;
 
-  // A stream playing core on the default sink; null when no PipeWire server runs, when the one
+  // A stream playing source on the default sink; null when no PipeWire server runs, when the one
   // that runs has no sink for sound (a desktop whose sound goes through PulseAudio may run
   // PipeWire for video alone), or when the server does not take the stream within limit.
-  static std::unique_ptr<PipeWireOutput> open(SynthCore& core, std::chrono::milliseconds limit);
+  static std::unique_ptr<PipeWireOutput> open(AudioSource& source, std::chrono::milliseconds limit);
   ~PipeWireOutput() override;
   PipeWireOutput(const PipeWireOutput&) = delete;
   PipeWireOutput& operator=(const PipeWireOutput&) = delete;
 
  private:
-  explicit PipeWireOutput(SynthCore& core);
+  explicit PipeWireOutput(AudioSource& source);
   bool connect(std::chrono::milliseconds limit);
   // Whether the server has a sink for sound, asked once for the process.
   bool serverPlaysSound(std::chrono::steady_clock::time_point deadline);
   void process();
 
-  SynthCore& core_;
+  AudioSource& source_;
   pw_thread_loop* loop_ = nullptr;
   pw_context* context_ = nullptr;
   pw_core* server_ = nullptr;

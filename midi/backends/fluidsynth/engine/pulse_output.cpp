@@ -60,11 +60,11 @@ pa_buffer_attr Request(std::uint32_t frames) {
 
 std::uint32_t PulseOutput::requestedFrames() { return SettledFrames.load(); }
 
-PulseOutput::PulseOutput(SynthCore& core)
-    : core_(core), left_(kRenderFrames), right_(kRenderFrames) {}
+PulseOutput::PulseOutput(AudioSource& source)
+    : source_(source), left_(kRenderFrames), right_(kRenderFrames) {}
 
-std::unique_ptr<PulseOutput> PulseOutput::open(SynthCore& core, std::chrono::milliseconds limit) {
-  std::unique_ptr<PulseOutput> output(new PulseOutput(core));
+std::unique_ptr<PulseOutput> PulseOutput::open(AudioSource& source, std::chrono::milliseconds limit) {
+  std::unique_ptr<PulseOutput> output(new PulseOutput(source));
   if (!output->connect(limit)) return nullptr;
   return output;
 }
@@ -155,7 +155,7 @@ void PulseOutput::write(std::size_t bytes) {
     std::size_t size = bytes;
     if (pa_stream_begin_write(stream_, &data, &size) < 0 || data == nullptr) return;
     const std::size_t frames = std::min({size / kFrameBytes, bytes / kFrameBytes, kRenderFrames});
-    core_.render({left_.data(), frames}, {right_.data(), frames});
+    source_.render({left_.data(), frames}, {right_.data(), frames});
     auto* out = static_cast<float*>(data);
     for (std::size_t i = 0; i < frames; ++i) {
       out[2 * i] = left_[i];

@@ -11,15 +11,16 @@
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/audio_source.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 namespace kalvora {
 
 class PulseOutput final : public AudioStream {
  public:
-  // A stream playing core on the default sink; null when the server does not take it within
+  // A stream playing source on the default sink; null when the server does not take it within
   // limit (none running, or one that does not answer).
-  static std::unique_ptr<PulseOutput> open(SynthCore& core, std::chrono::milliseconds limit);
+  static std::unique_ptr<PulseOutput> open(AudioSource& source, std::chrono::milliseconds limit);
   ~PulseOutput() override;
   PulseOutput(const PulseOutput&) = delete;
   PulseOutput& operator=(const PulseOutput&) = delete;
@@ -28,7 +29,7 @@ class PulseOutput final : public AudioStream {
   static std::uint32_t requestedFrames();
 
  private:
-  explicit PulseOutput(SynthCore& core);
+  explicit PulseOutput(AudioSource& source);
   bool connect(std::chrono::milliseconds limit);
   void write(std::size_t bytes);
   void grow();
@@ -38,7 +39,7 @@ class PulseOutput final : public AudioStream {
   static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
   static void onUnderflow(pa_stream* stream, void* self);
 
-  SynthCore& core_;
+  AudioSource& source_;
   pa_threaded_mainloop* loop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;

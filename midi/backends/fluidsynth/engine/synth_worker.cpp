@@ -124,6 +124,7 @@ void SynthWorker::run() {
     batch.swap(queue_);
     const bool stopping = stopping_;
     lock.unlock();
+    if (!batch.empty()) core_->rest(false);
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
         if (!audio_.open()) openAudio();
@@ -189,8 +190,10 @@ void SynthWorker::closeAudioWhenIdle() {
     lastSound_ = now;
     return;
   }
+  if (now - lastSound_ >= kRestAfter) core_->rest(true);
   if (now - lastSound_ < kIdleAfter) return;
   audio_ = {};
+  core_->rest(false);
   const std::lock_guard lock(mutex_);
   audioOpen_ = false;
 }

@@ -22,8 +22,13 @@ namespace kalvora {
 
 class SynthWorker {
  public:
-  // With nothing sounding for this long the audio output closes; the next note opens it again.
-  static constexpr std::chrono::milliseconds kIdleAfter{2000};
+  // With nothing sounding for this long the output plays silence without rendering the synth (the
+  // reverb's tail has died by then)...
+  static constexpr std::chrono::milliseconds kRestAfter{2000};
+  // ...and after this long it closes; the next note opens it again. Presses up to 10 s apart find
+  // the stream open: one opened beside another program's (a player's 200 ms) waits some 35 ms
+  // for the sink to leave its large blocks, where an open one answers at once.
+  static constexpr std::chrono::milliseconds kIdleAfter{12000};
   // Starts the thread, which opens the first of outputs that opens.
   SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs);
   // Ends the thread after what is queued; the audio output and the synth go with it.
