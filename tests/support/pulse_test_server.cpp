@@ -75,7 +75,7 @@ std::optional<std::string> Output(const std::string& command) {
 
 PulseTestServer::PulseTestServer(Kind kind)
     : kind_(kind),
-      address_("unix:" + (kind == Kind::kPipeWire ? folder_ / "runtime" / "native" : folder_ / "native")
+      address_("unix:" + (kind == Kind::kPulseAudio ? folder_ / "native" : folder_ / "runtime" / "native")
                              .string()) {}
 
 PulseTestServer::~PulseTestServer() {
@@ -90,7 +90,7 @@ bool PulseTestServer::start() {
   // PipeWire's own clients look here, and find nothing but this server's (none for PulseAudio).
   ::setenv("PIPEWIRE_RUNTIME_DIR", folder_.path().c_str(), 1);
   ::unsetenv("PIPEWIRE_REMOTE");
-  return kind_ == Kind::kPipeWire ? startPipeWire() : startPulseAudio();
+  return kind_ == Kind::kPulseAudio ? startPulseAudio() : startPipeWire();
 }
 
 bool PulseTestServer::startPulseAudio() {
@@ -107,13 +107,18 @@ bool PulseTestServer::startPulseAudio() {
 bool PulseTestServer::startPipeWire() {
   const std::filesystem::path configs = folder_ / "config" / "pipewire" / "pipewire.conf.d";
   std::filesystem::create_directories(configs);
-  std::ofstream(configs / "null-sink.conf") << kPipeWireNullSink;
+  const bool forSound = kind_ == Kind::kPipeWire;
+  if (forSound) std::ofstream(configs / "null-sink.conf") << kPipeWireNullSink;
   // The session manager will not run without a session bus.
   const std::string bus = (folder_ / "bus").string();
   if (!run({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + bus}) ||
       !awaitSocket(bus, "dbus-daemon") || !run({"pipewire"}) ||
-      !awaitSocket((folder_ / "pipewire-0").string(), "pipewire") || !run({"wireplumber"}) ||
-      !run({"pipewire-pulse"}) || !awaitSocket((folder_ / "runtime" / "native").string(), "pipewire-pulse")) {
+      !awaitSocket((folder_ / "pipewire-0").string(), "pipewire") || !run({"wireplumber"})) {
+    return false;
+  }
+  if (!forSound) return true;
+  if (!run({"pipewire-pulse"}) ||
+      !awaitSocket((folder_ / "runtime" / "native").string(), "pipewire-pulse")) {
     return false;
   }
   // Streams go to the default sink, which the session manager sets once it has looked round.
@@ -142,7 +147,7 @@ bool PulseTestServer::run(std::vector<std::string> args) {
     ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     ::setenv("PULSE_RUNTIME_PATH", (folder_ / "runtime").c_str(), 1);
     ::unsetenv("PIPEWIRE_RUNTIME_DIR");
-    if (kind_ == Kind::kPipeWire) {
+    if (kind_ != Kind::kPulseAudio) {
       ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
     } else {
       ::unsetenv("DBUS_SESSION_BUS_ADDRESS");

@@ -16,7 +16,13 @@ namespace kalvora::test {
 
 class PulseTestServer {
  public:
-  enum class Kind { kPulseAudio, kPipeWire };
+  enum class Kind {
+    kPulseAudio,
+    kPipeWire,
+    // PipeWire as a desktop whose sound goes through PulseAudio runs it, for video alone: no
+    // sink and no PulseAudio server (PULSE_SERVER leads nowhere).
+    kPipeWireForVideo,
+  };
   explicit PulseTestServer(Kind kind = Kind::kPulseAudio);
   ~PulseTestServer();
   PulseTestServer(const PulseTestServer&) = delete;

@@ -7,6 +7,9 @@ namespace {
 // The PulseAudio driver asks the server for one period as its whole buffer (tlength); the
 // server may grant more when it cannot go this low.
 constexpr const char* kPulsePeriodFrames = "256";
+// The graph's quantum the synth's PipeWire stream asks for (the whole of its buffer): smaller ones
+// left gaps in held notes on a quiet 2-core machine.
+constexpr const char* kPipeWireQuantumFrames = "256";
 // ALSA plays period x periods frames; four small periods keep 4 ms queued after each wake-up.
 constexpr const char* kAlsaPeriodFrames = "64";
 constexpr const char* kAlsaPeriods = "4";
@@ -15,7 +18,7 @@ constexpr const char* kAlsaPeriods = "4";
 
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs() {
   return {
-      {"pipewire-stream", {}},
+      {"pipewire-stream", {{"audio.period-size", kPipeWireQuantumFrames}}},
       {"pulseaudio", {{"audio.period-size", kPulsePeriodFrames}}},
       {"alsa", {{"audio.period-size", kAlsaPeriodFrames}, {"audio.periods", kAlsaPeriods}}},
   };

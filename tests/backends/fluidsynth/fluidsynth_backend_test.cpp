@@ -12,6 +12,7 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/pipewire_output.h"
 #include "midi/backends/fluidsynth/engine/pulse_output.h"
+#include "support/pulse_test_server.h"
 #include "support/stderr_capture.h"
 #include "support/temp_folder.h"
 
@@ -195,6 +196,24 @@ TEST(FluidSynthDevice, FontThatDoesNotLoadIsAnError) {
   EXPECT_EQ(backend.open(0).status, OpenStatus::kFailed);
 }
 
+// A desktop whose sound goes through PulseAudio may run PipeWire for video alone: the synth's
+// own PipeWire stream gives way there, at once and each time, for the outputs after it.
+TEST(FluidSynthDevice, PipeWireWithoutASinkIsPassedOver) {
+  PulseTestServer server(PulseTestServer::Kind::kPipeWireForVideo);
+  ASSERT_TRUE(server.start()) << server.log();
+  struct Silence final : AudioSource {
+    void render(std::span<float> left, std::span<float> right) override {
+      std::fill(left.begin(), left.end(), 0.0F);
+      std::fill(right.begin(), right.end(), 0.0F);
+    }
+  } silence;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    StderrCapture capture;
+    EXPECT_EQ(PipeWireOutput::open(silence, std::chrono::seconds(5), 256), nullptr);
+    EXPECT_EQ(capture.finish(), "");
+  }
+}
+
 TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {
   auto core = SynthCore::create();
   ASSERT_NE(core, nullptr);
@@ -209,15 +228,14 @@ TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {
       if (name == "audio.period-size") periodSize = std::stoi(value);
       if (name == "audio.periods") periods = std::stoi(value);
     }
-    // The synth's own streams start with their own request (on PipeWire, the graph's quantum);
-    // FluidSynth's PulseAudio driver asks for one period as its whole buffer; ALSA plays all of
-    // them.
-    int bufferFrames = output.driver == "pulseaudio" ? periodSize : periodSize * periods;
+    // The synth's own stream on PulseAudio starts with its own request; FluidSynth's PulseAudio
+    // driver asks for one period as its whole buffer, and so does the PipeWire stream (as the
+    // graph's quantum); ALSA plays all of them.
+    int bufferFrames = output.driver == "pulseaudio" || output.driver == kPipeWireStreamOutput
+                           ? periodSize
+                           : periodSize * periods;
     if (output.driver == kPulseStreamOutput) {
       bufferFrames = static_cast<int>(PulseOutput::requestedFrames());
-    }
-    if (output.driver == kPipeWireStreamOutput) {
-      bufferFrames = static_cast<int>(PipeWireOutput::kQuantumFrames);
     }
     EXPECT_LE(Milliseconds(bufferFrames), 6.0);
   }

@@ -16,6 +16,9 @@ namespace {
 constexpr const char* kFileDriver = "file";
 // A desktop server that does not take a stream in this time is given up, as one that is not there.
 constexpr auto kStreamOpenLimit = std::chrono::seconds(2);
+// The synth's PipeWire stream takes FluidSynth's name for a period as the quantum it asks for.
+constexpr const char* kPeriodSizeSetting = "audio.period-size";
+constexpr std::uint32_t kDefaultQuantumFrames = 256;
 
 template <typename T>
 bool Parse(const std::string& text, T& value) {
@@ -68,7 +71,12 @@ StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutpu
       continue;
     }
     if (output.driver == kPipeWireStreamOutput) {
-      if (auto stream = PipeWireOutput::open(core, kStreamOpenLimit))
+      std::uint32_t quantum = kDefaultQuantumFrames;
+      for (const auto& [name, value] : output.settings) {
+        if (name == kPeriodSizeSetting && !Parse(value, quantum)) quantum = 0;
+      }
+      if (quantum == 0) continue;
+      if (auto stream = PipeWireOutput::open(core, kStreamOpenLimit, quantum))
         return {nullptr, std::move(stream), true};
       continue;
     }

@@ -89,15 +89,16 @@ PipeWireOutput::PipeWireOutput(AudioSource& source)
     : source_(source), left_(kRenderFrames), right_(kRenderFrames) {}
 
 std::unique_ptr<PipeWireOutput> PipeWireOutput::open(AudioSource& source,
-                                                     std::chrono::milliseconds limit) {
+                                                     std::chrono::milliseconds limit,
+                                                     std::uint32_t quantumFrames) {
   if (ServerAnswer.load() == Asked::kNoSound || !SocketThere()) return nullptr;
   InitOnce();
   std::unique_ptr<PipeWireOutput> output(new PipeWireOutput(source));
-  if (!output->connect(limit)) return nullptr;
+  if (!output->connect(limit, quantumFrames)) return nullptr;
   return output;
 }
 
-bool PipeWireOutput::connect(std::chrono::milliseconds limit) {
+bool PipeWireOutput::connect(std::chrono::milliseconds limit, std::uint32_t quantumFrames) {
   const auto deadline = Clock::now() + limit;
   loop_ = pw_thread_loop_new("kalvora-synth", nullptr);
   if (loop_ == nullptr) return false;
@@ -122,7 +123,7 @@ bool PipeWireOutput::connect(std::chrono::milliseconds limit) {
     return events;
   }();
   const std::string latency =
-      std::to_string(kQuantumFrames) + "/" + std::to_string(static_cast<int>(kSynthSampleRate));
+      std::to_string(quantumFrames) + "/" + std::to_string(static_cast<int>(kSynthSampleRate));
   pw_properties* properties =
       pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                         PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_NAME, "Kalvora",

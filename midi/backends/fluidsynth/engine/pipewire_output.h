@@ -24,20 +24,19 @@ namespace kalvora {
 
 class PipeWireOutput final : public AudioStream {
  public:
-  // The quantum this stream asks the graph for, in frames at the synth's rate.
-  static constexpr std::uint32_t kQuantumFrames = 64;
-
-  // A stream playing source on the default sink; null when no PipeWire server runs, when the one
-  // that runs has no sink for sound (a desktop whose sound goes through PulseAudio may run
-  // PipeWire for video alone), or when the server does not take the stream within limit.
-  static std::unique_ptr<PipeWireOutput> open(AudioSource& source, std::chrono::milliseconds limit);
+  // A stream playing source on the default sink, asking the graph for a quantum of
+  // quantumFrames at the synth's rate; null when no PipeWire server runs, when the one that runs
+  // has no sink for sound (a desktop whose sound goes through PulseAudio may run PipeWire for
+  // video alone), or when the server does not take the stream within limit.
+  static std::unique_ptr<PipeWireOutput> open(AudioSource& source, std::chrono::milliseconds limit,
+                                              std::uint32_t quantumFrames);
   ~PipeWireOutput() override;
   PipeWireOutput(const PipeWireOutput&) = delete;
   PipeWireOutput& operator=(const PipeWireOutput&) = delete;
 
  private:
   explicit PipeWireOutput(AudioSource& source);
-  bool connect(std::chrono::milliseconds limit);
+  bool connect(std::chrono::milliseconds limit, std::uint32_t quantumFrames);
   // Whether the server has a sink for sound, asked once for the process.
   bool serverPlaysSound(std::chrono::steady_clock::time_point deadline);
   void process();
