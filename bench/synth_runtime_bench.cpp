@@ -630,7 +630,7 @@ int main(int argc, char** argv) {
 
   Report("first press of an unheard tone", unheard, true);
   Report("press of a heard tone", heard, false);
-  Report("first press after 2 s idle", afterIdle, false);
+  Report("first press once the stream has closed", afterIdle, false);
   std::printf("stream buffer while a note sounds: %s\n", buffer.c_str());
   std::printf(
       "stream closed after the reset: %.0f ms with the sink idle, median %.0f ms, worst %.0f ms "

@@ -5,10 +5,11 @@ namespace kalvora {
 namespace {
 
 // The PulseAudio driver asks the server for one period as its whole buffer (tlength); the
-// server may grant more when it cannot go this low.
-constexpr const char* kPulsePeriodFrames = "256";
+// server may grant more when it cannot go this low. 256 frames left short silences in held
+// notes on a quiet machine; 384 (8 ms) none.
+constexpr const char* kPulsePeriodFrames = "384";
 // The graph's quantum the synth's PipeWire stream asks for (the whole of its buffer): smaller ones
-// left gaps in held notes on a quiet 2-core machine.
+// left gaps in held notes on a 2-core machine with one core kept busy.
 constexpr const char* kPipeWireQuantumFrames = "256";
 // ALSA plays period x periods frames; four small periods keep 4 ms queued after each wake-up.
 constexpr const char* kAlsaPeriodFrames = "64";

@@ -14,10 +14,11 @@ struct SynthAudioOutput {
   std::vector<std::pair<std::string, std::string>> settings;
 };
 
-// The synth's own stream on a PipeWire server that plays the desktop's sound ("pipewire-stream"),
-// then the desktop's PulseAudio server, then ALSA; the last two with a buffer of 256 frames
-// (5.3 ms). JACK is left out: its driver would try to start a server. The synth's own stream on
-// PulseAudio ("pulse-stream") is not among them: it is measured by the runtime bench.
+// The synth's own stream on a PipeWire server that plays the desktop's sound ("pipewire-stream",
+// a 256-frame quantum, 5.3 ms), then the desktop's PulseAudio server (384 frames, 8 ms), then
+// ALSA (4 periods of 64 frames). JACK is left out: its driver would try to start a server. The
+// synth's own stream on PulseAudio ("pulse-stream") is not among them: it is measured by the
+// runtime bench.
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs();
 
 }  // namespace kalvora

@@ -237,7 +237,7 @@ TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {
     if (output.driver == kPulseStreamOutput) {
       bufferFrames = static_cast<int>(PulseOutput::requestedFrames());
     }
-    EXPECT_LE(Milliseconds(bufferFrames), 6.0);
+    EXPECT_LE(Milliseconds(bufferFrames), 8.0);
   }
 }
 
