@@ -1,8 +1,9 @@
-// The built-in synth through a private PulseAudio server with a null sink, timed as a user meets
+// The built-in synth through a private sound server with a null sink, timed as a user meets
 // it: how long a press holds the window, how soon the note is heard (the first sound on the null
 // sink's monitor marks it), and what an idle synth costs the program and the server.
 //   synth_runtime_bench [--pipewire]
-//   synth_runtime_bench --held [--busy N] [--notes COUNT] [--own-stream | --pulse-frames F | --quantum Q]
+//   synth_runtime_bench --held [--busy N] [--notes COUNT]
+//                       [--own-stream | --pulse-frames F | --quantum Q]
 //                       [--pipewire]
 //   synth_runtime_bench --other-stream [--pipewire]
 //   synth_runtime_bench --reference [--pipewire]
@@ -211,7 +212,8 @@ PressTiming TimedPress(HMIDIOUT out, MonitorRecorder& recorder, int program) {
   const bool sounded = recorder.waitForSound(heard);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   Release(out);
-  return {program, Ms(returned - pressed).count(), sounded ? Ms(heard - pressed).count() : kNeverHeard};
+  return {program, Ms(returned - pressed).count(),
+          sounded ? Ms(heard - pressed).count() : kNeverHeard};
 }
 
 double Median(std::vector<double> values) {
@@ -552,8 +554,10 @@ int main(int argc, char** argv) {
   kalvora::MidiBackends backends;
   kalvora::FluidSynthOptions options;
   if (ownStream) options.audioOutputs.insert(options.audioOutputs.begin(), {"pulse-stream", {}});
-  if (!pulseFrames.empty()) options.audioOutputs = {{"pulseaudio", {{"audio.period-size", pulseFrames}}}};
-  if (!quantum.empty()) options.audioOutputs = {{"pipewire-stream", {{"audio.period-size", quantum}}}};
+  if (!pulseFrames.empty())
+    options.audioOutputs = {{"pulseaudio", {{"audio.period-size", pulseFrames}}}};
+  if (!quantum.empty())
+    options.audioOutputs = {{"pipewire-stream", {{"audio.period-size", quantum}}}};
   backends.push_back(std::make_unique<kalvora::FluidSynthBackend>(options));
   kalvora::InstallMidiBackends(std::move(backends));
   HMIDIOUT out = kNoMidiOut;

@@ -1,11 +1,11 @@
 #include "support/pulse_test_server.h"
 
 #include <fcntl.h>
+#include <pulse/simple.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <pulse/simple.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,8 +75,9 @@ std::optional<std::string> Output(const std::string& command) {
 
 PulseTestServer::PulseTestServer(Kind kind)
     : kind_(kind),
-      address_("unix:" + (kind == Kind::kPulseAudio ? folder_ / "native" : folder_ / "runtime" / "native")
-                             .string()) {}
+      address_("unix:" +
+               (kind == Kind::kPulseAudio ? folder_ / "native" : folder_ / "runtime" / "native")
+                   .string()) {}
 
 PulseTestServer::~PulseTestServer() {
   // The PulseAudio server and the session manager before the daemon they are clients of.
@@ -215,7 +216,8 @@ float PulseTestServer::monitorPeak(std::chrono::milliseconds span) const {
                                     "monitor", &format, nullptr, nullptr, &error);
   if (stream == nullptr) return -1;
   std::vector<float> samples(2 * static_cast<std::size_t>(kRate * span.count() / 1000));
-  const bool read = pa_simple_read(stream, samples.data(), samples.size() * sizeof(float), &error) == 0;
+  const bool read =
+      pa_simple_read(stream, samples.data(), samples.size() * sizeof(float), &error) == 0;
   pa_simple_free(stream);
   if (!read) return -1;
   float peak = 0;

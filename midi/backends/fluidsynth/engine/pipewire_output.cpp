@@ -124,10 +124,9 @@ bool PipeWireOutput::connect(std::chrono::milliseconds limit, std::uint32_t quan
   }();
   const std::string latency =
       std::to_string(quantumFrames) + "/" + std::to_string(static_cast<int>(kSynthSampleRate));
-  pw_properties* properties =
-      pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
-                        PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_NAME, "Kalvora",
-                        PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
+  pw_properties* properties = pw_properties_new(
+      PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, "Music",
+      PW_KEY_APP_NAME, "Kalvora", PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
   stream_ = pw_stream_new(server_, "Software GS Synth", properties);
   if (stream_ == nullptr) return false;
   static spa_hook listener;  // one stream listens at a time; the hook is only the list's link

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/audio_source.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 struct pw_thread_loop;

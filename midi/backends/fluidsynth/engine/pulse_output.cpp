@@ -63,7 +63,8 @@ std::uint32_t PulseOutput::requestedFrames() { return SettledFrames.load(); }
 PulseOutput::PulseOutput(AudioSource& source)
     : source_(source), left_(kRenderFrames), right_(kRenderFrames) {}
 
-std::unique_ptr<PulseOutput> PulseOutput::open(AudioSource& source, std::chrono::milliseconds limit) {
+std::unique_ptr<PulseOutput> PulseOutput::open(AudioSource& source,
+                                               std::chrono::milliseconds limit) {
   std::unique_ptr<PulseOutput> output(new PulseOutput(source));
   if (!output->connect(limit)) return nullptr;
   return output;

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/audio_source.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 
 namespace kalvora {
