@@ -31,6 +31,16 @@ bool Eventually(const std::function<bool()>& done, int limitMs) {
   return true;
 }
 
+// The window started with the built-in synth as its only device, shown; whether the synth opened.
+bool StartOnTheSynth(kalvora::test::WindowFixture& fx) {
+  kalvora::MidiBackends backends;
+  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>());
+  kalvora::InstallMidiBackends(std::move(backends));
+  fx.form().FormCreate();
+  fx.show();
+  return MidiOut != kNoMidiOut;
+}
+
 }  // namespace
 
 class WindowSynthStreamTest : public QObject {
@@ -46,12 +56,7 @@ void WindowSynthStreamTest::streamClosesAfterAStormOfKeyPresses() {
   kalvora::test::PulseTestServer server;
   QVERIFY2(server.start(), server.log().c_str());
   kalvora::test::WindowFixture fx({}, {}, QByteArray(), false);
-  kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>());
-  kalvora::InstallMidiBackends(std::move(backends));
-  fx.form().FormCreate();
-  QVERIFY2(MidiOut != kNoMidiOut, "the synth did not open on the private server");
-  fx.show();
+  QVERIFY2(StartOnTheSynth(fx), "the synth did not open on the private server");
   TForm1& f = fx.form();
   // Every key in turn, pressed and released as fast as Qt delivers the events.
   for (int i = 0; i < kStormPresses; ++i) fx.click(f.Shape(1 + (i * 7) % TForm1::kShapes));
@@ -69,12 +74,7 @@ void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle()
   kalvora::test::PulseTestServer server(kalvora::test::PulseTestServer::Kind::kPipeWire);
   QVERIFY2(server.start(), server.log().c_str());
   kalvora::test::WindowFixture fx({}, {}, QByteArray(), false);
-  kalvora::MidiBackends backends;
-  backends.push_back(std::make_unique<kalvora::FluidSynthBackend>());
-  kalvora::InstallMidiBackends(std::move(backends));
-  fx.form().FormCreate();
-  QVERIFY2(MidiOut != kNoMidiOut, "the synth did not open on the private server");
-  fx.show();
+  QVERIFY2(StartOnTheSynth(fx), "the synth did not open on the private server");
   const QPoint key = fx.pixelOf(fx.form().Shape(30));
   fx.press(key);
   const float peak = server.monitorPeak(kListenFor);
