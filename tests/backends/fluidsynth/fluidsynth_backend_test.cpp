@@ -196,22 +196,37 @@ TEST(FluidSynthDevice, FontThatDoesNotLoadIsAnError) {
   EXPECT_EQ(backend.open(0).status, OpenStatus::kFailed);
 }
 
+struct Silence final : AudioSource {
+  void render(std::span<float> left, std::span<float> right) override {
+    std::fill(left.begin(), left.end(), 0.0F);
+    std::fill(right.begin(), right.end(), 0.0F);
+  }
+};
+
 // A desktop whose sound goes through PulseAudio may run PipeWire for video alone: the synth's
 // own PipeWire stream gives way there, at once and each time, for the outputs after it.
 TEST(FluidSynthDevice, PipeWireWithoutASinkIsPassedOver) {
   PulseTestServer server(PulseTestServer::Kind::kPipeWireForVideo);
   ASSERT_TRUE(server.start()) << server.log();
-  struct Silence final : AudioSource {
-    void render(std::span<float> left, std::span<float> right) override {
-      std::fill(left.begin(), left.end(), 0.0F);
-      std::fill(right.begin(), right.end(), 0.0F);
-    }
-  } silence;
+  Silence silence;
   for (int attempt = 0; attempt < 2; ++attempt) {
     StderrCapture capture;
     EXPECT_EQ(PipeWireOutput::open(silence, std::chrono::seconds(5), 256), nullptr);
     EXPECT_EQ(capture.finish(), "");
   }
+}
+
+// A server that ends under the stream (a desktop's PipeWire restarted): the stream says so, and
+// the synth's next note opens a new one.
+TEST(FluidSynthDevice, PipeWireStreamSaysWhenItsServerHasGone) {
+  auto server = std::make_unique<PulseTestServer>(PulseTestServer::Kind::kPipeWire);
+  ASSERT_TRUE(server->start()) << server->log();
+  Silence silence;
+  const auto stream = PipeWireOutput::open(silence, std::chrono::seconds(5), 256);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_TRUE(stream->playing());
+  server.reset();
+  EXPECT_TRUE(Eventually([&] { return !stream->playing(); }, std::chrono::seconds(5)));
 }
 
 TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {

@@ -2,9 +2,11 @@
 // simple measures of level and spectrum.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +19,9 @@
 #include "support/temp_folder.h"
 
 namespace kalvora::test {
+
+// Polls until done() holds or the limit passes; whether it came.
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // The system's FluidR3 fonts, or nothing when they are not installed.
 std::optional<SoundFontSet> InstalledFluidFonts();

@@ -18,16 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Polls until done() holds or the limit passes; whether it came.
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 class SynthWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {

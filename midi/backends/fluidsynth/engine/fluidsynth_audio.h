@@ -26,12 +26,16 @@ inline constexpr char kPipeWireStreamOutput[] = "pipewire-stream";
 class AudioStream {
  public:
   virtual ~AudioStream() = default;
+  // False once the server has dropped the stream (it ended, or died): the next note opens anew.
+  virtual bool playing() const = 0;
 };
 
 struct StartedAudio {
   AudioDriverHandle driver;             // FluidSynth's driver, or
   std::unique_ptr<AudioStream> stream;  // the synth's own stream; neither when nothing opened
   bool open() const { return driver != nullptr || stream != nullptr; }
+  // FluidSynth's drivers do not say when their server has gone; they count as playing.
+  bool playing() const { return stream == nullptr || stream->playing(); }
   // Whether it renders through core.render(), so that core.renderCount() follows it; the file
   // output (tests) renders the synth directly.
   bool rendersThroughCore = false;

@@ -129,9 +129,7 @@ bool PipeWireOutput::connect(std::chrono::milliseconds limit, std::uint32_t quan
       PW_KEY_APP_NAME, "Kalvora", PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
   stream_ = pw_stream_new(server_, "Software GS Synth", properties);
   if (stream_ == nullptr) return false;
-  static spa_hook listener;  // one stream listens at a time; the hook is only the list's link
-  listener = {};
-  pw_stream_add_listener(stream_, &listener, &kEvents, this);
+  pw_stream_add_listener(stream_, &listener_, &kEvents, this);
 
   std::uint8_t buffer[256];
   spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);

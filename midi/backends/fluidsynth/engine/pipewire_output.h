@@ -5,6 +5,8 @@
 // real-time thread.
 #pragma once
 
+#include <spa/utils/hook.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -33,6 +35,7 @@ class PipeWireOutput final : public AudioStream {
   ~PipeWireOutput() override;
   PipeWireOutput(const PipeWireOutput&) = delete;
   PipeWireOutput& operator=(const PipeWireOutput&) = delete;
+  bool playing() const override { return !failed_; }
 
  private:
   explicit PipeWireOutput(AudioSource& source);
@@ -46,6 +49,7 @@ class PipeWireOutput final : public AudioStream {
   pw_context* context_ = nullptr;
   pw_core* server_ = nullptr;
   pw_stream* stream_ = nullptr;
+  spa_hook listener_{};              // the stream's events come through it
   std::vector<float> left_, right_;  // one render's worth, made before the stream starts
   std::atomic<bool> failed_{false};  // the server or the stream gave up
 };

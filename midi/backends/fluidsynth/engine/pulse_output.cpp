@@ -145,6 +145,11 @@ PulseOutput::~PulseOutput() {
   pa_threaded_mainloop_free(loop_);
 }
 
+bool PulseOutput::playing() const {
+  const LoopLock lock(loop_);
+  return PA_STREAM_IS_GOOD(pa_stream_get_state(stream_));
+}
+
 void PulseOutput::write(std::size_t bytes) {
   if (!prioritySet_) {
     prioritySet_ = true;

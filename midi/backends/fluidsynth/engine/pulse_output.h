@@ -24,6 +24,7 @@ class PulseOutput final : public AudioStream {
   ~PulseOutput() override;
   PulseOutput(const PulseOutput&) = delete;
   PulseOutput& operator=(const PulseOutput&) = delete;
+  bool playing() const override;
 
   // The buffer a new stream asks for, in frames: where the streams before it settled.
   static std::uint32_t requestedFrames();

@@ -127,7 +127,7 @@ void SynthWorker::run() {
     if (!batch.empty()) core_->rest(false);
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
-        if (!audio_.open()) openAudio();
+        if (!audio_.open() || !audio_.playing()) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
       }
