@@ -32,6 +32,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -267,32 +268,21 @@ double SelfCpuMs() {
   return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-// What a pactl command prints, line by line.
-std::vector<std::string> PactlLines(const char* command) {
-  std::vector<std::string> lines;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command, "r"), pclose);
-  if (!pipe) return lines;
-  std::array<char, 256> line{};
-  while (std::fgets(line.data(), line.size(), pipe.get()) != nullptr)
-    lines.emplace_back(line.data());
-  return lines;
-}
-
 // The stream's buffer as the server reports it, while a note sounds.
-std::string BufferLatency() {
-  for (const std::string& text : PactlLines("pactl list sink-inputs")) {
-    if (const auto at = text.find("Buffer Latency:"); at != std::string::npos) {
-      return text.substr(at + 16, text.find_last_not_of("\n") - at - 15);
-    }
-  }
-  return "?";
+std::string BufferLatency(const kalvora::test::PulseTestServer& server) {
+  const std::string streams = server.describePlaybackStreams();
+  constexpr std::string_view kLabel = "Buffer Latency: ";
+  const auto at = streams.find(kLabel);
+  if (at == std::string::npos) return "?";
+  const auto from = at + kLabel.size();
+  return streams.substr(from, streams.find('\n', from) - from);
 }
 
 // Waits until the server plays no stream, at most kStreamGoneLimit; how long it took, or a
 // negative time when a stream is still there.
-double WaitForNoStream() {
+double WaitForNoStream(const kalvora::test::PulseTestServer& server) {
   const auto start = Clock::now();
-  while (!PactlLines("pactl list short sink-inputs").empty()) {
+  while (server.playbackStreams() != 0) {
     if (Clock::now() - start > kStreamGoneLimit) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -356,7 +346,8 @@ Gaps GapsIn(const std::vector<float>& levels) {
   return gaps;
 }
 
-int HeldNotes(HMIDIOUT out, MonitorRecorder& recorder, int notes) {
+int HeldNotes(HMIDIOUT out, MonitorRecorder& recorder, int notes,
+              const kalvora::test::PulseTestServer& server) {
   int notesWithGaps = 0, gapCount = 0;
   double longest = 0;
   std::vector<double> longestPerNote;
@@ -383,7 +374,7 @@ int HeldNotes(HMIDIOUT out, MonitorRecorder& recorder, int notes) {
   std::printf(
       "held notes: %d of %d had silence while held (%d stretches, longest %.1f ms); stream buffer "
       "at the end: %s\n",
-      notesWithGaps, notes, gapCount, longest, BufferLatency().c_str());
+      notesWithGaps, notes, gapCount, longest, BufferLatency(server).c_str());
   return 0;
 }
 
@@ -590,7 +581,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(kIdleWait);
     const BusyThreads load(busy);
     std::printf("%d busy threads beside the synth\n", busy);
-    const int result = HeldNotes(out, recorder, notes);
+    const int result = HeldNotes(out, recorder, notes, server);
     midiOutClose(out);
     return result;
   }
@@ -602,7 +593,7 @@ int main(int argc, char** argv) {
   midiOutReset(out);
   std::this_thread::sleep_for(kRestWait);
   const IdleCost keptOpen = MeasureIdle(server.pids(), kKeptOpenMeasure);
-  const double closedAfter = WaitForNoStream();
+  const double closedAfter = WaitForNoStream(server);
   const IdleCost idle = MeasureIdle(server.pids());
 
   MonitorRecorder recorder;
@@ -617,7 +608,7 @@ int main(int argc, char** argv) {
   std::vector<double> closedAfterPress;  // from the reset that ended the press before
   for (int i = 0; i < kAfterIdlePresses; ++i) {
     midiOutReset(out);
-    closedAfterPress.push_back(WaitForNoStream());
+    closedAfterPress.push_back(WaitForNoStream(server));
     if (closedAfterPress.back() < 0) std::puts("the synth's stream did not close when idle");
     afterIdle.push_back(TimedPress(out, recorder, 0));
   }
@@ -629,7 +620,7 @@ int main(int argc, char** argv) {
   }
   Press(out, 0);
   std::this_thread::sleep_for(kQuietWait);
-  const std::string buffer = BufferLatency();
+  const std::string buffer = BufferLatency(server);
   midiOutReset(out);
 
   Report("first press of an unheard tone", unheard, true);

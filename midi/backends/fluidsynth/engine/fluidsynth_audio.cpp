@@ -16,9 +16,9 @@ namespace {
 constexpr const char* kFileDriver = "file";
 // A desktop server that does not take a stream in this time is given up, as one that is not there.
 constexpr auto kStreamOpenLimit = std::chrono::seconds(2);
-// The synth's PipeWire stream takes FluidSynth's name for a period as the quantum it asks for.
+// The synth's PipeWire stream takes FluidSynth's name for a period as the quantum it asks for;
+// without one it is left out.
 constexpr const char* kPeriodSizeSetting = "audio.period-size";
-constexpr std::uint32_t kDefaultQuantumFrames = 256;
 
 template <typename T>
 bool Parse(const std::string& text, T& value) {
@@ -71,7 +71,7 @@ StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutpu
       continue;
     }
     if (output.driver == kPipeWireStreamOutput) {
-      std::uint32_t quantum = kDefaultQuantumFrames;
+      std::uint32_t quantum = 0;
       for (const auto& [name, value] : output.settings) {
         if (name == kPeriodSizeSetting && !Parse(value, quantum)) quantum = 0;
       }
