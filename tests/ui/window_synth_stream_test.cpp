@@ -85,6 +85,11 @@ void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle()
   QVERIFY2(streams.find("node.latency = \"256/48000\"") != std::string::npos, streams.c_str());
   QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs),
            server.describePlaybackStreams().c_str());
+  // The next press opens a stream again, on the connection the first one left.
+  fx.press(key);
+  const float again = server.monitorPeak(kListenFor);
+  fx.release(key);
+  QVERIFY2(again > kHeardPeak, ("a key after the close played " + std::to_string(again)).c_str());
 }
 
 QTEST_MAIN(WindowSynthStreamTest)

@@ -227,6 +227,12 @@ TEST(FluidSynthDevice, PipeWireStreamSaysWhenItsServerHasGone) {
   EXPECT_TRUE(stream->playing());
   server.reset();
   EXPECT_TRUE(Eventually([&] { return !stream->playing(); }, std::chrono::seconds(5)));
+  // The connection kept for the next stream went with that server: a new one reaches the next.
+  server = std::make_unique<PulseTestServer>(PulseTestServer::Kind::kPipeWire);
+  ASSERT_TRUE(server->start()) << server->log();
+  const auto next = PipeWireOutput::open(silence, std::chrono::seconds(5), 256);
+  ASSERT_NE(next, nullptr);
+  EXPECT_TRUE(next->playing());
 }
 
 TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {

@@ -16,10 +16,8 @@
 #include "midi/backends/fluidsynth/engine/audio_source.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/engine/pipewire_connection.h"
 
-struct pw_thread_loop;
-struct pw_context;
-struct pw_core;
 struct pw_stream;
 
 namespace kalvora {
@@ -38,16 +36,12 @@ class PipeWireOutput final : public AudioStream {
   bool playing() const override { return !failed_; }
 
  private:
-  explicit PipeWireOutput(AudioSource& source);
-  bool connect(std::chrono::milliseconds limit, std::uint32_t quantumFrames);
-  // Whether the server has a sink for sound, asked once for the process.
-  bool serverPlaysSound(std::chrono::steady_clock::time_point deadline);
+  PipeWireOutput(AudioSource& source, std::shared_ptr<PipeWireConnection> connection);
+  bool connect(std::chrono::steady_clock::time_point deadline, std::uint32_t quantumFrames);
   void process();
 
   AudioSource& source_;
-  pw_thread_loop* loop_ = nullptr;
-  pw_context* context_ = nullptr;
-  pw_core* server_ = nullptr;
+  const std::shared_ptr<PipeWireConnection> connection_;
   pw_stream* stream_ = nullptr;
   spa_hook listener_{};              // the stream's events come through it
   std::vector<float> left_, right_;  // one render's worth, made before the stream starts
