@@ -4,18 +4,24 @@
 //   synth_runtime_bench [--pipewire]
 //   synth_runtime_bench --held [--busy N] [--notes COUNT]
 //                       [--own-stream | --pulse-frames F | --quantum Q]
-//                       [--pipewire]
+//                       [--pipewire [--click]]
 //   synth_runtime_bench --other-stream [--pipewire]
 //   synth_runtime_bench --reference [--pipewire]
+//   synth_runtime_bench --against-click --pipewire [--quantum Q]
 // --pipewire runs PipeWire with its PulseAudio server in place of PulseAudio. The third form
 // times the first note after 3, 6 and 10 s of quiet while another program plays on the same sink
 // with an ordinary 200 ms stream; the fourth times the synth's streams with a bare click in place
-// of the synth, the floor a client reaches on that server.
+// of the synth, the floor a client reaches on that server; the fifth times the synth and such a
+// click side by side, in turn.
 // The second form holds 200 notes of a sustained tone and counts the stretches of digital silence
 // in what the sink played while each was held (dropouts), with N busy threads beside it; and
 // with the synth's own stream in front of FluidSynth's PulseAudio driver, which it may replace.
+// It also says how late the machine woke a real-time thread meanwhile, the stalls no buffer of a
+// quick key covers.
 // Not a Google Benchmark: what it times are real-time waits on a sound server.
+#include <pthread.h>
 #include <pulse/simple.h>
+#include <sched.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -26,6 +32,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -34,6 +41,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/pipewire_output.h"
@@ -311,6 +319,67 @@ double PercentOfCore(double ms, std::chrono::milliseconds span = kIdleMeasure) {
   return ms * 100.0 / static_cast<double>(span.count());
 }
 
+// How late the machine itself wakes a thread of the highest real-time priority that sleeps 1 ms
+// at a time, one on each core: on a virtual machine the host takes the cores at times, and a gap
+// that falls in such a stall says nothing of the synth.
+class MachineStalls {
+ public:
+  MachineStalls() {
+    const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+    for (unsigned core = 0; core < cores; ++core)
+      threads_.emplace_back([this, core] { watch(core); });
+  }
+  ~MachineStalls() {
+    stop_ = true;
+    for (auto& thread : threads_) thread.join();
+  }
+  // Whether the machine stalled anywhere between from and to.
+  bool stalledWithin(Clock::time_point from, Clock::time_point to) const {
+    const std::lock_guard lock(mutex_);
+    return std::any_of(stalls_.begin(), stalls_.end(),
+                       [&](const auto& stall) { return stall.first < to && stall.second > from; });
+  }
+  void report() const {
+    const std::lock_guard lock(mutex_);
+    std::printf(
+        "the machine itself: %s threads that sleep 1 ms, one a core, woke up at worst %.1f ms "
+        "late, %zu times "
+        "over %.0f ms\n",
+        realtime_ ? "real-time" : "ordinary (real-time refused)", worst_, stalls_.size(),
+        kStall.count());
+  }
+
+ private:
+  static constexpr auto kNap = std::chrono::milliseconds(1);
+  // Longer than a 128-frame quantum less the nap: enough to empty the smallest buffer tried.
+  static constexpr Ms kStall{2};
+
+  void watch(unsigned core) {
+    cpu_set_t only{};
+    CPU_ZERO(&only);
+    CPU_SET(core, &only);
+    pthread_setaffinity_np(pthread_self(), sizeof only, &only);
+    const sched_param param{.sched_priority = sched_get_priority_max(SCHED_FIFO)};
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) != 0) realtime_ = false;
+    while (!stop_) {
+      const auto before = Clock::now();
+      std::this_thread::sleep_for(kNap);
+      const auto after = Clock::now();
+      const Ms late = after - before - kNap;
+      const std::lock_guard lock(mutex_);
+      worst_ = std::max(worst_, late.count());
+      if (late > kStall) stalls_.push_back({before, after});
+    }
+  }
+
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> realtime_{true};
+  mutable std::mutex mutex_;
+  double worst_ = 0;
+  std::vector<std::pair<Clock::time_point, Clock::time_point>> stalls_;
+  std::vector<std::thread> threads_;  // last: they start once everything above exists
+};
+
 // Held notes: a sustained tone (Church Organ) pressed, held and released, 200 times; in what the
 // sink played from its first sound to the release, every stretch of at least 0.5 ms with both
 // channels below one 16-bit step is a dropout.
@@ -346,9 +415,17 @@ Gaps GapsIn(const std::vector<float>& levels) {
   return gaps;
 }
 
-int HeldNotes(HMIDIOUT out, MonitorRecorder& recorder, int notes,
-              const kalvora::test::PulseTestServer& server) {
-  int notesWithGaps = 0, gapCount = 0;
+// What a held note plays: the synth (a note without reverb, so that the sink falls silent soon
+// after each release), or a bare click.
+struct HeldSound {
+  std::function<void()> press;
+  std::function<void()> release;
+  std::function<void()> cut;  // whatever still sounds after the release
+};
+
+int HeldNotes(const HeldSound& sound, MonitorRecorder& recorder, int notes,
+              const kalvora::test::PulseTestServer& server, const MachineStalls& stalls) {
+  int notesWithGaps = 0, gapCount = 0, inStalls = 0;
   double longest = 0;
   std::vector<double> longestPerNote;
   std::vector<PressTiming> timings;
@@ -356,25 +433,27 @@ int HeldNotes(HMIDIOUT out, MonitorRecorder& recorder, int notes,
     recorder.startKeeping();
     recorder.arm();
     const auto pressed = Clock::now();
-    // Without reverb, so that the sink falls silent soon after each release.
-    Press(out, kHeldProgram - 1, 0);
+    sound.press();
     Clock::time_point heard;
     const bool sounded = recorder.waitForSound(heard);
     timings.push_back({kHeldProgram - 1, 0, sounded ? Ms(heard - pressed).count() : kNeverHeard});
     std::this_thread::sleep_until(pressed + kHeldFor);
-    Release(out);
+    sound.release();
     const Gaps gaps = GapsIn(recorder.stopKeeping());
     notesWithGaps += gaps.count > 0;
+    inStalls += gaps.count > 0 && stalls.stalledWithin(pressed, Clock::now());
     gapCount += gaps.count;
     longest = std::max(longest, gaps.longestMs);
-    midiOutReset(out);
+    sound.cut();
     if (!recorder.waitForSilence()) std::puts("the sink did not fall silent after a note");
   }
   Report("held note", timings, false);
   std::printf(
-      "held notes: %d of %d had silence while held (%d stretches, longest %.1f ms); stream buffer "
-      "at the end: %s\n",
-      notesWithGaps, notes, gapCount, longest, BufferLatency(server).c_str());
+      "held notes: %d of %d had silence while held (%d stretches, longest %.1f ms; %d of those "
+      "notes "
+      "while the machine stalled); stream buffer at the end: %s\n",
+      notesWithGaps, notes, gapCount, longest, inStalls, BufferLatency(server).c_str());
+  stalls.report();
   return 0;
 }
 
@@ -447,6 +526,17 @@ class ClickSource final : public kalvora::AudioSource {
 
 constexpr int kReferencePresses = 40;
 
+PressTiming TimedClick(MonitorRecorder& recorder, ClickSource& click) {
+  if (!recorder.waitForSilence()) std::puts("the sink did not fall silent before a click");
+  recorder.arm();
+  const auto pressed = Clock::now();
+  click.set(true);
+  Clock::time_point heard;
+  const bool sounded = recorder.waitForSound(heard);
+  click.set(false);
+  return {0, 0, sounded ? Ms(heard - pressed).count() : kNeverHeard};
+}
+
 // Each stream opens before the recording starts: a null sink that had no stream renders far ahead,
 // and a recording started then is dated by a latency that no longer holds once the sink runs in
 // small blocks.
@@ -459,17 +549,7 @@ void TimeReference(const char* what, ClickSource& click) {
   }
   std::this_thread::sleep_for(kIdleWait);
   std::vector<PressTiming> timings;
-  for (int i = 0; i < kReferencePresses; ++i) {
-    click.set(false);
-    if (!recorder.waitForSilence()) std::puts("the sink did not fall silent before a click");
-    recorder.arm();
-    const auto pressed = Clock::now();
-    click.set(true);
-    Clock::time_point heard;
-    const bool sounded = recorder.waitForSound(heard);
-    timings.push_back({0, 0, sounded ? Ms(heard - pressed).count() : kNeverHeard});
-  }
-  click.set(false);
+  for (int i = 0; i < kReferencePresses; ++i) timings.push_back(TimedClick(recorder, click));
   Report(what, timings, false);
 }
 
@@ -486,6 +566,38 @@ int ReferenceClients() {
   if (auto stream = kalvora::PulseOutput::open(click, kOpenLimit)) {
     TimeReference("reference click, PulseAudio stream (256 frames)", click);
   }
+  return 0;
+}
+
+// The synth's PipeWire stream and a bare click's, at the same quantum on the same server, timed in
+// turn by one recording: what the synth adds to the floor, whatever the recording's dating is off
+// by.
+int AgainstClick(HMIDIOUT out, std::uint32_t quantum) {
+  ClickSource click;
+  const auto clickStream = kalvora::PipeWireOutput::open(click, std::chrono::seconds(2), quantum);
+  if (clickStream == nullptr) {
+    std::puts("no PipeWire stream for the click");
+    return 1;
+  }
+  Press(out, kHeldProgram - 1, 0);  // the synth's stream opens with its first note
+  std::this_thread::sleep_for(kQuietWait);
+  midiOutReset(out);
+  std::this_thread::sleep_for(kIdleWait);
+  MonitorRecorder recorder;
+  if (!recorder.start()) {
+    std::puts("cannot record the null sink's monitor");
+    return 1;
+  }
+  std::this_thread::sleep_for(kIdleWait);
+  std::vector<PressTiming> clicks, notes;
+  for (int i = 0; i < kReferencePresses; ++i) {
+    clicks.push_back(TimedClick(recorder, click));
+    notes.push_back(TimedPress(out, recorder, kHeldProgram - 1));
+  }
+  const std::string what = " beside each other, " + std::to_string(quantum) + "-frame quantum";
+  Report(("bare click" + what).c_str(), clicks, false);
+  Report(("synth note" + what).c_str(), notes, false);
+  midiOutClose(out);
   return 0;
 }
 
@@ -516,6 +628,8 @@ int main(int argc, char** argv) {
   bool held = false;
   bool otherStream = false;
   bool reference = false;
+  bool againstClick = false;
+  bool heldClick = false;   // held notes of a bare click on a PipeWire stream in place of the synth
   std::string pulseFrames;  // FluidSynth's PulseAudio driver with this buffer in place of ours
   std::string quantum;      // the synth's PipeWire stream with this quantum in place of ours
   bool ownStream = false;  // the synth's own stream in front of FluidSynth's PulseAudio driver
@@ -528,6 +642,8 @@ int main(int argc, char** argv) {
     if (arg == "--notes" && i + 1 < argc) notes = std::atoi(argv[++i]);
     if (arg == "--other-stream") otherStream = true;
     if (arg == "--reference") reference = true;
+    if (arg == "--against-click") againstClick = true;
+    if (arg == "--click") heldClick = true;
     if (arg == "--pulse-frames" && i + 1 < argc) pulseFrames = argv[++i];
     if (arg == "--quantum" && i + 1 < argc) quantum = argv[++i];
     if (arg == "--own-stream") ownStream = true;
@@ -556,6 +672,11 @@ int main(int argc, char** argv) {
     std::puts("the synth did not open");
     return 1;
   }
+  if (againstClick) {
+    constexpr std::uint32_t kDefaultQuantum = 256;
+    return AgainstClick(
+        out, quantum.empty() ? kDefaultQuantum : static_cast<std::uint32_t>(std::stoul(quantum)));
+  }
   if (otherStream) {
     OtherProgram other;
     if (!other.start()) {
@@ -581,7 +702,23 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(kIdleWait);
     const BusyThreads load(busy);
     std::printf("%d busy threads beside the synth\n", busy);
-    const int result = HeldNotes(out, recorder, notes, server);
+    const MachineStalls stalls;
+    HeldSound sound{[out] { Press(out, kHeldProgram - 1, 0); }, [out] { Release(out); },
+                    [out] { midiOutReset(out); }};
+    ClickSource click;
+    std::unique_ptr<kalvora::PipeWireOutput> clickStream;
+    if (heldClick) {
+      constexpr std::uint32_t kDefaultQuantum = 256;
+      clickStream = kalvora::PipeWireOutput::open(
+          click, std::chrono::seconds(2),
+          quantum.empty() ? kDefaultQuantum : static_cast<std::uint32_t>(std::stoul(quantum)));
+      if (clickStream == nullptr) {
+        std::puts("no PipeWire stream for the click");
+        return 1;
+      }
+      sound = {[&click] { click.set(true); }, [&click] { click.set(false); }, [] {}};
+    }
+    const int result = HeldNotes(sound, recorder, notes, server, stalls);
     midiOutClose(out);
     return result;
   }
