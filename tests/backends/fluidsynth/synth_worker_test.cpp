@@ -2,8 +2,6 @@
 // the audio output runs only while something sounds.
 #include "midi/backends/fluidsynth/engine/synth_worker.h"
 
-#include "midi/backends/fluidsynth/engine/kept_tones.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +10,8 @@
 #include <vector>
 
 #include "fluidsynth_test_support.h"
+#include "midi/backends/fluidsynth/engine/kept_tones.h"
+#include "support/pulse_test_server.h"
 
 namespace kalvora::test {
 namespace {
@@ -83,6 +83,30 @@ TEST_F(SynthWorkerTest, AudioClosesAfterAStormOfPresses) {
   EXPECT_TRUE(Eventually([&] { return !worker_->audioOpen(); },
                          SynthWorker::kIdleAfter + std::chrono::seconds(4)))
       << voices() << " voices still counted";
+}
+
+// A desktop's PulseAudio restarted under FluidSynth's driver, which says nothing of it: once the
+// driver has asked for no sound for a while, a note opens the output on the server there now.
+TEST(SynthWorkerOnPulseAudio, OpensAgainOnTheServerThatCameBack) {
+  auto loaded = LoadedSynth();
+  if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  auto server = std::make_unique<PulseTestServer>();
+  ASSERT_TRUE(server->start()) << server->log();
+  SynthWorker worker(std::move(loaded), {{"pulseaudio", {{"audio.period-size", "384"}}}});
+  ASSERT_EQ(worker.waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
+  server.reset();
+  server = std::make_unique<PulseTestServer>();
+  ASSERT_TRUE(server->start()) << server->log();
+  constexpr int kOrgan = 20;  // sustained, so that any part of the listening hears it
+  constexpr int kAttempts = 5;
+  constexpr float kHeardPeak = 0.01F;
+  float peak = 0;
+  for (int attempt = 0; attempt < kAttempts && peak < kHeardPeak; ++attempt) {
+    SendPress(worker, Voice{.program = kOrgan});
+    peak = server->monitorPeak(std::chrono::milliseconds(300));
+    SendRelease(worker, Voice{.program = kOrgan});
+  }
+  EXPECT_GE(peak, kHeardPeak);
 }
 
 // Fast presses over many programs: a tone heard last stays loaded while a note still rings out

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <chrono>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
 #include "midi/backends/fluidsynth/engine/pipewire_output.h"
@@ -48,17 +50,37 @@ bool Apply(fluid_settings_t* settings, const std::string& name, const std::strin
 
 // The drivers call this for each period; it renders through the core, so what plays is what the
 // offline renders measure, limiter included.
-int RenderPeriod(void* core, int frames, int effectCount, float* effects[], int outputCount,
+int RenderPeriod(void* feed, int frames, int effectCount, float* effects[], int outputCount,
                  float* outputs[]) {
   if (frames <= 0 || outputCount < 2) return FLUID_FAILED;
   const auto size = static_cast<std::size_t>(frames);
   // The effects are in the dry mix already; a driver that would add its own copy gets silence.
   for (int i = 0; i < effectCount; ++i) std::fill_n(effects[i], size, 0.0F);
-  static_cast<SynthCore*>(core)->render({outputs[0], size}, {outputs[1], size});
+  static_cast<DriverFeed*>(feed)->render({outputs[0], size}, {outputs[1], size});
   return FLUID_OK;
 }
 
 }  // namespace
+
+void DriverFeed::render(std::span<float> left, std::span<float> right) {
+  const std::lock_guard lock(rendering_);
+  if (!abandoned_) {
+    core_.render(left, right);
+    return;
+  }
+  std::fill(left.begin(), left.end(), 0.0F);
+  std::fill(right.begin(), right.end(), 0.0F);
+}
+
+void DriverFeed::abandon() {
+  const std::lock_guard lock(rendering_);
+  abandoned_ = true;
+}
+
+void AbandonAudioOutput(StartedAudio audio) {
+  if (audio.feed) audio.feed->abandon();
+  std::thread([audio = std::move(audio)]() mutable { audio = {}; }).detach();
+}
 
 StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
   fluid_settings_t* settings = core.settings();
@@ -67,7 +89,7 @@ StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutpu
   for (const auto& output : outputs) {
     if (output.driver == kPulseStreamOutput) {
       if (auto stream = PulseOutput::open(core, kStreamOpenLimit))
-        return {nullptr, std::move(stream), true};
+        return {nullptr, nullptr, std::move(stream), true};
       continue;
     }
     if (output.driver == kPipeWireStreamOutput) {
@@ -77,20 +99,22 @@ StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutpu
       }
       if (quantum == 0) continue;
       if (auto stream = PipeWireOutput::open(core, kStreamOpenLimit, quantum))
-        return {nullptr, std::move(stream), true};
+        return {nullptr, nullptr, std::move(stream), true};
       continue;
     }
     bool applied = Apply(settings, "audio.driver", output.driver);
     for (const auto& [name, value] : output.settings)
       applied = applied && Apply(settings, name, value);
     if (!applied) continue;  // a driver this FluidSynth lacks, or settings it does not know
-    if (fluid_audio_driver_t* driver = new_fluid_audio_driver2(settings, &RenderPeriod, &core)) {
-      return {AudioDriverHandle(driver), nullptr, true};
+    auto feed = std::make_unique<DriverFeed>(core);
+    if (fluid_audio_driver_t* driver =
+            new_fluid_audio_driver2(settings, &RenderPeriod, feed.get())) {
+      return {std::move(feed), AudioDriverHandle(driver), nullptr, true};
     }
     // The file driver (tests play into /dev/null with it) takes no render function.
     if (output.driver == kFileDriver) {
       if (fluid_audio_driver_t* driver = new_fluid_audio_driver(settings, core.synth())) {
-        return {AudioDriverHandle(driver), nullptr, false};
+        return {nullptr, AudioDriverHandle(driver), nullptr, false};
       }
     }
   }

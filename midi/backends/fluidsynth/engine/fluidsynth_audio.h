@@ -4,7 +4,9 @@
 
 #include <fluidsynth.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
@@ -30,7 +32,22 @@ class AudioStream {
   virtual bool playing() const = 0;
 };
 
+// What FluidSynth's driver renders: the core, until the driver is abandoned, and silence after.
+class DriverFeed {
+ public:
+  explicit DriverFeed(SynthCore& core) : core_(core) {}
+  void render(std::span<float> left, std::span<float> right);
+  // From here on the driver renders silence; waits for a render under way.
+  void abandon();
+
+ private:
+  SynthCore& core_;
+  std::mutex rendering_;
+  bool abandoned_ = false;
+};
+
 struct StartedAudio {
+  std::unique_ptr<DriverFeed> feed;     // what driver renders, which outlives it
   AudioDriverHandle driver;             // FluidSynth's driver, or
   std::unique_ptr<AudioStream> stream;  // the synth's own stream; neither when nothing opened
   bool open() const { return driver != nullptr || stream != nullptr; }
@@ -44,5 +61,10 @@ struct StartedAudio {
 // Starts the first of outputs that opens, playing core. Failed attempts print nothing. The driver
 // must go before core does.
 StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs);
+
+// Lets go of FluidSynth's driver without waiting for its thread, which a server that has gone
+// lets end at once and one that is stuck may hold for ever; from now on it renders silence, and
+// the core may go before it.
+void AbandonAudioOutput(StartedAudio audio);
 
 }  // namespace kalvora

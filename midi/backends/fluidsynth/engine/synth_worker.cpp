@@ -127,7 +127,7 @@ void SynthWorker::run() {
     if (!batch.empty()) core_->rest(false);
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
-        if (!audio_.open() || !audio_.playing()) openAudio();
+        if (!audio_.open() || !audio_.playing() || driverStopped()) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
       }
@@ -143,8 +143,11 @@ void SynthWorker::run() {
 }
 
 void SynthWorker::openAudio() {
+  if (driverStopped()) AbandonAudioOutput(std::move(audio_));
   audio_ = StartAudioOutput(*core_, outputs_);
   lastSound_ = Clock::now();
+  rendersSeen_ = core_->renderCount();
+  renderSeenAt_ = lastSound_;
   const std::lock_guard lock(mutex_);
   audioOpen_ = audio_.open();
 }
@@ -179,11 +182,33 @@ void SynthWorker::paceForRender() {
   // second; a stalled server may take for ever, and the window's messages then wait in the queue
   // as they would for the synth), and until the worker is told to stop.
   const std::uint64_t renders = core_->renderCount();
-  while (core_->renderCount() == renders && !stopping_) changed_.wait_for(lock, kRenderPoll);
+  while (core_->renderCount() == renders && !stopping_ && !driverStopped()) {
+    changed_.wait_for(lock, kRenderPoll);
+  }
+}
+
+bool SynthWorker::driverStopped() {
+  if (!audio_.driver || !audio_.rendersThroughCore) return false;
+  const auto now = Clock::now();
+  if (const std::uint64_t renders = core_->renderCount(); renders != rendersSeen_) {
+    rendersSeen_ = renders;
+    renderSeenAt_ = now;
+    return false;
+  }
+  return now - renderSeenAt_ >= kDriverSilentLimit;
 }
 
 void SynthWorker::closeAudioWhenIdle() {
   if (!audio_.open()) return;
+  if (driverStopped()) {
+    // Its server has gone: nothing to wait for, and the next note opens the output anew.
+    AbandonAudioOutput(std::move(audio_));
+    audio_ = {};
+    core_->rest(false);
+    const std::lock_guard lock(mutex_);
+    audioOpen_ = false;
+    return;
+  }
   const auto now = Clock::now();
   sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
   if (sounding_) {

@@ -29,6 +29,10 @@ class SynthWorker {
   // the stream open: one opened beside another program's (a player's 200 ms) waits some 35 ms
   // for the sink to leave its large blocks, where an open one answers at once.
   static constexpr std::chrono::milliseconds kIdleAfter{12000};
+  // FluidSynth's drivers say nothing when their server goes (a desktop's PulseAudio restarted):
+  // one that has asked for no sound this long has lost it, or its server is stuck, and the next
+  // note opens the output anew. A server that only falls behind asks again well within it.
+  static constexpr std::chrono::milliseconds kDriverSilentLimit{1000};
   // Starts the thread, which opens the first of outputs that opens.
   SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs);
   // Ends the thread after what is queued; the audio output and the synth go with it.
@@ -71,6 +75,9 @@ class SynthWorker {
   // After every so many messages, waits for the output to render what they queued in the synth.
   void paceForRender();
   void closeAudioWhenIdle();
+  // Whether FluidSynth's driver has asked for no sound for kDriverSilentLimit; looked at on every
+  // turn of the thread, so that it counts from the last render seen.
+  bool driverStopped();
 
   std::unique_ptr<SynthCore> core_;
   const std::vector<SynthAudioOutput> outputs_;
@@ -87,6 +94,8 @@ class SynthWorker {
   std::chrono::steady_clock::time_point lastSound_;
   bool sounding_ = false;                       // voices counted at the last check
   int sinceRender_ = 0;                         // messages applied since the last wait for a render
+  std::uint64_t rendersSeen_ = 0;
+  std::chrono::steady_clock::time_point renderSeenAt_;
   KeptTones kept_;  // after core_, whose synth it pins tones in
 
   std::thread thread_;  // last: it starts once everything above exists
