@@ -4,7 +4,6 @@
 
 #include <fluidsynth.h>
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>

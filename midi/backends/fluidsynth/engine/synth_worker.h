@@ -31,8 +31,9 @@ class SynthWorker {
   static constexpr std::chrono::milliseconds kIdleAfter{12000};
   // FluidSynth's drivers say nothing when their server goes (a desktop's PulseAudio restarted):
   // one that has asked for no sound this long has lost it, or its server is stuck, and the next
-  // note opens the output anew. A server that only falls behind asks again well within it.
-  static constexpr std::chrono::milliseconds kDriverSilentLimit{1000};
+  // note opens the output anew. A server that is only slow asks well within it: the longest a
+  // working one waits is a sink that had no stream, which plays out blocks of up to 2 s first.
+  static constexpr std::chrono::milliseconds kDriverSilentLimit{4000};
   // Starts the thread, which opens the first of outputs that opens.
   SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs);
   // Ends the thread after what is queued; the audio output and the synth go with it.
