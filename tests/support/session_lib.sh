@@ -21,6 +21,7 @@
 
 readonly STEP_DEADLINE_MS=15000   # one step on a loaded machine, or under TCG
 readonly START_DEADLINE_MS=30000  # a server, a tool or the program starting
+readonly XVFB_ATTEMPT_MS=15000    # one of three tries for an X server to give its display
 readonly XDOTOOL_DEADLINE_S=10    # one xdotool call
 readonly MAP_SC8850=4
 
@@ -194,11 +195,26 @@ display_number_read() {
   return 1
 }
 start_xvfb() {
-  local fd number='' variable
-  exec {fd}<> <(:)
-  Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-  track Xvfb $!
-  wait_until "$START_DEADLINE_MS" "display from Xvfb" display_number_read
+  local fd number variable attempt xvfb
+  for attempt in 1 2 3; do
+    number=''
+    exec {fd}<> <(:)
+    Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp -noreset >>"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    track Xvfb "$xvfb"
+    poll_until "$XVFB_ATTEMPT_MS" display_number_read && break
+    # Beside the ALSA guest an Xvfb once ran for 30 s without a word: what it waits in is kept for
+    # the log, and a fresh one is tried.
+    {
+      echo "Xvfb (attempt $attempt) gave no display within $XVFB_ATTEMPT_MS ms; it waits in" \
+        "$(cat "/proc/$xvfb/wchan" 2>/dev/null); its children:"
+      ps --ppid "$xvfb" -o pid=,stat=,etime=,args= 2>/dev/null
+    } >>"$work/xvfb.log"
+    exec {fd}<&-
+    unwatch "$xvfb"
+    stop "$xvfb"
+    forget "$xvfb"
+  done
   exec {fd}<&-
   [[ $number =~ ^[0-9]+$ ]] || fail "Xvfb gave no display number (it said \"$number\")"
   export DISPLAY=:$number
