@@ -143,7 +143,7 @@ void SynthWorker::run() {
 }
 
 void SynthWorker::openAudio() {
-  if (driverStopped()) AbandonAudioOutput(std::move(audio_));
+  releaseAudio();
   audio_ = StartAudioOutput(*core_, outputs_);
   lastSound_ = Clock::now();
   rendersSeen_ = core_->renderCount();
@@ -198,26 +198,25 @@ bool SynthWorker::driverStopped() {
   return now - renderSeenAt_ >= kDriverSilentLimit;
 }
 
+void SynthWorker::releaseAudio() {
+  if (driverStopped()) AbandonAudioOutput(std::move(audio_));
+  audio_ = {};
+}
+
 void SynthWorker::closeAudioWhenIdle() {
   if (!audio_.open()) return;
-  if (driverStopped()) {
-    // Its server has gone: nothing to wait for, and the next note opens the output anew.
-    AbandonAudioOutput(std::move(audio_));
-    audio_ = {};
-    core_->rest(false);
-    const std::lock_guard lock(mutex_);
-    audioOpen_ = false;
-    return;
+  // A driver whose server has gone closes at once; the next note opens the output anew.
+  if (!driverStopped()) {
+    const auto now = Clock::now();
+    sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
+    if (sounding_) {
+      lastSound_ = now;
+      return;
+    }
+    if (now - lastSound_ >= kRestAfter) core_->rest(true);
+    if (now - lastSound_ < kIdleAfter) return;
   }
-  const auto now = Clock::now();
-  sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
-  if (sounding_) {
-    lastSound_ = now;
-    return;
-  }
-  if (now - lastSound_ >= kRestAfter) core_->rest(true);
-  if (now - lastSound_ < kIdleAfter) return;
-  audio_ = {};
+  releaseAudio();
   core_->rest(false);
   const std::lock_guard lock(mutex_);
   audioOpen_ = false;

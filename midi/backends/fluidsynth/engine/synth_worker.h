@@ -76,6 +76,8 @@ class SynthWorker {
   // After every so many messages, waits for the output to render what they queued in the synth.
   void paceForRender();
   void closeAudioWhenIdle();
+  // Lets go of the output: at once, without waiting for it, when it is a driver that has stopped.
+  void releaseAudio();
   // Whether FluidSynth's driver has asked for no sound for kDriverSilentLimit; looked at on every
   // turn of the thread, so that it counts from the last render seen.
   bool driverStopped();
