@@ -6,27 +6,29 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-Bytes MessageBytes(std::initializer_list<int> values) {
-  Bytes b;
-  for (int v : values) b.push_back(static_cast<std::uint8_t>(v));
-  return b;
-}
-
 // The eight messages of one press, then its note-off.
 std::vector<Bytes> PressAndRelease(int pan, int modulation, int reverb, int chorus, int bank,
                                    int map, int program, int note, int velocity) {
-  return {MessageBytes({0xB0, 0x0A, pan}),    MessageBytes({0xB0, 0x01, modulation}),
-          MessageBytes({0xB0, 0x5B, reverb}), MessageBytes({0xB0, 0x5D, chorus}),
-          MessageBytes({0xB0, 0x00, bank}),   MessageBytes({0xB0, 0x20, map}),
-          MessageBytes({0xC0, program - 1}),  MessageBytes({0x90, note, velocity}),
-          MessageBytes({0x80, note, 0x7F})};
+  const kalvora::test::Voice voice{.program = program,
+                                   .bank = bank,
+                                   .map = map,
+                                   .note = note,
+                                   .velocity = velocity,
+                                   .chorus = chorus,
+                                   .reverb = reverb,
+                                   .modulation = modulation,
+                                   .pan = pan};
+  std::vector<Bytes> bytes = kalvora::test::PressBytes(voice);
+  const auto release = kalvora::test::ReleaseMessage(voice);
+  bytes.emplace_back(release.begin(), release.end());
+  return bytes;
 }
 }  // namespace
 
@@ -183,4 +185,5 @@ void WindowPlayingTest::ampersandShowsOnItsButton() {
 }
 
 QTEST_MAIN(WindowPlayingTest)
+#include "support/press_messages.h"
 #include "window_playing_test.moc"

@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "fluidsynth_test_support.h"
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
-#include "midi/backends/fluidsynth/engine/pipewire_output.h"
-#include "midi/backends/fluidsynth/engine/pulse_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
 #include "support/pulse_test_server.h"
 #include "support/stderr_capture.h"
 #include "support/temp_folder.h"

@@ -7,15 +7,6 @@
 
 namespace kalvora::test {
 
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 namespace {
 
 constexpr double kSilenceDb = -200.0;

@@ -13,8 +13,8 @@
 #include <span>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/audio_source.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_limiter.h"
+#include "midi/backends/fluidsynth/engine/outputs/audio_source.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
 
 namespace kalvora {

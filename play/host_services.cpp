@@ -1,4 +1,4 @@
-#include "midi/host_services.h"
+#include "play/host_services.h"
 
 #include <chrono>
 #include <thread>

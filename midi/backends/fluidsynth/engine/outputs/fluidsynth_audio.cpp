@@ -1,4 +1,4 @@
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
-#include "midi/backends/fluidsynth/engine/pipewire_output.h"
-#include "midi/backends/fluidsynth/engine/pulse_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
 
 namespace kalvora {
 

@@ -1,11 +1,11 @@
 // The wait with work inside it: the work runs first, the wait still lasts its whole length from
 // the call, and the work's time is taken out of it rather than added to it.
+#include "play/host_services.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
-
-#include "midi/host_services.h"
 
 namespace kalvora {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "midi/channel_message.h"
+#include "midi/short_message.h"
 
 namespace kalvora {
 

@@ -1,15 +1,14 @@
-#include "midi/device_state.h"
+#include "play/device_state.h"
 
 #include <cstring>
 
-#include "midi/form_view.h"
 #include "midi/midi_bytes.h"
+#include "play/form_view.h"
 
 std::int32_t DeviceCount = 0;
 std::int32_t DeviceIndex = 0;
 HMIDIOUT MidiOut = kNoMidiOut;
 std::string DeviceName;
-const std::array<std::uint8_t, 11> GsResetMessage = kalvora::kGsReset;
 MIDIHDR ResetHeader{};
 
 namespace kalvora {

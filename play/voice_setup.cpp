@@ -1,10 +1,10 @@
-#include "midi/voice_setup.h"
+#include "play/voice_setup.h"
 
-#include "midi/device_state.h"
 #include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
-#include "midi/rhythm_part.h"
-#include "midi/voice_state.h"
+#include "play/device_state.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
 
 namespace kalvora {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "catalogue/tone_names.h"
-#include "midi/note_player.h"
+#include "play/note_player.h"
 
 namespace kalvora {
 

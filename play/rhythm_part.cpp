@@ -1,7 +1,7 @@
-#include "midi/rhythm_part.h"
+#include "play/rhythm_part.h"
 
 #include "midi/midi_bytes.h"
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 
 namespace kalvora {
 

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
 
 extern std::int32_t DeviceCount;
 extern std::int32_t DeviceIndex;
 extern HMIDIOUT MidiOut;
 extern std::string DeviceName;  // at most 31 bytes, shown in the status line
-extern const std::array<std::uint8_t, 11> GsResetMessage;
-extern MIDIHDR ResetHeader;
+extern MIDIHDR ResetHeader;     // points at GsResetMessage (midi/midi_bytes.h)
 
 namespace kalvora {
 // Points ResetHeader at the GS Reset, prepares it on MidiOut and sends it.

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/audio_source.h"
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/engine/outputs/audio_source.h"
+#include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
 
 namespace kalvora {
 

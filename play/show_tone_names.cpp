@@ -1,9 +1,9 @@
-#include "midi/show_tone_names.h"
+#include "play/show_tone_names.h"
 
 #include "catalogue/tone_captions.h"
-#include "midi/form_view.h"
-#include "midi/rhythm_part.h"
-#include "midi/voice_state.h"
+#include "play/form_view.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
 
 using namespace kalvora;
 

@@ -1,14 +1,14 @@
-#include "midi/note_player.h"
+#include "play/note_player.h"
 
 #include <string>
 
-#include "midi/channel_message.h"
-#include "midi/device_state.h"
-#include "midi/form_view.h"
 #include "midi/midi_out.h"
-#include "midi/rhythm_part.h"
-#include "midi/show_tone_names.h"
-#include "midi/voice_setup.h"
+#include "midi/short_message.h"
+#include "play/device_state.h"
+#include "play/form_view.h"
+#include "play/rhythm_part.h"
+#include "play/show_tone_names.h"
+#include "play/voice_setup.h"
 
 namespace kalvora {
 

@@ -1,13 +1,13 @@
-#include "ui/voice_controls.h"
+#include "play/voice_controls.h"
 
 #include <array>
 #include <cstdint>
 
 #include "catalogue/caption_view.h"
 #include "catalogue/tone_names.h"
-#include "midi/note_player.h"
-#include "midi/rhythm_part.h"
-#include "midi/voice_state.h"
+#include "play/note_player.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
 #include "ui/keyboard_layout.h"
 
 namespace kalvora {

@@ -1,4 +1,4 @@
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 
 // Zero until start-up gives them their start values.
 std::int32_t NoteNumber = 0;

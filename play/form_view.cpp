@@ -1,4 +1,4 @@
-#include "midi/form_view.h"
+#include "play/form_view.h"
 
 namespace kalvora {
 

@@ -1,4 +1,4 @@
-#include "midi/backends/fluidsynth/engine/pipewire_connection.h"
+#include "midi/backends/fluidsynth/engine/outputs/pipewire_connection.h"
 
 #include <pipewire/pipewire.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "midi/backends/fluidsynth/engine/pulse_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
 
 #include <pthread.h>
 #include <pulse/rtclock.h>

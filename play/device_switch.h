@@ -5,9 +5,7 @@
 #include <string_view>
 
 namespace kalvora {
-// What the user is told when a device does not open.
-inline constexpr std::string_view kCannotOpenDevice = "ＭＩＤＩデバイスが開けません";
-
 void CloseDeviceForSwitch();
-void OpenNextDevice();
+// cannotOpen is what the user is told when the next device does not open (the window's text).
+void OpenNextDevice(std::string_view cannotOpen);
 }  // namespace kalvora

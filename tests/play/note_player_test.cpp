@@ -1,11 +1,11 @@
-#include "midi/note_player.h"
+#include "play/note_player.h"
 
 #include <gtest/gtest.h>
 
 #include "catalogue/tone_names.h"
-#include "midi/device_state.h"
-#include "midi/rhythm_part.h"
-#include "midi/voice_state.h"
+#include "play/device_state.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
 #include "support/fake_form_view.h"
 #include "support/recording_session.h"
 #include "support/start_voice_state.h"
@@ -157,8 +157,8 @@ TEST_F(NotePlayerTest, TheRhythmPartPlaysTheChosenDrumSetOnChannel10) {
   const Case cases[] = {
       {4, 26, {0xC9, 25}, "TR-808"},
       {1, 128, {0xC9, 127}, "CM-64/32L"},
-      {0, 26, {0xC9, 0}, "STANDARD"},      // GM has one set
-      {2, 3, {0xC9, 0}, "STANDARD 1"},     // nor has the SC-88 map a set at program 3
+      {0, 26, {0xC9, 0}, "STANDARD"},   // GM has one set
+      {2, 3, {0xC9, 0}, "STANDARD 1"},  // nor has the SC-88 map a set at program 3
   };
   SetPlayChannel(kRhythmChannel);
   BankNumber = 5;
@@ -169,10 +169,26 @@ TEST_F(NotePlayerTest, TheRhythmPartPlaysTheChosenDrumSetOnChannel10) {
     ChooseDrumSet(c.chosenSet);
     session_.clear();
     PlayNote();
-    EXPECT_EQ(session_.sentBytes(),
-              (Bytes{0xB9, 0x0A, 0x40, 0xB9, 0x5B, 0x28, 0xB9, 0x5D, 0x00, 0xB9, 0x00, 0x00, 0xB9,
-                     0x20, static_cast<std::uint8_t>(c.map), c.programChange[0],
-                     c.programChange[1], 0x99, 36, 0x64}))
+    EXPECT_EQ(session_.sentBytes(), (Bytes{0xB9,
+                                           0x0A,
+                                           0x40,
+                                           0xB9,
+                                           0x5B,
+                                           0x28,
+                                           0xB9,
+                                           0x5D,
+                                           0x00,
+                                           0xB9,
+                                           0x00,
+                                           0x00,
+                                           0xB9,
+                                           0x20,
+                                           static_cast<std::uint8_t>(c.map),
+                                           c.programChange[0],
+                                           c.programChange[1],
+                                           0x99,
+                                           36,
+                                           0x64}))
         << c.shownSet;
     ASSERT_NE(view_.drumSet, nullptr);
     EXPECT_EQ(view_.drumSet->name, c.shownSet);

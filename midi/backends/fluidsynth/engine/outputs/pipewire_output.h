@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/audio_source.h"
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
-#include "midi/backends/fluidsynth/engine/pipewire_connection.h"
+#include "midi/backends/fluidsynth/engine/outputs/audio_source.h"
+#include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/outputs/pipewire_connection.h"
 
 struct pw_stream;
 

@@ -1,4 +1,4 @@
-#include "midi/backends/fluidsynth/engine/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>

@@ -5,12 +5,14 @@
 #include <thread>
 
 #include "catalogue/tone_names.h"
-#include "midi/device_state.h"
-#include "midi/device_switch.h"
 #include "midi/input/input_inbox.h"
-#include "midi/note_player.h"
-#include "midi/rhythm_part.h"
-#include "midi/voice_state.h"
+#include "play/device_state.h"
+#include "play/device_switch.h"
+#include "play/input_router.h"
+#include "play/note_player.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
+#include "support/press_messages.h"
 #include "support/recording_session.h"
 #include "support/start_voice_state.h"
 
@@ -23,9 +25,7 @@ using Kind = RecordedCall::Kind;
 using test::RecordingSession;
 
 // The set-up the start values give, as PlayNote sends it.
-const Messages kStartSetUp = {{0xB0, 0x0A, 0x40}, {0xB0, 0x01, 0x00}, {0xB0, 0x5B, 0x28},
-                              {0xB0, 0x5D, 0x00}, {0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x04},
-                              {0xC0, 0x00}};
+const Messages kStartSetUp = test::SetUpBytes({});
 
 Messages Plus(Messages first, const Messages& then) {
   first.insert(first.end(), then.begin(), then.end());
@@ -41,17 +41,18 @@ class MidiInputTest : public ::testing::Test {
     ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
     test::GiveStartVoiceState();
     ResetMidiInput();
+    ResetInputRouting();
     session_.clear();
   }
   void TearDown() override {
-    DeliverMidiInput();  // nothing is left for the next test
+    DeliverMidiInput(RouteMidiInput);  // nothing is left for the next test
     midiOutClose(MidiOut);
   }
 
   // Posts bytes as the JACK input's thread would, and lets the window's thread take them.
   void receive(const Bytes& bytes, InputSource source = InputSource::kJack) {
     ASSERT_TRUE(PostMidiInput(source, bytes));
-    DeliverMidiInput();
+    DeliverMidiInput(RouteMidiInput);
   }
   // The short messages sent since the last clear, each with the port it went to.
   Messages sent(std::size_t port = 0) {
@@ -115,7 +116,7 @@ TEST_F(MidiInputTest, SwitchReleasesHeldNotesAndPedalOnTheOldDeviceOnly) {
                                {0x80, 0x40, 0x40},
                                {0x80, 0x45, 0x40},
                                {0xB0, 0x40, 0x00}}));
-  OpenNextDevice();
+  OpenNextDevice("");
   EXPECT_TRUE(sent(1).empty());
   // Released once: closing the window later releases nothing again.
   session_.clear();
@@ -134,9 +135,9 @@ TEST_F(MidiInputTest, NotesAndPedalEndOnTheChannelTheyBeganOn) {
   EXPECT_EQ(sent(), (Messages{{0xB9, 0x0A, 0x40}, {0xB9, 0x5B, 0x28}, {0xB9, 0x5D, 0x00},
                               {0xB9, 0x00, 0x00}, {0xB9, 0x20, 0x04}, {0xC9, 0x00},
                               {0x99, 0x24, 0x64}, {0xB9, 0x40, 0x7F}, {0x99, 0x26, 0x64},
-                              kStartSetUp[0], kStartSetUp[1], kStartSetUp[2], kStartSetUp[3],
-                              kStartSetUp[4], kStartSetUp[5], kStartSetUp[6],
-                              {0x90, 0x3C, 0x64}, {0x89, 0x24, 0x00},
+                              kStartSetUp[0],     kStartSetUp[1],     kStartSetUp[2],
+                              kStartSetUp[3],     kStartSetUp[4],     kStartSetUp[5],
+                              kStartSetUp[6],     {0x90, 0x3C, 0x64}, {0x89, 0x24, 0x00},
                               {0xB0, 0x40, 0x00}, {0xB9, 0x40, 0x00}, {0x90, 0x3E, 0x64}}));
   session_.clear();
   ReleaseInputNotes();
@@ -150,9 +151,9 @@ TEST_F(MidiInputTest, InputDuringTheWaitsComesAfterThemExceptForAGoneDevice) {
                   Bytes{0x90, static_cast<std::uint8_t>(DeviceIndex + 0x30), 0x64});
   });
   CloseDeviceForSwitch();  // device 0 gone: its note goes nowhere
-  OpenNextDevice();        // device 1 opened and reset: its note waits for the end of the wait
+  OpenNextDevice("");      // device 1 opened and reset: its note waits for the end of the wait
   EXPECT_EQ(session_.log().of(Kind::kShort).size(), 0u);
-  DeliverMidiInput();
+  DeliverMidiInput(RouteMidiInput);
   EXPECT_EQ(sent(1), Plus(kStartSetUp, {{0x90, 0x31, 0x64}}));
   EXPECT_TRUE(sent(0).empty());
 }
@@ -177,9 +178,9 @@ TEST_F(MidiInputTest, BadInputNeitherHangsNorDerailsWhatFollows) {
       if (PostMidiInput(InputSource::kJack, Bytes{0x80, key, 0x00})) ++posted;
     }
   });
-  for (int round = 0; round < 100; ++round) DeliverMidiInput();
+  for (int round = 0; round < 100; ++round) DeliverMidiInput(RouteMidiInput);
   poster.join();
-  DeliverMidiInput();
+  DeliverMidiInput(RouteMidiInput);
   EXPECT_EQ(posted.load(), kBurst);  // the queue holds a burst of this size
   const Messages burst = sent();
   ASSERT_EQ(burst.size(), static_cast<std::size_t>(kBurst));
@@ -204,7 +205,7 @@ TEST_F(MidiInputTest, AFloodThinsPressureAndKeepsEveryNoteOnAndOff) {
   EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOn));
   EXPECT_FALSE(PostMidiInput(InputSource::kJack, pressure)) << "some pressure is thinned";
   EXPECT_TRUE(PostMidiInput(InputSource::kJack, notesOff));
-  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput();
+  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput(RouteMidiInput);
 
   const Messages all = sent();
   Messages notes;
@@ -236,7 +237,7 @@ TEST_F(MidiInputTest, NoteOffsOfNotesTheQueueRefusedTakeNoRoomFromOnesThatEndANo
   }
   EXPECT_FALSE(PostMidiInput(InputSource::kJack, flood));
   EXPECT_TRUE(PostMidiInput(InputSource::kJack, Bytes{0x81, 0x3C, 0x00}));
-  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput();
+  for (int turn = 0; turn < 20; ++turn) DeliverMidiInput(RouteMidiInput);
   const Messages all = sent();
   std::size_t ons = 0;
   std::size_t offs = 0;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "midi/midi_bytes.h"
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 
 namespace kalvora {
 

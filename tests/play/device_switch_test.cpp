@@ -1,11 +1,11 @@
-#include "midi/device_switch.h"
+#include "play/device_switch.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "midi/device_state.h"
-#include "midi/voice_state.h"
+#include "play/device_state.h"
+#include "play/voice_state.h"
 #include "support/fake_form_view.h"
 #include "support/recording_session.h"
 
@@ -29,7 +29,7 @@ std::vector<std::int32_t> SwitchTimes(int times) {
   std::vector<std::int32_t> reached;
   for (int i = 0; i < times; ++i) {
     CloseDeviceForSwitch();
-    OpenNextDevice();
+    OpenNextDevice(kCannotOpen);
     reached.push_back(DeviceIndex);
   }
   return reached;
@@ -47,7 +47,7 @@ TEST(DeviceSwitch, PressClosesAndWaitsThenReleaseOpensResetsAndNamesTheNext) {
   EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::kSleep, 200, {}, {}}));
 
   session.clear();
-  OpenNextDevice();
+  OpenNextDevice(kCannotOpen);
   const std::vector<Kind> kinds{Kind::kOpen, Kind::kReset, Kind::kLong, Kind::kSleep};
   ASSERT_EQ(session.calls().size(), kinds.size());
   for (std::size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(session.calls()[i].kind, kinds[i]) << i;
@@ -121,9 +121,9 @@ TEST(DeviceSwitch, ASecondReleaseClosesTheDeviceTheFirstOpenedBeforeOpeningTheNe
   // Left pressed, right pressed, left released, right released.
   CloseDeviceForSwitch();
   CloseDeviceForSwitch();
-  OpenNextDevice();
+  OpenNextDevice(kCannotOpen);
   session.clear();
-  OpenNextDevice();
+  OpenNextDevice(kCannotOpen);
   ASSERT_GE(session.calls().size(), 2u);
   EXPECT_EQ(session.calls()[0], (RecordedCall{Kind::kClose, 1}));
   EXPECT_EQ(session.calls()[1], (RecordedCall{Kind::kOpen, 2}));
@@ -149,7 +149,7 @@ TEST(DeviceSwitch, AnySequenceOfPressesAndReleasesLeavesAtMostTheNamedDeviceOpen
       if ((pattern >> 16) & 1) {
         CloseDeviceForSwitch();
       } else {
-        OpenNextDevice();
+        OpenNextDevice(kCannotOpen);
       }
       const auto& open = session.log().openPorts;
       ASSERT_LE(open.size(), 1u) << "step " << step;
