@@ -7,6 +7,7 @@
 #include <QTabWidget>
 
 #include "play/voice_state.h"
+#include "support/press_messages.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
@@ -78,7 +79,7 @@ void WindowPlayingTest::bankButtonsAtTheEdgesThenAProgram() {
   QTRY_VERIFY(f.Button(129)->isVisible());
   fx_->session().clear();
   fx_->click(f.Button(256));
-  QCOMPARE(fx_->shortMessages()[4], MessageBytes({0xB0, 0x00, 127}));
+  QCOMPARE(fx_->shortMessages()[4], (Bytes{0xB0, 0x00, 127}));
   QCOMPARE(f.Label(12)->text(), QString("127"));
   fx_->click(f.Button(137));  // bank 8
   QCOMPARE(BankNumber, 8);
@@ -93,7 +94,7 @@ void WindowPlayingTest::bankButtonsAtTheEdgesThenAProgram() {
   QTRY_VERIFY(f.Button(129)->isVisible());
   fx_->session().clear();
   fx_->click(f.Button(129));
-  QCOMPARE(fx_->shortMessages()[4], MessageBytes({0xB0, 0x00, 0}));
+  QCOMPARE(fx_->shortMessages()[4], (Bytes{0xB0, 0x00, 0}));
 }
 
 void WindowPlayingTest::keysFromBottomToTop() {
@@ -111,7 +112,7 @@ void WindowPlayingTest::keysFromBottomToTop() {
   // Program buttons play the last key's note.
   fx_->session().clear();
   fx_->click(f.Button(2));
-  QCOMPARE(fx_->shortMessages()[7], MessageBytes({0x90, 36, 100}));
+  QCOMPARE(fx_->shortMessages()[7], (Bytes{0x90, 36, 100}));
   QCOMPARE(f.Label(10)->text(), QString("2"));
 }
 
@@ -153,13 +154,13 @@ void WindowPlayingTest::mapChangeIsHeardAtOnceButShownOnlyAtTheNextNote() {
   QVERIFY(fx_->session().calls().empty());
   QCOMPARE(f.Button(130)->text(), QString("1: UprightPiano"));  // still the SC-8850 names
   fx_->click(f.Shape(22));
-  QCOMPARE(fx_->shortMessages()[5], MessageBytes({0xB0, 0x20, 0}));
+  QCOMPARE(fx_->shortMessages()[5], (Bytes{0xB0, 0x20, 0}));
   QCOMPARE(f.Button(130)->text(), QString("1: "));  // now the GM names
   QCOMPARE(f.Button(31)->text(), QString("31: "));
   fx_->click(f.RadioButton(4));  // SC-55
   fx_->session().clear();
   fx_->click(f.Shape(22));
-  QCOMPARE(fx_->shortMessages()[5], MessageBytes({0xB0, 0x20, 1}));
+  QCOMPARE(fx_->shortMessages()[5], (Bytes{0xB0, 0x20, 1}));
   QCOMPARE(f.Button(31)->text(), QString("31: Dist. Gt."));
 }
 

@@ -12,6 +12,7 @@
 #include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
 #include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
+#include "midi/midi_out.h"
 #include "support/pulse_test_server.h"
 #include "support/stderr_capture.h"
 #include "support/temp_folder.h"
@@ -138,7 +139,7 @@ TEST(FluidSynthDevice, OpensOnceAtATime) {
   EXPECT_EQ(second.connection, nullptr);
 
   const std::vector<std::uint8_t> noteOn{0x90, 60, 100};
-  first.connection->sendLong(kGsReset);
+  first.connection->sendLong(GsResetMessage);
   first.connection->sendShort(noteOn);
   first.connection->reset();
   first.connection.reset();

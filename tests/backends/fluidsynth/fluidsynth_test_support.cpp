@@ -67,7 +67,7 @@ std::filesystem::path WriteTextFile(const TempFolder& folder, const std::string&
 
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes) { synth.sendShort(bytes); }
 
-void SendGsReset(SynthCore& synth) { synth.sendLong(kGsReset); }
+void SendGsReset(SynthCore& synth) { synth.sendLong(GsResetMessage); }
 
 std::size_t Frames(double milliseconds) {
   return static_cast<std::size_t>(std::lround(milliseconds * kSynthSampleRate / 1000.0));
