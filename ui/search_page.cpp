@@ -1,0 +1,156 @@
+#include "ui/search_page.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "midi/voice_state.h"
+#include "ui/held_press.h"
+
+namespace kalvora {
+
+SearchResults::SearchResults(LineText lineText, QString nothingFound, QObject* parent)
+    : QAbstractListModel(parent),
+      lineText_(std::move(lineText)),
+      nothingFound_(std::move(nothingFound)) {}
+
+void SearchResults::search(const QString& query, int currentMap) {
+  beginResetModel();
+  FindNames(query.toUtf8().toStdString(), currentMap, found_);
+  nothing_ = found_.empty() && !query.trimmed().isEmpty();
+  endResetModel();
+}
+
+const FoundName* SearchResults::entry(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= found_.size()) return nullptr;
+  return &found_[static_cast<std::size_t>(row)];
+}
+
+int SearchResults::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return nothing_ ? 1 : static_cast<int>(found_.size());
+}
+
+// Only the lines in view are asked for, so a query that finds thousands writes a screenful.
+QVariant SearchResults::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole) return {};
+  if (nothing_) return nothingFound_;
+  const FoundName* found = entry(index.row());
+  return found != nullptr ? QVariant(lineText_(*found)) : QVariant();
+}
+
+Qt::ItemFlags SearchResults::flags(const QModelIndex& index) const {
+  if (nothing_) return Qt::ItemIsEnabled;
+  return QAbstractListModel::flags(index);
+}
+
+SearchPage::SearchPage(SearchResults::LineText lineText, QString nothingFound)
+    : field_(new QLineEdit(this)), list_(new QListView(this)) {
+  results_ = new SearchResults(std::move(lineText), std::move(nothingFound), this);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(field_);
+  layout->addWidget(list_);
+  list_->setModel(results_);
+  list_->setUniformItemSizes(true);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setFocusPolicy(Qt::StrongFocus);
+  setFocusProxy(field_);
+  connect(field_, &QLineEdit::textChanged, this, [this] { refresh(); });
+  field_->installEventFilter(this);
+  list_->installEventFilter(this);
+  // Presses on a line are held presses, as on the buttons; this filter, installed after the
+  // held press's own, sees each press first and notes the line under it.
+  auto* held = new HeldPress(list_->viewport());
+  list_->viewport()->installEventFilter(this);
+  connect(held, &HeldPress::mouseDown, this,
+          [this](Qt::MouseButton mouse) { emit lineMouseDown(pressedRow_, mouse); });
+  connect(held, &HeldPress::mouseUp, this,
+          [this](Qt::MouseButton mouse) { emit lineMouseUp(mouse); });
+}
+
+void SearchPage::refresh() {
+  results_->search(field_->text(), MapIndex);
+  if (results_->entry(0) != nullptr) list_->setCurrentIndex(results_->index(0));
+}
+
+void SearchPage::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  refresh();
+}
+
+bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == list_->viewport()) {
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+      const QModelIndex index =
+          list_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+      pressedRow_ = entry(index.row()) != nullptr ? index.row() : -1;
+      if (pressedRow_ >= 0) list_->setCurrentIndex(index);
+    }
+    return false;
+  }
+  if (type == QEvent::FocusOut) {
+    endKeys();
+    return false;
+  }
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  auto& key = *static_cast<QKeyEvent*>(event);
+  return watched == field_ ? fieldKey(key) : watched == list_ && listKey(key);
+}
+
+// Down goes to the list's first line; Return plays the line chosen in the list.
+bool SearchPage::fieldKey(QKeyEvent& key) {
+  if (key.type() == QEvent::KeyPress && key.key() == Qt::Key_Down) {
+    if (results_->entry(0) == nullptr) return true;
+    list_->setCurrentIndex(results_->index(0));
+    list_->setFocus(Qt::OtherFocusReason);
+    return true;
+  }
+  if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) return holdKey(key);
+  return false;
+}
+
+// Up from the first line goes back to the field; anything typed goes there too.
+bool SearchPage::listKey(QKeyEvent& key) {
+  if (key.key() == Qt::Key_Space || key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+    return holdKey(key);
+  }
+  if (key.type() != QEvent::KeyPress) return false;
+  if (key.key() == Qt::Key_Up && list_->currentIndex().row() <= 0) {
+    field_->setFocus(Qt::OtherFocusReason);
+    return true;
+  }
+  if (!key.text().isEmpty() && key.text().at(0).isPrint()) {
+    field_->setFocus(Qt::OtherFocusReason);
+    QCoreApplication::sendEvent(field_, &key);
+    return true;
+  }
+  return false;
+}
+
+// A key that plays the current line: its press (not its repeats) plays, its release ends it.
+bool SearchPage::holdKey(QKeyEvent& key) {
+  if (key.isAutoRepeat()) return true;
+  const auto held = std::find(keysHeld_.begin(), keysHeld_.end(), key.key());
+  if (key.type() == QEvent::KeyPress) {
+    if (held != keysHeld_.end()) return true;
+    keysHeld_.push_back(key.key());
+    emit lineKeyDown(list_->currentIndex().row(), key.key());
+  } else if (held != keysHeld_.end()) {
+    keysHeld_.erase(held);
+    emit lineKeyUp(key.key());
+  }
+  return true;
+}
+
+void SearchPage::endKeys() {
+  const std::vector<int> held = std::move(keysHeld_);
+  keysHeld_.clear();
+  for (const int key : held) emit lineKeyUp(key);
+}
+
+}  // namespace kalvora
