@@ -4,9 +4,13 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QListView>
 #include <QtTest/QtTest>
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "app/form1.h"
 #include "bench/stopwatch_window.h"
@@ -16,6 +20,7 @@
 #include "midi/voice_state.h"
 #include "ui/drum_page.h"
 #include "ui/press_button.h"
+#include "ui/search_page.h"
 
 namespace {
 
@@ -112,6 +117,60 @@ void ReleaseHandler(benchmark::State& state) {
   }
 }
 BENCHMARK(ReleaseHandler)->UseManualTime()->Iterations(20000);
+
+// A query typed letter by letter into the search page: each keystroke matches every entry of the
+// index and fills the list, and the visible lines are drawn. One iteration is one keystroke; the
+// counters give the median keystroke and the index's one-time build at the first letter.
+void SearchKeystroke(benchmark::State& state) {
+  auto& f = TheWindow().form;
+  f.PageControl1->setCurrentWidget(f.TabSheet5);
+  QLineEdit* field = f.TabSheet5->field();
+  QWidget* lines = f.TabSheet5->list()->viewport();
+  auto keystroke = [&](QChar letter) {
+    const auto start = Clock::now();
+    QTest::keyClick(field, letter.toLatin1());
+    benchmark::DoNotOptimize(lines->grab());
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  static const double firstLetter = keystroke('e');  // the index is built at the first query
+  const QString query = QStringLiteral("electric piano");
+  std::vector<double> times;
+  qsizetype at = 0;
+  for (auto _ : state) {
+    if (at == 0) {
+      state.PauseTiming();
+      field->clear();
+      state.ResumeTiming();
+    }
+    const double seconds = keystroke(query[at]);
+    state.SetIterationTime(seconds);
+    times.push_back(seconds);
+    at = (at + 1) % query.size();
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["median_ms"] = times[times.size() / 2] * 1e3;
+  state.counters["first_letter_ms"] = firstLetter * 1e3;
+  field->clear();
+  f.PageControl1->setCurrentWidget(f.TabSheet1);
+}
+BENCHMARK(SearchKeystroke)->UseManualTime()->Iterations(14 * 50);
+
+// Showing a page from the program page and drawing the window: argument 3 the drum page, 4 the
+// search page with a query in its field (it searches again as it is shown).
+void ShowPage(benchmark::State& state) {
+  auto& f = TheWindow().form;
+  QWidget* page = f.PageControl1->widget(static_cast<int>(state.range(0)));
+  f.TabSheet5->field()->setText(QStringLiteral("piano"));
+  for (auto _ : state) {
+    f.PageControl1->setCurrentWidget(page);
+    benchmark::DoNotOptimize(f.grab());
+    state.PauseTiming();
+    f.PageControl1->setCurrentWidget(f.TabSheet1);
+    state.ResumeTiming();
+  }
+  f.TabSheet5->field()->clear();
+}
+BENCHMARK(ShowPage)->Arg(3)->Arg(4);
 
 }  // namespace
 
