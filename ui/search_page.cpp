@@ -1,9 +1,13 @@
 #include "ui/search_page.h"
 
+#include <QAbstractItemDelegate>
 #include <QCoreApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QPainter>
+#include <QStaticText>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -11,6 +15,51 @@
 #include "ui/held_press.h"
 
 namespace kalvora {
+
+namespace {
+
+// Draws a line as plain text, its shaping kept for the next time the same line is in view: as a
+// query grows letter by letter, most lines in view stay the same. The style's own item drawing
+// lays each line out twice at every paint, which costs more than the search itself.
+class LineDelegate : public QAbstractItemDelegate {
+ public:
+  using QAbstractItemDelegate::QAbstractItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected) painter->fillRect(option.rect, option.palette.highlight());
+    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    const QStaticText& line = shaped(index.data().toString(), option.font);
+    const int top = option.rect.top() + (option.rect.height() - option.fontMetrics.height()) / 2;
+    painter->drawStaticText(option.rect.left() + kIndent, top, line);
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+    return {option.rect.width(), option.fontMetrics.height() + kLineGap};
+  }
+
+ private:
+  static constexpr int kIndent = 4;
+  static constexpr int kLineGap = 2;
+  static constexpr qsizetype kKept = 2048;
+
+  const QStaticText& shaped(const QString& text, const QFont& font) const {
+    auto found = kept_.find(text);
+    if (found == kept_.end()) {
+      if (kept_.size() >= kKept) kept_.clear();
+      QStaticText line(text);
+      line.setTextFormat(Qt::PlainText);
+      line.prepare(QTransform(), font);
+      found = kept_.insert(text, line);
+    }
+    return *found;
+  }
+
+  mutable QHash<QString, QStaticText> kept_;
+};
+
+}  // namespace
 
 SearchResults::SearchResults(LineText lineText, QString nothingFound, QObject* parent)
     : QAbstractListModel(parent),
@@ -54,6 +103,7 @@ SearchPage::SearchPage(SearchResults::LineText lineText, QString nothingFound)
   layout->addWidget(field_);
   layout->addWidget(list_);
   list_->setModel(results_);
+  list_->setItemDelegate(new LineDelegate(list_));
   list_->setUniformItemSizes(true);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
