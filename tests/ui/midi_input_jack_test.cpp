@@ -283,6 +283,13 @@ TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
     }
   };
 
+  // Anything pasted finds nothing and says so; that line plays nothing.
+  page.field()->setText(QString(10000, 'x') + QChar(0xD800) + QStringLiteral("\u0001🎹"));
+  ASSERT_EQ(page.list()->model()->rowCount(), 1);
+  EXPECT_EQ(page.list()->model()->index(0, 0).data().toString(), "見つかりません");
+  window_->press(lineAt(0));
+  window_->release(lineAt(0));
+
   // The first tone line, pressed with the mouse: its set-up and note on channel 1, no synth mark.
   type(QStringLiteral("ｎｙｌｏｎ gt"));
   ASSERT_NE(page.entry(0), nullptr);
@@ -295,6 +302,7 @@ TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
   expect(moduleA_, a);
   EXPECT_EQ(form.Label(10)->text(), "25");
   EXPECT_EQ(form.Label(12)->text(), "0");
+  EXPECT_TRUE(ToolTipOf(form.Button(1)).isEmpty());
 
   // A drum key: that key with its set on channel 10; the set becomes the drum page's.
   type(QStringLiteral("808 cowbell"));
