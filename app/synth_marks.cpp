@@ -40,7 +40,7 @@ void SynthMarks::deviceChanged(std::string_view deviceName) {
 const SynthPresets& SynthMarks::presets() {
   if (!presets_) {
     const FluidSynthOptions options = ProgramSynthOptions();
-    presets_ = SynthPresets::Read(options.soundFontFolders, options.userSoundFontFolders,
+    presets_ = SynthPresets::read(options.soundFontFolders, options.userSoundFontFolders,
                                   options.fillerCheck);
   }
   return *presets_;

@@ -93,7 +93,7 @@ std::vector<FontPreset> PresetsOf(const fs::path& path) {
 
 }  // namespace
 
-SynthPresets SynthPresets::Read(const SoundFontSet& fonts) {
+SynthPresets SynthPresets::read(const SoundFontSet& fonts) {
   SynthPresets stack;
   // From the top down, the first font to name a slot keeps it.
   auto take = [&stack](const fs::path& font, PresetCheck check) {
@@ -111,13 +111,13 @@ SynthPresets SynthPresets::Read(const SoundFontSet& fonts) {
   return stack;
 }
 
-SynthPresets SynthPresets::Read(const std::vector<fs::path>& folders,
+SynthPresets SynthPresets::read(const std::vector<fs::path>& folders,
                                 const std::vector<fs::path>& userFolders, PresetCheck fillerCheck) {
   auto fonts = FindSoundFonts(folders);
   if (!fonts) return {};
   fonts->user = FindUserSoundFonts(userFolders);
   fonts->fillerCheck = fillerCheck;
-  return Read(*fonts);
+  return read(*fonts);
 }
 
 const std::string* SynthPresets::find(int bank, int program) const {

@@ -18,11 +18,11 @@ inline constexpr int kSoundFontKitBank = 128;
 class SynthPresets {
  public:
   // The stack of fonts as the synth would load it now; empty when no base font is found.
-  static SynthPresets Read(const std::vector<std::filesystem::path>& folders,
+  static SynthPresets read(const std::vector<std::filesystem::path>& folders,
                            const std::vector<std::filesystem::path>& userFolders,
                            PresetCheck fillerCheck);
   // The same for a stack already found.
-  static SynthPresets Read(const SoundFontSet& fonts);
+  static SynthPresets read(const SoundFontSet& fonts);
 
   // The name of the preset at bank (0..128) and program (1..128), or null when no font has one.
   const std::string* find(int bank, int program) const;

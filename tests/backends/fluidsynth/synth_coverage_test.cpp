@@ -189,7 +189,7 @@ TEST(SynthCoverage, TheMarksSayWhatTheSynthPlays) {
   FluidSynthOptions options = ProgramSynthOptions();
   auto fonts = FindSoundFonts(options.soundFontFolders);
   fonts->fillerCheck = options.fillerCheck;
-  const SynthPresets presets = SynthPresets::Read(*fonts);
+  const SynthPresets presets = SynthPresets::read(*fonts);
   int own = 0;
   for (int program = 1; program <= kProgramCount; ++program) {
     for (int bank = 0; bank < kBankCount; ++bank) {
