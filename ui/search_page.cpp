@@ -97,8 +97,14 @@ Qt::ItemFlags SearchResults::flags(const QModelIndex& index) const {
 }
 
 SearchPage::SearchPage(SearchResults::LineText lineText, QString nothingFound)
-    : field_(new QLineEdit(this)), list_(new QListView(this)) {
-  results_ = new SearchResults(std::move(lineText), std::move(nothingFound), this);
+    : results_(new SearchResults(std::move(lineText), std::move(nothingFound), this)) {}
+
+// The field and the list are made when the page is first shown: a start that never searches
+// pays nothing for them.
+void SearchPage::build() {
+  if (field_ != nullptr) return;
+  field_ = new QLineEdit(this);
+  list_ = new QListView(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(field_);
   layout->addWidget(list_);
@@ -120,20 +126,37 @@ SearchPage::SearchPage(SearchResults::LineText lineText, QString nothingFound)
           [this](Qt::MouseButton mouse) { emit lineMouseDown(pressedRow_, mouse); });
   connect(held, &HeldPress::mouseUp, this,
           [this](Qt::MouseButton mouse) { emit lineMouseUp(mouse); });
+  if (isVisible()) {
+    field_->show();
+    list_->show();
+  }
+}
+
+QLineEdit* SearchPage::field() {
+  build();
+  return field_;
+}
+
+QListView* SearchPage::list() {
+  build();
+  return list_;
 }
 
 void SearchPage::refresh() {
+  build();
   results_->search(field_->text(), MapIndex);
   if (results_->entry(0) != nullptr) list_->setCurrentIndex(results_->index(0));
 }
 
 void SearchPage::showEvent(QShowEvent* event) {
+  build();
   QWidget::showEvent(event);
   refresh();
 }
 
 bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (list_ == nullptr) return false;
   if (watched == list_->viewport()) {
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
       const QModelIndex index =

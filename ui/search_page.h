@@ -44,8 +44,8 @@ class SearchPage : public QWidget {
  public:
   SearchPage(SearchResults::LineText lineText, QString nothingFound);
 
-  QLineEdit* field() const { return field_; }
-  QListView* list() const { return list_; }
+  QLineEdit* field();
+  QListView* list();
   const SearchResults& results() const { return *results_; }
   // The entry of line row, or null for no entry (the "nothing found" line, outside the list).
   const FoundName* entry(int row) const { return results_->entry(row); }
@@ -66,14 +66,15 @@ class SearchPage : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void build();
   bool fieldKey(QKeyEvent& key);
   bool listKey(QKeyEvent& key);
   bool holdKey(QKeyEvent& key);
   void endKeys();
 
-  QLineEdit* field_;
-  QListView* list_;
   SearchResults* results_;
+  QLineEdit* field_ = nullptr;
+  QListView* list_ = nullptr;
   int pressedRow_ = -1;
   std::vector<int> keysHeld_;
 };
