@@ -144,7 +144,12 @@ QListView* SearchPage::list() {
 
 void SearchPage::refresh() {
   build();
-  results_->search(field_->text(), MapIndex);
+  // Shown again with the same text and map, the list is already what a search would give.
+  if (searched_ && field_->text() == searchedText_ && MapIndex == searchedMap_) return;
+  searched_ = true;
+  searchedText_ = field_->text();
+  searchedMap_ = MapIndex;
+  results_->search(searchedText_, searchedMap_);
   if (results_->entry(0) != nullptr) list_->setCurrentIndex(results_->index(0));
 }
 

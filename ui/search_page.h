@@ -49,7 +49,8 @@ class SearchPage : public QWidget {
   const SearchResults& results() const { return *results_; }
   // The entry of line row, or null for no entry (the "nothing found" line, outside the list).
   const FoundName* entry(int row) const { return results_->entry(row); }
-  // Searches again for the text in the field (the current map may have changed).
+  // Searches for the text in the field, unless the text and the current map are those of the
+  // last search.
   void refresh();
 
  signals:
@@ -75,6 +76,9 @@ class SearchPage : public QWidget {
   SearchResults* results_;
   QLineEdit* field_ = nullptr;
   QListView* list_ = nullptr;
+  bool searched_ = false;
+  QString searchedText_;
+  int searchedMap_ = 0;
   int pressedRow_ = -1;
   std::vector<int> keysHeld_;
 };
