@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/form_description.h"
+#include "play/voice_controls.h"
 #include "ui/drum_page.h"
-#include "ui/voice_controls.h"
 
 namespace kalvora {
 

@@ -14,6 +14,7 @@
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
 #include "ui/tone_button_grid.h"
+#include "ui/utf8_text.h"
 
 namespace kalvora {
 
@@ -22,10 +23,6 @@ namespace {
 constexpr int kLabelLeft = 16;
 constexpr int kLabelTop = 296;
 constexpr int kValueLeft = 104;
-
-QString Text(std::string_view utf8) {
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 QString SetCaption(const DrumSet& set) {
   return QString::number(set.program) + QStringLiteral(": ") + Text(set.name);
@@ -46,7 +43,7 @@ QString KeyNoteText(int note) {
          QStringLiteral(")");
 }
 
-DrumPage::DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys)
+DrumPage::DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys, std::string_view setCaption)
     : keyboard_(keyboard), keys_(keys) {
   const std::size_t count = MostSetsOfAMap();
   for (std::size_t i = 0; i < count; ++i) {
@@ -60,7 +57,7 @@ DrumPage::DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys)
             [this, n](Qt::MouseButton mouse) { emit setButtonUp(n, mouse); });
     buttons_.push_back(button);
   }
-  auto* caption = new QLabel(QStringLiteral("ドラムセット="), this);
+  auto* caption = new QLabel(Text(setCaption), this);
   caption->move(kLabelLeft, kLabelTop);
   caption->adjustSize();
   setLabel_ = new QLabel(this);

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 #include "ui/held_press.h"
 
 namespace kalvora {

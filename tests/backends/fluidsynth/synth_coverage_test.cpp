@@ -16,7 +16,7 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/synth_presets.h"
 #include "midi/midi_bytes.h"
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 
 namespace kalvora::test {
 namespace {
