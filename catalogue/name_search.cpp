@@ -21,10 +21,23 @@ using AbbreviationSet = std::bitset<kMaxAbbreviations>;
 // No name holds it: a character of a query that no name can match.
 constexpr char kNoMatch = '\x01';
 
+// Which letters and digits a folded text holds, one bit each: a word whose characters a name
+// lacks cannot occur in it, which rules out most names before any comparison.
+using CharacterSet = std::uint64_t;
+CharacterSet CharactersOf(std::string_view folded) {
+  CharacterSet set = 0;
+  for (const char c : folded) {
+    const int bit = c >= 'a' && c <= 'z' ? c - 'a' : c >= '0' && c <= '9' ? 26 + (c - '0') : 36;
+    set |= CharacterSet{1} << bit;
+  }
+  return set;
+}
+
 struct Entry {
   FoundName found;
   std::uint32_t foldedBegin = 0;
   std::uint32_t foldedSize = 0;
+  CharacterSet characters = 0;
   AbbreviationSet abbreviations;
 };
 
@@ -80,9 +93,10 @@ class NameIndex {
   static std::uint8_t u8(int value) { return static_cast<std::uint8_t>(value); }
 
   void add(const FoundName& found) {
-    Entry entry{found, static_cast<std::uint32_t>(folded_.size()), 0, {}};
+    Entry entry{found, static_cast<std::uint32_t>(folded_.size()), 0, 0, {}};
     AppendFolded(found.name, folded_);
     entry.foldedSize = static_cast<std::uint32_t>(folded_.size()) - entry.foldedBegin;
+    entry.characters = CharactersOf(folded(entry));
     entries_.push_back(entry);
   }
 
@@ -140,10 +154,11 @@ std::vector<std::string> QueryWords(std::string_view query) {
 // it abbreviates.
 struct QueryWord {
   std::string text;
+  CharacterSet characters;
   AbbreviationSet abbreviations;
   std::vector<std::string_view> writtenOut;
 
-  explicit QueryWord(std::string word) : text(std::move(word)) {
+  explicit QueryWord(std::string word) : text(std::move(word)), characters(CharactersOf(text)) {
     const auto all = Abbreviations();
     for (std::size_t a = 0; a < all.size() && a < kMaxAbbreviations; ++a) {
       const std::string_view meaning = all[a].word;
@@ -158,8 +173,12 @@ struct QueryWord {
     }
   }
 
-  bool foundIn(std::string_view folded, const AbbreviationSet& used) const {
-    if (folded.find(text) != std::string_view::npos || (used & abbreviations).any()) return true;
+  bool foundIn(const Entry& entry, std::string_view folded) const {
+    if ((entry.characters & characters) == characters &&
+        folded.find(text) != std::string_view::npos) {
+      return true;
+    }
+    if ((entry.abbreviations & abbreviations).any()) return true;
     return std::any_of(writtenOut.begin(), writtenOut.end(), [folded](std::string_view word) {
       return folded.find(word) != std::string_view::npos;
     });
@@ -181,7 +200,7 @@ void FindNames(std::string_view query, int currentMap, std::vector<FoundName>& f
     for (const Entry& entry : index.entriesOf(map)) {
       const std::string_view folded = index.folded(entry);
       const bool all = std::all_of(words.begin(), words.end(), [&](const QueryWord& word) {
-        return word.foundIn(folded, entry.abbreviations);
+        return word.foundIn(entry, folded);
       });
       if (all) found.push_back(entry.found);
     }
