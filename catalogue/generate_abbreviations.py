@@ -22,6 +22,7 @@ import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
+sys.dont_write_bytecode = True  # the sibling generators are read from the source folder
 import generate_drum_sets  # noqa: E402
 import generate_tone_names  # noqa: E402
 
