@@ -66,6 +66,7 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
       this, [this](int note) { return FormKeyDown(note); },
       [this](kalvora::HeldNote note) { FormKeyUp(note); });
   heldPressWatch_ = new kalvora::HeldPressWatch(this);
+  buildCarryShortcuts();
 
   // MIDI input is played as soon as it arrives, between the window's own events.
   if (const int ready = kalvora::MidiInputReadyFd(); ready >= 0) {
@@ -198,8 +199,7 @@ void TForm1::buildStatusLine() {
   switchButton->setText(form::kSwitchCaption);
   switchButton->setToolTip(form::kSwitchHint);
   Place(switchButton, form::kSwitchButtonRect);
-  connect(&switchButton->held(), &kalvora::HeldPress::mouseDown, this,
-          &TForm1::Button257MouseDown);
+  connect(&switchButton->held(), &kalvora::HeldPress::mouseDown, this, &TForm1::Button257MouseDown);
   connect(&switchButton->held(), &kalvora::HeldPress::mouseUp, this, &TForm1::Button257MouseUp);
   // Its release opens the next device: only a release, not a window closing or losing the
   // focus, does that.

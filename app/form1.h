@@ -85,9 +85,13 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void FormKeyUp(kalvora::HeldNote note);
   void DrumButtonMouseDown(int n, Qt::MouseButton button = Qt::LeftButton);  // drum set buttons
   void DrumButtonMouseUp(int n, Qt::MouseButton button = Qt::LeftButton);    // in program order
-  void PageControl1Change();  // a page is shown: the drum page plays the rhythm part
+  void PageControl1Change();     // a page is shown: the drum page plays the rhythm part
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
+  // Ctrl+C, Ctrl+Insert: the current tone's set-up onto the clipboard as text.
+  void FormCopy();
+  // Ctrl+S: the current tone as a Standard MIDI File, where the save dialog says.
+  void FormSave();
 
   // The window's outer frame (what the settings file keeps), whatever the window manager adds.
   void setOuterGeometry(const QRect& frame);
@@ -127,6 +131,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void buildDrumPage();
   void buildKeyboard();
   void buildStatusLine();
+  void buildCarryShortcuts();
   void reapplyOuterGeometryOnceFramed();
   void stopMouseNote(Qt::MouseButton button);
   QLabel* makeLabel(int n, QWidget* parent, int left, int top, const char* text);
@@ -144,6 +149,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 
+  QString saveFolder_;  // where the last MIDI file went
   std::string executablePath_;
   std::string settingsFolderFallback_;
   kalvora::FileWriter settingsWriter_;

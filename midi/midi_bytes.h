@@ -75,5 +75,7 @@ inline constexpr std::uint8_t kReleaseVelocity = 0x7F;
 // GS Reset: data set 1 of 00 to address 40 00 7F on device 10, model 42, with its checksum.
 inline constexpr std::array<std::uint8_t, 11> kGsReset{
     kSysExStart, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, kSysExEnd};
+// How long a module is left after the GS Reset before anything else is sent.
+inline constexpr int kGsResetSettleMs = 100;
 
 }  // namespace kalvora

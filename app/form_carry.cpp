@@ -1,0 +1,56 @@
+// Carrying the current tone out of the window: its set-up onto the clipboard (Ctrl+C,
+// Ctrl+Insert), or into a Standard MIDI File (Ctrl+S). Both write what the next press would send.
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QShortcut>
+
+#include "app/form1.h"
+#include "app/form_messages.h"
+#include "app/save_path.h"
+#include "app/settings/settings_save.h"
+#include "carry/midi_file.h"
+#include "carry/set_up_text.h"
+#include "midi/host_services.h"
+#include "midi/voice_setup.h"
+#include "midi/voice_state.h"
+
+namespace {
+std::vector<std::uint32_t> CurrentSetUp() {
+  const kalvora::VoiceSetUp setUp = kalvora::CurrentVoiceSetUp();
+  return {setUp.begin(), setUp.end()};
+}
+}  // namespace
+
+// A text field with a selection takes Ctrl+C and Ctrl+Insert first and copies its selection.
+void TForm1::buildCarryShortcuts() {
+  auto* copy = new QShortcut(this);
+  copy->setKeys(QKeySequence::Copy);
+  connect(copy, &QShortcut::activated, this, [this] { FormCopy(); });
+  auto* save = new QShortcut(this);
+  save->setKeys(QKeySequence::Save);
+  connect(save, &QShortcut::activated, this, [this] { FormSave(); });
+}
+
+void TForm1::FormCopy() {
+  const std::string text = kalvora::SetUpText(CurrentSetUp());
+  QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+void TForm1::FormSave() {
+  const std::vector<std::uint32_t> setUp = CurrentSetUp();
+  const std::string bytes = kalvora::StandardMidiFile(setUp, NoteNumber, Velocity);
+  const QString folder = saveFolder_.isEmpty() ? QDir::homePath() : saveFolder_;
+  const QString suggested =
+      QDir(folder).filePath(QString::fromStdString(kalvora::MidiFileName(setUp)));
+  const QString chosen = kalvora::AskSavePath(suggested);
+  if (chosen.isEmpty()) return;
+  saveFolder_ = QFileInfo(chosen).absolutePath();
+  const kalvora::FileResult saved = kalvora::SaveSettingsFile(chosen.toStdString(), bytes);
+  if (!saved) {
+    kalvora::ShowMessage(kalvora::form::kMidiFileUnwritable + chosen.toStdString() + "\n" +
+                         saved.error);
+  }
+}
