@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -11,14 +14,16 @@
 #include <cstdio>
 #include <set>
 
+#include "catalogue/tone_names.h"
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
 #include "midi/device_state.h"
+#include "midi/voice_state.h"
 #include "support/jack_midi_receiver.h"
-#include "ui/computer_key_notes.h"
-#include "ui/drum_page.h"
 #include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
+#include "ui/computer_key_notes.h"
+#include "ui/drum_page.h"
 #include "window_fixture.h"
 
 namespace kalvora {
@@ -188,7 +193,8 @@ TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
   expect(moduleA_, a);
   QTabBar* tabs = form.PageControl1->tabBar();
   auto showPage = [&](QWidget* page) {
-    const QPoint tab = window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
+    const QPoint tab =
+        window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
     window_->press(tab);
     window_->release(tab);
     ASSERT_EQ(form.PageControl1->currentWidget(), page);
@@ -234,6 +240,99 @@ TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
   a = Plus(a, Plus(VoiceSetUpWith(0x28), {{0x90, 0x24, 0x64}, {0x80, 0x24, 0x7F}}));
   expect(moduleA_, a);
   EXPECT_TRUE(ToolTipOf(form.Shape(36)).isEmpty());
+}
+
+// What Ctrl+C (or Ctrl+Insert) copies is what the next press sends: the bytes on its third line are
+// the set-up the device then receives, the numbers on its second are read off those bytes, and the
+// name on its first is the one the window's caption shows. One tone of each map, a drum set, and
+// the voice the window starts with before any press.
+TEST_F(MidiInputThroughJack, CopiedTextIsWhatThePressSends) {
+  struct Case {
+    const char* what;
+    int mapRadio;  // RadioButton1..5: SC-8850 .. GM; 0 leaves the map
+    int program;   // pressed on its button, in the highest bank that names it; 0 presses none
+    int drumButton;
+    QKeyCombination copy;
+  };
+  const Case cases[] = {
+      {"start voice, no press yet", 0, 0, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-8850", 1, 5, 0, Qt::ControlModifier | Qt::Key_Insert},
+      {"SC-88Pro", 2, 17, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-88", 3, 25, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-55", 4, 81, 0, Qt::ControlModifier | Qt::Key_C},
+      {"GM", 5, 41, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-8850 drum set ROOM", 1, 0, 4, Qt::ControlModifier | Qt::Key_C},
+  };
+  TForm1& form = window_->form();
+  window_->showActive();
+  expect(moduleA_, {kGsReset});
+  auto pressAndRelease = [&](auto down, auto up) {
+    down();
+    up();
+  };
+  const QRegularExpression numbers(
+      "^channel (\\d+), bank select MSB (\\d+), LSB (\\d+), program (\\d+) \\(0-based (\\d+)\\), "
+      "bank number (\\d+) \\(MSB x 128 \\+ LSB\\)$");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.mapRadio) form.RadioButton(c.mapRadio)->click();
+    form.PageControl1->setCurrentWidget(c.drumButton ? form.TabSheet4 : form.TabSheet1);
+    QString caption;
+    if (c.program) {
+      const int map = 5 - c.mapRadio;
+      int bank = kBankCount - 1;
+      while (bank > 0 && ToneName(c.program, bank, map).empty()) --bank;
+      pressAndRelease([&] { form.ButtonMouseDown(129 + bank); },
+                      [&] { form.ButtonMouseUp(129 + bank); });
+      pressAndRelease([&] { form.ButtonMouseDown(c.program); },
+                      [&] { form.ButtonMouseUp(c.program); });
+      caption = form.Button(c.program)->text().replace("&&", "&");
+    }
+    if (c.drumButton) {
+      pressAndRelease([&] { form.DrumButtonMouseDown(c.drumButton); },
+                      [&] { form.DrumButtonMouseUp(c.drumButton); });
+      caption = form.TabSheet4->setLabel()->text();
+    }
+    QTest::keyClick(form.windowHandle(), c.copy.key(), c.copy.keyboardModifiers());
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n');
+    ASSERT_EQ(copied.size(), 4) << copied.join('|').toStdString();  // three lines, each ended
+
+    // The press after the copy, on a key no case has played yet: its note-off ends the wait.
+    const int shape = static_cast<int>(&c - cases) + 1;
+    pressAndRelease([&] { form.ShapeMouseDown(shape); }, [&] { form.ShapeMouseUp(shape); });
+    const int note = NoteNumber;
+    Messages all = moduleA_.waitForLast(
+        [note](const Message& m) { return (m[0] & 0xF0) == 0x80 && m[1] == note; }, RunEvents);
+    // Its set-up: what came before its note-on, back to the note-off before it or the reset.
+    all.resize(all.size() - 2);
+    Messages setUp;
+    while (!all.empty() && (all.back()[0] & 0xE0) != 0x80 && all.back()[0] < 0xF0) {
+      setUp.insert(setUp.begin(), all.back());
+      all.pop_back();
+    }
+    EXPECT_EQ(copied[2].toStdString(),
+              QString::fromStdString(Hex(setUp)).replace('\n', ' ').trimmed().toStdString());
+
+    ASSERT_GE(setUp.size(), 6u);
+    const Message& programChange = setUp.back();
+    const int channel = (programChange[0] & 0x0F) + 1;
+    const int msb = setUp[setUp.size() - 3][2];
+    const int lsb = setUp[setUp.size() - 2][2];
+    const auto match = numbers.match(copied[1]);
+    ASSERT_TRUE(match.hasMatch()) << copied[1].toStdString();
+    EXPECT_EQ(match.captured(1).toInt(), channel);
+    EXPECT_EQ(match.captured(2).toInt(), msb);
+    EXPECT_EQ(match.captured(3).toInt(), lsb);
+    EXPECT_EQ(match.captured(4).toInt(), programChange[1] + 1);
+    EXPECT_EQ(match.captured(5).toInt(), programChange[1]);
+    EXPECT_EQ(match.captured(6).toInt(), msb * 128 + lsb);
+
+    if (caption.isEmpty()) caption = form.Button(programChange[1] + 1)->text().replace("&&", "&");
+    const QString name = caption.section(": ", 1);
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_TRUE(copied[0].endsWith(": " + name + (c.drumButton ? ", channel 10" : "")))
+        << copied[0].toStdString() << " / " << caption.toStdString();
+  }
 }
 
 TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {
