@@ -89,9 +89,9 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
   // Ctrl+C, Ctrl+Insert: the current tone's set-up onto the clipboard as text.
-  void FormCopy();
+  void copyToneSetUp();
   // Ctrl+S: the current tone as a Standard MIDI File, where the save dialog says.
-  void FormSave();
+  void saveToneAsMidiFile();
 
   // The window's outer frame (what the settings file keeps), whatever the window manager adds.
   void setOuterGeometry(const QRect& frame);

@@ -28,18 +28,18 @@ std::vector<std::uint32_t> CurrentSetUp() {
 void TForm1::buildCarryShortcuts() {
   auto* copy = new QShortcut(this);
   copy->setKeys(QKeySequence::Copy);
-  connect(copy, &QShortcut::activated, this, [this] { FormCopy(); });
+  connect(copy, &QShortcut::activated, this, [this] { copyToneSetUp(); });
   auto* save = new QShortcut(this);
   save->setKeys(QKeySequence::Save);
-  connect(save, &QShortcut::activated, this, [this] { FormSave(); });
+  connect(save, &QShortcut::activated, this, [this] { saveToneAsMidiFile(); });
 }
 
-void TForm1::FormCopy() {
+void TForm1::copyToneSetUp() {
   const std::string text = kalvora::SetUpText(CurrentSetUp());
   QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
-void TForm1::FormSave() {
+void TForm1::saveToneAsMidiFile() {
   const std::vector<std::uint32_t> setUp = CurrentSetUp();
   const std::string bytes = kalvora::StandardMidiFile(setUp, NoteNumber, Velocity);
   const QString folder = saveFolder_.isEmpty() ? QDir::homePath() : saveFolder_;
