@@ -2,6 +2,7 @@
 // Ctrl+Insert), or into a Standard MIDI File (Ctrl+S). Both write what the next press would send.
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -24,13 +25,14 @@ std::vector<std::uint32_t> CurrentSetUp() {
 }
 }  // namespace
 
-// A text field with a selection takes Ctrl+C and Ctrl+Insert first and copies its selection.
+// Named keys rather than the platform's standard ones, which differ between desktops. A text
+// field with a selection takes Ctrl+C and Ctrl+Insert first and copies its selection. A piano key
+// pressed with Ctrl reaches no control: the shortcut takes it.
 void TForm1::buildCarryShortcuts() {
   auto* copy = new QShortcut(this);
-  copy->setKeys(QKeySequence::Copy);
+  copy->setKeys({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
   connect(copy, &QShortcut::activated, this, [this] { copyToneSetUp(); });
-  auto* save = new QShortcut(this);
-  save->setKeys(QKeySequence::Save);
+  auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
   connect(save, &QShortcut::activated, this, [this] { saveToneAsMidiFile(); });
 }
 
@@ -48,7 +50,8 @@ void TForm1::saveToneAsMidiFile() {
   const QString chosen = kalvora::AskSavePath(suggested);
   if (chosen.isEmpty()) return;
   saveFolder_ = QFileInfo(chosen).absolutePath();
-  const kalvora::FileResult saved = kalvora::SaveSettingsFile(chosen.toStdString(), bytes);
+  const kalvora::FileResult saved =
+      kalvora::SaveSettingsFile(QFile::encodeName(chosen).toStdString(), bytes);
   if (!saved) {
     kalvora::ShowMessage(kalvora::form::kMidiFileUnwritable + chosen.toStdString() + "\n" +
                          saved.error);
