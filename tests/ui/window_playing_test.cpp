@@ -252,6 +252,16 @@ void WindowPlayingTest::savedMidiFileReadsBackAsTheResetThePressAndOneBar() {
   expected << "2016 " + Hex(press.back()) << "2016 end_of_track";
   QCOMPARE(ReadWithMido(path), expected);
   QCOMPARE(folder.entries(), std::vector<std::string>{"song.mid"});
+
+  // Marks a file system may give a meaning to are left out of the name offered.
+  for (const auto& [program, bank, name] :
+       {std::tuple{34, 16, "SC-8850 034-016 F.Bass_Harm.mid"},
+        std::tuple{43, 0, "SC-8850 043-000 Cello_.mid"},
+        std::tuple{102, 25, "SC-8850 102-025 Noise_SawHit.mid"}}) {
+    ProgramNumber = program;
+    BankNumber = bank;
+    QCOMPARE(QFileInfo(SaveWithCtrlS(*fx_, QString())).fileName(), QString(name));
+  }
 }
 
 // A file the disk will not take in full (a size limit stands in for a full disk or a refusing
