@@ -19,6 +19,11 @@ constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 // 4/4: numerator, the denominator as a power of two, clocks per click, 32nds per quarter.
 constexpr std::array<std::uint8_t, 4> kFourFour{4, 2, 24, 8};
 constexpr int kMicrosecondsPerMillisecond = 1000;
+// The header chunk: its length, format 0 (one track holds everything) and the track count.
+constexpr std::uint32_t kHeaderLength = 6;
+constexpr std::uint32_t kFormatOneTrack = 0;
+constexpr std::uint32_t kTrackCount = 1;
+constexpr int kTempoBytes = 3;
 
 class Bytes {
  public:
@@ -70,7 +75,7 @@ std::string StandardMidiFile(std::span<const std::uint32_t> setUp, int note, int
   Bytes track;
   Meta(track, 0, kMetaTrackName, NameOf(numbers));
   Bytes tempo;
-  tempo.bigEndian(kMicrosecondsPerQuarter, 3);
+  tempo.bigEndian(kMicrosecondsPerQuarter, kTempoBytes);
   Meta(track, 0, kMetaTempo, tempo.text());
   Meta(track, 0, kMetaTimeSignature, AsText(kFourFour));
   // A system-exclusive event: F0, the length of what follows it, then the rest up to F7.
@@ -92,9 +97,9 @@ std::string StandardMidiFile(std::span<const std::uint32_t> setUp, int note, int
 
   Bytes file;
   file.append("MThd");
-  file.bigEndian(6, 4);
-  file.bigEndian(0, 2);  // format 0: one track
-  file.bigEndian(1, 2);
+  file.bigEndian(kHeaderLength, 4);
+  file.bigEndian(kFormatOneTrack, 2);
+  file.bigEndian(kTrackCount, 2);
   file.bigEndian(kTicksPerQuarter, 2);
   file.append("MTrk");
   file.bigEndian(static_cast<std::uint32_t>(track.text().size()), 4);
