@@ -264,24 +264,28 @@ void WindowPlayingTest::savedMidiFileReadsBackAsTheResetThePressAndOneBar() {
   }
 }
 
-// A file the disk will not take in full (a size limit stands in for a full disk or a refusing
-// folder): a message box says so, and no part of it is left.
+// A folder that refuses the file, and a file the disk will not take in full (a size limit stands
+// in for a full disk): a message box says so, and no part of the file is left.
 void WindowPlayingTest::aSaveThatCannotBeWrittenSaysSoAndLeavesNoFile() {
   kalvora::test::TempFolder folder;
-  const QString path = QString::fromStdString((folder / "song.mid").string());
+  const auto notAFolder = folder.write("not a folder", "mine");
   rlimit before{};
   getrlimit(RLIMIT_FSIZE, &before);
   const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = before;
-  small.rlim_cur = 16;
-  setrlimit(RLIMIT_FSIZE, &small);
-  SaveWithCtrlS(*fx_, path);
-  setrlimit(RLIMIT_FSIZE, &before);
+  for (const bool diskFull : {false, true}) {
+    const auto path = diskFull ? folder / "song.mid" : notAFolder / "song.mid";
+    rlimit small = before;
+    small.rlim_cur = diskFull ? 16 : before.rlim_cur;
+    setrlimit(RLIMIT_FSIZE, &small);
+    fx_->session().clear();
+    SaveWithCtrlS(*fx_, QString::fromStdString(path.string()));
+    setrlimit(RLIMIT_FSIZE, &before);
+    const auto messages = fx_->session().messages();
+    QCOMPARE(messages.size(), std::size_t{1});
+    QVERIFY(messages[0].starts_with(kalvora::form::kMidiFileUnwritable + path.string() + "\n"));
+    QCOMPARE(folder.entries(), std::vector<std::string>{"not a folder"});
+  }
   std::signal(SIGXFSZ, previous);
-  const auto messages = fx_->session().messages();
-  QCOMPARE(messages.size(), std::size_t{1});
-  QVERIFY(messages[0].starts_with(kalvora::form::kMidiFileUnwritable + path.toStdString() + "\n"));
-  QVERIFY(folder.entries().empty());
 }
 
 // The dialog asks before replacing a file: a cancel leaves it, a confirmation replaces it whole.
