@@ -9,7 +9,7 @@
 #include "carry/map_patches.h"
 #include "carry/midnam.h"
 #include "catalogue/map_names.h"
-#include "midi/voice_setup.h"
+#include "play/voice_setup.h"
 
 namespace kalvora {
 

@@ -14,9 +14,9 @@
 #include "app/settings/settings_save.h"
 #include "carry/midi_file.h"
 #include "carry/set_up_text.h"
-#include "midi/host_services.h"
-#include "midi/voice_setup.h"
-#include "midi/voice_state.h"
+#include "play/host_services.h"
+#include "play/voice_setup.h"
+#include "play/voice_state.h"
 
 namespace {
 std::vector<std::uint32_t> CurrentSetUp() {

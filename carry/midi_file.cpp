@@ -81,8 +81,8 @@ std::string StandardMidiFile(std::span<const std::uint32_t> setUp, int note, int
   // A system-exclusive event: F0, the length of what follows it, then the rest up to F7.
   track.variable(0);
   track.byte(kSysExStart);
-  track.variable(static_cast<std::uint32_t>(kGsReset.size() - 1));
-  track.all(std::span(kGsReset).subspan(1));
+  track.variable(static_cast<std::uint32_t>(GsResetMessage.size() - 1));
+  track.all(std::span(GsResetMessage).subspan(1));
   std::uint32_t delta = settleTicks;
   for (const WireMessage& message : WireMessages(setUp)) {
     track.variable(delta);

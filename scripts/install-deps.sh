@@ -27,8 +27,8 @@ package=(
 
 # The test suite and the benchmarks, one purpose a line.
 tests=(
-  # the unit and window suites, the benchmarks, the naming check, the tone table's generator
-  libgtest-dev libgmock-dev libbenchmark-dev libqt6test6 clang-tidy python3
+  # the unit and window suites, the benchmarks, the naming and format checks, the tone table's generator
+  libgtest-dev libgmock-dev libbenchmark-dev libqt6test6 clang-tidy clang-format python3
   # reading back the MIDI files the program saves, with a reader of its own (Debian's python3),
   # and checking the exported instrument files are well-formed XML
   python3-mido libxml2-utils
