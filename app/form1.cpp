@@ -69,6 +69,7 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
       this, [this](int note) { return FormKeyDown(note); },
       [this](kalvora::HeldNote note) { FormKeyUp(note); });
   heldPressWatch_ = new kalvora::HeldPressWatch(this);
+  buildCarryShortcuts();
 
   // MIDI input is played as soon as it arrives, between the window's own events.
   if (const int ready = kalvora::MidiInputReadyFd(); ready >= 0) {

@@ -101,6 +101,10 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void PageControl1Change();     // a page is shown: the drum page plays the rhythm part
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
+  // Ctrl+C, Ctrl+Insert: the current tone's set-up onto the clipboard as text.
+  void copyToneSetUp();
+  // Ctrl+S: the current tone as a Standard MIDI File, where the save dialog says.
+  void saveToneAsMidiFile();
 
   // The window's outer frame (what the settings file keeps), whatever the window manager adds.
   void setOuterGeometry(const QRect& frame);
@@ -143,6 +147,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void buildSearchPage();
   void buildKeyboard();
   void buildStatusLine();
+  void buildCarryShortcuts();
   void reapplyOuterGeometryOnceFramed();
   void stopMouseNote(Qt::MouseButton button);
   std::optional<kalvora::HeldNote> playSearchLine(int row);
@@ -165,6 +170,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 
+  QString saveFolder_;  // where the last MIDI file went
   std::string executablePath_;
   std::string settingsFolderFallback_;
   kalvora::FileWriter settingsWriter_;

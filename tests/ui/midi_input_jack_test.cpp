@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -13,10 +16,12 @@
 #include <cstdio>
 #include <set>
 
+#include "catalogue/tone_names.h"
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
 #include "play/device_state.h"
 #include "play/rhythm_part.h"
+#include "play/voice_state.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
@@ -234,16 +239,6 @@ TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
   EXPECT_TRUE(ToolTipOf(form.Shape(36)).isEmpty());
 }
 
-// The set-up and note-on of a press on channel 1, as test::PressMessages writes them.
-Messages PressOf(const test::Voice& voice) {
-  Messages messages;
-  for (const auto& message : test::PressMessages(voice)) {
-    const bool programChange = message[0] == kProgramChange;
-    messages.push_back(Message(message.begin(), message.begin() + (programChange ? 2 : 3)));
-  }
-  return messages;
-}
-
 // The search page: what is typed finds lines, and each line plays as its own button would, on
 // its own channel, and becomes the current voice.
 TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
@@ -288,7 +283,7 @@ TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
   window_->press(lineAt(0));
   window_->release(lineAt(0));
   test::Voice voice{.program = 25};
-  a = Plus(a, Plus(PressOf(voice), {{0x80, 0x3C, 0x7F}}));
+  a = Plus(a, Plus(test::PressBytes(voice), {{0x80, 0x3C, 0x7F}}));
   expect(moduleA_, a);
   EXPECT_EQ(form.Label(10)->text(), "25");
   EXPECT_EQ(form.Label(12)->text(), "0");
@@ -314,7 +309,7 @@ TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
   QCoreApplication::sendEvent(page.list(), &repeat);
   QTest::keyRelease(page.list(), Qt::Key_Space);
   voice = {.program = 1, .note = 0x38};
-  a = Plus(a, Plus(PressOf(voice), {{0x80, 0x38, 0x7F}}));
+  a = Plus(a, Plus(test::PressBytes(voice), {{0x80, 0x38, 0x7F}}));
   expect(moduleA_, a);
 
   // A drum-set line held while the program page comes back: it ends on channel 10, and the
@@ -338,8 +333,101 @@ TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
   window_->sendKey(QEvent::KeyPress, Qt::Key_Z, z);
   window_->sendKey(QEvent::KeyRelease, Qt::Key_Z, z);
   voice.note = 48;
-  a = Plus(a, Plus(PressOf(voice), {{0x80, 0x30, 0x7F}}));
+  a = Plus(a, Plus(test::PressBytes(voice), {{0x80, 0x30, 0x7F}}));
   expect(moduleA_, a);
+}
+
+// What Ctrl+C (or Ctrl+Insert) copies is what the next press sends: the bytes on its third line are
+// the set-up the device then receives, the numbers on its second are read off those bytes, and the
+// name on its first is the one the window's caption shows. One tone of each map, a drum set, and
+// the voice the window starts with before any press.
+TEST_F(MidiInputThroughJack, CopiedTextIsWhatThePressSends) {
+  struct Case {
+    const char* what;
+    int mapRadio;  // RadioButton1..5: SC-8850 .. GM; 0 leaves the map
+    int program;   // pressed on its button, in the highest bank that names it; 0 presses none
+    int drumButton;
+    QKeyCombination copy;
+  };
+  const Case cases[] = {
+      {"start voice, no press yet", 0, 0, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-8850", 1, 5, 0, Qt::ControlModifier | Qt::Key_Insert},
+      {"SC-88Pro", 2, 17, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-88", 3, 25, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-55", 4, 81, 0, Qt::ControlModifier | Qt::Key_C},
+      {"GM", 5, 41, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-8850 drum set ROOM", 1, 0, 4, Qt::ControlModifier | Qt::Key_C},
+  };
+  TForm1& form = window_->form();
+  window_->showActive();
+  expect(moduleA_, {kGsReset});
+  auto pressAndRelease = [&](auto down, auto up) {
+    down();
+    up();
+  };
+  const QRegularExpression numbers(
+      "^channel (\\d+), bank select MSB (\\d+), LSB (\\d+), program (\\d+) \\(0-based (\\d+)\\), "
+      "bank number (\\d+) \\(MSB x 128 \\+ LSB\\)$");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.mapRadio) form.RadioButton(c.mapRadio)->click();
+    form.PageControl1->setCurrentWidget(c.drumButton ? form.TabSheet4 : form.TabSheet1);
+    QString caption;
+    if (c.program) {
+      const int map = 5 - c.mapRadio;
+      int bank = kBankCount - 1;
+      while (bank > 0 && ToneName(c.program, bank, map).empty()) --bank;
+      pressAndRelease([&] { form.ButtonMouseDown(129 + bank); },
+                      [&] { form.ButtonMouseUp(129 + bank); });
+      pressAndRelease([&] { form.ButtonMouseDown(c.program); },
+                      [&] { form.ButtonMouseUp(c.program); });
+      caption = form.Button(c.program)->text().replace("&&", "&");
+    }
+    if (c.drumButton) {
+      pressAndRelease([&] { form.DrumButtonMouseDown(c.drumButton); },
+                      [&] { form.DrumButtonMouseUp(c.drumButton); });
+      caption = form.TabSheet4->setLabel()->text();
+    }
+    QTest::keyClick(form.windowHandle(), c.copy.key(), c.copy.keyboardModifiers());
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n');
+    ASSERT_EQ(copied.size(), 4) << copied.join('|').toStdString();  // three lines, each ended
+
+    // The press after the copy, on a key no case has played yet: its note-off ends the wait.
+    const int shape = static_cast<int>(&c - cases) + 1;
+    pressAndRelease([&] { form.ShapeMouseDown(shape); }, [&] { form.ShapeMouseUp(shape); });
+    const int note = NoteNumber;
+    Messages all = moduleA_.waitForLast(
+        [note](const Message& m) { return (m[0] & 0xF0) == 0x80 && m[1] == note; }, RunEvents);
+    // Its set-up: what came before its note-on, back to the note-off before it or the reset.
+    all.resize(all.size() - 2);
+    Messages setUp;
+    while (!all.empty() && (all.back()[0] & 0xE0) != 0x80 && all.back()[0] < 0xF0) {
+      setUp.insert(setUp.begin(), all.back());
+      all.pop_back();
+    }
+    EXPECT_EQ(copied[2].toStdString(),
+              QString::fromStdString(Hex(setUp)).replace('\n', ' ').trimmed().toStdString());
+
+    ASSERT_GE(setUp.size(), 6u);
+    const Message& programChange = setUp.back();
+    const int channel = (programChange[0] & 0x0F) + 1;
+    const int msb = setUp[setUp.size() - 3][2];
+    const int lsb = setUp[setUp.size() - 2][2];
+    const auto match = numbers.match(copied[1]);
+    ASSERT_TRUE(match.hasMatch()) << copied[1].toStdString();
+    EXPECT_EQ(match.captured(1).toInt(), channel);
+    EXPECT_EQ(match.captured(2).toInt(), msb);
+    EXPECT_EQ(match.captured(3).toInt(), lsb);
+    EXPECT_EQ(match.captured(4).toInt(), programChange[1] + 1);
+    EXPECT_EQ(match.captured(5).toInt(), programChange[1]);
+    EXPECT_EQ(match.captured(6).toInt(), msb * 128 + lsb);
+
+    if (caption.isEmpty()) caption = form.Button(programChange[1] + 1)->text().replace("&&", "&");
+    const QString name = caption.section(": ", 1);
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_TRUE(copied[0].endsWith(": " + name + (c.drumButton ? ", channel 10" : "")))
+        << copied[0].toStdString() << " / " << caption.toStdString();
+  }
 }
 
 TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {

@@ -270,7 +270,8 @@ void WindowLayoutTest::everyTextIsGlossedInTheReadme() {
     texts << w->property("text").toString() << w->property("title").toString() << w->toolTip();
   }
   for (const char* message : {form::kCannotOpenDevice, form::kNoDevices, form::kSettingsUnreadable,
-                              form::kSettingsUnwritable, form::kSettingsMoved}) {
+                              form::kSettingsUnwritable, form::kSettingsMoved,
+                              form::kSaveMidiFileTitle, form::kMidiFileUnwritable}) {
     texts << QString::fromUtf8(message).split('\n');
   }
   for (MMRESULT code = 1; code <= 64; ++code)
