@@ -6,16 +6,13 @@
 #include "app/form_description.h"
 #include "play/voice_controls.h"
 #include "ui/drum_page.h"
+#include "ui/utf8_text.h"
 
 namespace kalvora {
 
 namespace {
 
 const QString kGap = QStringLiteral("  ");
-
-QString Text(std::string_view utf8) {
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 // The caption of the map's button without "マップ" or "音源".
 QString MapName(int map) {

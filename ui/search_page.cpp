@@ -171,6 +171,12 @@ bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
+  if (watched == field_ && type == QEvent::ShortcutOverride) {
+    // With nothing selected the field lets Ctrl+C and Ctrl+Insert copy the tone, as everywhere
+    // in the window; with a selection it copies that, as a text field does.
+    return static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) &&
+           !field_->hasSelectedText();
+  }
   if (type == QEvent::FocusOut) {
     endKeys();
     return false;

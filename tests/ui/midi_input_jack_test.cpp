@@ -255,6 +255,13 @@ TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
   QCoreApplication::sendEvent(form.windowHandle(), &typed);
   window_->sendKey(QEvent::KeyRelease, Qt::Key_Z, z);
   EXPECT_EQ(page.field()->text(), "z");
+  // There Ctrl+C copies a selection, as a text field does, and the tone where nothing is selected.
+  page.field()->selectAll();
+  QTest::keyClick(form.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "z");
+  page.field()->deselect();
+  QTest::keyClick(form.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("map "));
 
   auto lineAt = [&](int row) {
     const QRect line = page.list()->visualRect(page.list()->model()->index(row, 0));
