@@ -35,6 +35,7 @@ namespace kalvora {
 namespace {
 
 using test::Message;
+using test::ToolTipOf;
 using Messages = std::vector<Message>;
 
 const Message kGsReset(GsResetMessage.begin(), GsResetMessage.end());
@@ -71,15 +72,6 @@ std::string Hex(const Messages& messages) {
     lines += line + "\n";
   }
   return lines;
-}
-
-// What the control shows when the pointer rests on it.
-QString ToolTipOf(QWidget* control) {
-  QToolTip::hideText();
-  QHelpEvent rest(QEvent::ToolTip, control->rect().center(),
-                  control->mapToGlobal(control->rect().center()));
-  QApplication::sendEvent(control, &rest);
-  return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 void RunEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }

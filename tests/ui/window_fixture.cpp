@@ -1,6 +1,9 @@
 #include "window_fixture.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include "midi/midi_bytes.h"
 
@@ -86,6 +89,14 @@ QStringList WindowFixture::noteEvents() const {
     if (m[0] == kNoteOff) events << QString("off %1").arg(m[1]);
   }
   return events;
+}
+
+QString ToolTipOf(QWidget* control) {
+  QToolTip::hideText();
+  QHelpEvent rest(QEvent::ToolTip, control->rect().center(),
+                  control->mapToGlobal(control->rect().center()));
+  QApplication::sendEvent(control, &rest);
+  return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 }  // namespace kalvora::test

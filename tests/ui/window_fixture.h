@@ -56,4 +56,7 @@ class WindowFixture {
   std::unique_ptr<TForm1> form_;
 };
 
+// What the control shows when the pointer rests on it.
+QString ToolTipOf(QWidget* control);
+
 }  // namespace kalvora::test

@@ -22,6 +22,8 @@
 
 namespace {
 
+using kalvora::test::ToolTipOf;
+
 constexpr int kStartKey = 31;  // the key beside "C4"
 
 long PeakResidentMegabytes() {
@@ -46,15 +48,6 @@ bool SoundsWithin(const std::filesystem::path& output, std::chrono::seconds limi
   };
   return kalvora::test::Eventually(
       heard, limit, [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
-}
-
-// What the control shows when the pointer rests on it.
-QString ToolTipOf(QWidget* control) {
-  QToolTip::hideText();
-  QHelpEvent rest(QEvent::ToolTip, control->rect().center(),
-                  control->mapToGlobal(control->rect().center()));
-  QApplication::sendEvent(control, &rest);
-  return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 }  // namespace
