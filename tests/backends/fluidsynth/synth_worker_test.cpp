@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -85,29 +87,60 @@ TEST_F(SynthWorkerTest, AudioClosesAfterAStormOfPresses) {
       << voices() << " voices still counted";
 }
 
-// A desktop's PulseAudio restarted under FluidSynth's driver, which says nothing of it: once the
-// driver has asked for no sound for a while, a note opens the output on the server there now.
-TEST(SynthWorkerOnPulseAudio, OpensAgainOnTheServerThatCameBack) {
+// A desktop's sound server killed under the synth and started again a second later (as a user's
+// session restarts it), after playing on or after hanging while programs were pressed: the first
+// note on the server there now is heard, and the synth still goes at once.
+struct ServerLoss {
+  const char* name;
+  PulseTestServer::Kind kind;
+  bool hungFirst;
+};
+void PrintTo(const ServerLoss& loss, std::ostream* out) { *out << loss.name; }
+
+class SynthWorkerServerLoss : public ::testing::TestWithParam<ServerLoss> {};
+
+TEST_P(SynthWorkerServerLoss, TheNextNoteIsHeardOnTheServerThatCameBack) {
   auto loaded = LoadedSynth();
   if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
-  auto server = std::make_unique<PulseTestServer>();
+  auto server = std::make_unique<PulseTestServer>(GetParam().kind);
   ASSERT_TRUE(server->start()) << server->log();
-  SynthWorker worker(std::move(loaded), {{"pulseaudio", {{"audio.period-size", "384"}}}});
-  ASSERT_EQ(worker.waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
-  server.reset();
-  server = std::make_unique<PulseTestServer>();
-  ASSERT_TRUE(server->start()) << server->log();
-  constexpr int kOrgan = 20;  // sustained, so that any part of the listening hears it
-  constexpr float kHeardPeak = 0.01F;
-  const auto deadline = Clock::now() + SynthWorker::kDriverSilentLimit + std::chrono::seconds(4);
-  float peak = 0;
-  while (peak < kHeardPeak && Clock::now() < deadline) {
-    SendPress(worker, Voice{.program = kOrgan});
-    peak = server->monitorPeak(std::chrono::milliseconds(300));
-    SendRelease(worker, Voice{.program = kOrgan});
+  auto worker = std::make_unique<SynthWorker>(std::move(loaded), DefaultSynthAudioOutputs());
+  ASSERT_EQ(worker->waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
+  const Voice organ{.program = 20};  // sustained, so that any part of the listening hears it
+  SendPress(*worker, organ);
+  SendRelease(*worker, organ);
+  if (GetParam().hungFirst) {
+    server->freeze();
+    constexpr int kProgramsPressed = 12;
+    for (int program = 1; program <= kProgramsPressed; ++program) {
+      SendPress(*worker, Voice{.program = program});
+      SendRelease(*worker, Voice{.program = program});
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
   }
+  server->kill();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  server = std::make_unique<PulseTestServer>(GetParam().kind);
+  ASSERT_TRUE(server->start()) << server->log();
+  SendPress(*worker, organ);
+  // Long enough for a null sink that had no stream to play out its block of up to 2 s.
+  const float peak = server->monitorPeak(std::chrono::milliseconds(2500));
+  SendRelease(*worker, organ);
+  constexpr float kHeardPeak = 0.01F;
   EXPECT_GE(peak, kHeardPeak);
+  const auto closing = Clock::now();
+  worker.reset();
+  EXPECT_LT(Clock::now() - closing, std::chrono::seconds(1));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    , SynthWorkerServerLoss,
+    ::testing::Values(ServerLoss{"PulseAudioRestarted", PulseTestServer::Kind::kPulseAudio, false},
+                      ServerLoss{"PulseAudioHungThenKilled", PulseTestServer::Kind::kPulseAudio,
+                                 true},
+                      ServerLoss{"PipeWireRestarted", PulseTestServer::Kind::kPipeWire, false},
+                      ServerLoss{"PipeWireHungThenKilled", PulseTestServer::Kind::kPipeWire, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Fast presses over many programs: a tone heard last stays loaded while a note still rings out
 // after it has left the kept ones, and is let go once all is quiet. (Let go at once,
