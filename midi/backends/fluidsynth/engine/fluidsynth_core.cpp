@@ -152,7 +152,11 @@ void SynthCore::render(std::span<float> left, std::span<float> right) {
                             right.data() + done, 0, 1);
     done += piece;
   }
-  limiter_.process(left.first(frames), right.first(frames));
+  const float loudest = limiter_.process(left.first(frames), right.first(frames));
+  // Only this thread raises it; the asking thread only takes it back to 0.
+  float before = loudest_.load(std::memory_order_relaxed);
+  while (loudest > before && !loudest_.compare_exchange_weak(before, loudest)) {
+  }
   renders_.fetch_add(1, std::memory_order_release);
 }
 

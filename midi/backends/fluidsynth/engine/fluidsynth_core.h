@@ -52,6 +52,8 @@ class SynthCore final : public AudioSource {
   void render(std::span<float> left, std::span<float> right) override;
   // How many renders have finished; any thread may ask.
   std::uint64_t renderCount() const { return renders_.load(std::memory_order_acquire); }
+  // The loudest sample rendered since the last call (0 to 1); one thread asks.
+  float takeLoudest() { return loudest_.exchange(0.0F, std::memory_order_acq_rel); }
   // While resting, renders are silence made without the synth, so that an output kept open for
   // the next note costs next to nothing. Any thread may set it; the first render after it is
   // lifted plays whatever was sent meanwhile.
@@ -80,6 +82,7 @@ class SynthCore final : public AudioSource {
   PeakLimiter limiter_{kSynthSampleRate};
   std::atomic<std::uint64_t> renders_{0};
   std::atomic<bool> resting_{false};
+  std::atomic<float> loudest_{0.0F};
   // The fonts as loaded, for their kits; emptied once the kits are in.
   std::vector<std::filesystem::path> kitFonts_;
   std::optional<std::filesystem::path> kitFiller_;

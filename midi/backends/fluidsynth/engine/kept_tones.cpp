@@ -6,12 +6,7 @@
 
 namespace kalvora {
 
-namespace {
-constexpr int kAnyVoiceId = -1;
-}  // namespace
-
-KeptTones::KeptTones(fluid_synth_t* synth)
-    : synth_(synth), sounding_(static_cast<std::size_t>(fluid_synth_get_polyphony(synth)) + 1) {}
+KeptTones::KeptTones(fluid_synth_t* synth) : synth_(synth), voices_(synth) {}
 
 bool KeptTones::toneOn(int channel, Tone& tone) const {
   fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel);
@@ -39,19 +34,12 @@ void KeptTones::chosen(int channel) {
   }
 }
 
-bool KeptTones::anyVoiceSounding() {
-  sounding_.front() = nullptr;
-  fluid_synth_get_voicelist(synth_, sounding_.data(), static_cast<int>(sounding_.size()) - 1,
-                            kAnyVoiceId);
-  return sounding_.front() != nullptr;
-}
-
 void KeptTones::tidy() {
   // Blocks the audio output may still render of a voice after it has ended, with room to spare.
   constexpr auto kAfterLastVoice = std::chrono::milliseconds(200);
   if (leaving_.empty()) return;
   const auto now = std::chrono::steady_clock::now();
-  if (anyVoiceSounding()) {
+  if (voices_.state().any) {
     quiet_ = false;
     return;
   }

@@ -15,6 +15,8 @@
 #include <deque>
 #include <vector>
 
+#include "midi/backends/fluidsynth/engine/synth_voices.h"
+
 namespace kalvora {
 
 class KeptTones {
@@ -42,14 +44,13 @@ class KeptTones {
   };
 
   bool toneOn(int channel, Tone& tone) const;
-  bool anyVoiceSounding();
 
   fluid_synth_t* synth_;
   std::deque<Tone> kept_;      // oldest first
   std::vector<Tone> leaving_;  // still pinned until a silence
   bool quiet_ = false;         // no voice sounded at quietSince_ or since
   std::chrono::steady_clock::time_point quietSince_;
-  std::vector<fluid_voice_t*> sounding_;  // room for the synth's voice list, reused
+  SynthVoices voices_;
 };
 
 }  // namespace kalvora

@@ -40,6 +40,10 @@ constexpr int kWorkerPriority = 50;
 // keyboard, pressure, bend and controllers are refused first and the last quarter is kept for
 // the messages that end notes.
 constexpr std::size_t kQueueLimit = 4096;
+// A thousandth of full scale (-60 dBFS): a tail that rings out below it is lost under any room's
+// noise at a level where the notes themselves are comfortable. A drum kit's releases ring on
+// below it for up to half a minute.
+constexpr float kHearingFloor = 0.001F;
 
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
   return bytes.size() == 3 && (bytes[0] & kStatusKindMask) == kNoteOn && bytes[2] != 0;
@@ -51,6 +55,7 @@ SynthWorker::SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudio
     : core_(std::move(core)),
       outputs_(std::move(outputs)),
       scratch_(2 * kBlockFrames),
+      voices_(core_->synth()),
       kept_(core_->synth()),
       thread_([this] { run(); }) {}
 
@@ -242,12 +247,23 @@ void SynthWorker::closeAudioWhenIdle() {
   // An output whose server has gone closes at once; the next note opens the output anew.
   if (!outputLost()) {
     const auto now = Clock::now();
-    sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
+    const SynthVoices::State voices = voices_.state();
+    // An output that renders past the core is not heard here: every voice counts.
+    const bool heard = !audio_.rendersThroughCore || core_->takeLoudest() >= kHearingFloor;
+    sounding_ = voices.held || (voices.any && heard);
     if (sounding_) {
       lastSound_ = now;
       return;
     }
-    if (now - lastSound_ >= kRestAfter) core_->rest(true);
+    if (now - lastSound_ >= kRestAfter) {
+      // What still rings has been below hearing since: it ends, and then the synth rests.
+      if (voices.any) {
+        constexpr int kAllChannels = -1;
+        fluid_synth_all_sounds_off(core_->synth(), kAllChannels);
+      } else {
+        core_->rest(true);
+      }
+    }
     if (now - lastSound_ < kIdleAfter) return;
   }
   releaseAudio();

@@ -16,6 +16,7 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/engine/kept_tones.h"
+#include "midi/backends/fluidsynth/engine/synth_voices.h"
 #include "midi/message_urgency.h"
 
 namespace kalvora {
@@ -102,12 +103,13 @@ class SynthWorker {
   // The thread's own.
   StartedAudio audio_;
   std::chrono::steady_clock::time_point lastSound_;
-  bool sounding_ = false;  // voices counted at the last check
+  bool sounding_ = false;  // a voice held or heard at the last check
   int sinceRender_ = 0;    // messages applied since the last wait for a render
   std::uint64_t rendersAtOpen_ = 0;
   std::uint64_t rendersSeen_ = 0;
   std::chrono::steady_clock::time_point renderSeenAt_;
   std::vector<float> scratch_;  // what renderHere() makes and throws away
+  SynthVoices voices_;          // after core_, whose synth it asks
   KeptTones kept_;              // after core_, whose synth it pins tones in
 
   std::thread thread_;  // last: it starts once everything above exists
