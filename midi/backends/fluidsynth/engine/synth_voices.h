@@ -4,6 +4,7 @@
 
 #include <fluidsynth.h>
 
+#include <span>
 #include <vector>
 
 namespace kalvora {
@@ -18,6 +19,8 @@ class SynthVoices {
   explicit SynthVoices(fluid_synth_t* synth);
   // Asks the synth, which also takes back the voices that have ended since it was last asked.
   State state();
+  // The voices sounding now, asked the same way; valid until the next call.
+  std::span<fluid_voice_t* const> current();
 
  private:
   fluid_synth_t* synth_;

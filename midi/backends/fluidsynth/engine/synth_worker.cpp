@@ -144,7 +144,9 @@ void SynthWorker::run() {
       apply(message);
       paceForRender();
     }
-    kept_.tidy();
+    kept_.tidy(audio_.open() && audio_.rendersThroughCore
+                   ? std::optional<std::uint64_t>(core_->renderCount())
+                   : std::nullopt);
     if (stopping) break;
     closeAudioWhenIdle();
     lock.lock();
@@ -168,6 +170,8 @@ void SynthWorker::apply(const Message& message) {
       core_->sendShort(message.bytes());
       if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
         kept_.chosen(message.bytes()[0] & kChannelMask);
+      } else if (IsSoundingNoteOn(message.bytes())) {
+        kept_.started(message.bytes()[0] & kChannelMask);
       }
       break;
     case Kind::kLong:
