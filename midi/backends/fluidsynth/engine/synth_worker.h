@@ -26,10 +26,10 @@ class SynthWorker {
   // With nothing sounding for this long the output plays silence without rendering the synth (the
   // reverb's tail has died by then)...
   static constexpr std::chrono::milliseconds kRestAfter{2000};
-  // ...and after this long it closes; the next note opens it again. Presses up to 10 s apart find
-  // the stream open: one opened beside another program's (a player's 200 ms) waits some 35 ms
-  // for the sink to leave its large blocks, where an open one answers at once.
-  static constexpr std::chrono::milliseconds kIdleAfter{12000};
+  // ...and soon after it closes, so that the quiet between presses costs neither us nor the
+  // server (an open stream has the server mix in small blocks, which no resting saves); the next
+  // note opens it again, which costs a first note some milliseconds more.
+  static constexpr std::chrono::milliseconds kIdleAfter{4000};
   // An output whose server has gone says so (its stream ends, its driver logs an error); one
   // whose server is stuck only stops asking for sound. Once it has asked twice, a request this
   // late (dozens of its periods, past the stalls of a busy machine) ends it, and the next note
