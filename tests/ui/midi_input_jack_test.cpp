@@ -13,12 +13,13 @@
 
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
-#include "midi/device_state.h"
+#include "play/device_state.h"
 #include "support/jack_midi_receiver.h"
-#include "ui/computer_key_notes.h"
-#include "ui/drum_page.h"
 #include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
+#include "support/press_messages.h"
+#include "ui/computer_key_notes.h"
+#include "ui/drum_page.h"
 #include "window_fixture.h"
 
 namespace kalvora {
@@ -27,25 +28,15 @@ namespace {
 using test::Message;
 using Messages = std::vector<Message>;
 
-const Message kGsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+const Message kGsReset(GsResetMessage.begin(), GsResetMessage.end());
 constexpr auto kPortLimit = std::chrono::seconds(10);
 constexpr int kReverbBar = 3;
 constexpr int kSwitchButton = 257;
 
-Messages VoiceSetUpWith(std::uint8_t reverb) {
-  return {{0xB0, 0x0A, 0x40}, {0xB0, 0x01, 0x00}, {0xB0, 0x5B, reverb}, {0xB0, 0x5D, 0x00},
-          {0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x04}, {0xC0, 0x00}};
-}
+Messages VoiceSetUpWith(std::uint8_t reverb) { return test::SetUpBytes({.reverb = reverb}); }
 
 // What a switch opens the next device with: all notes and all sound off on every channel.
-Messages Silence() {
-  Messages silence;
-  for (std::uint8_t channel = 0; channel < 16; ++channel) {
-    silence.push_back({static_cast<std::uint8_t>(0xB0 | channel), 0x7B, 0x00});
-    silence.push_back({static_cast<std::uint8_t>(0xB0 | channel), 0x78, 0x00});
-  }
-  return silence;
-}
+Messages Silence() { return test::ResetBytes(); }
 
 Messages Plus(Messages first, const Messages& then) {
   first.insert(first.end(), then.begin(), then.end());
@@ -188,7 +179,8 @@ TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
   expect(moduleA_, a);
   QTabBar* tabs = form.PageControl1->tabBar();
   auto showPage = [&](QWidget* page) {
-    const QPoint tab = window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
+    const QPoint tab =
+        window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
     window_->press(tab);
     window_->release(tab);
     ASSERT_EQ(form.PageControl1->currentWidget(), page);

@@ -8,7 +8,7 @@
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/backends/jack/jack_backend.h"
-#include "midi/device_state.h"
+#include "play/device_state.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_test_server.h"
 #include "support/pulse_test_server.h"

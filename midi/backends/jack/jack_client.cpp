@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <optional>
-#include <string_view>
 #include <span>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -24,7 +24,8 @@ constexpr const char* kInputAliasSuffix = "-in:in";
 constexpr const char* kOutputPortName = "out";
 
 std::string OutputPortName(std::size_t slot) {
-  return slot == 0 ? kOutputPortName : std::string(kOutputPortName) + "-" + std::to_string(slot + 1);
+  return slot == 0 ? kOutputPortName
+                   : std::string(kOutputPortName) + "-" + std::to_string(slot + 1);
 }
 
 }  // namespace
@@ -114,7 +115,8 @@ std::vector<std::string> JackClient::listOthersInputs() {
   std::vector<std::string> ports;
   if (!connect()) return ports;
   const std::string own = std::string(jack_get_client_name(client_)) + ":";
-  if (const char** names = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+  if (const char** names =
+          jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
     for (const char** name = names; *name != nullptr; ++name) {
       // The program's own input is no sound module.
       if (std::string_view(*name).substr(0, own.size()) != own) ports.emplace_back(*name);
@@ -176,7 +178,7 @@ std::string JackClient::waitForInput(std::chrono::milliseconds limit) const {
 }
 
 OpenStatus JackClient::attachOutput(JackOutputFeed* feed, const std::string& target,
-                                  Output& output) {
+                                    Output& output) {
   const std::lock_guard lock(requests_);
   if (!connect()) return OpenStatus::kNoDriver;
   std::size_t free = 0;

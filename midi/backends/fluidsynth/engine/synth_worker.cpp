@@ -46,7 +46,7 @@ constexpr std::size_t kQueueLimit = 4096;
 constexpr float kHearingFloor = 0.001F;
 
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
-  return bytes.size() == 3 && (bytes[0] & kStatusKindMask) == kNoteOn && bytes[2] != 0;
+  return bytes.size() == 3 && StartsNote(bytes[0], bytes[2]);
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/engine/kept_tones.h"
+#include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/synth_voices.h"
 #include "midi/message_urgency.h"
 
