@@ -26,6 +26,7 @@ class SynthWorkerTest : public ::testing::Test {
   void SetUp() override {
     auto loaded = LoadedSynth();
     if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+    core_ = loaded.get();
     synth_ = loaded->synth();
     worker_ = std::make_unique<SynthWorker>(std::move(loaded), NullAudio());
     ASSERT_EQ(worker_->waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
@@ -38,6 +39,7 @@ class SynthWorkerTest : public ::testing::Test {
     return preset != nullptr ? fluid_preset_get_num(preset) : -1;
   }
 
+  SynthCore* core_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   std::unique_ptr<SynthWorker> worker_;
 };
@@ -61,16 +63,23 @@ TEST_F(SynthWorkerTest, MessagesApplyInOrderWithoutHoldingTheSender) {
   EXPECT_TRUE(Eventually([&] { return voices() == 0; }, std::chrono::seconds(2)));
 }
 
+// The drum kits stay out of a start, and come in at the first quiet after a note, before the
+// drum page is played.
 TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
   EXPECT_TRUE(worker_->audioOpen());
   EXPECT_TRUE(Eventually([&] { return !worker_->audioOpen(); },
                          SynthWorker::kIdleAfter + std::chrono::seconds(2)));
+  EXPECT_FALSE(core_->drumKitsIn());
   press(Voice{});
   EXPECT_TRUE(
       Eventually([&] { return worker_->audioOpen() && voices() > 0; }, std::chrono::seconds(1)));
   // A held note keeps it open past the idle time.
   std::this_thread::sleep_for(SynthWorker::kIdleAfter + std::chrono::milliseconds(500));
   EXPECT_TRUE(worker_->audioOpen());
+  EXPECT_FALSE(core_->drumKitsIn()) << "no quiet yet";
+  SendRelease(*worker_, Voice{});
+  EXPECT_TRUE(Eventually([&] { return core_->drumKitsIn(); },
+                         SynthWorker::kRestAfter + std::chrono::seconds(3)));
 }
 
 // Storms, sent as fast as they can be, then nothing: 300 presses and releases over the on-screen

@@ -114,13 +114,18 @@ void SynthCore::loadDrumKits() {
   for (const auto* font : above) fluid_synth_sfload(synth_.get(), font->c_str(), kKeepPresets);
   kitFonts_.clear();
   kitFiller_.reset();
+  kitsIn_.store(true, std::memory_order_release);
 }
 
 void SynthCore::sendShort(std::span<const std::uint8_t> bytes) {
   const bool rhythm = !bytes.empty() && (bytes[0] & kStatusKindMask) != kSystemMessage &&
                       (bytes[0] & kChannelMask) == kRhythmChannel;
-  if (rhythm && (!kitFonts_.empty() || kitFiller_)) loadDrumKits();
+  if (rhythm) prepareDrumKits();
   RouteShortMessage(synth_.get(), bytes);
+}
+
+void SynthCore::prepareDrumKits() {
+  if (!kitFonts_.empty() || kitFiller_) loadDrumKits();
 }
 
 void SynthCore::sendLong(std::span<const std::uint8_t> bytes) {

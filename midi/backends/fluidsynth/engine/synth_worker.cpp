@@ -140,6 +140,7 @@ void SynthWorker::run() {
         if (!audio_.open() || outputLost()) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
+        played_ = true;
       }
       apply(message);
       paceForRender();
@@ -266,6 +267,10 @@ void SynthWorker::closeAudioWhenIdle() {
         fluid_synth_all_sounds_off(core_->synth(), kAllChannels);
       } else {
         core_->rest(true);
+        // The first quiet after the user has played: the drum kits come in while nothing waits
+        // for the synth, so that the drum page's first press finds them. (Before anything is
+        // played they stay out: they would only add to the memory of a start.)
+        if (played_) core_->prepareDrumKits();
       }
     }
     if (now - lastSound_ < kIdleAfter) return;

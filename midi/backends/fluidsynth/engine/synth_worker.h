@@ -104,6 +104,7 @@ class SynthWorker {
   StartedAudio audio_;
   std::chrono::steady_clock::time_point lastSound_;
   bool sounding_ = false;  // a voice held or heard at the last check
+  bool played_ = false;    // a note has been played
   int sinceRender_ = 0;    // messages applied since the last wait for a render
   std::uint64_t rendersAtOpen_ = 0;
   std::uint64_t rendersSeen_ = 0;
