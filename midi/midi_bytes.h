@@ -81,6 +81,9 @@ constexpr bool StartsNote(std::uint8_t status, std::uint8_t velocity) {
 // A note-off's release velocity, the highest a data byte holds.
 inline constexpr std::uint8_t kReleaseVelocity = 0x7F;
 
+// How long a module is left after the GS Reset before anything else is sent.
+inline constexpr int kGsResetSettleMs = 100;
+
 }  // namespace kalvora
 
 // GS Reset: data set 1 of 00 to address 40 00 7F on device 10, model 42, with its checksum. The
