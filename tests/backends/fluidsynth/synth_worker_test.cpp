@@ -84,7 +84,7 @@ TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
 
 // Storms, sent as fast as they can be, then nothing: 300 presses and releases over the on-screen
 // keys; and what a MIDI keyboard may send on the rhythm channel, 2 x 20,000 drum notes struck and
-// let go and a 128-note chord, whose kits ring on far below hearing for half a minute. The output
+// let go and a 128-note chord, whose kits ring on far below hearing long after. The output
 // still closes once all is quiet, on a server that renders through the synth as a desktop's does.
 struct Storm {
   const char* name;

@@ -42,7 +42,7 @@ constexpr int kWorkerPriority = 50;
 constexpr std::size_t kQueueLimit = 4096;
 // A thousandth of full scale (-60 dBFS): a tail that rings out below it is lost under any room's
 // noise at a level where the notes themselves are comfortable. A drum kit's releases ring on
-// below it for up to half a minute.
+// down there long after anyone hears them.
 constexpr float kHearingFloor = 0.001F;
 
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
