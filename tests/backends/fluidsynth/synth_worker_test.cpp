@@ -132,8 +132,8 @@ TEST_P(SynthWorkerStorm, AudioClosesOnceAllIsQuiet) {
   SynthWorker worker(std::move(loaded), DefaultSynthAudioOutputs());
   ASSERT_EQ(worker.waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
   GetParam().send(worker);
-  // The last notes ring out audibly for a few seconds (the flood's for up to 8), and the output
-  // stays open the idle time after; what rang on below hearing held it open 26 s more.
+  // The last notes ring out audibly for a few seconds, and the output
+  // stays open the idle time after; what rang on below hearing held it open far longer.
   EXPECT_TRUE(Eventually([&] { return !worker.audioOpen(); },
                          SynthWorker::kIdleAfter + std::chrono::seconds(15)))
       << fluid_synth_get_active_voice_count(synth) << " voices still counted";
