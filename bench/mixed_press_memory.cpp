@@ -1,15 +1,19 @@
-// Resident memory of the whole program over a long run of presses that alternate on-screen keys
-// and program buttons, with the built-in synth open: the real window (off screen), the synth
-// playing into /dev/null. Every other press changes the program, so the synth keeps choosing
-// tones and loading and dropping their samples. Prints the resident memory at checkpoints, then
-// once the notes have rung out. The gap between presses keeps the synth's thread abreast of the
-// window: with none, its queue overflows and note-offs are lost, and the stuck notes hold
-// their samples, which is another matter.
+// Resident memory of the whole program over a long run of mixed presses with the built-in synth
+// open: the real window (off screen), the synth playing into /dev/null. Presses alternate
+// on-screen keys with program buttons and bank buttons, and every fourth block of them is played
+// on the drum page with its set buttons; the map changes every thousand presses. So the synth
+// keeps choosing tones and kits of every map, loading and dropping their samples, while notes
+// sound. Prints the resident memory at checkpoints, then once the notes have rung out. The gap
+// between presses keeps the synth's thread abreast of the window: with none, its queue
+// overflows and note-offs are lost, and the stuck notes hold their samples, which is another
+// matter.
 //
 // Usage: mixed_press_memory [PRESSES [GAP_US]]   (defaults: 200000 presses, 1000 µs apart)
 #include <malloc.h>
 
 #include <QApplication>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,28 +24,73 @@
 #include "bench/silent_synth.h"
 #include "play/device_state.h"
 #include "support/temp_folder.h"
+#include "ui/drum_page.h"
 
 namespace {
 
 constexpr int kKeys = 60;
 constexpr int kPrograms = 128;
+constexpr int kFirstBankButton = 129;
+constexpr int kMaps = 5;
+constexpr int kDrumSetsAtMost = 37;
+constexpr long kPressesPerBlock = 200;
+constexpr long kPressesPerMap = 1000;
 
 bool IsCheckpoint(long press) {
   return press == 1000 || press == 4000 || press == 20000 || press % 50000 == 0;
 }
 
-// One press and release of program button or key n, each handled as the window handles it.
-void Press(TForm1& form, bool button, int n) {
-  if (button) {
-    form.ButtonMouseDown(n);
-    QApplication::processEvents();
-    form.ButtonMouseUp(n);
-  } else {
-    form.ShapeMouseDown(n);
-    QApplication::processEvents();
-    form.ShapeMouseUp(n);
+enum class Control { kKey, kButton, kDrumSet };
+
+// One press and release of key, button or drum set button n, each handled as the window handles
+// it.
+void Press(TForm1& form, Control control, int n) {
+  switch (control) {
+    case Control::kKey:
+      form.ShapeMouseDown(n);
+      QApplication::processEvents();
+      form.ShapeMouseUp(n);
+      break;
+    case Control::kButton:
+      form.ButtonMouseDown(n);
+      QApplication::processEvents();
+      form.ButtonMouseUp(n);
+      break;
+    case Control::kDrumSet:
+      form.DrumButtonMouseDown(n);
+      QApplication::processEvents();
+      form.DrumButtonMouseUp(n);
+      break;
   }
   QApplication::processEvents();
+}
+
+void ShowPage(TForm1& form, QWidget* page) {
+  if (form.PageControl1->currentWidget() == page) return;
+  form.PageControl1->setCurrentWidget(page);
+  form.PageControl1Change();
+}
+
+// Press number press of the run: the map and page it wants first, then the control.
+void PressInTurn(TForm1& form, long press) {
+  if (press % kPressesPerMap == 1) {
+    const int map = static_cast<int>(press / kPressesPerMap % kMaps) + 1;
+    form.RadioButton(map)->setChecked(true);
+    form.RadioButtonClick(map);
+  }
+  const bool drums = press / kPressesPerBlock % 4 == 3;
+  ShowPage(form, drums ? static_cast<QWidget*>(form.TabSheet4) : form.TabSheet1);
+  const long round = press / 2;
+  if (press % 2 == 1) {
+    Press(form, Control::kKey, static_cast<int>(round % kKeys) + 1);
+  } else if (drums) {
+    Press(form, Control::kDrumSet, static_cast<int>(round % kDrumSetsAtMost) + 1);
+  } else {
+    // Program and bank buttons in turn, each going round its 128.
+    const bool bank = round % 2 == 1;
+    const int n = static_cast<int>(round / 2 % kPrograms) + 1;
+    Press(form, Control::kButton, bank ? kFirstBankButton - 1 + n : n);
+  }
 }
 
 }  // namespace
@@ -65,9 +114,7 @@ int main(int argc, char** argv) {
   }
   std::printf("presses  VmRSS kB  (start %ld kB)\n", kalvora::bench::StatusKilobytes("VmRSS"));
   for (long press = 1; press <= presses; ++press) {
-    const bool button = press % 2 == 0;
-    const long round = press / 2;
-    Press(*form, button, static_cast<int>(round % (button ? kPrograms : kKeys)) + 1);
+    PressInTurn(*form, press);
     std::this_thread::sleep_for(gap);
     if (IsCheckpoint(press)) {
       std::printf("%7ld  %ld\n", press, kalvora::bench::StatusKilobytes("VmRSS"));
@@ -76,7 +123,7 @@ int main(int argc, char** argv) {
   }
   // Once the last notes have rung out, one more press lets go of what they held.
   std::this_thread::sleep_for(std::chrono::seconds(6));
-  Press(*form, true, 1);
+  Press(*form, Control::kButton, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::printf("after 6 s quiet and one more press: %ld\n",
               kalvora::bench::StatusKilobytes("VmRSS"));

@@ -46,6 +46,7 @@
 
 #include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
 #include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
+#include "midi/backends/fluidsynth/engine/synth_worker.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/midi_out.h"
 #include "support/press_messages.h"
@@ -63,9 +64,10 @@ constexpr auto kIdleWait = std::chrono::milliseconds(2500);
 constexpr auto kQuietWait = std::chrono::milliseconds(300);
 constexpr auto kIdleMeasure = std::chrono::seconds(10);
 constexpr auto kStreamGoneLimit = std::chrono::seconds(15);
-// The stream rests 2 s after the last voice and closes at 12 s: measured in between.
+// The stream rests 2 s after the last voice and closes at the idle time: measured in between.
 constexpr auto kRestWait = std::chrono::milliseconds(2500);
-constexpr auto kKeptOpenMeasure = std::chrono::seconds(5);
+constexpr auto kKeptOpenMeasure =
+    kalvora::SynthWorker::kIdleAfter - kRestWait - std::chrono::milliseconds(500);
 constexpr auto kSoundLimit = std::chrono::milliseconds(1000);
 // The null sink mixes in 16 bits: anything above one step is sound. Each press waits for the
 // reverb's tail to die to that, so even a slow attack is timed by its first sample.
@@ -771,10 +773,12 @@ int main(int argc, char** argv) {
       Median(closedAfterPress), Worst(closedAfterPress),
       static_cast<long long>(kStreamGoneLimit.count()));
   std::printf(
-      "stream kept open %lld s, resting: program %.0f ms CPU, server %.0f ms CPU (%.2f %% of a "
-      "core beyond the server alone)\n",
+      "stream kept open, resting, over %lld ms: program %.0f ms CPU, server %.0f ms CPU (%.2f %% "
+      "of a core beyond the server alone)\n",
       static_cast<long long>(kKeptOpenMeasure.count()), keptOpen.selfMs, keptOpen.serverMs,
-      PercentOfCore(keptOpen.selfMs + keptOpen.serverMs - bare.serverMs / 2, kKeptOpenMeasure));
+      PercentOfCore(keptOpen.selfMs + keptOpen.serverMs -
+                        bare.serverMs * Ms(kKeptOpenMeasure).count() / Ms(kIdleMeasure).count(),
+                    kKeptOpenMeasure));
   std::printf("idle %lld s, PulseAudio alone: %.0f ms CPU (%.2f %% of a core)\n",
               static_cast<long long>(kIdleMeasure.count()), bare.serverMs,
               PercentOfCore(bare.serverMs));

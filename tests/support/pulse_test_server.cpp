@@ -199,6 +199,12 @@ void PulseTestServer::thaw() {
   for (const pid_t pid : pids_) ::kill(pid, SIGCONT);
 }
 
+void PulseTestServer::kill() {
+  for (const pid_t pid : pids_) ::kill(pid, SIGKILL);
+  for (const pid_t pid : pids_) ::waitpid(pid, nullptr, 0);
+  pids_.clear();
+}
+
 std::string PulseTestServer::log() const {
   std::ifstream in(folder_ / "log");
   std::stringstream text;

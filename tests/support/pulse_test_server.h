@@ -34,6 +34,8 @@ class PulseTestServer {
   // SIGSTOP and SIGCONT: a server that no longer answers, and its return.
   void freeze();
   void thaw();
+  // SIGKILL, without a resume: a server that dies, stopped or not.
+  void kill();
 
   // The server's processes (PipeWire's are its daemon, session manager and PulseAudio server).
   const std::vector<pid_t>& pids() const { return pids_; }

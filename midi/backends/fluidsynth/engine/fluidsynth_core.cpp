@@ -114,13 +114,18 @@ void SynthCore::loadDrumKits() {
   for (const auto* font : above) fluid_synth_sfload(synth_.get(), font->c_str(), kKeepPresets);
   kitFonts_.clear();
   kitFiller_.reset();
+  kitsIn_.store(true, std::memory_order_release);
 }
 
 void SynthCore::sendShort(std::span<const std::uint8_t> bytes) {
   const bool rhythm = !bytes.empty() && (bytes[0] & kStatusKindMask) != kSystemMessage &&
                       (bytes[0] & kChannelMask) == kRhythmChannel;
-  if (rhythm && (!kitFonts_.empty() || kitFiller_)) loadDrumKits();
+  if (rhythm) prepareDrumKits();
   RouteShortMessage(synth_.get(), bytes);
+}
+
+void SynthCore::prepareDrumKits() {
+  if (!kitFonts_.empty() || kitFiller_) loadDrumKits();
 }
 
 void SynthCore::sendLong(std::span<const std::uint8_t> bytes) {
@@ -152,7 +157,11 @@ void SynthCore::render(std::span<float> left, std::span<float> right) {
                             right.data() + done, 0, 1);
     done += piece;
   }
-  limiter_.process(left.first(frames), right.first(frames));
+  const float loudest = limiter_.process(left.first(frames), right.first(frames));
+  // Only this thread raises it; the asking thread only takes it back to 0.
+  float before = loudest_.load(std::memory_order_relaxed);
+  while (loudest > before && !loudest_.compare_exchange_weak(before, loudest)) {
+  }
   renders_.fetch_add(1, std::memory_order_release);
 }
 

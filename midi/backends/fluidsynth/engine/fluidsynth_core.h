@@ -40,8 +40,13 @@ class SynthCore final : public AudioSource {
   bool loadSoundFonts(const SoundFontSet& fonts);
 
   // A short message of one to three bytes; malformed messages are dropped. The first message on
-  // the rhythm channel brings the fonts' drum kits in.
+  // the rhythm channel brings the fonts' drum kits in, unless prepareDrumKits() has.
   void sendShort(std::span<const std::uint8_t> bytes);
+  // Brings the fonts' drum kits in (it takes about as long as a font's open), where the first
+  // press on the drum page would otherwise wait for them. No channel takes a kit by it.
+  void prepareDrumKits();
+  // Whether the kits are in; any thread may ask.
+  bool drumKitsIn() const { return kitsIn_.load(std::memory_order_acquire); }
   // A system-exclusive message F0 .. F7; malformed messages are dropped.
   void sendLong(std::span<const std::uint8_t> bytes);
   // Cuts every voice at once and releases the pedals, leaving the other controllers as they are.
@@ -52,6 +57,8 @@ class SynthCore final : public AudioSource {
   void render(std::span<float> left, std::span<float> right) override;
   // How many renders have finished; any thread may ask.
   std::uint64_t renderCount() const { return renders_.load(std::memory_order_acquire); }
+  // The loudest sample rendered since the last call (0 to 1); one thread asks.
+  float takeLoudest() { return loudest_.exchange(0.0F, std::memory_order_acq_rel); }
   // While resting, renders are silence made without the synth, so that an output kept open for
   // the next note costs next to nothing. Any thread may set it; the first render after it is
   // lifted plays whatever was sent meanwhile.
@@ -80,9 +87,11 @@ class SynthCore final : public AudioSource {
   PeakLimiter limiter_{kSynthSampleRate};
   std::atomic<std::uint64_t> renders_{0};
   std::atomic<bool> resting_{false};
+  std::atomic<float> loudest_{0.0F};
   // The fonts as loaded, for their kits; emptied once the kits are in.
   std::vector<std::filesystem::path> kitFonts_;
   std::optional<std::filesystem::path> kitFiller_;
+  std::atomic<bool> kitsIn_{false};
   PresetCheck fillerCheck_ = nullptr;
 };
 

@@ -14,8 +14,9 @@ class PeakLimiter {
   explicit PeakLimiter(double sampleRate);
 
   // Scales both channels in place, linked, so that no sample exceeds the ceiling: the gain drops
-  // at once to what the loudest sample of a frame needs and recovers over about 100 ms.
-  void process(std::span<float> left, std::span<float> right);
+  // at once to what the loudest sample of a frame needs and recovers over about 100 ms. Returns
+  // the loudest sample it let out.
+  float process(std::span<float> left, std::span<float> right);
 
  private:
   float recovery_;  // share of the way back to unity gain per frame

@@ -32,16 +32,25 @@ void DropAlsaMessage(const char*, int, const char*, int, const char*, va_list) {
 void DropGlibMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 #endif
 
+thread_local std::atomic<bool>* ErrorListener = nullptr;
+
+void TellListener(int /*level*/, const char* /*message*/, void* /*data*/) {
+  if (ErrorListener != nullptr) ErrorListener->store(true, std::memory_order_release);
+}
+
 }  // namespace
 
 void QuietFluidSynthLog() {
   static std::once_flag once;
   std::call_once(once, [] {
     for (int level = 0; level < LAST_LOG_LEVEL; ++level) {
-      fluid_set_log_function(level, nullptr, nullptr);
+      const bool error = level == FLUID_PANIC || level == FLUID_ERR;
+      fluid_set_log_function(level, error ? &TellListener : nullptr, nullptr);
     }
   });
 }
+
+void ListenForFluidSynthErrors(std::atomic<bool>* failed) { ErrorListener = failed; }
 
 #if KALVORA_HAVE_ALSA
 QuietAlsa::QuietAlsa()

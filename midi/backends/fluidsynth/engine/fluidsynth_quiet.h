@@ -3,10 +3,17 @@
 // SoundFont it cannot read. Our own result codes say what went wrong instead.
 #pragma once
 
+#include <atomic>
+
 namespace kalvora {
 
-// Turns FluidSynth's log off, once for the process.
+// Turns FluidSynth's log off, once for the process. Its errors still reach a thread's listener.
 void QuietFluidSynthLog();
+
+// From now on an error FluidSynth logs on the calling thread sets *failed (null: none does).
+// FluidSynth's audio drivers say no more than that when their server has gone, before their
+// thread ends.
+void ListenForFluidSynthErrors(std::atomic<bool>* failed);
 
 // While it lives, ALSA messages raised on this thread are dropped.
 class QuietAlsa {

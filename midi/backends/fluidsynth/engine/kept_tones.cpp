@@ -3,15 +3,31 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <mutex>
+
+#include "midi/midi_bytes.h"
 
 namespace kalvora {
 
 namespace {
-constexpr int kAnyVoiceId = -1;
+// Blocks the audio output may still render of a voice after it has ended, with room to spare.
+constexpr auto kAfterLastVoice = std::chrono::milliseconds(200);
+// ...and at least one whole render after it, however late the output is.
+constexpr std::uint64_t kRendersAfterLastVoice = 2;
+// A trim walks the whole heap: under a storm of presses, tones leave every few milliseconds.
+constexpr auto kTrimEvery = std::chrono::seconds(1);
+// Blocks from this size up are mapped apart from the heap.
+constexpr int kSampleBlockBytes = 64 * 1024;
 }  // namespace
 
-KeptTones::KeptTones(fluid_synth_t* synth)
-    : synth_(synth), sounding_(static_cast<std::size_t>(fluid_synth_get_polyphony(synth)) + 1) {}
+KeptTones::KeptTones(fluid_synth_t* synth) : synth_(synth), voices_(synth) {
+  // A tone's samples are large blocks. The C library would soon serve such blocks from the heap
+  // (it raises its threshold for mapping them apart each time one is freed), where the tones
+  // loaded and let go in turn leave it ever more scattered; mapped apart, each goes back to the
+  // system as it is freed.
+  static std::once_flag once;
+  std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, kSampleBlockBytes); });
+}
 
 bool KeptTones::toneOn(int channel, Tone& tone) const {
   fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel);
@@ -26,7 +42,8 @@ void KeptTones::chosen(int channel) {
   if (!toneOn(channel, tone)) return;
   if (const auto it = std::find(kept_.begin(), kept_.end(), tone); it != kept_.end()) {
     kept_.erase(it);
-  } else if (const auto left = std::find(leaving_.begin(), leaving_.end(), tone);
+  } else if (const auto left = std::find_if(leaving_.begin(), leaving_.end(),
+                                            [&](const Leaving& l) { return l.tone == tone; });
              left != leaving_.end()) {
     leaving_.erase(left);  // still pinned: kept again as it is
   } else if (fluid_synth_pin_preset(synth_, tone.font, tone.bank, tone.program) != FLUID_OK) {
@@ -34,37 +51,79 @@ void KeptTones::chosen(int channel) {
   }
   kept_.push_back(tone);
   if (kept_.size() > kTonesKept) {
-    leaving_.push_back(kept_.front());
+    Leaving leaving;
+    leaving.tone = kept_.front();
+    leaving_.push_back(leaving);
     kept_.pop_front();
   }
 }
 
-bool KeptTones::anyVoiceSounding() {
-  sounding_.front() = nullptr;
-  fluid_synth_get_voicelist(synth_, sounding_.data(), static_cast<int>(sounding_.size()) - 1,
-                            kAnyVoiceId);
-  return sounding_.front() != nullptr;
+void KeptTones::started(int channel) {
+  Tone tone;
+  if (!toneOn(channel, tone)) return;
+  // The note's voices carry the newest id of the channel; a note that started none leaves only
+  // older ones there.
+  bool found = false;
+  unsigned newest = 0;
+  for (fluid_voice_t* voice : voices_.current()) {
+    if (fluid_voice_get_channel(voice) != channel) continue;
+    const unsigned id = fluid_voice_get_id(voice);
+    if (!found || id > newest) newest = id;
+    found = true;
+  }
+  if (!found || (anyNote_ && newest <= newestId_)) return;
+  newestId_ = newest;
+  anyNote_ = true;
+  notes_.push_back({newest, tone});
 }
 
-void KeptTones::tidy() {
-  // Blocks the audio output may still render of a voice after it has ended, with room to spare.
-  constexpr auto kAfterLastVoice = std::chrono::milliseconds(200);
-  if (leaving_.empty()) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (anyVoiceSounding()) {
-    quiet_ = false;
-    return;
+bool KeptTones::sounds(const Tone& tone) const {
+  if (std::any_of(notes_.begin(), notes_.end(), [&](const Note& n) { return n.tone == tone; })) {
+    return true;
   }
-  if (!quiet_) {
-    quiet_ = true;
-    quietSince_ = now;
+  // A tone a channel still has chosen is freed when it is chosen away, and notes may ring then.
+  Tone on;
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    if (toneOn(channel, on) && on == tone) return true;
   }
-  if (now - quietSince_ < kAfterLastVoice) return;
-  for (const Tone& tone : leaving_) {
-    fluid_synth_unpin_preset(synth_, tone.font, tone.bank, tone.program);
+  return false;
+}
+
+void KeptTones::tidy(std::optional<std::uint64_t> renders) {
+  const auto now = Clock::now();
+  if (!notes_.empty()) {
+    soundingIds_.clear();
+    for (fluid_voice_t* voice : voices_.current())
+      soundingIds_.push_back(fluid_voice_get_id(voice));
+    std::sort(soundingIds_.begin(), soundingIds_.end());
+    std::erase_if(notes_, [&](const Note& note) {
+      return !std::binary_search(soundingIds_.begin(), soundingIds_.end(), note.id);
+    });
   }
-  leaving_.clear();
+  std::erase_if(leaving_, [&](Leaving& leaving) {
+    if (sounds(leaving.tone)) {
+      leaving.quiet = false;
+      return false;
+    }
+    if (!leaving.quiet) {
+      leaving.quiet = true;
+      leaving.quietSince = now;
+      leaving.quietRenders = renders.value_or(0);
+    }
+    if (now - leaving.quietSince < kAfterLastVoice) return false;
+    if (renders && *renders < leaving.quietRenders + kRendersAfterLastVoice) return false;
+    fluid_synth_unpin_preset(synth_, leaving.tone.font, leaving.tone.bank, leaving.tone.program);
+    trimDue_ = true;
+    return true;
+  });
+  trim(now);
+}
+
+void KeptTones::trim(Clock::time_point now) {
+  if (!trimDue_ || now - trimmedAt_ < kTrimEvery) return;
   malloc_trim(0);
+  trimDue_ = false;
+  trimmedAt_ = now;
 }
 
 }  // namespace kalvora

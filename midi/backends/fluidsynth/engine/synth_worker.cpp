@@ -30,12 +30,20 @@ constexpr auto kRenderPoll = std::chrono::microseconds(500);
 // An output that renders past the core is paced by time alone: about one period of the file
 // output's.
 constexpr auto kUncountedRender = std::chrono::milliseconds(2);
+// FluidSynth applies its queue at the start of each block of this many frames.
+constexpr std::size_t kBlockFrames = 64;
+// Renders an output has made since its open, once it has started and asks in its own rhythm.
+constexpr std::uint64_t kStartedAfter = 2;
 // Below the output's thread (FluidSynth's drivers and the synth's own stream take 60).
 constexpr int kWorkerPriority = 50;
 // Far more than a window sends while a sound server catches up; under a flood from a MIDI
 // keyboard, pressure, bend and controllers are refused first and the last quarter is kept for
 // the messages that end notes.
 constexpr std::size_t kQueueLimit = 4096;
+// A thousandth of full scale (-60 dBFS): a tail that rings out below it is lost under any room's
+// noise at a level where the notes themselves are comfortable. A drum kit's releases ring on
+// down there long after anyone hears them.
+constexpr float kHearingFloor = 0.001F;
 
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
   return bytes.size() == 3 && StartsNote(bytes[0], bytes[2]);
@@ -46,6 +54,8 @@ bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
 SynthWorker::SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs)
     : core_(std::move(core)),
       outputs_(std::move(outputs)),
+      scratch_(2 * kBlockFrames),
+      voices_(core_->synth()),
       kept_(core_->synth()),
       thread_([this] { run(); }) {}
 
@@ -127,26 +137,29 @@ void SynthWorker::run() {
     if (!batch.empty()) core_->rest(false);
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
-        if (!audio_.open() || !audio_.playing() || driverStopped()) openAudio();
+        if (!audio_.open() || outputLost()) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
+        played_ = true;
       }
       apply(message);
       paceForRender();
     }
-    kept_.tidy();
+    kept_.tidy(audio_.open() && audio_.rendersThroughCore
+                   ? std::optional<std::uint64_t>(core_->renderCount())
+                   : std::nullopt);
     if (stopping) break;
     closeAudioWhenIdle();
     lock.lock();
   }
-  audio_ = {};  // before the synth it plays
+  releaseAudio();  // before the synth it plays
 }
 
 void SynthWorker::openAudio() {
   releaseAudio();
   audio_ = StartAudioOutput(*core_, outputs_);
   lastSound_ = Clock::now();
-  rendersSeen_ = core_->renderCount();
+  rendersAtOpen_ = rendersSeen_ = core_->renderCount();
   renderSeenAt_ = lastSound_;
   const std::lock_guard lock(mutex_);
   audioOpen_ = audio_.open();
@@ -158,6 +171,8 @@ void SynthWorker::apply(const Message& message) {
       core_->sendShort(message.bytes());
       if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
         kept_.chosen(message.bytes()[0] & kChannelMask);
+      } else if (IsSoundingNoteOn(message.bytes())) {
+        kept_.started(message.bytes()[0] & kChannelMask);
       }
       break;
     case Kind::kLong:
@@ -172,54 +187,95 @@ void SynthWorker::apply(const Message& message) {
 void SynthWorker::paceForRender() {
   if (++sinceRender_ < kMessagesPerRender) return;
   sinceRender_ = 0;
-  if (!audio_.open()) return;
+  if (!audio_.open()) {
+    renderHere();
+    return;
+  }
   std::unique_lock lock(mutex_);
   if (!audio_.rendersThroughCore) {
     changed_.wait_for(lock, kUncountedRender, [this] { return stopping_; });
     return;
   }
-  // However long the server takes (a sink that has just started may render in blocks of a
-  // second; a stalled server may take for ever, and the window's messages then wait in the queue
-  // as they would for the synth), and until the worker is told to stop.
+  // However long a working server takes (a sink that has just started may render in blocks of a
+  // second), but no longer: a server that has gone or is stuck takes the output with it, and the
+  // window's messages wait in the queue meanwhile as they would for the synth.
   const std::uint64_t renders = core_->renderCount();
-  while (core_->renderCount() == renders && !stopping_ && !driverStopped()) {
+  while (core_->renderCount() == renders && !stopping_) {
+    if (outputLost()) {
+      lock.unlock();
+      releaseAudio();
+      return;
+    }
     changed_.wait_for(lock, kRenderPoll);
   }
 }
 
-bool SynthWorker::driverStopped() {
-  if (!audio_.driver || !audio_.rendersThroughCore) return false;
+bool SynthWorker::outputLost() {
+  if (!audio_.open()) return false;
+  if (!audio_.playing()) return true;
+  if (!audio_.rendersThroughCore) return false;
   const auto now = Clock::now();
   if (const std::uint64_t renders = core_->renderCount(); renders != rendersSeen_) {
     rendersSeen_ = renders;
     renderSeenAt_ = now;
     return false;
   }
-  return now - renderSeenAt_ >= kDriverSilentLimit;
+  const bool started = rendersSeen_ - rendersAtOpen_ >= kStartedAfter;
+  return now - renderSeenAt_ >= (started ? kRenderLate : kStartingRenderLate);
 }
 
 void SynthWorker::releaseAudio() {
-  if (driverStopped()) AbandonAudioOutput(std::move(audio_));
+  if (!audio_.open()) return;
+  const bool lost = outputLost();
+  // A driver is let go without waiting for its thread, which a stuck server may hold for ever;
+  // a stream goes at once whatever its server does.
+  if (lost && audio_.driver) AbandonAudioOutput(std::move(audio_));
   audio_ = {};
+  {
+    const std::lock_guard lock(mutex_);
+    audioOpen_ = false;
+  }
+  core_->rest(false);
+  if (lost) {
+    core_->silence();
+    renderHere();
+    sounding_ = false;
+  }
+}
+
+void SynthWorker::renderHere() {
+  core_->render({scratch_.data(), kBlockFrames}, {scratch_.data() + kBlockFrames, kBlockFrames});
 }
 
 void SynthWorker::closeAudioWhenIdle() {
   if (!audio_.open()) return;
-  // A driver whose server has gone closes at once; the next note opens the output anew.
-  if (!driverStopped()) {
+  // An output whose server has gone closes at once; the next note opens the output anew.
+  if (!outputLost()) {
     const auto now = Clock::now();
-    sounding_ = fluid_synth_get_active_voice_count(core_->synth()) > 0;
+    const SynthVoices::State voices = voices_.state();
+    // An output that renders past the core is not heard here: every voice counts.
+    const bool heard = !audio_.rendersThroughCore || core_->takeLoudest() >= kHearingFloor;
+    sounding_ = voices.held || (voices.any && heard);
     if (sounding_) {
       lastSound_ = now;
       return;
     }
-    if (now - lastSound_ >= kRestAfter) core_->rest(true);
+    if (now - lastSound_ >= kRestAfter) {
+      // What still rings has been below hearing since: it ends, and then the synth rests.
+      if (voices.any) {
+        constexpr int kAllChannels = -1;
+        fluid_synth_all_sounds_off(core_->synth(), kAllChannels);
+      } else {
+        core_->rest(true);
+        // The first quiet after the user has played: the drum kits come in while nothing waits
+        // for the synth, so that the drum page's first press finds them. (Before anything is
+        // played they stay out: they would only add to the memory of a start.)
+        if (played_) core_->prepareDrumKits();
+      }
+    }
     if (now - lastSound_ < kIdleAfter) return;
   }
   releaseAudio();
-  core_->rest(false);
-  const std::lock_guard lock(mutex_);
-  audioOpen_ = false;
 }
 
 }  // namespace kalvora

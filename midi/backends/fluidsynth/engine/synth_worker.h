@@ -16,6 +16,7 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/engine/kept_tones.h"
 #include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/synth_voices.h"
 #include "midi/message_urgency.h"
 
 namespace kalvora {
@@ -25,15 +26,18 @@ class SynthWorker {
   // With nothing sounding for this long the output plays silence without rendering the synth (the
   // reverb's tail has died by then)...
   static constexpr std::chrono::milliseconds kRestAfter{2000};
-  // ...and after this long it closes; the next note opens it again. Presses up to 10 s apart find
-  // the stream open: one opened beside another program's (a player's 200 ms) waits some 35 ms
-  // for the sink to leave its large blocks, where an open one answers at once.
-  static constexpr std::chrono::milliseconds kIdleAfter{12000};
-  // FluidSynth's drivers say nothing when their server goes (a desktop's PulseAudio restarted):
-  // one that has asked for no sound this long has lost it, or its server is stuck, and the next
-  // note opens the output anew. A server that is only slow asks well within it: the longest a
-  // working one waits is a sink that had no stream, which plays out blocks of up to 2 s first.
-  static constexpr std::chrono::milliseconds kDriverSilentLimit{4000};
+  // ...and soon after it closes, so that the quiet between presses costs neither us nor the
+  // server (an open stream has the server mix in small blocks, which no resting saves); the next
+  // note opens it again, which costs a first note some milliseconds more.
+  static constexpr std::chrono::milliseconds kIdleAfter{4000};
+  // An output whose server has gone says so (its stream ends, its driver logs an error); one
+  // whose server is stuck only stops asking for sound. Once it has asked twice, a request this
+  // late (dozens of its periods, past the stalls of a busy machine) ends it, and the next note
+  // opens the output anew...
+  static constexpr std::chrono::milliseconds kRenderLate{250};
+  // ...but before that a working server may wait far longer: a sink that had no stream plays
+  // out blocks of up to 2 s before it asks again.
+  static constexpr std::chrono::milliseconds kStartingRenderLate{4000};
   // Starts the thread, which opens the first of outputs that opens.
   SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs);
   // Ends the thread after what is queued; the audio output and the synth go with it.
@@ -73,14 +77,18 @@ class SynthWorker {
   void run();
   void openAudio();
   void apply(const Message& message);
-  // After every so many messages, waits for the output to render what they queued in the synth.
+  // After every so many messages, waits for the output to render what they queued in the synth;
+  // with no output, renders them here.
   void paceForRender();
   void closeAudioWhenIdle();
-  // Lets go of the output: at once, without waiting for it, when it is a driver that has stopped.
+  // Lets go of the output: at once, without waiting for it, when it has lost its server, whose
+  // sound its voices go with.
   void releaseAudio();
-  // Whether FluidSynth's driver has asked for no sound for kDriverSilentLimit; looked at on every
-  // turn of the thread, so that it counts from the last render seen.
-  bool driverStopped();
+  // Whether the output has lost its server or renders no more (kRenderLate); looked at on every
+  // turn of the thread, so that lateness counts from the last render seen.
+  bool outputLost();
+  // Applies what the synth has queued for its voices without an output to render it.
+  void renderHere();
 
   std::unique_ptr<SynthCore> core_;
   const std::vector<SynthAudioOutput> outputs_;
@@ -95,11 +103,15 @@ class SynthWorker {
   // The thread's own.
   StartedAudio audio_;
   std::chrono::steady_clock::time_point lastSound_;
-  bool sounding_ = false;  // voices counted at the last check
+  bool sounding_ = false;  // a voice held or heard at the last check
+  bool played_ = false;    // a note has been played
   int sinceRender_ = 0;    // messages applied since the last wait for a render
+  std::uint64_t rendersAtOpen_ = 0;
   std::uint64_t rendersSeen_ = 0;
   std::chrono::steady_clock::time_point renderSeenAt_;
-  KeptTones kept_;  // after core_, whose synth it pins tones in
+  std::vector<float> scratch_;  // what renderHere() makes and throws away
+  SynthVoices voices_;          // after core_, whose synth it asks
+  KeptTones kept_;              // after core_, whose synth it pins tones in
 
   std::thread thread_;  // last: it starts once everything above exists
 };

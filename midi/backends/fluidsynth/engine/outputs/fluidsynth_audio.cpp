@@ -63,13 +63,19 @@ int RenderPeriod(void* feed, int frames, int effectCount, float* effects[], int 
 }  // namespace
 
 void DriverFeed::render(std::span<float> left, std::span<float> right) {
-  const std::lock_guard lock(rendering_);
-  if (!abandoned_) {
-    core_.render(left, right);
-    return;
+  // What the synth logs while it renders is not the driver's failure; what is logged on this
+  // thread between renders is.
+  ListenForFluidSynthErrors(nullptr);
+  {
+    const std::lock_guard lock(rendering_);
+    if (!abandoned_) {
+      core_.render(left, right);
+    } else {
+      std::fill(left.begin(), left.end(), 0.0F);
+      std::fill(right.begin(), right.end(), 0.0F);
+    }
   }
-  std::fill(left.begin(), left.end(), 0.0F);
-  std::fill(right.begin(), right.end(), 0.0F);
+  ListenForFluidSynthErrors(&failed_);
 }
 
 void DriverFeed::abandon() {

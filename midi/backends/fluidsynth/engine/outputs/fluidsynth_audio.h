@@ -4,6 +4,7 @@
 
 #include <fluidsynth.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -38,11 +39,15 @@ class DriverFeed {
   void render(std::span<float> left, std::span<float> right);
   // From here on the driver renders silence; waits for a render under way.
   void abandon();
+  // Whether the driver has logged an error of its own (its server has gone, its device failed):
+  // its thread has ended, and it renders no more.
+  bool failed() const { return failed_.load(std::memory_order_acquire); }
 
  private:
   SynthCore& core_;
   std::mutex rendering_;
   bool abandoned_ = false;
+  std::atomic<bool> failed_{false};
 };
 
 struct StartedAudio {
@@ -50,8 +55,12 @@ struct StartedAudio {
   AudioDriverHandle driver;             // FluidSynth's driver, or
   std::unique_ptr<AudioStream> stream;  // the synth's own stream; neither when nothing opened
   bool open() const { return driver != nullptr || stream != nullptr; }
-  // FluidSynth's drivers do not say when their server has gone; they count as playing.
-  bool playing() const { return stream == nullptr || stream->playing(); }
+  // False once the server has dropped the stream, or the driver has failed. A driver whose server
+  // is only stuck says nothing: its renders stop.
+  bool playing() const {
+    if (stream != nullptr) return stream->playing();
+    return feed == nullptr || !feed->failed();
+  }
   // Whether it renders through core.render(), so that core.renderCount() follows it; the file
   // output (tests) renders the synth directly.
   bool rendersThroughCore = false;
