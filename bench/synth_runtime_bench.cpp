@@ -3,7 +3,7 @@
 // sink's monitor marks it), and what an idle synth costs the program and the server.
 //   synth_runtime_bench [--pipewire]
 //   synth_runtime_bench --held [--busy N] [--notes COUNT]
-//                       [--own-stream | --pulse-frames F | --quantum Q]
+//                       [--pulse-frames F | --quantum Q]
 //                       [--pipewire [--click]]
 //   synth_runtime_bench --other-stream [--pipewire]
 //   synth_runtime_bench --reference [--pipewire]
@@ -14,8 +14,7 @@
 // of the synth, the floor a client reaches on that server; the fifth times the synth and such a
 // click side by side, in turn.
 // The second form holds 200 notes of a sustained tone and counts the stretches of digital silence
-// in what the sink played while each was held (dropouts), with N busy threads beside it; and
-// with the synth's own stream in front of FluidSynth's PulseAudio driver, which it may replace.
+// in what the sink played while each was held (dropouts), with N busy threads beside it.
 // It also says how late the machine woke a real-time thread meanwhile, the stalls no buffer of a
 // quick key covers.
 // Not a Google Benchmark: what it times are real-time waits on a sound server.
@@ -45,7 +44,6 @@
 #include <vector>
 
 #include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
-#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
 #include "midi/backends/fluidsynth/engine/synth_worker.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/midi_out.h"
@@ -565,9 +563,6 @@ int ReferenceClients() {
       TimeReference(what.c_str(), click);
     }
   }
-  if (auto stream = kalvora::PulseOutput::open(click, kOpenLimit)) {
-    TimeReference("reference click, PulseAudio stream (256 frames)", click);
-  }
   return 0;
 }
 
@@ -634,7 +629,6 @@ int main(int argc, char** argv) {
   bool heldClick = false;   // held notes of a bare click on a PipeWire stream in place of the synth
   std::string pulseFrames;  // FluidSynth's PulseAudio driver with this buffer in place of ours
   std::string quantum;      // the synth's PipeWire stream with this quantum in place of ours
-  bool ownStream = false;   // the synth's own stream in front of FluidSynth's PulseAudio driver
   auto serverKind = kalvora::test::PulseTestServer::Kind::kPulseAudio;
   int busy = 0;
   int notes = kHeldNotes;
@@ -648,7 +642,6 @@ int main(int argc, char** argv) {
     if (arg == "--click") heldClick = true;
     if (arg == "--pulse-frames" && i + 1 < argc) pulseFrames = argv[++i];
     if (arg == "--quantum" && i + 1 < argc) quantum = argv[++i];
-    if (arg == "--own-stream") ownStream = true;
     if (arg == "--pipewire") serverKind = kalvora::test::PulseTestServer::Kind::kPipeWire;
     if (arg == "--busy" && i + 1 < argc) busy = std::atoi(argv[++i]);
   }
@@ -662,7 +655,6 @@ int main(int argc, char** argv) {
   const IdleCost bare = MeasureIdle(server.pids());
   kalvora::MidiBackends backends;
   kalvora::FluidSynthOptions options;
-  if (ownStream) options.audioOutputs.insert(options.audioOutputs.begin(), {"pulse-stream", {}});
   if (!pulseFrames.empty())
     options.audioOutputs = {{"pulseaudio", {{"audio.period-size", pulseFrames}}}};
   if (!quantum.empty())

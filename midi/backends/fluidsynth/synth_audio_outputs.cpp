@@ -5,8 +5,8 @@ namespace kalvora {
 namespace {
 
 // The PulseAudio driver asks the server for one period as its whole buffer (tlength); the
-// server may grant more when it cannot go this low. 256 frames left short silences in held
-// notes on a quiet machine; 384 (8 ms) none.
+// server may grant more when it cannot go this low. Smaller periods left short silences in held
+// notes (docs/sound-path.md).
 constexpr const char* kPulsePeriodFrames = "384";
 // The graph's quantum the synth's PipeWire stream asks for (the whole of its buffer): smaller ones
 // left gaps in held notes on a 2-core machine with one core kept busy.
@@ -19,9 +19,9 @@ constexpr const char* kAlsaPeriods = "4";
 
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs() {
   return {
-      {"pipewire-stream", {{"audio.period-size", kPipeWireQuantumFrames}}},
-      {"pulseaudio", {{"audio.period-size", kPulsePeriodFrames}}},
-      {"alsa", {{"audio.period-size", kAlsaPeriodFrames}, {"audio.periods", kAlsaPeriods}}},
+      {kPipeWireStreamOutput, {{kPeriodSizeSetting, kPipeWireQuantumFrames}}},
+      {kPulseAudioDriver, {{kPeriodSizeSetting, kPulsePeriodFrames}}},
+      {kAlsaDriver, {{kPeriodSizeSetting, kAlsaPeriodFrames}, {kPeriodsSetting, kAlsaPeriods}}},
   };
 }
 

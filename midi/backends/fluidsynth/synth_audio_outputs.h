@@ -14,11 +14,16 @@ struct SynthAudioOutput {
   std::vector<std::pair<std::string, std::string>> settings;
 };
 
-// The synth's own stream on a PipeWire server that plays the desktop's sound ("pipewire-stream",
-// a 256-frame quantum, 5.3 ms), then the desktop's PulseAudio server (384 frames, 8 ms), then
-// ALSA (4 periods of 64 frames). JACK is left out: its driver would try to start a server. The
-// synth's own stream on PulseAudio ("pulse-stream") is not among them: it is measured by the
-// runtime bench.
+// The outputs' names and settings, spelled once for the list below and the engine that opens them:
+// the synth's own stream on PipeWire, and FluidSynth's drivers.
+inline constexpr char kPipeWireStreamOutput[] = "pipewire-stream";
+inline constexpr char kPulseAudioDriver[] = "pulseaudio";
+inline constexpr char kAlsaDriver[] = "alsa";
+inline constexpr char kPeriodSizeSetting[] = "audio.period-size";
+inline constexpr char kPeriodsSetting[] = "audio.periods";
+
+// The synth's own stream on a PipeWire server that plays the desktop's sound, then the desktop's
+// PulseAudio server, then ALSA. JACK is left out: its driver would try to start a server.
 std::vector<SynthAudioOutput> DefaultSynthAudioOutputs();
 
 }  // namespace kalvora

@@ -11,7 +11,6 @@
 #include "fluidsynth_test_support.h"
 #include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
-#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
 #include "midi/midi_out.h"
 #include "support/pulse_test_server.h"
 #include "support/stderr_capture.h"
@@ -250,15 +249,11 @@ TEST(FluidSynthDevice, DefaultOutputsAreLowLatencyAndNeverJack) {
       if (name == "audio.period-size") periodSize = std::stoi(value);
       if (name == "audio.periods") periods = std::stoi(value);
     }
-    // The synth's own stream on PulseAudio starts with its own request; FluidSynth's PulseAudio
-    // driver asks for one period as its whole buffer, and so does the PipeWire stream (as the
-    // graph's quantum); ALSA plays all of them.
+    // FluidSynth's PulseAudio driver asks for one period as its whole buffer, and so does the
+    // PipeWire stream (as the graph's quantum); ALSA plays all of them.
     int bufferFrames = output.driver == "pulseaudio" || output.driver == kPipeWireStreamOutput
                            ? periodSize
                            : periodSize * periods;
-    if (output.driver == kPulseStreamOutput) {
-      bufferFrames = static_cast<int>(PulseOutput::requestedFrames());
-    }
     EXPECT_LE(Milliseconds(bufferFrames), 8.0);
   }
 }

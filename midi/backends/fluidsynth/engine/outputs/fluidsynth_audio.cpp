@@ -4,12 +4,11 @@
 #include <charconv>
 #include <chrono>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
 #include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
-#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
+#include "midi/bounded_call.h"
 
 namespace kalvora {
 
@@ -18,9 +17,6 @@ namespace {
 constexpr const char* kFileDriver = "file";
 // A desktop server that does not take a stream in this time is given up, as one that is not there.
 constexpr auto kStreamOpenLimit = std::chrono::seconds(2);
-// The synth's PipeWire stream takes FluidSynth's name for a period as the quantum it asks for;
-// without one it is left out.
-constexpr const char* kPeriodSizeSetting = "audio.period-size";
 
 template <typename T>
 bool Parse(const std::string& text, T& value) {
@@ -85,7 +81,7 @@ void DriverFeed::abandon() {
 
 void AbandonAudioOutput(StartedAudio audio) {
   if (audio.feed) audio.feed->abandon();
-  std::thread([audio = std::move(audio)]() mutable { audio = {}; }).detach();
+  DestroyWithin(std::make_unique<StartedAudio>(std::move(audio)), std::chrono::milliseconds(0));
 }
 
 StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutput>& outputs) {
@@ -93,12 +89,9 @@ StartedAudio StartAudioOutput(SynthCore& core, const std::vector<SynthAudioOutpu
   // ALSA prints its failures, and a machine without a sound card fails every open.
   const QuietAlsa quiet;
   for (const auto& output : outputs) {
-    if (output.driver == kPulseStreamOutput) {
-      if (auto stream = PulseOutput::open(core, kStreamOpenLimit))
-        return {nullptr, nullptr, std::move(stream), true};
-      continue;
-    }
     if (output.driver == kPipeWireStreamOutput) {
+      // It takes FluidSynth's name for a period as the quantum it asks for; without one it is
+      // left out.
       std::uint32_t quantum = 0;
       for (const auto& [name, value] : output.settings) {
         if (name == kPeriodSizeSetting && !Parse(value, quantum)) quantum = 0;

@@ -19,11 +19,6 @@ struct AudioDriverDeleter {
 };
 using AudioDriverHandle = std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter>;
 
-// The names that pick the synth's own streams among the outputs: on PulseAudio's server (or
-// PipeWire's PulseAudio layer), and on PipeWire itself (only where PipeWire plays the sound).
-inline constexpr char kPulseStreamOutput[] = "pulse-stream";
-inline constexpr char kPipeWireStreamOutput[] = "pipewire-stream";
-
 // A stream of the synth's own, which plays until it goes.
 class AudioStream {
  public:
