@@ -1,11 +1,15 @@
 #include <QApplication>
+#include <algorithm>
+#include <chrono>
 
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/program_title.h"
 #include "app/system_backends.h"
 #include "app/termination_signals.h"
+#include "midi/input/input_inbox.h"
 #include "midi/midi_backend.h"
+#include "midi/midi_out.h"
 
 int main(int argc, char* argv[]) {
   // First, so that reaching a JACK server overlaps Qt's own start.
@@ -21,9 +25,17 @@ int main(int argc, char* argv[]) {
   kalvora::CloseOnTerminationSignals(&form);
   form.show();
   const int status = QApplication::exec();
-  kalvora::StopMidiInputs(inputs);
+  // The window has gone; what is left may take its server's time, within one limit in all.
+  const auto exitBy = std::chrono::steady_clock::now() + kalvora::kClosedDevicesExitLimit;
+  const auto left = [exitBy] {
+    return std::chrono::ceil<std::chrono::milliseconds>(
+        std::max(exitBy - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration{}));
+  };
+  kalvora::StopMidiInputs(inputs, std::min(kalvora::kInputStopLimit, left()));
   // The backends go now, each waiting a bounded time on its server, rather than among the
   // static objects at exit, where a JACK client still closing would race libjack's own teardown.
   kalvora::InstallMidiBackends({});
+  // A stopped server may yet take the note-offs of the device the window closed.
+  kalvora::WaitForClosedDevices(left());
   return status;
 }
