@@ -1,6 +1,8 @@
 // A MIDI keyboard played into the program through JACK, end to end: a test client sends into the
 // program's JACK input, the real window routes it, and two JACK receivers are the two devices.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -8,17 +10,24 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolTip>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <set>
+#include <span>
+#include <thread>
 
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
 #include "midi/device_state.h"
+#include "support/child_process.h"
 #include "support/jack_midi_receiver.h"
-#include "ui/computer_key_notes.h"
-#include "ui/drum_page.h"
 #include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
+#include "support/one_port_backend.h"
+#include "ui/computer_key_notes.h"
+#include "ui/drum_page.h"
 #include "window_fixture.h"
 
 namespace kalvora {
@@ -188,7 +197,8 @@ TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
   expect(moduleA_, a);
   QTabBar* tabs = form.PageControl1->tabBar();
   auto showPage = [&](QWidget* page) {
-    const QPoint tab = window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
+    const QPoint tab =
+        window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
     window_->press(tab);
     window_->release(tab);
     ASSERT_EQ(form.PageControl1->currentWidget(), page);
@@ -280,6 +290,82 @@ TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {
   EXPECT_TRUE(sounding.empty()) << sounding.size() << " notes left sounding";
   EXPECT_GT(pressure, 0u);
   EXPECT_LT(pressure, kPressure) << "nothing was thinned: the flood is too short for the test";
+}
+
+// A keyboard's client in a process of its own, wired to the input by its user. The server dies
+// and comes back, and the keyboard's client with it, unwired, as after a desktop's restart: the
+// input returns by itself and wires the keyboard again, with no device switch.
+TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
+  test::JackTestServer server;
+  ASSERT_TRUE(server.start());
+  JackInput input(JackClient::create(test::ClientName("kalvora")));
+  const std::string inputPort = input.waitForPort(kPortLimit);
+  ASSERT_FALSE(inputPort.empty());
+  // A device that does not go with the server, opened once.
+  int noteOns = 0;
+  MidiBackends backends;
+  backends.push_back(std::make_unique<test::OnePortBackend>(
+      test::OnePort{.onShort = [&noteOns](std::span<const std::uint8_t> bytes) {
+        noteOns += bytes[0] == 0x90;
+      }}));
+  InstallMidiBackends(std::move(backends));
+  ASSERT_EQ(midiOutGetNumDevs(), 1u);
+  ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
+
+  // A note every tenth of a second at the dummy driver's rate.
+  const std::string keyboardName = test::ClientName("keyboard");
+  const std::string keyboardPort = keyboardName + ":out";
+  auto startKeyboard = [&keyboardName] {
+    return test::ForkChildOfProcess([&keyboardName] {
+      execlp("jack_midiseq", "jack_midiseq", keyboardName.c_str(), "4800", "0", "60", "2400",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    });
+  };
+  auto waitFor = [](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + kPortLimit;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      DeliverMidiInput();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+  };
+  pid_t keyboard = startKeyboard();
+  ASSERT_GT(keyboard, 0);
+  {
+    // The user's wire, made by a patchbay of its own that is gone before the server goes.
+    jack_client_t* patchbay =
+        jack_client_open(test::ClientName("patchbay").c_str(), JackNoStartServer, nullptr);
+    ASSERT_NE(patchbay, nullptr);
+    const bool wired = waitFor([&] {
+      const int result = jack_connect(patchbay, keyboardPort.c_str(), inputPort.c_str());
+      return result == 0 || result == EEXIST;
+    });
+    jack_client_close(patchbay);
+    ASSERT_TRUE(wired) << "jack_midiseq from jackd2 is needed";
+  }
+  ASSERT_TRUE(waitFor([&] { return noteOns >= 2; }));
+
+  // Killed, as when it crashes, then ended cleanly: the input comes back wired each time.
+  for (const bool killed : {true, false}) {
+    killed ? server.kill() : server.stop();
+    // The client of the server that went is let go before this process opens another: libjack
+    // frees a dead server's clients at the next open.
+    ASSERT_TRUE(waitFor([&] { return input.waitForPort(std::chrono::milliseconds(0)).empty(); }));
+    test::EndChild(keyboard, SIGKILL, std::chrono::seconds(1));
+    ASSERT_TRUE(server.start());
+    const auto back = std::chrono::steady_clock::now();
+    keyboard = startKeyboard();
+    const int before = noteOns;
+    EXPECT_TRUE(waitFor([&] { return noteOns >= before + 2; }))
+        << "the input did not come back wired to " << keyboardPort << (killed ? " (killed)" : "");
+    std::printf("the keyboard heard again %lld ms after the server's return\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - back)
+                                           .count()));
+  }
+  test::EndChild(keyboard, SIGTERM, std::chrono::seconds(1));
+  InstallMidiBackends({});
 }
 
 }  // namespace

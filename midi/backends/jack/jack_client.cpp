@@ -3,9 +3,11 @@
 #include <jack/midiport.h>
 
 #include <cerrno>
+#include <new>
 #include <optional>
-#include <string_view>
 #include <span>
+#include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -24,7 +26,8 @@ constexpr const char* kInputAliasSuffix = "-in:in";
 constexpr const char* kOutputPortName = "out";
 
 std::string OutputPortName(std::size_t slot) {
-  return slot == 0 ? kOutputPortName : std::string(kOutputPortName) + "-" + std::to_string(slot + 1);
+  return slot == 0 ? kOutputPortName
+                   : std::string(kOutputPortName) + "-" + std::to_string(slot + 1);
 }
 
 }  // namespace
@@ -38,7 +41,12 @@ JackClient::JackClient(std::string name) : name_(std::move(name)) {}
 
 JackClient::~JackClient() {
   // Every request ran with a reference to this object, so none is left running.
-  if (client_ != nullptr) jack_client_close(client_);
+  if (client_ != nullptr) forgetClient();
+}
+
+void JackClient::forgetClient() {
+  notifying_.store(nullptr, std::memory_order_seq_cst);
+  jack_client_close(std::exchange(client_, nullptr));
 }
 
 void JackClient::connectAhead() {
@@ -60,23 +68,31 @@ bool JackClient::connect() {
     }
     input_.store(nullptr, std::memory_order_seq_cst);
     waitOutCycle();
-    jack_client_close(std::exchange(client_, nullptr));
+    forgetClient();
   }
   jack_status_t status{};
   jack_client_t* client = jack_client_open(name_.c_str(), JackNoStartServer, &status);
-  if (client != nullptr && jack_set_process_callback(client, &JackClient::process, this) != 0) {
+  if (client != nullptr &&
+      (jack_set_process_callback(client, &JackClient::process, this) != 0 ||
+       jack_set_port_connect_callback(client, &JackClient::portConnected, this) != 0 ||
+       jack_set_port_registration_callback(client, &JackClient::portRegistered, this) != 0)) {
     jack_client_close(std::exchange(client, nullptr));
   }
   if (client != nullptr) {
     jack_on_info_shutdown(client, &JackClient::shutdown, this);
     client_ = client;
+    notifying_.store(client, std::memory_order_seq_cst);
     gone_.store(false, std::memory_order_release);
     generation_.fetch_add(1, std::memory_order_acq_rel);
     // There from the first cycle on, so nothing played meanwhile is lost.
     if (inputWanted_.load(std::memory_order_acquire)) addInputPort();
     if (jack_activate(client_) != 0) {
       input_.store(nullptr, std::memory_order_seq_cst);
-      jack_client_close(std::exchange(client_, nullptr));
+      forgetClient();
+    } else if (input_.load(std::memory_order_acquire) != nullptr) {
+      // Wired as it was before the server went, by the keeper, which may wait on the server.
+      rewire_.store(true, std::memory_order_release);
+      wakeKeeper();
     }
   }
   if (client_ == nullptr || input_.load(std::memory_order_acquire) == nullptr) {
@@ -114,7 +130,8 @@ std::vector<std::string> JackClient::listOthersInputs() {
   std::vector<std::string> ports;
   if (!connect()) return ports;
   const std::string own = std::string(jack_get_client_name(client_)) + ":";
-  if (const char** names = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+  if (const char** names =
+          jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
     for (const char** name = names; *name != nullptr; ++name) {
       // The program's own input is no sound module.
       if (std::string_view(*name).substr(0, own.size()) != own) ports.emplace_back(*name);
@@ -126,7 +143,18 @@ std::vector<std::string> JackClient::listOthersInputs() {
 }
 
 void JackClient::carryInput() {
-  inputWanted_.store(true, std::memory_order_release);
+  {
+    const std::lock_guard lock(keeper_->mutex);
+    inputWanted_.store(true, std::memory_order_release);
+    if (!keeper_->running) {
+      try {
+        std::thread(&JackClient::keepInput, weak_from_this(), keeper_).detach();
+        keeper_->running = true;
+      } catch (const std::system_error&) {
+        // Without it the input comes back at the next device switch.
+      }
+    }
+  }
   RunWithin(
       [self = shared_from_this()] {
         const std::lock_guard lock(self->requests_);
@@ -138,9 +166,58 @@ void JackClient::carryInput() {
 }
 
 void JackClient::dropInput() {
-  inputWanted_.store(false, std::memory_order_release);
+  {
+    const std::lock_guard lock(keeper_->mutex);
+    inputWanted_.store(false, std::memory_order_release);
+  }
+  wakeKeeper();
   const std::lock_guard lock(requests_);
   removeInputPort();
+}
+
+void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
+                           const std::shared_ptr<InputKeeper>& keeper) {
+  bool reached = false;
+  for (;;) {
+    {
+      std::unique_lock lock(keeper->mutex);
+      // While the server is there only its leaving, or a port of the input's coming back, has
+      // anything for this to do.
+      if (reached) {
+        keeper->wake.wait(lock, [&] { return keeper->woken; });
+      } else {
+        keeper->wake.wait_for(lock, kServerReturnPoll, [&] { return keeper->woken; });
+      }
+      keeper->woken = false;
+    }
+    const std::shared_ptr<JackClient> self = client.lock();
+    {
+      const std::lock_guard lock(keeper->mutex);
+      if (!self || !self->inputWanted_.load(std::memory_order_acquire)) {
+        keeper->running = false;
+        return;
+      }
+    }
+    // Another request may be waiting on a stopped server; this looks again at the next poll.
+    std::unique_lock requests(self->requests_, std::try_to_lock);
+    reached = requests.owns_lock() && self->connect() &&
+              self->input_.load(std::memory_order_acquire) != nullptr;
+    if (reached && self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
+  }
+}
+
+void JackClient::wakeKeeper() noexcept {
+  const std::lock_guard lock(keeper_->mutex);
+  keeper_->woken = true;
+  keeper_->wake.notify_all();
+}
+
+void JackClient::rewireInput() {
+  jack_port_t* input = input_.load(std::memory_order_acquire);
+  if (input == nullptr) return;
+  const char* own = jack_port_name(input);
+  // A port that is not there yet is wired when it comes (portRegistered).
+  for (const std::string& peer : inputPeers_.all()) jack_connect(client_, peer.c_str(), own);
 }
 
 void JackClient::addInputPort() {
@@ -176,7 +253,7 @@ std::string JackClient::waitForInput(std::chrono::milliseconds limit) const {
 }
 
 OpenStatus JackClient::attachOutput(JackOutputFeed* feed, const std::string& target,
-                                  Output& output) {
+                                    Output& output) {
   const std::lock_guard lock(requests_);
   if (!connect()) return OpenStatus::kNoDriver;
   std::size_t free = 0;
@@ -267,7 +344,51 @@ void JackClient::postInput(jack_nframes_t frames) noexcept {
 }
 
 void JackClient::shutdown(jack_status_t, const char*, void* self) noexcept {
-  static_cast<JackClient*>(self)->gone_.store(true, std::memory_order_release);
+  auto& client = *static_cast<JackClient*>(self);
+  client.gone_.store(true, std::memory_order_release);
+  client.wakeKeeper();
+}
+
+// Notification thread: remembers who the user wires to the input and unwires from it.
+void JackClient::portConnected(jack_port_id_t a, jack_port_id_t b, int connect,
+                               void* self) noexcept {
+  auto& client = *static_cast<JackClient*>(self);
+  jack_client_t* jack = client.notifying_.load(std::memory_order_acquire);
+  jack_port_t* input = client.input_.load(std::memory_order_acquire);
+  if (jack == nullptr || input == nullptr) return;
+  jack_port_t* first = jack_port_by_id(jack, a);
+  jack_port_t* second = jack_port_by_id(jack, b);
+  jack_port_t* peer = first == input ? second : second == input ? first : nullptr;
+  if (peer == nullptr) return;
+  try {
+    const std::string name = jack_port_name(peer);
+    if (connect != 0) {
+      client.inputPeers_.wired(name);
+    } else {
+      client.inputPeers_.unwired(name);
+    }
+  } catch (const std::bad_alloc&) {
+    // Not remembered: that wire is not made again after the server's return.
+  }
+}
+
+// Notification thread: a port that was wired to the input is back (its client came back after
+// the server did).
+void JackClient::portRegistered(jack_port_id_t port, int registered, void* self) noexcept {
+  auto& client = *static_cast<JackClient*>(self);
+  jack_client_t* jack = client.notifying_.load(std::memory_order_acquire);
+  if (registered == 0 || jack == nullptr ||
+      client.input_.load(std::memory_order_acquire) == nullptr) {
+    return;
+  }
+  jack_port_t* added = jack_port_by_id(jack, port);
+  try {
+    if (added == nullptr || !client.inputPeers_.has(jack_port_name(added))) return;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  client.rewire_.store(true, std::memory_order_release);
+  client.wakeKeeper();
 }
 
 }  // namespace kalvora
