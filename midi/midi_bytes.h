@@ -71,6 +71,8 @@ inline constexpr std::uint8_t kPedalDownFrom = 0x40;
 
 // A note-off's release velocity, the highest a data byte holds.
 inline constexpr std::uint8_t kReleaseVelocity = 0x7F;
+// The quietest note-on: one at velocity 0 is a note-off on the wire.
+inline constexpr std::uint8_t kQuietestVelocity = 1;
 
 // GS Reset: data set 1 of 00 to address 40 00 7F on device 10, model 42, with its checksum.
 inline constexpr std::array<std::uint8_t, 11> kGsReset{

@@ -72,7 +72,7 @@ TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
        {0xC0, 0x00},
        {0xB0, 0x00, 0x00},
        {0xB0, 0x20, 0x00},
-       {0x90, 29, 0},
+       {0x90, 29, 1},
        "1",
        "0"},
       {128,
@@ -111,7 +111,7 @@ TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
     EXPECT_EQ(calls[4].bytes, c.bankMsb);
     EXPECT_EQ(calls[5].bytes, c.bankLsb);
     EXPECT_EQ(calls[6].bytes, c.programChange);
-    EXPECT_EQ(calls[7].bytes, c.noteOn);  // velocity 0 goes out unchanged
+    EXPECT_EQ(calls[7].bytes, c.noteOn);  // velocity 0 plays the quietest note
     EXPECT_EQ(view_.programLabel, c.programLabel);
     EXPECT_EQ(view_.bankLabel, c.bankLabel);
     session_.clear();
@@ -157,8 +157,8 @@ TEST_F(NotePlayerTest, TheRhythmPartPlaysTheChosenDrumSetOnChannel10) {
   const Case cases[] = {
       {4, 26, {0xC9, 25}, "TR-808"},
       {1, 128, {0xC9, 127}, "CM-64/32L"},
-      {0, 26, {0xC9, 0}, "STANDARD"},      // GM has one set
-      {2, 3, {0xC9, 0}, "STANDARD 1"},     // nor has the SC-88 map a set at program 3
+      {0, 26, {0xC9, 0}, "STANDARD"},   // GM has one set
+      {2, 3, {0xC9, 0}, "STANDARD 1"},  // nor has the SC-88 map a set at program 3
   };
   SetPlayChannel(kRhythmChannel);
   BankNumber = 5;
@@ -169,10 +169,26 @@ TEST_F(NotePlayerTest, TheRhythmPartPlaysTheChosenDrumSetOnChannel10) {
     ChooseDrumSet(c.chosenSet);
     session_.clear();
     PlayNote();
-    EXPECT_EQ(session_.sentBytes(),
-              (Bytes{0xB9, 0x0A, 0x40, 0xB9, 0x5B, 0x28, 0xB9, 0x5D, 0x00, 0xB9, 0x00, 0x00, 0xB9,
-                     0x20, static_cast<std::uint8_t>(c.map), c.programChange[0],
-                     c.programChange[1], 0x99, 36, 0x64}))
+    EXPECT_EQ(session_.sentBytes(), (Bytes{0xB9,
+                                           0x0A,
+                                           0x40,
+                                           0xB9,
+                                           0x5B,
+                                           0x28,
+                                           0xB9,
+                                           0x5D,
+                                           0x00,
+                                           0xB9,
+                                           0x00,
+                                           0x00,
+                                           0xB9,
+                                           0x20,
+                                           static_cast<std::uint8_t>(c.map),
+                                           c.programChange[0],
+                                           c.programChange[1],
+                                           0x99,
+                                           36,
+                                           0x64}))
         << c.shownSet;
     ASSERT_NE(view_.drumSet, nullptr);
     EXPECT_EQ(view_.drumSet->name, c.shownSet);
