@@ -14,7 +14,8 @@
 #include "app/form_description.h"
 #include "app/window_font.h"
 #include "midi/input/input_inbox.h"
-#include "midi/voice_state.h"
+#include "play/input_router.h"
+#include "play/voice_state.h"
 #include "ui/computer_keyboard.h"
 #include "ui/drum_page.h"
 #include "ui/focus_scroll_bar.h"
@@ -23,6 +24,7 @@
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
 #include "ui/tone_button_grid.h"
+#include "ui/utf8_text.h"
 
 TForm1* Form1 = nullptr;
 
@@ -33,13 +35,10 @@ static void RegisterIcons() { Q_INIT_RESOURCE(icons); }
 namespace {
 
 using kalvora::ControlRect;
+using kalvora::Text;
 namespace form = kalvora::form;
 
 void Place(QWidget* w, const ControlRect& r) { w->setGeometry(r.left, r.top, r.width, r.height); }
-
-QString Text(std::string_view utf8) {
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 }  // namespace
 
@@ -70,7 +69,8 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   // MIDI input is played as soon as it arrives, between the window's own events.
   if (const int ready = kalvora::MidiInputReadyFd(); ready >= 0) {
     auto* notifier = new QSocketNotifier(ready, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [] { kalvora::DeliverMidiInput(); });
+    connect(notifier, &QSocketNotifier::activated, this,
+            [] { kalvora::DeliverMidiInput(kalvora::RouteMidiInput); });
   }
 
   if (when == ControlsBuilt::kAtConstruction) completeWindow();
@@ -168,7 +168,7 @@ void TForm1::buildEffectPage() {
     const auto& row = form::kEffectRows[n - 1];
     const int labelTop = form::kEffectFirstTop + form::kEffectPitch * (n - 1);
     makeLabel(row.nameLabel, TabSheet3, form::kEffectLeft, labelTop, row.name);
-    makeLabel(row.nameLabel + 1, TabSheet3, row.valueLeft, labelTop,
+    makeLabel(row.valueLabel(), TabSheet3, row.valueLeft, labelTop,
               std::to_string(row.position).c_str());
     auto* bar = new kalvora::FocusScrollBar(Qt::Horizontal, TabSheet3);
     Place(bar, {form::kEffectLeft, labelTop + form::kScrollBarBelowLabel,
@@ -187,7 +187,7 @@ void TForm1::buildEffectPage() {
 }
 
 void TForm1::buildDrumPage() {
-  TabSheet4 = new kalvora::DrumPage(clientArea_, shapes_);
+  TabSheet4 = new kalvora::DrumPage(clientArea_, shapes_, form::kDrumSetCaption);
   PageControl1->addTab(TabSheet4, form::kDrumTab);
   connect(TabSheet4, &kalvora::DrumPage::setButtonDown, this, &TForm1::DrumButtonMouseDown);
   connect(TabSheet4, &kalvora::DrumPage::setButtonUp, this, &TForm1::DrumButtonMouseUp);
@@ -198,8 +198,7 @@ void TForm1::buildStatusLine() {
   switchButton->setText(form::kSwitchCaption);
   switchButton->setToolTip(form::kSwitchHint);
   Place(switchButton, form::kSwitchButtonRect);
-  connect(&switchButton->held(), &kalvora::HeldPress::mouseDown, this,
-          &TForm1::Button257MouseDown);
+  connect(&switchButton->held(), &kalvora::HeldPress::mouseDown, this, &TForm1::Button257MouseDown);
   connect(&switchButton->held(), &kalvora::HeldPress::mouseUp, this, &TForm1::Button257MouseUp);
   // Its release opens the next device: only a release, not a window closing or losing the
   // focus, does that.

@@ -1,5 +1,5 @@
-// The one main window: a page control with the program, bank and effect pages on the left, the
-// on-screen keyboard on the right, and the status line along the bottom.
+// The one main window: a page control with the program, bank, effect and drum-set pages on the
+// left, the on-screen keyboard on the right, and the status line along the bottom.
 #pragma once
 
 #include <QMainWindow>
@@ -10,12 +10,12 @@
 #include <string>
 #include <string_view>
 
-#include "midi/form_view.h"
-#include "midi/note_player.h"
+#include "play/form_view.h"
+#include "play/note_player.h"
+#include "play/voice_controls.h"
 #include "ui/held_notes.h"
 #include "ui/keyboard_layout.h"
 #include "ui/tone_button_grid.h"
-#include "ui/voice_controls.h"
 
 class QGroupBox;
 class QLabel;
@@ -45,6 +45,9 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   // The client area's size at construction, and the stored frame's when there is none.
   static constexpr int kStartWidth = 831;
   static constexpr int kStartHeight = 664;
+  // Where the frame stands when the settings file has no place for it.
+  static constexpr int kStartTop = 159;
+  static constexpr int kStartLeft = 193;
 
   // When the controls are made: at construction, or in FormCreate while the sound module settles
   // after its reset, a wait in which the start-up has nothing else to do.
@@ -85,7 +88,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void FormKeyUp(kalvora::HeldNote note);
   void DrumButtonMouseDown(int n, Qt::MouseButton button = Qt::LeftButton);  // drum set buttons
   void DrumButtonMouseUp(int n, Qt::MouseButton button = Qt::LeftButton);    // in program order
-  void PageControl1Change();  // a page is shown: the drum page plays the rhythm part
+  void PageControl1Change();     // a page is shown: the drum page plays the rhythm part
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
 

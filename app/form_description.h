@@ -2,7 +2,7 @@
 // they say. The window is built from these tables, and its tests read them back.
 #pragma once
 
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 #include "ui/control_rect.h"
 
 namespace kalvora::form {
@@ -14,6 +14,7 @@ inline constexpr char kProgramTab[] = "プログラムナンバー";
 inline constexpr char kBankTab[] = "バンクセレクト";
 inline constexpr char kEffectTab[] = "エフェクト";
 inline constexpr char kDrumTab[] = "ドラムセット";
+inline constexpr char kDrumSetCaption[] = "ドラムセット=";
 
 inline constexpr ControlRect kSwitchButtonRect{24, 592, 97, 17};
 inline constexpr char kSwitchCaption[] = "音源の変更";
@@ -54,6 +55,8 @@ struct EffectRow {
   const char* name;
   int valueLeft;
   int position;  // the voice state's start value, also the value label's first text
+  // The label that shows the scroll bar's position stands right after the name.
+  constexpr int valueLabel() const { return nameLabel + 1; }
 };
 
 inline constexpr int kEffectLeft = 24;

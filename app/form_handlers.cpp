@@ -4,13 +4,15 @@
 #include <QTabWidget>
 
 #include "app/form1.h"
-#include "midi/device_switch.h"
-#include "midi/note_player.h"
-#include "midi/rhythm_part.h"
-#include "ui/drum_page.h"
-#include "midi/voice_state.h"
+#include "app/form_description.h"
+#include "app/form_messages.h"
+#include "play/device_switch.h"
+#include "play/note_player.h"
+#include "play/rhythm_part.h"
+#include "play/voice_controls.h"
+#include "play/voice_state.h"
 #include "ui/computer_keyboard.h"
-#include "ui/voice_controls.h"
+#include "ui/drum_page.h"
 
 // A mouse button's earlier press whose release never came is ended before its new press plays.
 void TForm1::ButtonMouseDown(int n, Qt::MouseButton button) {
@@ -33,7 +35,7 @@ void TForm1::Button257MouseDown() {
   kalvora::CloseDeviceForSwitch();
 }
 
-void TForm1::Button257MouseUp() { kalvora::OpenNextDevice(); }
+void TForm1::Button257MouseUp() { kalvora::OpenNextDevice(kalvora::form::kCannotOpenDevice); }
 
 void TForm1::ShapeMouseDown(int n, Qt::MouseButton button) {
   stopMouseNote(button);
@@ -58,8 +60,7 @@ void TForm1::PageControl1Change() {
 
 void TForm1::ScrollBarChange(int n) {
   const int position = ScrollBar(n)->value();
-  // Label15, 17, 19, 21 and 23 show the positions of ScrollBar1..5.
-  setLabelText(13 + 2 * n, QString::number(position));
+  setLabelText(kalvora::form::kEffectRows[n - 1].valueLabel(), QString::number(position));
   kalvora::StoreEffectLevel(n, position);
 }
 

@@ -16,14 +16,15 @@
 #include "app/settings/settings_location.h"
 #include "app/window_place.h"
 #include "catalogue/tone_names.h"
-#include "midi/device_state.h"
-#include "midi/host_services.h"
 #include "midi/input/input_inbox.h"
-#include "midi/note_player.h"
-#include "midi/rhythm_part.h"
-#include "midi/show_tone_names.h"
-#include "midi/voice_state.h"
-#include "ui/voice_controls.h"
+#include "play/device_state.h"
+#include "play/host_services.h"
+#include "play/input_router.h"
+#include "play/note_player.h"
+#include "play/rhythm_part.h"
+#include "play/show_tone_names.h"
+#include "play/voice_controls.h"
+#include "play/voice_state.h"
 
 namespace {
 
@@ -43,8 +44,8 @@ struct Entry {
 };
 constexpr Entry kHeight{"window", "Height", TForm1::kStartHeight};
 constexpr Entry kWidth{"window", "Width", TForm1::kStartWidth};
-constexpr Entry kTop{"window", "Top", 159};
-constexpr Entry kLeft{"window", "Left", 193};
+constexpr Entry kTop{"window", "Top", TForm1::kStartTop};
+constexpr Entry kLeft{"window", "Left", TForm1::kStartLeft};
 constexpr Entry kDevice{"dev", "dev_num", 0};
 constexpr Entry kMap{"dev", "map", kalvora::kMapSc8850};
 
@@ -140,7 +141,7 @@ void TForm1::FormClose() {
   closed_ = true;
   // Input that came before the close is played out, and the notes it holds are released where
   // they were played.
-  kalvora::DeliverMidiInput();
+  kalvora::DeliverMidiInput(kalvora::RouteMidiInput);
   kalvora::ReleaseInputNotes();
   // A key still held down while the window closes (from the keyboard, or by a signal) would
   // otherwise go on sounding on the module.

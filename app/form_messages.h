@@ -4,6 +4,8 @@
 
 namespace kalvora::form {
 
+// At start for an open code without a text of its own, and after a switch whose open failed.
+inline constexpr char kCannotOpenDevice[] = "ＭＩＤＩデバイスが開けません";
 inline constexpr char kNoDevices[] = "ＭＩＤＩ音源がないのでこのソフトは利用できません";
 inline constexpr char kSettingsUnreadable[] =
     "設定ファイルを読み込めません。このファイルは上書きしません:\n";

@@ -8,7 +8,8 @@
 #include <QSpacerItem>
 
 #include "app/window_font.h"
-#include "midi/host_services.h"
+#include "play/host_services.h"
+#include "ui/utf8_text.h"
 
 namespace kalvora {
 
@@ -42,9 +43,7 @@ int MessageBoxMinimumWidth(const QString& title) {
 }
 
 void ShowModalMessage(const QString& title, std::string_view text) {
-  CentredMessageBox box(QMessageBox::NoIcon, title,
-                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                        QMessageBox::Ok);
+  CentredMessageBox box(QMessageBox::NoIcon, title, Text(text), QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
   box.setFont(WindowFont());
   // A modal box is dismissed, never minimised or maximised.

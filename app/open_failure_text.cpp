@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "midi/device_switch.h"
+#include "app/form_messages.h"
 
 namespace kalvora {
 
@@ -30,7 +30,7 @@ constexpr std::array<std::string_view, 14> kByCode{
 std::string_view OpenFailureText(MMRESULT result) {
   if (result < kByCode.size()) return kByCode[result];
   if (result == kLastError) return "LASTERROR";
-  return kCannotOpenDevice;
+  return form::kCannotOpenDevice;
 }
 
 }  // namespace kalvora

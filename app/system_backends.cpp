@@ -18,7 +18,7 @@ FluidSynthOptions ProgramSynthOptions() {
 }
 
 std::shared_ptr<JackClient> InstallSystemMidiBackends() {
-  // Connecting takes libjack 15 to 30 ms: it passes while the program starts.
+  // Connecting to JACK takes a while: it runs on while the program starts.
   std::shared_ptr<JackClient> jack = JackClient::create("Kalvora");
   jack->connectAndListAhead();
   MidiBackends backends;

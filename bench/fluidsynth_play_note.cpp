@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   std::printf("open: %d\n", static_cast<int>(opened.status));
   if (opened.status != kalvora::OpenStatus::kOpened) return 1;
 
-  opened.connection->sendLong(kalvora::kGsReset);
+  opened.connection->sendLong(GsResetMessage);
   const kalvora::test::Voice middleC;
   kalvora::test::SendPress(*opened.connection, middleC);
   std::this_thread::sleep_for(std::chrono::seconds(1));

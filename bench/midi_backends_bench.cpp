@@ -1,7 +1,6 @@
 // What the window's thread pays for the system MIDI backends. The JACK open/send figures need a
 // server with a MIDI input: run under scripts/with-jack.sh; without one they are skipped.
 #include <benchmark/benchmark.h>
-
 #include <jack/jack.h>
 
 #include <array>
@@ -26,7 +25,7 @@ void BM_RingPushPop(benchmark::State& state) {
   std::array<std::uint8_t, 16> out{};
   for (auto _ : state) {
     ring.push(kMiddleCOn);
-    ring.push(kGsReset);
+    ring.push(GsResetMessage);
     for (std::size_t size = ring.frontSize(); size != 0; size = ring.frontSize()) {
       ring.copyFront(out.data());
       ring.pop();

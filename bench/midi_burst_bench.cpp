@@ -19,9 +19,10 @@
 #include <vector>
 
 #include "midi/backends/jack/jack_backend.h"
-#include "midi/device_state.h"
 #include "midi/input/input_inbox.h"
 #include "midi/midi_bytes.h"
+#include "play/device_state.h"
+#include "play/input_router.h"
 #include "support/jack_test_server.h"
 
 namespace kalvora {
@@ -150,7 +151,7 @@ void SendToJackDevice(benchmark::State& state, const std::vector<std::uint8_t>& 
       std::size_t heard = 0;
       Clock::time_point changed = Clock::now();
       while (Clock::now() - changed < kQuietAfter && Clock::now() < deadline) {
-        DeliverMidiInput();
+        DeliverMidiInput(kalvora::RouteMidiInput);
         std::this_thread::sleep_for(std::chrono::microseconds(500));
         if (device.messages() != heard) {
           heard = device.messages();

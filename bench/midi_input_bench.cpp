@@ -15,6 +15,7 @@
 
 #include "bench/stopwatch_window.h"
 #include "midi/input/input_inbox.h"
+#include "play/input_router.h"
 #include "ui/press_button.h"
 
 namespace {
@@ -57,7 +58,7 @@ double InputNoteOn(std::chrono::microseconds idleFirst) {
   // The note-off, so the input holds nothing from one sample to the next.
   const std::uint8_t noteOff[] = {0x80, kInputNote, 0x00};
   kalvora::PostMidiInput(kalvora::InputSource::kJack, noteOff);
-  kalvora::DeliverMidiInput();
+  kalvora::DeliverMidiInput(kalvora::RouteMidiInput);
   return lost ? -1.0
               : std::chrono::duration<double>(TheStopwatch().noteOnArrived - handedOver).count();
 }

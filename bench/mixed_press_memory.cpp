@@ -18,7 +18,7 @@
 #include "app/form1.h"
 #include "bench/process_status.h"
 #include "bench/silent_synth.h"
-#include "midi/device_state.h"
+#include "play/device_state.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::seconds(6));
   Press(*form, true, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  std::printf("after 6 s quiet and one more press: %ld\n", kalvora::bench::StatusKilobytes("VmRSS"));
+  std::printf("after 6 s quiet and one more press: %ld\n",
+              kalvora::bench::StatusKilobytes("VmRSS"));
   const struct mallinfo2 heap = mallinfo2();
   std::printf("heap in use %zu kB, free but held %zu kB\n", (heap.uordblks + heap.hblkhd) / 1024,
               heap.fordblks / 1024);

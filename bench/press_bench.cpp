@@ -10,10 +10,10 @@
 
 #include "app/form1.h"
 #include "bench/stopwatch_window.h"
-#include "midi/device_state.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_bytes.h"
-#include "midi/voice_state.h"
+#include "play/device_state.h"
+#include "play/voice_state.h"
 #include "ui/drum_page.h"
 #include "ui/press_button.h"
 

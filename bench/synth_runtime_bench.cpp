@@ -44,8 +44,8 @@
 #include <utility>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/pipewire_output.h"
-#include "midi/backends/fluidsynth/engine/pulse_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/midi_out.h"
 #include "support/press_messages.h"
@@ -632,7 +632,7 @@ int main(int argc, char** argv) {
   bool heldClick = false;   // held notes of a bare click on a PipeWire stream in place of the synth
   std::string pulseFrames;  // FluidSynth's PulseAudio driver with this buffer in place of ours
   std::string quantum;      // the synth's PipeWire stream with this quantum in place of ours
-  bool ownStream = false;  // the synth's own stream in front of FluidSynth's PulseAudio driver
+  bool ownStream = false;   // the synth's own stream in front of FluidSynth's PulseAudio driver
   auto serverKind = kalvora::test::PulseTestServer::Kind::kPulseAudio;
   int busy = 0;
   int notes = kHeldNotes;

@@ -7,7 +7,7 @@
 #include "app/form1.h"
 #include "bench/process_status.h"
 #include "bench/silent_synth.h"
-#include "midi/device_state.h"
+#include "play/device_state.h"
 #include "support/temp_folder.h"
 
 using kalvora::bench::StatusLine;

@@ -6,7 +6,8 @@ namespace kalvora {
 
 std::span<const DrumSet> DrumSetsOf(int map) {
   const auto sets = AllDrumSets();
-  const auto first = std::find_if(sets.begin(), sets.end(), [map](const auto& s) { return s.map == map; });
+  const auto first =
+      std::find_if(sets.begin(), sets.end(), [map](const auto& s) { return s.map == map; });
   const auto last = std::find_if(first, sets.end(), [map](const auto& s) { return s.map != map; });
   return {first, last};
 }

@@ -21,8 +21,7 @@ class MessageRing {
 
   // Producer: stores the whole message, or nothing when it is empty or does not fit in the share
   // of the ring its urgency may fill (the whole ring by default).
-  bool push(std::span<const std::uint8_t> message,
-            Urgency urgency = Urgency::kEndsNotes) noexcept;
+  bool push(std::span<const std::uint8_t> message, Urgency urgency = Urgency::kEndsNotes) noexcept;
 
   // Consumer: the size of the oldest message, 0 when there is none.
   std::size_t frontSize() const noexcept;

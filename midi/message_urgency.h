@@ -36,11 +36,8 @@ constexpr Urgency UrgencyOf(std::span<const std::uint8_t> message) {
   const std::uint8_t data2 = message.size() > 2 ? message[2] : 0;
   if (status == kSystemReset) return Urgency::kEndsNotes;
   if (status >= kSystemMessage) return Urgency::kOrdinary;
+  if (EndsNote(status, data2)) return Urgency::kEndsNotes;
   switch (status & kStatusKindMask) {
-    case kNoteOff:
-      return Urgency::kEndsNotes;
-    case kNoteOn:
-      return data2 == 0 ? Urgency::kEndsNotes : Urgency::kOrdinary;
     case kControlChange:
       return ControllerUrgency(data1, data2);
     case kKeyPressure:

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_out.h"
-
 namespace kalvora {
 
 // One open output. Destroying it closes it. No call may block for more than a few

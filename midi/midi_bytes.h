@@ -69,13 +69,23 @@ inline constexpr std::uint8_t kControlAllNotesOff = 0x7B;
 // A pedal controller at this value or above holds the pedal down.
 inline constexpr std::uint8_t kPedalDownFrom = 0x40;
 
+// A note-on at velocity 0 ends its note just as a note-off does; any other note-on starts one.
+constexpr bool EndsNote(std::uint8_t status, std::uint8_t velocity) {
+  const std::uint8_t kind = status & kStatusKindMask;
+  return kind == kNoteOff || (kind == kNoteOn && velocity == 0);
+}
+constexpr bool StartsNote(std::uint8_t status, std::uint8_t velocity) {
+  return (status & kStatusKindMask) == kNoteOn && velocity != 0;
+}
+
 // A note-off's release velocity, the highest a data byte holds.
 inline constexpr std::uint8_t kReleaseVelocity = 0x7F;
 // The quietest note-on: one at velocity 0 is a note-off on the wire.
 inline constexpr std::uint8_t kQuietestVelocity = 1;
 
-// GS Reset: data set 1 of 00 to address 40 00 7F on device 10, model 42, with its checksum.
-inline constexpr std::array<std::uint8_t, 11> kGsReset{
-    kSysExStart, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, kSysExEnd};
-
 }  // namespace kalvora
+
+// GS Reset: data set 1 of 00 to address 40 00 7F on device 10, model 42, with its checksum. The
+// device state points its long-message header at it; everything else that sends a reset reads it.
+inline constexpr std::array<std::uint8_t, 11> GsResetMessage{
+    kalvora::kSysExStart, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, kalvora::kSysExEnd};

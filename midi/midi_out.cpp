@@ -131,11 +131,11 @@ std::size_t FittingLength(const std::string& name, std::size_t size) {
 }  // namespace
 
 void InstallMidiBackends(MidiBackends backends) {
-  auto& l = Layer();
-  l.openNow.store(kNoMidiOut);
-  CloseAll(l.open);
-  l.devices.clear();
-  l.backends = std::move(backends);
+  auto& layer = Layer();
+  layer.openNow.store(kNoMidiOut);
+  CloseAll(layer.open);
+  layer.devices.clear();
+  layer.backends = std::move(backends);
 }
 
 HMIDIOUT DeviceOpenNow() noexcept { return Layer().openNow.load(std::memory_order_acquire); }
@@ -151,15 +151,15 @@ bool WaitForClosedDevices(std::chrono::milliseconds limit) {
 using kalvora::Layer;
 
 std::uint32_t midiOutGetNumDevs() {
-  auto& l = Layer();
-  l.devices.clear();
-  for (auto& backend : l.backends) {
+  auto& layer = Layer();
+  layer.devices.clear();
+  for (auto& backend : layer.backends) {
     const auto names = backend->portNames();
     for (std::size_t port = 0; port < names.size(); ++port) {
-      l.devices.push_back({backend.get(), port, names[port]});
+      layer.devices.push_back({backend.get(), port, names[port]});
     }
   }
-  return static_cast<std::uint32_t>(l.devices.size());
+  return static_cast<std::uint32_t>(layer.devices.size());
 }
 
 MMRESULT midiOutGetDevCapsA(std::uintptr_t deviceId, MIDIOUTCAPSA* caps, std::uint32_t capsSize) {
@@ -181,30 +181,30 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, std::uint32_t deviceId, std::uintptr_t ca
   *handle = kNoMidiOut;
   // Only the plain, callback-free open is offered.
   if (callback != 0 || flags != 0) return MMSYSERR_INVALFLAG;
-  auto& l = Layer();
+  auto& layer = Layer();
   kalvora::OpenResult result{kalvora::OpenStatus::kBadDevice, nullptr};
-  if (deviceId < l.devices.size()) {
-    const auto& device = l.devices[deviceId];
+  if (deviceId < layer.devices.size()) {
+    const auto& device = layer.devices[deviceId];
     result = device.backend->open(device.port);
   }
   // Whatever was kept from the listing for this open has served, even when it failed; a backend
   // whose server has gone may reach it again.
-  for (auto& backend : l.backends) backend->afterOpen();
+  for (auto& backend : layer.backends) backend->afterOpen();
   if (result.status != kalvora::OpenStatus::kOpened || !result.connection) {
     return result.status == kalvora::OpenStatus::kOpened ? MMSYSERR_ERROR
                                                          : kalvora::ResultOf(result.status);
   }
-  *handle = ++l.lastHandle;
-  l.open.emplace(*handle, std::move(result.connection));
-  l.openNow.store(*handle, std::memory_order_release);
+  *handle = ++layer.lastHandle;
+  layer.open.emplace(*handle, std::move(result.connection));
+  layer.openNow.store(*handle, std::memory_order_release);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT midiOutClose(HMIDIOUT handle) {
-  auto& l = Layer();
+  auto& layer = Layer();
   HMIDIOUT expected = handle;
-  l.openNow.compare_exchange_strong(expected, kNoMidiOut, std::memory_order_acq_rel);
-  auto node = l.open.extract(handle);
+  layer.openNow.compare_exchange_strong(expected, kNoMidiOut, std::memory_order_acq_rel);
+  auto node = layer.open.extract(handle);
   if (node.empty()) return MMSYSERR_INVALHANDLE;
   // Gone from the table first: nothing is sent to it again, even when it does not let go.
   kalvora::LetGo(std::move(node.mapped()));

@@ -27,8 +27,8 @@ package=(
 
 # The test suite and the benchmarks, one purpose a line.
 tests=(
-  # the unit and window suites, the benchmarks, the naming check, the tone table's generator
-  libgtest-dev libgmock-dev libbenchmark-dev libqt6test6 clang-tidy python3
+  # the unit and window suites, the benchmarks, the naming and format checks, the tone table's generator
+  libgtest-dev libgmock-dev libbenchmark-dev libqt6test6 clang-tidy clang-format python3
   # the fuzzer
   clang libclang-rt-14-dev
   # private JACK servers as the program's devices and MIDI inputs

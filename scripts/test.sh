@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
 
+# The sources as clang-format writes them, before spending minutes on builds.
+scripts/check-format.sh
+
 jobs=$(nproc)
 run_suite() {
   local preset=$1

@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "midi/note_player.h"
+#include "play/note_player.h"
 #include "ui/held_notes.h"
 
 class QKeyEvent;

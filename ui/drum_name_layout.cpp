@@ -53,7 +53,8 @@ std::vector<PlacedName> LayOutDrumNames(std::span<const NamedKey> keys, const QR
   int whiteWidth = 0;
   for (const Line& line : lines) {
     if (!line.key->black)
-      whiteWidth = std::max(whiteWidth, std::min(BoxWidth(metrics, line.key->name), whiteRoom(line)));
+      whiteWidth =
+          std::max(whiteWidth, std::min(BoxWidth(metrics, line.key->name), whiteRoom(line)));
   }
   const int blackRight = whiteRight - whiteWidth - kColumnGap;
 

@@ -1,11 +1,11 @@
 #include "ui/drum_page.h"
 
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QHelpEvent>
 #include <QPalette>
-#include <QToolTip>
 #include <QRegion>
+#include <QToolTip>
 #include <array>
 #include <string_view>
 
@@ -14,6 +14,7 @@
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
 #include "ui/tone_button_grid.h"
+#include "ui/utf8_text.h"
 
 namespace kalvora {
 
@@ -22,10 +23,6 @@ namespace {
 constexpr int kLabelLeft = 16;
 constexpr int kLabelTop = 296;
 constexpr int kValueLeft = 104;
-
-QString Text(std::string_view utf8) {
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 QString SetCaption(const DrumSet& set) {
   return QString::number(set.program) + QStringLiteral(": ") + Text(set.name);
@@ -45,7 +42,7 @@ std::size_t MostSetsOfAMap() {
 }
 }  // namespace
 
-DrumPage::DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys)
+DrumPage::DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys, std::string_view setCaption)
     : keyboard_(keyboard), keys_(keys) {
   const std::size_t count = MostSetsOfAMap();
   for (std::size_t i = 0; i < count; ++i) {
@@ -59,7 +56,7 @@ DrumPage::DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys)
             [this, n](Qt::MouseButton mouse) { emit setButtonUp(n, mouse); });
     buttons_.push_back(button);
   }
-  auto* caption = new QLabel(QStringLiteral("ドラムセット="), this);
+  auto* caption = new QLabel(Text(setCaption), this);
   caption->move(kLabelLeft, kLabelTop);
   caption->adjustSize();
   setLabel_ = new QLabel(this);
@@ -186,10 +183,9 @@ void DrumPage::paintEvent(QPaintEvent*) {
     painter.fillRect(name.box, name.black ? Qt::black : Qt::white);
     painter.setPen(name.black ? Qt::white : Qt::black);
     const QSizeF size = shownNames_->texts[i].size();
-    painter.drawStaticText(
-        QPointF(name.box.left() + (name.box.width() - size.width()) / 2,
-                name.box.top() + (name.box.height() - size.height()) / 2),
-        shownNames_->texts[i]);
+    painter.drawStaticText(QPointF(name.box.left() + (name.box.width() - size.width()) / 2,
+                                   name.box.top() + (name.box.height() - size.height()) / 2),
+                           shownNames_->texts[i]);
   }
 }
 

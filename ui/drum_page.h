@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <map>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/drum_sets.h"
@@ -26,7 +27,8 @@ class DrumPage : public QWidget {
   Q_OBJECT
  public:
   // keyboard is the widget the keys stand in (they are laid out by KeyOf); keys are Shape1..60.
-  DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys);
+  // setCaption names the chosen set's label (the window's text).
+  DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys, std::string_view setCaption);
 
   // The sets of map on the buttons and set as the one played; writes only what changed.
   void showSets(int map, const DrumSet& set);

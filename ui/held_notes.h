@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "midi/note_player.h"
+#include "play/note_player.h"
 
 namespace kalvora {
 

@@ -7,7 +7,7 @@ namespace kalvora {
 
 struct FileResult {
   bool ok = false;
-  std::string error;  // what went wrong, in words; empty on success
+  std::string error;    // what went wrong, in words; empty on success
   bool denied = false;  // the file cannot be written at all: permissions, a read-only disk
 
   explicit operator bool() const { return ok; }

@@ -16,7 +16,7 @@ namespace kalvora {
 class SettingsFile {
  public:
   // Loads path at once. A missing file gives empty settings; an unreadable one gives empty
-  // settings too, and loadStatus() says so, so the caller can tell the user once. inUserFolder
+  // settings too, and maySave() is false, so the caller can tell the user once. inUserFolder
   // is where save() puts the settings when path cannot be written at all.
   explicit SettingsFile(std::filesystem::path path, std::filesystem::path inUserFolder = {});
 
@@ -34,10 +34,7 @@ class SettingsFile {
   // instead, and movedToUserFolder() says so.
   FileResult save(const FileWriter& writer = {});
   bool movedToUserFolder() const { return moved_; }
-  const std::filesystem::path& inUserFolder() const { return inUserFolder_; }
 
-  SettingsLoadStatus loadStatus() const { return loadStatus_; }
-  const std::string& loadError() const { return loadError_; }
   bool maySave() const { return loadStatus_ != SettingsLoadStatus::kUnreadable; }
   const std::filesystem::path& path() const { return path_; }
 

@@ -89,7 +89,7 @@ bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noex
 
 int MidiInputReadyFd() { return TheInbox().wake; }
 
-void DeliverMidiInput() {
+void DeliverMidiInput(MidiInputRoute route) {
   Inbox& box = TheInbox();
   if (box.wake >= 0) {
     std::uint64_t count = 0;
@@ -112,8 +112,7 @@ void DeliverMidiInput() {
       queue.pop();
       Stamp stamp{};
       std::memcpy(&stamp, entry.data(), sizeof stamp);
-      RouteMidiInput({entry[sizeof stamp], entry[sizeof stamp + 1], entry[sizeof stamp + 2]},
-                     stamp);
+      route({entry[sizeof stamp], entry[sizeof stamp + 1], entry[sizeof stamp + 2]}, stamp);
     }
   }
   if (left) Wake(box);
@@ -126,7 +125,6 @@ void ResetMidiInput() {
   }
   box.streams = {};
   for (auto& ledger : box.notes) ledger.clear();
-  ResetInputRouting();
 }
 
 void StopMidiInputs(MidiInputPorts& inputs, std::chrono::milliseconds limit) {

@@ -8,7 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "midi/input/input_router.h"
+#include "midi/input/input_stream.h"
+#include "midi/midi_out.h"
 
 namespace kalvora {
 
@@ -39,9 +40,12 @@ bool PostMidiInput(InputSource source, std::span<const std::uint8_t> bytes) noex
 // Readable while input waits; -1 when the system gave no descriptor (nothing then wakes the loop,
 // and input waits for the next DeliverMidiInput).
 int MidiInputReadyFd();
-// The window's thread: routes everything waiting, in the order it arrived from each input.
-void DeliverMidiInput();
-// Forgets what waits, the streams and the held notes (a test's fresh start; no input posting).
+// What takes each message on the window's thread: the message, and the device open when it came.
+using MidiInputRoute = void (*)(const ChannelMessage& message, HMIDIOUT meantFor);
+
+// The window's thread: hands everything waiting to route, in the order it arrived from each input.
+void DeliverMidiInput(MidiInputRoute route);
+// Forgets what waits and the streams (a test's fresh start; no input posting).
 void ResetMidiInput();
 
 }  // namespace kalvora

@@ -21,9 +21,8 @@ struct ChannelMessage {
   std::size_t size() const { return 1 + static_cast<std::size_t>(DataBytesAfter(status)); }
   std::uint8_t kind() const { return status & kStatusKindMask; }
   std::uint8_t channel() const { return status & kChannelMask; }
-  // A note-off, or a note-on at velocity 0, which means the same.
-  bool endsNote() const { return kind() == kNoteOff || (kind() == kNoteOn && data2 == 0); }
-  bool startsNote() const { return kind() == kNoteOn && data2 != 0; }
+  bool endsNote() const { return EndsNote(status, data2); }
+  bool startsNote() const { return StartsNote(status, data2); }
 };
 
 class InputStream {

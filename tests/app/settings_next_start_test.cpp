@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/form1.h"
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 #include "support/as_nobody.h"
 #include "support/recording_session.h"
 #include "support/temp_folder.h"

@@ -1,5 +1,7 @@
 // The compiled drum-set table against the data files it is generated from, row for row, and the
 // figures the data's own notes give.
+#include "catalogue/drum_sets.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/drum_sets.h"
 #include "catalogue/tone_names.h"
 
 namespace kalvora {
@@ -79,8 +80,8 @@ TEST(DrumSets, NamesOfKeysAndSets) {
       {7, 1, 36, ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(DrumKeyName(c.map, c.program, c.note), c.name) << c.map << " " << c.program << " "
-                                                            << c.note;
+    EXPECT_EQ(DrumKeyName(c.map, c.program, c.note), c.name)
+        << c.map << " " << c.program << " " << c.note;
   }
   ASSERT_NE(FindDrumSet(2, 51), nullptr);
   EXPECT_EQ(FindDrumSet(2, 51)->name, "KICK & SNARE");

@@ -7,6 +7,7 @@
 #include "midi/midi_backend.h"
 #include "midi/midi_out.h"
 #include "support/one_port_backend.h"
+#include "support/press_messages.h"
 #include "support/recording_backend.h"
 #include "support/recording_session.h"
 
@@ -194,12 +195,7 @@ TEST(PortLayer, DefaultResetSilencesEveryChannel) {
   const OpenResult opened = backend.open(0);
   ASSERT_NE(opened.connection, nullptr);
   opened.connection->reset();
-  ASSERT_EQ(sent.size(), 32u);
-  for (int channel = 0; channel < 16; ++channel) {
-    const auto status = static_cast<std::uint8_t>(0xB0 | channel);
-    EXPECT_EQ(sent[2 * channel], (std::vector<std::uint8_t>{status, 0x7B, 0}));
-    EXPECT_EQ(sent[2 * channel + 1], (std::vector<std::uint8_t>{status, 0x78, 0}));
-  }
+  EXPECT_EQ(sent, test::ResetBytes());
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "support/eventually.h"
+
 namespace kalvora::test {
 namespace {
 
@@ -27,12 +29,7 @@ bool Ended(pid_t pid) {
 }
 
 bool EndsWithin(pid_t pid, std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!Ended(pid)) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+  return Eventually([pid] { return Ended(pid); }, limit);
 }
 
 // A thread that starts a server and ends once it has seen it come up.

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "midi/form_view.h"
+#include "play/form_view.h"
 
 namespace kalvora::test {
 

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "support/eventually.h"
 #include "support/jack_test_server.h"
 
 namespace kalvora::test {
@@ -78,23 +79,22 @@ std::vector<Message> JackMidiReceiver::waitForLast(const std::function<bool(cons
 
 std::vector<Message> JackMidiReceiver::waitUntil(const std::function<bool(std::size_t)>& done,
                                                  const std::function<void()>& meanwhile) const {
-  const auto deadline = std::chrono::steady_clock::now() + kArrivalLimit;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const std::size_t messages = messageCount_.load(std::memory_order_acquire);
-    if (messages > 0 && done(messages)) break;
-    if (meanwhile) meanwhile();
-    std::this_thread::sleep_for(kPoll);
-  }
+  Eventually(
+      [&] {
+        const std::size_t messages = messageCount_.load(std::memory_order_acquire);
+        return messages > 0 && done(messages);
+      },
+      kArrivalLimit,
+      [&] {
+        if (meanwhile) meanwhile();
+        std::this_thread::sleep_for(kPoll);
+      });
   return this->messages();
 }
 
 bool JackMidiReceiver::waitUntilUnwired() const {
-  const auto deadline = std::chrono::steady_clock::now() + kArrivalLimit;
-  while (jack_port_connected(port_) > 0) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(kPoll);
-  }
-  return true;
+  return Eventually([this] { return jack_port_connected(port_) <= 0; }, kArrivalLimit,
+                    [] { std::this_thread::sleep_for(kPoll); });
 }
 
 std::vector<Message> JackMidiReceiver::messages() const {

@@ -18,7 +18,7 @@ struct OnePort {
   OpenStatus openStatus = OpenStatus::kOpened;
   std::function<void(std::span<const std::uint8_t>)> onShort{};  // each short message sent
   std::function<void()> onList{};                                // each listing
-  std::function<void()> onAfterOpen{};                             // each afterOpen()
+  std::function<void()> onAfterOpen{};                           // each afterOpen()
 };
 
 class OnePortBackend final : public MidiBackend {

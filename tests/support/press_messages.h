@@ -6,12 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "midi/midi_bytes.h"
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 
 namespace kalvora::test {
 
+// The voice at start, before any control is touched; a test changes what it plays with.
 struct Voice {
   int program = kStartProgram;  // counted from 1, as the window shows it
   int bank = kStartBank;
@@ -42,6 +44,36 @@ constexpr std::array<ShortMessage, 8> PressMessages(const Voice& v) {
 
 constexpr ShortMessage ReleaseMessage(const Voice& v) {
   return {kNoteOff, static_cast<std::uint8_t>(v.note), kReleaseVelocity};
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The press's messages, each at its own length: the set-up (the first seven), then the note-on.
+inline std::vector<Bytes> PressBytes(const Voice& v) {
+  const auto messages = PressMessages(v);
+  std::vector<Bytes> bytes;
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    const std::size_t length = i == kProgramChangeEntry ? 2 : 3;
+    bytes.emplace_back(messages[i].begin(), messages[i].begin() + length);
+  }
+  return bytes;
+}
+
+inline std::vector<Bytes> SetUpBytes(const Voice& v) {
+  std::vector<Bytes> bytes = PressBytes(v);
+  bytes.pop_back();
+  return bytes;
+}
+
+// What a device's reset sends: all notes off, then all sound off, on every channel in turn.
+inline std::vector<Bytes> ResetBytes() {
+  std::vector<Bytes> bytes;
+  for (std::uint8_t channel = 0; channel < kChannelCount; ++channel) {
+    const auto status = static_cast<std::uint8_t>(kControlChange | channel);
+    bytes.push_back({status, kControlAllNotesOff, 0});
+    bytes.push_back({status, kControlAllSoundOff, 0});
+  }
+  return bytes;
 }
 
 // Sends the press through anything with sendShort(span of bytes), each message at its own length.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/host_services.h"
+#include "play/host_services.h"
 #include "support/recording_backend.h"
 
 namespace kalvora::test {

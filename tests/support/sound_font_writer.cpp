@@ -141,7 +141,9 @@ void WriteSoundFontClaiming(const std::filesystem::path& path,
   const std::size_t pdtaSize = bytes.find("pdta") - kSizeField;
   if (claimedBytes == kClaimToTheEnd) claimedBytes = fileBytes - (pdtaSize + kSizeField);
   auto dword = [](std::uint64_t value) {
-    return Bytes().dword(static_cast<std::uint32_t>(std::min<std::uint64_t>(value, UINT32_MAX))).str();
+    return Bytes()
+        .dword(static_cast<std::uint32_t>(std::min<std::uint64_t>(value, UINT32_MAX)))
+        .str();
   };
   bytes.replace(pdtaSize, kSizeField, dword(claimedBytes));
   bytes.replace(kSizeField, kSizeField, dword(fileBytes - 2 * kSizeField));

@@ -2,21 +2,23 @@
 #pragma once
 
 #include "midi/midi_bytes.h"
-#include "midi/rhythm_part.h"
-#include "midi/voice_state.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
+#include "support/press_messages.h"
 
 namespace kalvora::test {
 
 inline void GiveStartVoiceState() {
-  NoteNumber = kStartNote;
-  ProgramNumber = kStartProgram;
-  BankNumber = kStartBank;
-  MapIndex = kMapSc8850;
-  Velocity = kStartVelocity;
-  ChorusLevel = kStartChorus;
-  ReverbLevel = kStartReverb;
-  ModulationLevel = kStartModulation;
-  PanPosition = kStartPan;
+  const Voice start;
+  NoteNumber = start.note;
+  ProgramNumber = start.program;
+  BankNumber = start.bank;
+  MapIndex = start.map;
+  Velocity = start.velocity;
+  ChorusLevel = start.chorus;
+  ReverbLevel = start.reverb;
+  ModulationLevel = start.modulation;
+  PanPosition = start.pan;
   SetPlayChannel(kChannel1);
   ChooseDrumSet(kStartDrumSet);
 }

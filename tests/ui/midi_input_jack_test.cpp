@@ -20,12 +20,12 @@
 
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
-#include "midi/device_state.h"
+#include "play/device_state.h"
 #include "support/child_process.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
-#include "support/one_port_backend.h"
+#include "support/press_messages.h"
 #include "ui/computer_key_notes.h"
 #include "ui/drum_page.h"
 #include "window_fixture.h"
@@ -36,25 +36,15 @@ namespace {
 using test::Message;
 using Messages = std::vector<Message>;
 
-const Message kGsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+const Message kGsReset(GsResetMessage.begin(), GsResetMessage.end());
 constexpr auto kPortLimit = std::chrono::seconds(10);
 constexpr int kReverbBar = 3;
 constexpr int kSwitchButton = 257;
 
-Messages VoiceSetUpWith(std::uint8_t reverb) {
-  return {{0xB0, 0x0A, 0x40}, {0xB0, 0x01, 0x00}, {0xB0, 0x5B, reverb}, {0xB0, 0x5D, 0x00},
-          {0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x04}, {0xC0, 0x00}};
-}
+Messages VoiceSetUpWith(std::uint8_t reverb) { return test::SetUpBytes({.reverb = reverb}); }
 
 // What a switch opens the next device with: all notes and all sound off on every channel.
-Messages Silence() {
-  Messages silence;
-  for (std::uint8_t channel = 0; channel < 16; ++channel) {
-    silence.push_back({static_cast<std::uint8_t>(0xB0 | channel), 0x7B, 0x00});
-    silence.push_back({static_cast<std::uint8_t>(0xB0 | channel), 0x78, 0x00});
-  }
-  return silence;
-}
+Messages Silence() { return test::ResetBytes(); }
 
 Messages Plus(Messages first, const Messages& then) {
   first.insert(first.end(), then.begin(), then.end());
@@ -292,6 +282,12 @@ TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {
   EXPECT_LT(pressure, kPressure) << "nothing was thinned: the flood is too short for the test";
 }
 
+// What the input takes, counted as the window's thread receives it.
+int keyboardNoteOns = 0;
+void CountNoteOn(const ChannelMessage& message, HMIDIOUT) {
+  keyboardNoteOns += message.kind() == 0x90;
+}
+
 // A keyboard's client in a process of its own, wired to the input by its user. The server dies
 // and comes back, and the keyboard's client with it, unwired, as after a desktop's restart: the
 // input returns by itself and wires the keyboard again, with no device switch.
@@ -301,17 +297,6 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
   JackInput input(JackClient::create(test::ClientName("kalvora")));
   const std::string inputPort = input.waitForPort(kPortLimit);
   ASSERT_FALSE(inputPort.empty());
-  // A device that does not go with the server, opened once.
-  int noteOns = 0;
-  MidiBackends backends;
-  backends.push_back(std::make_unique<test::OnePortBackend>(
-      test::OnePort{.onShort = [&noteOns](std::span<const std::uint8_t> bytes) {
-        noteOns += bytes[0] == 0x90;
-      }}));
-  InstallMidiBackends(std::move(backends));
-  ASSERT_EQ(midiOutGetNumDevs(), 1u);
-  ASSERT_EQ(midiOutOpen(&MidiOut, 0, 0, 0, 0), MMSYSERR_NOERROR);
-
   // A note every tenth of a second at the dummy driver's rate.
   const std::string keyboardName = test::ClientName("keyboard");
   const std::string keyboardPort = keyboardName + ":out";
@@ -325,7 +310,7 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
   auto waitFor = [](const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + kPortLimit;
     while (!done() && std::chrono::steady_clock::now() < deadline) {
-      DeliverMidiInput();
+      DeliverMidiInput(CountNoteOn);
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return done();
@@ -344,7 +329,7 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
     jack_client_close(patchbay);
     ASSERT_TRUE(wired) << "jack_midiseq from jackd2 is needed";
   }
-  ASSERT_TRUE(waitFor([&] { return noteOns >= 2; }));
+  ASSERT_TRUE(waitFor([&] { return keyboardNoteOns >= 2; }));
 
   // Killed, as when it crashes, then ended cleanly: the input comes back wired each time.
   for (const bool killed : {true, false}) {
@@ -356,8 +341,8 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
     ASSERT_TRUE(server.start());
     const auto back = std::chrono::steady_clock::now();
     keyboard = startKeyboard();
-    const int before = noteOns;
-    EXPECT_TRUE(waitFor([&] { return noteOns >= before + 2; }))
+    const int before = keyboardNoteOns;
+    EXPECT_TRUE(waitFor([&] { return keyboardNoteOns >= before + 2; }))
         << "the input did not come back wired to " << keyboardPort << (killed ? " (killed)" : "");
     std::printf("the keyboard heard again %lld ms after the server's return\n",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -365,7 +350,6 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
                                            .count()));
   }
   test::EndChild(keyboard, SIGTERM, std::chrono::seconds(1));
-  InstallMidiBackends({});
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 #include "ui/computer_key_notes.h"
 #include "window_fixture.h"
 

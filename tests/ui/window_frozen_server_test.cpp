@@ -10,8 +10,8 @@
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/backends/jack/jack_backend.h"
-#include "midi/device_state.h"
 #include "midi/midi_out.h"
+#include "play/device_state.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_test_server.h"
 #include "support/pulse_test_server.h"

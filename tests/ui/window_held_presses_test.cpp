@@ -3,7 +3,7 @@
 // still ends exactly once: one note-off for each note-on.
 #include <QMenu>
 
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 #include "ui/computer_key_notes.h"
 #include "window_fixture.h"
 
@@ -200,8 +200,8 @@ void WindowHeldPressesTest::heldButtonPressedAgainAfterAComputerKey() {
   mouse(QEvent::MouseButtonRelease, control, Qt::LeftButton, Qt::RightButton);
   mouse(QEvent::MouseButtonRelease, control, Qt::RightButton, Qt::NoButton);
   const QString second = onAKey ? "60" : "48";  // a key plays its own note again
-  QCOMPARE(fx_->noteEvents(), QStringList({"on 60", "on 48", "off 48", "on " + second,
-                                           "off " + second, "off 60"}));
+  QCOMPARE(fx_->noteEvents(),
+           QStringList({"on 60", "on 48", "off 48", "on " + second, "off " + second, "off 60"}));
 }
 
 QTEST_MAIN(WindowHeldPressesTest)

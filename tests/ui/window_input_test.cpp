@@ -4,8 +4,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
-#include "midi/device_state.h"
-#include "midi/voice_state.h"
+#include "play/device_state.h"
+#include "play/voice_state.h"
 #include "ui/key_shape.h"
 #include "ui/press_button.h"
 #include "window_fixture.h"

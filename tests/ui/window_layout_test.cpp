@@ -15,7 +15,7 @@
 #include "app/form_messages.h"
 #include "app/open_failure_text.h"
 #include "catalogue/drum_sets.h"
-#include "midi/device_switch.h"
+#include "play/device_switch.h"
 #include "ui/drum_page.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
@@ -268,11 +268,10 @@ void WindowLayoutTest::everyTextIsGlossedInTheReadme() {
   for (const QWidget* w : f.findChildren<QWidget*>()) {
     texts << w->property("text").toString() << w->property("title").toString() << w->toolTip();
   }
-  for (const char* message : {form::kNoDevices, form::kSettingsUnreadable,
+  for (const char* message : {form::kCannotOpenDevice, form::kNoDevices, form::kSettingsUnreadable,
                               form::kSettingsUnwritable, form::kSettingsMoved}) {
     texts << QString::fromUtf8(message).split('\n');
   }
-  texts << QString::fromUtf8(kalvora::kCannotOpenDevice);
   for (MMRESULT code = 1; code <= 64; ++code)
     texts << QString::fromUtf8(kalvora::OpenFailureText(code));
   int looked = 0;
@@ -328,12 +327,16 @@ void WindowLayoutTest::drumSetsStandInTheProgramGridWithTheirKeysNamedBeside() {
     for (int shape = 1; shape <= kalvora::kKeyCount; ++shape) {
       named += !kalvora::DrumKeyName(c.map, c.program, kalvora::KeyOf(shape).note).empty();
     }
-    QVERIFY2(static_cast<int>(names.size()) == named, qPrintable(QString("map %1: %2 of %3 named keys drawn").arg(c.map).arg(names.size()).arg(named)));
+    QVERIFY2(
+        static_cast<int>(names.size()) == named,
+        qPrintable(
+            QString("map %1: %2 of %3 named keys drawn").arg(c.map).arg(names.size()).arg(named)));
     for (std::size_t i = 0; i < names.size(); ++i) {
       const auto& name = names[i];
       const QString why = QString("map %1 note %2").arg(c.map).arg(name.note);
       QVERIFY2(page->rect().contains(name.box), qPrintable(why));
-      for (std::size_t j = 0; j < i; ++j) QVERIFY2(!names[j].box.intersects(name.box), qPrintable(why));
+      for (std::size_t j = 0; j < i; ++j)
+        QVERIFY2(!names[j].box.intersects(name.box), qPrintable(why));
       for (const QObject* child : page->children()) {
         const auto* control = qobject_cast<const QWidget*>(child);
         if (control != nullptr && control->isVisible())
@@ -343,9 +346,10 @@ void WindowLayoutTest::drumSetsStandInTheProgramGridWithTheirKeysNamedBeside() {
       int shape = 1;
       while (kalvora::KeyOf(shape).note != name.note) ++shape;
       const QRect key(page->mapFrom(f.clientArea(), QPoint(kalvora::KeyOf(shape).rect.left,
-                                                          kalvora::KeyOf(shape).rect.top)),
+                                                           kalvora::KeyOf(shape).rect.top)),
                       QSize(1, kalvora::KeyOf(shape).rect.height));
-      QVERIFY2(name.box.top() <= key.bottom() && name.box.bottom() >= std::min(key.top(), page->rect().bottom()),
+      QVERIFY2(name.box.top() <= key.bottom() &&
+                   name.box.bottom() >= std::min(key.top(), page->rect().bottom()),
                qPrintable(why));
       // Drawn: the box holds both the text's colour and its ground.
       int ink = 0;

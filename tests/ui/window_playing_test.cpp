@@ -6,27 +6,30 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
+#include "support/press_messages.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-Bytes MessageBytes(std::initializer_list<int> values) {
-  Bytes b;
-  for (int v : values) b.push_back(static_cast<std::uint8_t>(v));
-  return b;
-}
-
 // The eight messages of one press, then its note-off.
 std::vector<Bytes> PressAndRelease(int pan, int modulation, int reverb, int chorus, int bank,
                                    int map, int program, int note, int velocity) {
-  return {MessageBytes({0xB0, 0x0A, pan}),    MessageBytes({0xB0, 0x01, modulation}),
-          MessageBytes({0xB0, 0x5B, reverb}), MessageBytes({0xB0, 0x5D, chorus}),
-          MessageBytes({0xB0, 0x00, bank}),   MessageBytes({0xB0, 0x20, map}),
-          MessageBytes({0xC0, program - 1}),  MessageBytes({0x90, note, velocity}),
-          MessageBytes({0x80, note, 0x7F})};
+  const kalvora::test::Voice voice{.program = program,
+                                   .bank = bank,
+                                   .map = map,
+                                   .note = note,
+                                   .velocity = velocity,
+                                   .chorus = chorus,
+                                   .reverb = reverb,
+                                   .modulation = modulation,
+                                   .pan = pan};
+  std::vector<Bytes> bytes = kalvora::test::PressBytes(voice);
+  const auto release = kalvora::test::ReleaseMessage(voice);
+  bytes.emplace_back(release.begin(), release.end());
+  return bytes;
 }
 }  // namespace
 
@@ -76,7 +79,7 @@ void WindowPlayingTest::bankButtonsAtTheEdgesThenAProgram() {
   QTRY_VERIFY(f.Button(129)->isVisible());
   fx_->session().clear();
   fx_->click(f.Button(256));
-  QCOMPARE(fx_->shortMessages()[4], MessageBytes({0xB0, 0x00, 127}));
+  QCOMPARE(fx_->shortMessages()[4], (Bytes{0xB0, 0x00, 127}));
   QCOMPARE(f.Label(12)->text(), QString("127"));
   fx_->click(f.Button(137));  // bank 8
   QCOMPARE(BankNumber, 8);
@@ -91,7 +94,7 @@ void WindowPlayingTest::bankButtonsAtTheEdgesThenAProgram() {
   QTRY_VERIFY(f.Button(129)->isVisible());
   fx_->session().clear();
   fx_->click(f.Button(129));
-  QCOMPARE(fx_->shortMessages()[4], MessageBytes({0xB0, 0x00, 0}));
+  QCOMPARE(fx_->shortMessages()[4], (Bytes{0xB0, 0x00, 0}));
 }
 
 void WindowPlayingTest::keysFromBottomToTop() {
@@ -109,7 +112,7 @@ void WindowPlayingTest::keysFromBottomToTop() {
   // Program buttons play the last key's note.
   fx_->session().clear();
   fx_->click(f.Button(2));
-  QCOMPARE(fx_->shortMessages()[7], MessageBytes({0x90, 36, 100}));
+  QCOMPARE(fx_->shortMessages()[7], (Bytes{0x90, 36, 100}));
   QCOMPARE(f.Label(10)->text(), QString("2"));
 }
 
@@ -151,13 +154,13 @@ void WindowPlayingTest::mapChangeIsHeardAtOnceButShownOnlyAtTheNextNote() {
   QVERIFY(fx_->session().calls().empty());
   QCOMPARE(f.Button(130)->text(), QString("1: UprightPiano"));  // still the SC-8850 names
   fx_->click(f.Shape(22));
-  QCOMPARE(fx_->shortMessages()[5], MessageBytes({0xB0, 0x20, 0}));
+  QCOMPARE(fx_->shortMessages()[5], (Bytes{0xB0, 0x20, 0}));
   QCOMPARE(f.Button(130)->text(), QString("1: "));  // now the GM names
   QCOMPARE(f.Button(31)->text(), QString("31: "));
   fx_->click(f.RadioButton(4));  // SC-55
   fx_->session().clear();
   fx_->click(f.Shape(22));
-  QCOMPARE(fx_->shortMessages()[5], MessageBytes({0xB0, 0x20, 1}));
+  QCOMPARE(fx_->shortMessages()[5], (Bytes{0xB0, 0x20, 1}));
   QCOMPARE(f.Button(31)->text(), QString("31: Dist. Gt."));
 }
 
@@ -183,4 +186,5 @@ void WindowPlayingTest::ampersandShowsOnItsButton() {
 }
 
 QTEST_MAIN(WindowPlayingTest)
+#include "support/press_messages.h"
 #include "window_playing_test.moc"

@@ -11,8 +11,8 @@
 #include <span>
 #include <string>
 
-#include "midi/device_state.h"
-#include "midi/voice_state.h"
+#include "play/device_state.h"
+#include "play/voice_state.h"
 #include "support/one_port_backend.h"
 #include "ui/computer_key_notes.h"
 #include "ui/drum_page.h"

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
-#include "midi/device_state.h"
+#include "play/device_state.h"
+#include "support/eventually.h"
 #include "support/sound_font_writer.h"
 #include "support/temp_folder.h"
 #include "window_fixture.h"
@@ -29,8 +30,7 @@ long PeakResidentMegabytes() {
 // the synth's output thread to write it.
 bool SoundsWithin(const std::filesystem::path& output, std::chrono::seconds limit) {
   constexpr int kAudible = 300;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  do {
+  const auto heard = [&] {
     std::ifstream in(output, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -38,9 +38,10 @@ bool SoundsWithin(const std::filesystem::path& output, std::chrono::seconds limi
                                                     static_cast<std::uint8_t>(bytes[i + 1]) << 8);
       if (sample > kAudible || sample < -kAudible) return true;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } while (std::chrono::steady_clock::now() < deadline);
-  return false;
+    return false;
+  };
+  return kalvora::test::Eventually(
+      heard, limit, [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
 }
 
 }  // namespace

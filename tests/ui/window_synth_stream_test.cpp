@@ -1,11 +1,11 @@
 // The built-in synth's stream on a private sound server, driven through the real window: it is
 // there while the window plays and gone once the window has been quiet for a while, however the
 // presses came; on PipeWire it is the synth's own stream, and it sounds.
-#include <QElapsedTimer>
 #include <functional>
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
-#include "midi/device_state.h"
+#include "play/device_state.h"
+#include "support/eventually.h"
 #include "support/pulse_test_server.h"
 #include "window_fixture.h"
 
@@ -14,21 +14,16 @@ namespace {
 constexpr int kStormPresses = 300;
 // The stream closes 12 s after the last voice ends; a storm's last notes and their reverb take a
 // few seconds more, and the server a moment to drop the stream.
-constexpr int kCloseLimitMs = 20000;
-constexpr int kOpenLimitMs = 1000;
+constexpr std::chrono::milliseconds kCloseLimit{20000};
+constexpr std::chrono::milliseconds kOpenLimit{1000};
 // A held key is plainly heard: far above the null sink's one-step noise floor.
 constexpr float kHeardPeak = 0.01F;
 constexpr auto kListenFor = std::chrono::milliseconds(300);
 
 // Polls until done() holds or the limit passes, letting the window run; whether it came.
-bool Eventually(const std::function<bool()>& done, int limitMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > limitMs) return false;
-    QTest::qWait(20);
-  }
-  return true;
+template <typename Done>
+bool Eventually(Done&& done, std::chrono::milliseconds limit) {
+  return kalvora::test::Eventually(done, limit, [] { QTest::qWait(20); });
 }
 
 // The window started with the built-in synth as its only device, shown; whether the synth opened.
@@ -60,13 +55,13 @@ void WindowSynthStreamTest::streamClosesAfterAStormOfKeyPresses() {
   TForm1& f = fx.form();
   // Every key in turn, pressed and released as fast as Qt delivers the events.
   for (int i = 0; i < kStormPresses; ++i) fx.click(f.Shape(1 + (i * 7) % TForm1::kShapes));
-  QVERIFY(Eventually([&] { return server.playbackStreams() == 1; }, kOpenLimitMs));
-  QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs),
+  QVERIFY(Eventually([&] { return server.playbackStreams() == 1; }, kOpenLimit));
+  QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimit),
            "the stream stayed open after the storm");
   // A later press opens it again, and it closes again after it.
   fx.click(f.Shape(30));
-  QVERIFY(Eventually([&] { return server.playbackStreams() == 1; }, kOpenLimitMs));
-  QVERIFY(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs));
+  QVERIFY(Eventually([&] { return server.playbackStreams() == 1; }, kOpenLimit));
+  QVERIFY(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimit));
 }
 
 void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle() {
@@ -83,7 +78,7 @@ void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle()
   QVERIFY2(peak > kHeardPeak, ("a held key played " + std::to_string(peak) + " at peak").c_str());
   // PipeWire's own stream, with the quantum it asks for, not one through the PulseAudio layer.
   QVERIFY2(streams.find("node.latency = \"256/48000\"") != std::string::npos, streams.c_str());
-  QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimitMs),
+  QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimit),
            server.describePlaybackStreams().c_str());
   // The next press opens a stream again, on the connection the first one left.
   fx.press(key);

@@ -1,6 +1,6 @@
 // The part of the built-in synth that needs FluidSynth, built as a module of its own and loaded
 // at the synth's first open: a start that never opens the synth never loads FluidSynth and the
-// forty libraries it pulls in (the README's performance section says what that saves).
+// forty libraries it pulls in (docs/performance.md says what that saves).
 #pragma once
 
 #include <atomic>

@@ -177,16 +177,20 @@ void JackClient::dropInput() {
 
 void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
                            const std::shared_ptr<InputKeeper>& keeper) {
+  using Clock = std::chrono::steady_clock;
   bool reached = false;
+  std::optional<Clock::time_point> lostAt;  // since when a server reached before is not
   for (;;) {
     {
       std::unique_lock lock(keeper->mutex);
       // While the server is there only its leaving, or a port of the input's coming back, has
       // anything for this to do.
-      if (reached) {
+      if (reached || !lostAt) {
         keeper->wake.wait(lock, [&] { return keeper->woken; });
       } else {
-        keeper->wake.wait_for(lock, kServerReturnPoll, [&] { return keeper->woken; });
+        const auto poll = Clock::now() - *lostAt < kServerReturnPollFor ? kServerReturnPoll
+                                                                        : kServerReturnPollLater;
+        keeper->wake.wait_for(lock, poll, [&] { return keeper->woken; });
       }
       keeper->woken = false;
     }
@@ -200,9 +204,15 @@ void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
     }
     // Another request may be waiting on a stopped server; this looks again at the next poll.
     std::unique_lock requests(self->requests_, std::try_to_lock);
+    const bool wasReached = reached;
     reached = requests.owns_lock() && self->connect() &&
               self->input_.load(std::memory_order_acquire) != nullptr;
-    if (reached && self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
+    if (reached) {
+      lostAt.reset();
+      if (self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
+    } else if (wasReached && !lostAt) {
+      lostAt = Clock::now();
+    }
   }
 }
 

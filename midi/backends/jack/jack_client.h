@@ -31,9 +31,13 @@ class JackOutputFeed {
   virtual void deliver(jack_port_t* port, jack_nframes_t frames) noexcept = 0;
 };
 
-// How often a client that carries the input looks for a server that has gone (or was never
-// reached): the input is back within this of the server's return.
+// How often a client that carries the input looks for its server once it has gone: often at first,
+// as a restart takes a few seconds, then less, as each look costs a failed open. The input is back
+// within the period of the server's return. A server never reached is not looked for: the next
+// device switch reaches it.
 inline constexpr std::chrono::milliseconds kServerReturnPoll{500};
+inline constexpr std::chrono::seconds kServerReturnPollFor{30};
+inline constexpr std::chrono::milliseconds kServerReturnPollLater{1500};
 
 class JackClient final : public std::enable_shared_from_this<JackClient> {
  public:

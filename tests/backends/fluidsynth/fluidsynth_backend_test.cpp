@@ -9,9 +9,10 @@
 #include <fstream>
 
 #include "fluidsynth_test_support.h"
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
-#include "midi/backends/fluidsynth/engine/pipewire_output.h"
-#include "midi/backends/fluidsynth/engine/pulse_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
+#include "midi/backends/fluidsynth/engine/outputs/pulse_output.h"
+#include "midi/midi_out.h"
 #include "support/pulse_test_server.h"
 #include "support/stderr_capture.h"
 #include "support/temp_folder.h"
@@ -138,7 +139,7 @@ TEST(FluidSynthDevice, OpensOnceAtATime) {
   EXPECT_EQ(second.connection, nullptr);
 
   const std::vector<std::uint8_t> noteOn{0x90, 60, 100};
-  first.connection->sendLong(kGsReset);
+  first.connection->sendLong(GsResetMessage);
   first.connection->sendShort(noteOn);
   first.connection->reset();
   first.connection.reset();

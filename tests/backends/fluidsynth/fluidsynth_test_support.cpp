@@ -7,15 +7,6 @@
 
 namespace kalvora::test {
 
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 namespace {
 
 constexpr double kSilenceDb = -200.0;
@@ -76,7 +67,7 @@ std::filesystem::path WriteTextFile(const TempFolder& folder, const std::string&
 
 void Send(SynthCore& synth, std::vector<std::uint8_t> bytes) { synth.sendShort(bytes); }
 
-void SendGsReset(SynthCore& synth) { synth.sendLong(kGsReset); }
+void SendGsReset(SynthCore& synth) { synth.sendLong(GsResetMessage); }
 
 std::size_t Frames(double milliseconds) {
   return static_cast<std::size_t>(std::lround(milliseconds * kSynthSampleRate / 1000.0));

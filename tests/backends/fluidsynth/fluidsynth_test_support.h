@@ -15,13 +15,11 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
 #include "midi/backends/fluidsynth/synth_audio_outputs.h"
+#include "support/eventually.h"
 #include "support/press_messages.h"
 #include "support/temp_folder.h"
 
 namespace kalvora::test {
-
-// Polls until done() holds or the limit passes; whether it came.
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // The system's FluidR3 fonts, or nothing when they are not installed.
 std::optional<SoundFontSet> InstalledFluidFonts();

@@ -11,10 +11,10 @@
 #include "catalogue/drum_sets.h"
 #include "catalogue/preset_names.h"
 #include "catalogue/tone_names.h"
-#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "fluidsynth_test_support.h"
+#include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/midi_bytes.h"
-#include "midi/voice_state.h"
+#include "play/voice_state.h"
 
 namespace kalvora::test {
 namespace {

@@ -15,8 +15,10 @@
 
 #include "midi/backends/jack/jack_input.h"
 #include "midi/input/input_inbox.h"
+#include "midi/midi_bytes.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_test_server.h"
+#include "support/press_messages.h"
 #include "support/stderr_capture.h"
 
 namespace kalvora {
@@ -27,7 +29,7 @@ using test::JackTestServer;
 using test::Message;
 using namespace std::chrono_literals;
 
-const Message kGsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+const Message kGsReset(GsResetMessage.begin(), GsResetMessage.end());
 const Message kNoteOn = {0x90, 0x3C, 0x64};
 const Message kNoteOff = {0x80, 0x3C, 0x00};
 
@@ -120,12 +122,7 @@ TEST_F(JackBackendTest, BurstLongerThanOneCycleKeepsItsOrder) {
   const std::unique_ptr<MidiConnection> connection = openReceiver();
   ASSERT_NE(connection, nullptr);
   connection->reset();
-  std::vector<Message> expected;
-  for (int channel = 0; channel < 16; ++channel) {
-    const auto status = static_cast<std::uint8_t>(0xB0 | channel);
-    expected.push_back({status, 0x7B, 0x00});
-    expected.push_back({status, 0x78, 0x00});
-  }
+  std::vector<Message> expected = test::ResetBytes();
   for (int i = 0; i < kNotes; ++i) {
     const Message note = {0x90, static_cast<std::uint8_t>(i % 128),
                           static_cast<std::uint8_t>(i / 128 + 1)};

@@ -4,11 +4,11 @@
 #include <array>
 #include <cstring>
 
-#include "support/jack_midi_receiver.h"
-#include "support/jack_test_server.h"
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/midi_backend.h"
 #include "midi/midi_out.h"
+#include "support/jack_midi_receiver.h"
+#include "support/jack_test_server.h"
 
 namespace kalvora {
 namespace {

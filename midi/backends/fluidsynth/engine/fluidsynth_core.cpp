@@ -38,8 +38,8 @@ bool Kit(int program, int bank, std::string_view name) { return !Melodic(program
 // The filler's presets that may play: only where no font above has the bank and program (the
 // others would never sound, yet cost time and memory to load), and where check accepts them.
 // kits chooses the drum kits, or the tones.
-PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above,
-                          PresetCheck check, bool kits) {
+PresetFilter FillerFilter(const std::vector<const std::filesystem::path*>& above, PresetCheck check,
+                          bool kits) {
   std::set<std::pair<int, int>> taken;
   for (const auto* font : above) {
     for (const auto& slot : ReadPresetSlots(*font)) taken.insert(slot);

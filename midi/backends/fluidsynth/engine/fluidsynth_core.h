@@ -13,8 +13,8 @@
 #include <span>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/audio_source.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_limiter.h"
+#include "midi/backends/fluidsynth/engine/outputs/audio_source.h"
 #include "midi/backends/fluidsynth/fluidsynth_fonts.h"
 
 namespace kalvora {
@@ -22,7 +22,7 @@ namespace kalvora {
 // The rate of the sound servers' usual mix, so nothing resamples after the synth.
 inline constexpr double kSynthSampleRate = 48000.0;
 // FluidSynth's default of 0.2 is quiet. At 0.4 a few of the loudest tones at full velocity would
-// go past -1 dBFS, and the limiter holds them below it (the README has the levels, which
+// go past -1 dBFS, and the limiter holds them below it (docs/sound-path.md has the levels, which
 // fluidsynth_clipping_test keeps in bounds).
 inline constexpr double kSynthGain = 0.4;
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "midi/midi_bytes.h"
 #include "midi/message_urgency.h"
+#include "midi/midi_bytes.h"
 
 namespace kalvora {
 
@@ -38,7 +38,7 @@ constexpr int kWorkerPriority = 50;
 constexpr std::size_t kQueueLimit = 4096;
 
 bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
-  return bytes.size() == 3 && (bytes[0] & kStatusKindMask) == kNoteOn && bytes[2] != 0;
+  return bytes.size() == 3 && StartsNote(bytes[0], bytes[2]);
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "midi/backends/fluidsynth/engine/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/engine/kept_tones.h"
+#include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
 #include "midi/message_urgency.h"
 
 namespace kalvora {
@@ -95,8 +95,8 @@ class SynthWorker {
   // The thread's own.
   StartedAudio audio_;
   std::chrono::steady_clock::time_point lastSound_;
-  bool sounding_ = false;                       // voices counted at the last check
-  int sinceRender_ = 0;                         // messages applied since the last wait for a render
+  bool sounding_ = false;  // voices counted at the last check
+  int sinceRender_ = 0;    // messages applied since the last wait for a render
   std::uint64_t rendersSeen_ = 0;
   std::chrono::steady_clock::time_point renderSeenAt_;
   KeptTones kept_;  // after core_, whose synth it pins tones in

@@ -1,7 +1,0 @@
-#include "midi/form_view.h"
-
-namespace kalvora {
-
-FormView* MainView = nullptr;
-
-}  // namespace kalvora

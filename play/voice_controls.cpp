@@ -1,0 +1,51 @@
+#include "play/voice_controls.h"
+
+#include <array>
+#include <cstdint>
+
+#include "catalogue/caption_view.h"
+#include "catalogue/tone_names.h"
+#include "play/note_player.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
+#include "ui/keyboard_layout.h"
+
+namespace kalvora {
+
+HeldNote ToneButtonDown(int button) {
+  if (button < kFirstBankButton) {
+    ProgramNumber = button;
+  } else {
+    BankNumber = button - kFirstBankButton;
+  }
+  PlayNote();
+  return PlayedNote();
+}
+
+HeldNote DrumSetButtonDown(int program) {
+  ChooseDrumSet(program);
+  PlayNote();
+  return PlayedNote();
+}
+
+HeldNote KeyDown(int shape) { return NoteDown(KeyOf(shape).note); }
+
+HeldNote NoteDown(int note) {
+  NoteNumber = note;
+  PlayNote();
+  return PlayedNote();
+}
+
+void StoreEffectLevel(int scrollBar, int position) {
+  static const std::array<std::int32_t*, kEffectScrollBars> levels{
+      &Velocity, &ChorusLevel, &ReverbLevel, &ModulationLevel, &PanPosition};
+  *levels[static_cast<std::size_t>(scrollBar - 1)] = position;
+}
+
+int MapOfRadioButton(int radioButton) { return kToneMapCount - radioButton; }
+
+void MapRadioClicked(int radioButton, bool checked) {
+  if (checked) MapIndex = MapOfRadioButton(radioButton);
+}
+
+}  // namespace kalvora
