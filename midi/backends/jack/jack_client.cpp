@@ -157,10 +157,14 @@ void JackClient::carryInput() {
   }
   RunWithin(
       [self = shared_from_this()] {
-        const std::lock_guard lock(self->requests_);
-        if (self->connect() && self->inputWanted_.load(std::memory_order_acquire)) {
-          self->addInputPort();
+        {
+          const std::lock_guard lock(self->requests_);
+          if (self->connect() && self->inputWanted_.load(std::memory_order_acquire)) {
+            self->addInputPort();
+          }
         }
+        // The keeper learns that the input is on a server, which it looks for once it goes.
+        self->wakeKeeper();
       },
       std::chrono::milliseconds(0));
 }
@@ -178,18 +182,20 @@ void JackClient::dropInput() {
 void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
                            const std::shared_ptr<InputKeeper>& keeper) {
   using Clock = std::chrono::steady_clock;
-  bool reached = false;
-  std::optional<Clock::time_point> lostAt;  // since when a server reached before is not
+  bool reached = false;                     // the input was on a server at the last look
+  bool busy = false;                        // another request held the server at the last look
+  std::optional<Clock::time_point> lostAt;  // since when the server reached before is not
   for (;;) {
     {
       std::unique_lock lock(keeper->mutex);
       // While the server is there only its leaving, or a port of the input's coming back, has
       // anything for this to do.
-      if (reached || !lostAt) {
+      if (!busy && !lostAt) {
         keeper->wake.wait(lock, [&] { return keeper->woken; });
       } else {
-        const auto poll = Clock::now() - *lostAt < kServerReturnPollFor ? kServerReturnPoll
-                                                                        : kServerReturnPollLater;
+        const auto poll = !lostAt || Clock::now() - *lostAt < kServerReturnPollFor
+                              ? kServerReturnPoll
+                              : kServerReturnPollLater;
         keeper->wake.wait_for(lock, poll, [&] { return keeper->woken; });
       }
       keeper->woken = false;
@@ -202,17 +208,18 @@ void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
         return;
       }
     }
-    // Another request may be waiting on a stopped server; this looks again at the next poll.
+    // Another request may be waiting on a stopped server: this looks again at the next poll.
     std::unique_lock requests(self->requests_, std::try_to_lock);
-    const bool wasReached = reached;
-    reached = requests.owns_lock() && self->connect() &&
-              self->input_.load(std::memory_order_acquire) != nullptr;
-    if (reached) {
+    busy = !requests.owns_lock();
+    if (busy) continue;
+    const bool there = self->connect() && self->input_.load(std::memory_order_acquire) != nullptr;
+    if (there) {
       lostAt.reset();
       if (self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
-    } else if (wasReached && !lostAt) {
+    } else if (reached && !lostAt) {
       lostAt = Clock::now();
     }
+    reached = there;
   }
 }
 
