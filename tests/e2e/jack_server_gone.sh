@@ -82,18 +82,23 @@ switch_device() {
     mousedown 1 mouseup 1 || fail "xdotool could not press the switch button"
 }
 
-# run_order SIGNAL STEP...: a fresh server and program on the first receiver, the server gone by
-# SIGNAL, then the steps: switch, back (the server and its receivers again, same name), close.
-run_order() {
-  local signal=$1 step gone=yes
-  shift
-  echo "--- SIG$signal, then: $*"
+# A server of a new name with its receivers, and the settings that choose the first receiver.
+fresh_server_for_the_program() {
   jack_server="kalvora-${work##*/kalvora-}-$RANDOM"
   export JACK_DEFAULT_SERVER=$jack_server JACK_NO_START_SERVER=1
   rm -f "$work"/receiver*.txt
   server_and_receivers_up
   receiver_device
   write_settings "$work/app/kalvora.ini" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT "$device"
+}
+
+# run_order SIGNAL STEP...: a fresh server and program on the first receiver, the server gone by
+# SIGNAL, then the steps: switch, back (the server and its receivers again, same name), close.
+run_order() {
+  local signal=$1 step gone=yes
+  shift
+  echo "--- SIG$signal, then: $*"
+  fresh_server_for_the_program
   run_program
   box_hint="device $device did not open as the receiver"
   wait_for_main_window
@@ -133,11 +138,7 @@ run_order() {
 # receiver's number) may be out of the list, and a box may say so: those are dismissed.
 frozen_start() {
   echo "--- a server that does not answer at the start"
-  jack_server="kalvora-${work##*/kalvora-}-$RANDOM"
-  export JACK_DEFAULT_SERVER=$jack_server JACK_NO_START_SERVER=1
-  server_and_receivers_up
-  receiver_device
-  write_settings "$work/app/kalvora.ini" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT "$device"
+  fresh_server_for_the_program
   kill -STOP "$jackd_pid"
   run_program
   boxes_allowed=2 boxes_dismissed=0
@@ -154,11 +155,7 @@ frozen_start
 
 frozen_close() {
   echo "--- a key let go and the window closed while the server stands still"
-  jack_server="kalvora-${work##*/kalvora-}-$RANDOM"
-  export JACK_DEFAULT_SERVER=$jack_server JACK_NO_START_SERVER=1
-  server_and_receivers_up
-  receiver_device
-  write_settings "$work/app/kalvora.ini" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT "$device"
+  fresh_server_for_the_program
   run_program
   box_hint="device $device did not open as the receiver"
   wait_for_main_window

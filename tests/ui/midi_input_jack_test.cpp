@@ -344,10 +344,9 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
     const int before = keyboardNoteOns;
     EXPECT_TRUE(waitFor([&] { return keyboardNoteOns >= before + 2; }))
         << "the input did not come back wired to " << keyboardPort << (killed ? " (killed)" : "");
-    std::printf("the keyboard heard again %lld ms after the server's return\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                           std::chrono::steady_clock::now() - back)
-                                           .count()));
+    std::printf(
+        "the keyboard heard again %.0f ms after the server's return\n",
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - back).count());
   }
   test::EndChild(keyboard, SIGTERM, std::chrono::seconds(1));
 }
