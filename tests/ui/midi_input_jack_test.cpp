@@ -283,9 +283,9 @@ TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {
 }
 
 // What the input takes, counted as the window's thread receives it.
-int keyboardNoteOns = 0;
+int KeyboardNoteOns = 0;
 void CountNoteOn(const ChannelMessage& message, HMIDIOUT) {
-  keyboardNoteOns += message.kind() == 0x90;
+  KeyboardNoteOns += message.kind() == 0x90;
 }
 
 // A keyboard's client in a process of its own, wired to the input by its user. The server dies
@@ -329,7 +329,7 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
     jack_client_close(patchbay);
     ASSERT_TRUE(wired) << "jack_midiseq from jackd2 is needed";
   }
-  ASSERT_TRUE(waitFor([&] { return keyboardNoteOns >= 2; }));
+  ASSERT_TRUE(waitFor([&] { return KeyboardNoteOns >= 2; }));
 
   // Killed, as when it crashes, then ended cleanly: the input comes back wired each time.
   for (const bool killed : {true, false}) {
@@ -341,8 +341,8 @@ TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
     ASSERT_TRUE(server.start());
     const auto back = std::chrono::steady_clock::now();
     keyboard = startKeyboard();
-    const int before = keyboardNoteOns;
-    EXPECT_TRUE(waitFor([&] { return keyboardNoteOns >= before + 2; }))
+    const int before = KeyboardNoteOns;
+    EXPECT_TRUE(waitFor([&] { return KeyboardNoteOns >= before + 2; }))
         << "the input did not come back wired to " << keyboardPort << (killed ? " (killed)" : "");
     std::printf(
         "the keyboard heard again %.0f ms after the server's return\n",
