@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QRadioButton>
@@ -10,8 +11,10 @@
 #include <QSocketNotifier>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolTip>
 
 #include "app/form_description.h"
+#include "app/search_line_text.h"
 #include "app/window_font.h"
 #include "midi/input/input_inbox.h"
 #include "play/input_router.h"
@@ -23,6 +26,7 @@
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
 #include "ui/press_button.h"
+#include "ui/search_page.h"
 #include "ui/tone_button_grid.h"
 #include "ui/utf8_text.h"
 
@@ -65,6 +69,7 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
       this, [this](int note) { return FormKeyDown(note); },
       [this](kalvora::HeldNote note) { FormKeyUp(note); });
   heldPressWatch_ = new kalvora::HeldPressWatch(this);
+  buildCarryShortcuts();
 
   // MIDI input is played as soon as it arrives, between the window's own events.
   if (const int ready = kalvora::MidiInputReadyFd(); ready >= 0) {
@@ -128,6 +133,7 @@ void TForm1::buildWindowControls() {
   buildTonePages();
   buildEffectPage();
   buildDrumPage();
+  buildSearchPage();
   PageControl1->setCurrentWidget(TabSheet1);
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
   buildStatusLine();
@@ -147,6 +153,7 @@ void TForm1::buildTonePages() {
             [this, n](Qt::MouseButton mouse) { ButtonMouseDown(n, mouse); });
     connect(&button->held(), &kalvora::HeldPress::mouseUp, this,
             [this, n](Qt::MouseButton mouse) { ButtonMouseUp(n, mouse); });
+    button->installEventFilter(this);
     buttons_.at(n - 1) = button;
   }
 }
@@ -191,6 +198,49 @@ void TForm1::buildDrumPage() {
   PageControl1->addTab(TabSheet4, form::kDrumTab);
   connect(TabSheet4, &kalvora::DrumPage::setButtonDown, this, &TForm1::DrumButtonMouseDown);
   connect(TabSheet4, &kalvora::DrumPage::setButtonUp, this, &TForm1::DrumButtonMouseUp);
+  for (int n = 1; n <= TabSheet4->buttonCount(); ++n)
+    TabSheet4->button(n)->installEventFilter(this);
+}
+
+void TForm1::buildSearchPage() {
+  TabSheet5 = new kalvora::SearchPage(
+      [this](const kalvora::FoundName& entry) { return SearchLineText(entry, synthMarks_); },
+      QString::fromUtf8(form::kNothingFound));
+  PageControl1->addTab(TabSheet5, form::kSearchTab);
+  connect(TabSheet5, &kalvora::SearchPage::lineMouseDown, this, &TForm1::SearchLineMouseDown);
+  connect(TabSheet5, &kalvora::SearchPage::lineMouseUp, this, &TForm1::SearchLineMouseUp);
+  connect(TabSheet5, &kalvora::SearchPage::lineKeyDown, this, &TForm1::SearchLineKeyDown);
+  connect(TabSheet5, &kalvora::SearchPage::lineKeyUp, this, &TForm1::SearchLineKeyUp);
+}
+
+// Worked out when asked for, so a press writes no tooltip.
+QString TForm1::synthToolTip(const QObject* control) {
+  for (int n = 1; n <= kalvora::kToneButtonCount; ++n) {
+    if (buttons_.at(n - 1) != control) continue;
+    const bool program = n < kalvora::kFirstBankButton;
+    return Text(synthMarks_.toneMark(MapIndex, program ? n : ProgramNumber,
+                                     program ? BankNumber : n - kalvora::kFirstBankButton));
+  }
+  for (int n = 1; n <= TabSheet4->buttonCount(); ++n) {
+    if (TabSheet4->button(n) != control) continue;
+    const kalvora::DrumSet* set =
+        kalvora::FindDrumSet(TabSheet4->shownMap(), TabSheet4->programOfButton(n));
+    return set != nullptr ? Text(synthMarks_.drumSetMark(*set)) : QString();
+  }
+  return {};
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QMainWindow::eventFilter(watched, event);
+  const QString tip = synthToolTip(watched);
+  if (tip.isEmpty()) {
+    QToolTip::hideText();
+    event->ignore();
+  } else {
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip,
+                       static_cast<QWidget*>(watched));
+  }
+  return true;
 }
 
 void TForm1::buildStatusLine() {
@@ -251,5 +301,6 @@ void TForm1::setBankLabel(std::string_view caption) {
 }
 
 void TForm1::setDeviceLabel(std::string_view caption) {
+  synthMarks_.deviceChanged(caption);
   setLabelText(form::kDeviceNameLabel, Text(caption));
 }

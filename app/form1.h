@@ -7,9 +7,11 @@
 #include <QRect>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/synth_marks.h"
 #include "play/form_view.h"
 #include "play/note_player.h"
 #include "play/voice_controls.h"
@@ -32,6 +34,7 @@ class DrumPage;
 class HeldPressWatch;
 class KeyShape;
 class PressButton;
+class SearchPage;
 }  // namespace kalvora
 
 class TForm1 : public QMainWindow, public kalvora::FormView {
@@ -66,7 +69,8 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   QWidget* TabSheet1 = nullptr;
   QWidget* TabSheet2 = nullptr;
   QWidget* TabSheet3 = nullptr;
-  kalvora::DrumPage* TabSheet4 = nullptr;  // the drum sets
+  kalvora::DrumPage* TabSheet4 = nullptr;    // the drum sets
+  kalvora::SearchPage* TabSheet5 = nullptr;  // the search by name
   QGroupBox* RadioGroup1 = nullptr;
   // The area in which the window-level controls stand; it scrolls when the window is smaller.
   QWidget* clientArea() const { return clientArea_; }
@@ -88,9 +92,19 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void FormKeyUp(kalvora::HeldNote note);
   void DrumButtonMouseDown(int n, Qt::MouseButton button = Qt::LeftButton);  // drum set buttons
   void DrumButtonMouseUp(int n, Qt::MouseButton button = Qt::LeftButton);    // in program order
+  // A line of the search page held by a mouse button, or by Space or Return: plays what the
+  // line names; the release stops that note.
+  void SearchLineMouseDown(int row, Qt::MouseButton button = Qt::LeftButton);
+  void SearchLineMouseUp(Qt::MouseButton button = Qt::LeftButton);
+  void SearchLineKeyDown(int row, int key);
+  void SearchLineKeyUp(int key);
   void PageControl1Change();     // a page is shown: the drum page plays the rhythm part
   void ScrollBarChange(int n);   // ScrollBar1..5: effect levels
   void RadioButtonClick(int n);  // RadioButton1..5: tone map
+  // Ctrl+C, Ctrl+Insert: the current tone's set-up onto the clipboard as text.
+  void copyToneSetUp();
+  // Ctrl+S: the current tone as a Standard MIDI File, where the save dialog says.
+  void saveToneAsMidiFile();
 
   // The window's outer frame (what the settings file keeps), whatever the window manager adds.
   void setOuterGeometry(const QRect& frame);
@@ -118,6 +132,8 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The tone and drum-set buttons' tooltips: what the built-in synth plays for them.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -128,10 +144,14 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void buildTonePages();
   void buildEffectPage();
   void buildDrumPage();
+  void buildSearchPage();
   void buildKeyboard();
   void buildStatusLine();
+  void buildCarryShortcuts();
   void reapplyOuterGeometryOnceFramed();
   void stopMouseNote(Qt::MouseButton button);
+  std::optional<kalvora::HeldNote> playSearchLine(int row);
+  QString synthToolTip(const QObject* control);
   QLabel* makeLabel(int n, QWidget* parent, int left, int top, const char* text);
 
   std::array<kalvora::PressButton*, kButtons> buttons_{};
@@ -144,9 +164,13 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   // The note each mouse button's press started: its release stops that one, even when a computer
   // key or another button has played another note in between.
   kalvora::HeldNotes<Qt::MouseButton> mouseNotes_;
+  // The notes Space or Return started on a search line, by key.
+  kalvora::HeldNotes<int> searchKeyNotes_;
+  kalvora::SynthMarks synthMarks_;
   QScrollArea* scroller_ = nullptr;
   QWidget* clientArea_ = nullptr;
 
+  QString saveFolder_;  // where the last MIDI file went
   std::string executablePath_;
   std::string settingsFolderFallback_;
   kalvora::FileWriter settingsWriter_;

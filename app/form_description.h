@@ -15,6 +15,15 @@ inline constexpr char kBankTab[] = "バンクセレクト";
 inline constexpr char kEffectTab[] = "エフェクト";
 inline constexpr char kDrumTab[] = "ドラムセット";
 inline constexpr char kDrumSetCaption[] = "ドラムセット=";
+inline constexpr char kSearchTab[] = "音色検索";
+
+// The search page's lines: "ＳＣ－８８５０  プログラム 1  バンク 0  Piano 1  ○".
+inline constexpr char kSearchProgram[] = "プログラム";
+inline constexpr char kSearchBank[] = "バンク";
+inline constexpr char kNothingFound[] = "見つかりません";
+// What the built-in synth plays for a tone or a drum set: a preset of its own, or another.
+inline constexpr char kSynthHasTone[] = "○";
+inline constexpr char kSynthPlaysInstead[] = "→ ";
 
 inline constexpr ControlRect kSwitchButtonRect{24, 592, 97, 17};
 inline constexpr char kSwitchCaption[] = "音源の変更";
@@ -87,6 +96,8 @@ inline constexpr RadioText kRadios[] = {
     {105, "ＳＣ－５５マップ"},
     {81, "ＧＭ音源"},
 };
+// The map buttons' words for a map and for a module, which the search page's lines leave out.
+inline constexpr const char* kMapWords[] = {"マップ", "音源"};
 inline constexpr ControlRect kRadioGroupRect{416, 360, 217, 161};
 inline constexpr char kRadioGroupTitle[] = "マップ切り替え";
 

@@ -1,4 +1,5 @@
 // The window's event handlers for the controls: each family is one rule, told once.
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -13,6 +14,7 @@
 #include "play/voice_state.h"
 #include "ui/computer_keyboard.h"
 #include "ui/drum_page.h"
+#include "ui/search_page.h"
 
 // A mouse button's earlier press whose release never came is ended before its new press plays.
 void TForm1::ButtonMouseDown(int n, Qt::MouseButton button) {
@@ -52,10 +54,40 @@ kalvora::HeldNote TForm1::FormKeyDown(int note) { return kalvora::NoteDown(note)
 
 void TForm1::FormKeyUp(kalvora::HeldNote note) { kalvora::StopNote(note); }
 
+// A line stops the mouse button's or the key's earlier note first, as a button does.
+void TForm1::SearchLineMouseDown(int row, Qt::MouseButton button) {
+  stopMouseNote(button);
+  if (const auto note = playSearchLine(row)) mouseNotes_.hold(button, *note);
+}
+
+void TForm1::SearchLineMouseUp(Qt::MouseButton button) { stopMouseNote(button); }
+
+void TForm1::SearchLineKeyDown(int row, int key) {
+  SearchLineKeyUp(key);
+  if (const auto note = playSearchLine(row)) searchKeyNotes_.hold(key, *note);
+}
+
+void TForm1::SearchLineKeyUp(int key) {
+  if (const auto started = searchKeyNotes_.release(key)) kalvora::StopNote(*started);
+}
+
+// The line's entry becomes the current voice; the effect page's map button follows its map.
+std::optional<kalvora::HeldNote> TForm1::playSearchLine(int row) {
+  const kalvora::FoundName* entry = TabSheet5->entry(row);
+  if (entry == nullptr) return std::nullopt;
+  const kalvora::HeldNote note = kalvora::SearchLineDown(*entry);
+  RadioButton(kalvora::kToneMapCount - MapIndex)->setChecked(true);
+  return note;
+}
+
 void TForm1::PageControl1Change() {
   const bool drums = PageControl1->currentWidget() == TabSheet4;
+  const bool search = PageControl1->currentWidget() == TabSheet5;
   kalvora::SetPlayChannel(drums ? kalvora::kRhythmChannel : kalvora::kChannel1);
   TabSheet4->setKeyToolTips(drums);
+  // The computer keys type into the search field while it is shown.
+  computerKeyboard_->setPlaying(!search);
+  if (search) TabSheet5->field()->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::ScrollBarChange(int n) {

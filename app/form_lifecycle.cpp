@@ -33,8 +33,6 @@ using kalvora::form::kSettingsMoved;
 using kalvora::form::kSettingsUnreadable;
 using kalvora::form::kSettingsUnwritable;
 
-constexpr int kResetSettleMs = 100;
-
 // One entry of the settings file, under the names it is written with; reading matches them
 // ignoring case, so a hand-edited "[Dev]" or "height=" still counts.
 struct Entry {
@@ -115,7 +113,7 @@ void TForm1::FormCreate() {
   kalvora::SendGsReset();
   // Nothing reaches the module while it settles; the window gets ready to be shown in that time
   // rather than after it.
-  kalvora::SleepMs(kResetSettleMs, [this] { prepareForShowing(); });
+  kalvora::SleepMs(kalvora::kGsResetSettleMs, [this] { prepareForShowing(); });
   kalvora::ShowDeviceName();
 
   NoteNumber = kalvora::kStartNote;

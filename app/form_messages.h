@@ -13,4 +13,9 @@ inline constexpr char kSettingsUnwritable[] = "設定ファイルを書き込め
 inline constexpr char kSettingsMoved[] =
     "\n設定は次のファイルに保存しました。次回からはこちらを読み込みます:\n";
 
+// Saving the current tone as a MIDI file: the dialog's title, and what a folder that refuses the
+// file is told with (the file and the system's reason follow).
+inline constexpr char kSaveMidiFileTitle[] = "ＭＩＤＩファイルとして保存";
+inline constexpr char kMidiFileUnwritable[] = "ＭＩＤＩファイルを保存できません:\n";
+
 }  // namespace kalvora::form

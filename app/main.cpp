@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
+#include <iostream>
 
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/program_title.h"
@@ -12,6 +14,9 @@
 #include "midi/midi_out.h"
 
 int main(int argc, char* argv[]) {
+  // Before anything that needs a display or a sound server.
+  if (const auto status = kalvora::RunCommandLineOption(argc, argv, std::cout, std::cerr))
+    return *status;
   // First, so that reaching a JACK server overlaps Qt's own start.
   kalvora::MidiInputPorts inputs =
       kalvora::StartSystemMidiInputs(kalvora::InstallSystemMidiBackends());

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "catalogue/preset_names.h"
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
 #include "midi/backends/rtmidi/rtmidi_backend.h"
@@ -10,12 +9,6 @@
 #include "midi/midi_backend.h"
 
 namespace kalvora {
-
-FluidSynthOptions ProgramSynthOptions() {
-  FluidSynthOptions options;
-  options.fillerCheck = PresetFitsToneSlot;
-  return options;
-}
 
 std::shared_ptr<JackClient> InstallSystemMidiBackends() {
   // Connecting to JACK takes a while: it runs on while the program starts.

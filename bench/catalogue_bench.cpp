@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/caption_view.h"
+#include "catalogue/name_search.h"
 #include "catalogue/tone_captions.h"
 #include "catalogue/tone_names.h"
 
@@ -40,6 +42,18 @@ void BM_WriteToneCaptions(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 256);
 }
 BENCHMARK(BM_WriteToneCaptions)->Args({1, 0, 4})->Args({39, 8, 4})->Args({1, 5, 0});
+
+// Matching a query against every entry of the search index, for each prefix of a typed query
+// (argument: its length), the current map first.
+void BM_FindNames(benchmark::State& state) {
+  FillToneNames();
+  const std::string_view query = std::string_view("electric piano").substr(0, state.range(0));
+  std::vector<kalvora::FoundName> found;
+  kalvora::FindNames(query, 4, found);  // the index is built at the first query
+  for (auto _ : state) kalvora::FindNames(query, 4, found);
+  state.counters["found"] = static_cast<double>(found.size());
+}
+BENCHMARK(BM_FindNames)->DenseRange(1, 14, 1);
 
 }  // namespace
 

@@ -4,9 +4,13 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QListView>
 #include <QtTest/QtTest>
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "app/form1.h"
 #include "bench/stopwatch_window.h"
@@ -16,6 +20,7 @@
 #include "play/voice_state.h"
 #include "ui/drum_page.h"
 #include "ui/press_button.h"
+#include "ui/search_page.h"
 
 namespace {
 
@@ -112,6 +117,70 @@ void ReleaseHandler(benchmark::State& state) {
   }
 }
 BENCHMARK(ReleaseHandler)->UseManualTime()->Iterations(20000);
+
+// A query typed letter by letter into the search page: each keystroke matches every entry of the
+// index, fills the list and asks for the text of every line in view (argument 0), and then draws
+// those lines as the next frame does (argument 1). One iteration is one keystroke; the counters
+// give the median keystroke and the index's one-time build at the first letter.
+void SearchKeystroke(benchmark::State& state) {
+  auto& f = TheWindow().form;
+  f.PageControl1->setCurrentWidget(f.TabSheet5);
+  QLineEdit* field = f.TabSheet5->field();
+  QListView* list = f.TabSheet5->list();
+  const bool drawn = state.range(0) != 0;
+  auto keystroke = [&](QChar letter) {
+    const auto start = Clock::now();
+    QTest::keyClick(field, letter.toLatin1());
+    const QRect view = list->viewport()->rect();
+    const int first = list->indexAt(view.topLeft()).row();
+    int last = list->indexAt(view.bottomLeft()).row();
+    if (last < 0) last = list->model()->rowCount() - 1;
+    for (int row = std::max(first, 0); row <= last; ++row) {
+      benchmark::DoNotOptimize(list->model()->index(row, 0).data());
+    }
+    if (drawn) benchmark::DoNotOptimize(list->viewport()->grab());
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  field->clear();
+  static const double firstLetter = keystroke('e');  // the index is built at the first query
+  const QString query = QStringLiteral("electric piano");
+  std::vector<double> times;
+  qsizetype at = 0;
+  for (auto _ : state) {
+    if (at == 0) {
+      state.PauseTiming();
+      field->clear();
+      state.ResumeTiming();
+    }
+    const double seconds = keystroke(query[at]);
+    state.SetIterationTime(seconds);
+    times.push_back(seconds);
+    at = (at + 1) % query.size();
+  }
+  std::sort(times.begin(), times.end());
+  state.counters["median_ms"] = times[times.size() / 2] * 1e3;
+  state.counters["first_letter_ms"] = firstLetter * 1e3;
+  field->clear();
+  f.PageControl1->setCurrentWidget(f.TabSheet1);
+}
+BENCHMARK(SearchKeystroke)->UseManualTime()->Iterations(14 * 50)->Arg(0)->Arg(1);
+
+// Showing a page from the program page and drawing the window: argument 3 the drum page, 4 the
+// search page with a query in its field (it searches again as it is shown).
+void ShowPage(benchmark::State& state) {
+  auto& f = TheWindow().form;
+  QWidget* page = f.PageControl1->widget(static_cast<int>(state.range(0)));
+  f.TabSheet5->field()->setText(QStringLiteral("piano"));
+  for (auto _ : state) {
+    f.PageControl1->setCurrentWidget(page);
+    benchmark::DoNotOptimize(f.grab());
+    state.PauseTiming();
+    f.PageControl1->setCurrentWidget(f.TabSheet1);
+    state.ResumeTiming();
+  }
+  f.TabSheet5->field()->clear();
+}
+BENCHMARK(ShowPage)->Arg(3)->Arg(4);
 
 }  // namespace
 

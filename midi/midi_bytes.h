@@ -83,6 +83,9 @@ inline constexpr std::uint8_t kReleaseVelocity = 0x7F;
 // The quietest note-on: one at velocity 0 is a note-off on the wire.
 inline constexpr std::uint8_t kQuietestVelocity = 1;
 
+// How long a module is left after the GS Reset before anything else is sent.
+inline constexpr int kGsResetSettleMs = 100;
+
 }  // namespace kalvora
 
 // GS Reset: data set 1 of 00 to address 40 00 7F on device 10, model 42, with its checksum. The

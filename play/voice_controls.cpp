@@ -28,6 +28,21 @@ HeldNote DrumSetButtonDown(int program) {
   return PlayedNote();
 }
 
+HeldNote SearchLineDown(const FoundName& entry) {
+  MapIndex = entry.map;
+  if (entry.kind == FoundKind::kTone) {
+    ProgramNumber = entry.program;
+    BankNumber = entry.bank;
+    SetPlayChannel(kChannel1);
+  } else {
+    ChooseDrumSet(entry.program);
+    if (entry.kind == FoundKind::kDrumKey) NoteNumber = entry.note;
+    SetPlayChannel(kRhythmChannel);
+  }
+  PlayNote();
+  return PlayedNote();
+}
+
 HeldNote KeyDown(int shape) { return NoteDown(KeyOf(shape).note); }
 
 HeldNote NoteDown(int note) {

@@ -3,6 +3,7 @@
 // started; the release of that press stops that note.
 #pragma once
 
+#include "catalogue/name_search.h"
 #include "catalogue/tone_names.h"
 #include "play/note_player.h"
 
@@ -16,6 +17,10 @@ inline constexpr int kMapRadioButtons = kToneMapCount;
 HeldNote ToneButtonDown(int button);
 // A drum set button chooses the set at program (1..128).
 HeldNote DrumSetButtonDown(int program);
+// A line of the search page chooses what its entry names, as a press on its own page would: a
+// tone's map, program and bank on channel 1; a drum set's map and set on the rhythm channel, with
+// the current note; a drum key's map, set and note there.
+HeldNote SearchLineDown(const FoundName& entry);
 // Shape1..60 choose the note.
 HeldNote KeyDown(int shape);
 // What a key press does for its note (29..88), from the screen or the computer keyboard.

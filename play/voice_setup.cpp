@@ -22,7 +22,13 @@ std::array<LastSent, kChannelCount>& LastSentOn() {
 }  // namespace
 
 VoiceSetUp CurrentVoiceSetUp() {
-  const std::uint8_t channel = PlayChannel();
+  const bool rhythm = PlayChannel() == kRhythmChannel;
+  return VoiceSetUpFor(PlayChannel(), rhythm ? PlayedDrumSet().program : ProgramNumber, BankNumber,
+                       MapIndex);
+}
+
+VoiceSetUp VoiceSetUpFor(std::uint8_t channel, std::int32_t program, std::int32_t bank,
+                         std::int32_t map) {
   const bool rhythm = channel == kRhythmChannel;
   auto control = [channel](std::uint8_t controller, std::int32_t value) {
     return PackChannelMessage(kControlChange, channel, controller, value);
@@ -32,9 +38,8 @@ VoiceSetUp CurrentVoiceSetUp() {
   if (!rhythm) setUp.add(control(kControlModulation, ModulationLevel));
   setUp.add(control(kControlReverb, ReverbLevel));
   setUp.add(control(kControlChorus, ChorusLevel));
-  setUp.add(control(kControlBankMsb, rhythm ? kDrumSetBank : BankNumber));
-  setUp.add(control(kControlBankLsb, MapIndex));
-  const std::int32_t program = rhythm ? PlayedDrumSet().program : ProgramNumber;
+  setUp.add(control(kControlBankMsb, rhythm ? kDrumSetBank : bank));
+  setUp.add(control(kControlBankLsb, map));
   setUp.add(PackChannelMessage(kProgramChange, channel, program - 1));
   return setUp;
 }

@@ -31,6 +31,10 @@ class VoiceSetUp {
 // bank LSB (the map) and program change on channel 1; on the rhythm channel pan, reverb, chorus,
 // bank MSB 0, the map and the drum set's program change.
 VoiceSetUp CurrentVoiceSetUp();
+// The set-up a press on channel would send for program (the drum set's on the rhythm channel),
+// bank and map, with the effect levels as they are now: what is copied, saved and exported.
+VoiceSetUp VoiceSetUpFor(std::uint8_t channel, std::int32_t program, std::int32_t bank,
+                         std::int32_t map);
 // Sends the current set-up to MidiOut and remembers that this device has it on that channel.
 void SendVoiceSetUp();
 // Whether the set-up last sent to MidiOut on PlayChannel() is the current one, so a note needs no

@@ -29,6 +29,9 @@ package=(
 tests=(
   # the unit and window suites, the benchmarks, the naming and format checks, the tone table's generator
   libgtest-dev libgmock-dev libbenchmark-dev libqt6test6 clang-tidy clang-format python3
+  # reading back the MIDI files the program saves, with a reader of its own (Debian's python3),
+  # and checking the exported instrument files are well-formed XML
+  python3-mido libxml2-utils
   # the fuzzer
   clang libclang-rt-14-dev
   # private JACK servers as the program's devices and MIDI inputs

@@ -40,6 +40,7 @@ bool ComputerKeyboard::handleKey(const QKeyEvent& key) {
   const std::uint32_t scanCode = key.nativeScanCode();
   const auto note = NoteOfScanCode(scanCode);
   if (!note) return false;
+  if (!playing_ && !held_.holds(scanCode)) return false;
   if (key.isAutoRepeat()) return true;
   if (key.type() == QEvent::KeyPress) {
     if (!held_.holds(scanCode)) held_.hold(scanCode, keyDown_(*note));

@@ -29,6 +29,9 @@ class ComputerKeyboard : public QObject {
   ComputerKeyboard(QWidget* window, NoteStarter keyDown, NoteStopper keyUp);
   ~ComputerKeyboard() override;
 
+  // Whether a key's press plays (default) or goes on to the focused control, as into the search
+  // field; the releases of keys already held stop their notes either way.
+  void setPlaying(bool playing) { playing_ = playing; }
   // Stops every note held, as the keys' releases would.
   void releaseAll();
   // Stops the notes of the keys that isDown says are up: their releases went elsewhere.
@@ -44,6 +47,7 @@ class ComputerKeyboard : public QObject {
   NoteStarter keyDown_;
   NoteStopper keyUp_;
   HeldNotes<std::uint32_t> held_;  // by scan code
+  bool playing_ = true;
   std::unique_ptr<FocusReturnWatch> focusReturn_;
 };
 

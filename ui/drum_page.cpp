@@ -28,19 +28,20 @@ QString SetCaption(const DrumSet& set) {
   return QString::number(set.program) + QStringLiteral(": ") + Text(set.name);
 }
 
-QString PitchName(int note) {
-  static constexpr std::array<const char*, 12> kNames{"C",  "C#", "D",  "D#", "E",  "F",
-                                                      "F#", "G",  "G#", "A",  "A#", "B"};
-  return QString::fromLatin1(kNames[static_cast<std::size_t>(note % 12)]) +
-         QString::number(note / 12 - 1);
-}
-
 std::size_t MostSetsOfAMap() {
   std::size_t most = 0;
   for (int map = 0; map < kToneMapCount; ++map) most = std::max(most, DrumSetsOf(map).size());
   return most;
 }
 }  // namespace
+
+QString KeyNoteText(int note) {
+  static constexpr std::array<const char*, 12> kNames{"C",  "C#", "D",  "D#", "E",  "F",
+                                                      "F#", "G",  "G#", "A",  "A#", "B"};
+  return QString::fromLatin1(kNames[static_cast<std::size_t>(note % 12)]) +
+         QString::number(note / 12 - 1) + QStringLiteral(" (") + QString::number(note) +
+         QStringLiteral(")");
+}
 
 DrumPage::DrumPage(QWidget* keyboard, std::span<KeyShape* const> keys, std::string_view setCaption)
     : keyboard_(keyboard), keys_(keys) {
@@ -112,8 +113,7 @@ QString DrumPage::keyToolTip(int n) const {
   const int note = KeyOf(n).note;
   const std::string_view name = DrumKeyName(shownSet_->map, shownSet_->program, note);
   if (name.empty()) return {};
-  return PitchName(note) + QStringLiteral(" (") + QString::number(note) + QStringLiteral(") ") +
-         Text(name);
+  return KeyNoteText(note) + QStringLiteral(" ") + Text(name);
 }
 
 // The keys' tooltips are worked out when asked for, so choosing a set writes none of them.

@@ -23,6 +23,9 @@ namespace kalvora {
 class KeyShape;
 class PressButton;
 
+// A key as the drum page names it: its pitch and its note number, "C2 (36)".
+QString KeyNoteText(int note);
+
 class DrumPage : public QWidget {
   Q_OBJECT
  public:
@@ -40,6 +43,9 @@ class DrumPage : public QWidget {
 
   // The program of the set on button n (1..), as its caption shows it.
   int programOfButton(int n) const;
+  // The map whose sets the buttons show; -1 before the first.
+  int shownMap() const { return shownMap_; }
+  int buttonCount() const { return static_cast<int>(buttons_.size()); }
   PressButton* button(int n) const { return buttons_.at(static_cast<std::size_t>(n - 1)); }
   QLabel* setLabel() const { return setLabel_; }
   // The names as they are drawn, in the page's coordinates (the screenshot test reads them).

@@ -5,7 +5,12 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -18,9 +23,12 @@
 #include <span>
 #include <thread>
 
+#include "catalogue/tone_names.h"
 #include "midi/backends/jack/jack_backend.h"
 #include "midi/backends/jack/jack_input.h"
 #include "play/device_state.h"
+#include "play/rhythm_part.h"
+#include "play/voice_state.h"
 #include "support/child_process.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_midi_sender.h"
@@ -28,6 +36,7 @@
 #include "support/press_messages.h"
 #include "ui/computer_key_notes.h"
 #include "ui/drum_page.h"
+#include "ui/search_page.h"
 #include "window_fixture.h"
 
 namespace kalvora {
@@ -110,6 +119,20 @@ class MidiInputThroughJack : public ::testing::Test {
     input_.reset();
   }
 
+  // Shows page by a click on its tab.
+  void showPage(QWidget* page) {
+    QTabBar* tabs = window_->form().PageControl1->tabBar();
+    const QPoint tab =
+        window_->pixelOf(tabs, tabs->tabRect(window_->form().PageControl1->indexOf(page)).center());
+    window_->press(tab);
+    window_->release(tab);
+    ASSERT_EQ(window_->form().PageControl1->currentWidget(), page);
+  }
+  void pressAndRelease(const QWidget* control) {
+    window_->press(window_->pixelOf(control));
+    window_->release(window_->pixelOf(control));
+  }
+
   // Waits until module has received all of expected, and compares.
   static void expect(const test::JackMidiReceiver& module, const Messages& expected) {
     EXPECT_EQ(Hex(module.waitForBytes(Bytes(expected), RunEvents)), Hex(expected));
@@ -185,18 +208,6 @@ TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
   TForm1& form = window_->form();
   Messages a = {kGsReset};
   expect(moduleA_, a);
-  QTabBar* tabs = form.PageControl1->tabBar();
-  auto showPage = [&](QWidget* page) {
-    const QPoint tab =
-        window_->pixelOf(tabs, tabs->tabRect(form.PageControl1->indexOf(page)).center());
-    window_->press(tab);
-    window_->release(tab);
-    ASSERT_EQ(form.PageControl1->currentWidget(), page);
-  };
-  auto pressAndRelease = [&](const QWidget* control) {
-    window_->press(window_->pixelOf(control));
-    window_->release(window_->pixelOf(control));
-  };
   // Room (program 9) is the SC-8850 map's fourth set.
   const Messages roomSetUp = {{0xB9, 0x0A, 0x40}, {0xB9, 0x5B, 0x28}, {0xB9, 0x5D, 0x00},
                               {0xB9, 0x00, 0x00}, {0xB9, 0x20, 0x04}, {0xC9, 0x08}};
@@ -234,6 +245,204 @@ TEST_F(MidiInputThroughJack, TheDrumPagePlaysTheChosenSetOnChannel10) {
   a = Plus(a, Plus(VoiceSetUpWith(0x28), {{0x90, 0x24, 0x64}, {0x80, 0x24, 0x7F}}));
   expect(moduleA_, a);
   EXPECT_TRUE(ToolTipOf(form.Shape(36)).isEmpty());
+}
+
+// The search page: what is typed finds lines, and each line plays as its own button would, on
+// its own channel, and becomes the current voice.
+TEST_F(MidiInputThroughJack, TheSearchPagePlaysItsLinesAsTheirOwnButtonsWould) {
+  TForm1& form = window_->form();
+  SearchPage& page = *form.TabSheet5;
+  Messages a = {kGsReset};
+  expect(moduleA_, a);
+  showPage(&page);
+  EXPECT_EQ(form.focusWidget(), page.field());
+
+  // A computer key types and plays nothing.
+  const quint32 z = *ScanCodeOfNote(48);
+  QKeyEvent typed(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, z, 0, 0, QStringLiteral("z"));
+  QCoreApplication::sendEvent(form.windowHandle(), &typed);
+  window_->sendKey(QEvent::KeyRelease, Qt::Key_Z, z);
+  EXPECT_EQ(page.field()->text(), "z");
+  // There Ctrl+C copies a selection, as a text field does, and the tone where nothing is selected.
+  page.field()->selectAll();
+  QTest::keyClick(form.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "z");
+  page.field()->deselect();
+  QTest::keyClick(form.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("map "));
+
+  auto lineAt = [&](int row) {
+    const QRect line = page.list()->visualRect(page.list()->model()->index(row, 0));
+    return window_->pixelOf(page.list()->viewport(), line.center());
+  };
+  auto type = [&](const QString& query) {
+    page.field()->clear();
+    for (const QChar letter : query) {  // as a keyboard or an input method delivers them
+      QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(letter));
+      QCoreApplication::sendEvent(page.field(), &key);
+    }
+  };
+
+  // Anything pasted finds nothing and says so; that line plays nothing.
+  page.field()->setText(QString(10000, 'x') + QChar(0xD800) + QStringLiteral("\u0001🎹"));
+  ASSERT_EQ(page.list()->model()->rowCount(), 1);
+  EXPECT_EQ(page.list()->model()->index(0, 0).data().toString(), "見つかりません");
+  window_->press(lineAt(0));
+  window_->release(lineAt(0));
+
+  // The first tone line, pressed with the mouse: its set-up and note on channel 1, no synth mark.
+  type(QStringLiteral("ｎｙｌｏｎ gt"));
+  ASSERT_NE(page.entry(0), nullptr);
+  EXPECT_EQ(page.list()->model()->index(0, 0).data().toString(),
+            "ＳＣ－８８５０  プログラム 25  バンク 0  Nylon-str.Gt.");
+  window_->press(lineAt(0));
+  window_->release(lineAt(0));
+  test::Voice voice{.program = 25};
+  a = Plus(a, Plus(test::PressBytes(voice), {{0x80, 0x3C, 0x7F}}));
+  expect(moduleA_, a);
+  EXPECT_EQ(form.Label(10)->text(), "25");
+  EXPECT_EQ(form.Label(12)->text(), "0");
+  EXPECT_TRUE(ToolTipOf(form.Button(1)).isEmpty());
+
+  // A drum key: that key with its set on channel 10; the set becomes the drum page's.
+  type(QStringLiteral("808 cowbell"));
+  ASSERT_EQ(page.entry(0)->kind, FoundKind::kDrumKey);
+  window_->press(lineAt(0));
+  window_->release(lineAt(0));
+  const Messages hipHop = {{0xB9, 0x0A, 0x40}, {0xB9, 0x5B, 0x28}, {0xB9, 0x5D, 0x00},
+                           {0xB9, 0x00, 0x00}, {0xB9, 0x20, 0x04}, {0xC9, 0x09}};
+  a = Plus(a, Plus(hipHop, {{0x99, 0x38, 0x64}, {0x89, 0x38, 0x7F}}));
+  expect(moduleA_, a);
+  EXPECT_EQ(ChosenDrumSet(), 10);
+
+  // Down to the first line, Space held (its repeats ignored): the tone with the current note.
+  type(QStringLiteral("piano 1"));
+  QTest::keyClick(page.field(), Qt::Key_Down);
+  EXPECT_EQ(page.list()->currentIndex().row(), 0);
+  QTest::keyPress(page.list(), Qt::Key_Space);
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+  QCoreApplication::sendEvent(page.list(), &repeat);
+  QTest::keyRelease(page.list(), Qt::Key_Space);
+  voice = {.program = 1, .note = 0x38};
+  a = Plus(a, Plus(test::PressBytes(voice), {{0x80, 0x38, 0x7F}}));
+  expect(moduleA_, a);
+
+  // A drum-set line held while the program page comes back: it ends on channel 10, and the
+  // computer keys play channel 1 there.
+  type(QStringLiteral("tr-808"));
+  const auto& found = page.results().found();
+  const auto set = std::find_if(found.begin(), found.end(),
+                                [](const FoundName& f) { return f.kind == FoundKind::kDrumSet; });
+  ASSERT_NE(set, found.end());
+  const int row = static_cast<int>(set - found.begin());
+  page.list()->scrollTo(page.list()->model()->index(row, 0));
+  window_->press(lineAt(row), Qt::RightButton);
+  const Messages tr808 = {{0xB9, 0x0A, 0x40}, {0xB9, 0x5B, 0x28}, {0xB9, 0x5D, 0x00},
+                          {0xB9, 0x00, 0x00}, {0xB9, 0x20, 0x04}, {0xC9, 0x19}};
+  a = Plus(a, Plus(tr808, {{0x99, 0x38, 0x64}}));
+  expect(moduleA_, a);
+  form.PageControl1->setCurrentWidget(form.TabSheet1);
+  window_->release(lineAt(row), Qt::RightButton);
+  a = Plus(a, {{0x89, 0x38, 0x7F}});
+  expect(moduleA_, a);
+  window_->sendKey(QEvent::KeyPress, Qt::Key_Z, z);
+  window_->sendKey(QEvent::KeyRelease, Qt::Key_Z, z);
+  voice.note = 48;
+  a = Plus(a, Plus(test::PressBytes(voice), {{0x80, 0x30, 0x7F}}));
+  expect(moduleA_, a);
+}
+
+// What Ctrl+C (or Ctrl+Insert) copies is what the next press sends: the bytes on its third line are
+// the set-up the device then receives, the numbers on its second are read off those bytes, and the
+// name on its first is the one the window's caption shows. One tone of each map, a drum set, and
+// the voice the window starts with before any press.
+TEST_F(MidiInputThroughJack, CopiedTextIsWhatThePressSends) {
+  struct Case {
+    const char* what;
+    int mapRadio;  // RadioButton1..5: SC-8850 .. GM; 0 leaves the map
+    int program;   // pressed on its button, in the highest bank that names it; 0 presses none
+    int drumButton;
+    QKeyCombination copy;
+  };
+  const Case cases[] = {
+      {"start voice, no press yet", 0, 0, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-8850", 1, 5, 0, Qt::ControlModifier | Qt::Key_Insert},
+      {"SC-88Pro", 2, 17, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-88", 3, 25, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-55", 4, 81, 0, Qt::ControlModifier | Qt::Key_C},
+      {"GM", 5, 41, 0, Qt::ControlModifier | Qt::Key_C},
+      {"SC-8850 drum set ROOM", 1, 0, 4, Qt::ControlModifier | Qt::Key_C},
+  };
+  TForm1& form = window_->form();
+  window_->showActive();
+  expect(moduleA_, {kGsReset});
+  auto pressAndRelease = [&](auto down, auto up) {
+    down();
+    up();
+  };
+  const QRegularExpression numbers(
+      "^channel (\\d+), bank select MSB (\\d+), LSB (\\d+), program (\\d+) \\(0-based (\\d+)\\), "
+      "bank number (\\d+) \\(MSB x 128 \\+ LSB\\)$");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.mapRadio) form.RadioButton(c.mapRadio)->click();
+    form.PageControl1->setCurrentWidget(c.drumButton ? form.TabSheet4 : form.TabSheet1);
+    QString caption;
+    if (c.program) {
+      const int map = 5 - c.mapRadio;
+      int bank = kBankCount - 1;
+      while (bank > 0 && ToneName(c.program, bank, map).empty()) --bank;
+      pressAndRelease([&] { form.ButtonMouseDown(129 + bank); },
+                      [&] { form.ButtonMouseUp(129 + bank); });
+      pressAndRelease([&] { form.ButtonMouseDown(c.program); },
+                      [&] { form.ButtonMouseUp(c.program); });
+      caption = form.Button(c.program)->text().replace("&&", "&");
+    }
+    if (c.drumButton) {
+      pressAndRelease([&] { form.DrumButtonMouseDown(c.drumButton); },
+                      [&] { form.DrumButtonMouseUp(c.drumButton); });
+      caption = form.TabSheet4->setLabel()->text();
+    }
+    QTest::keyClick(form.windowHandle(), c.copy.key(), c.copy.keyboardModifiers());
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n');
+    ASSERT_EQ(copied.size(), 4) << copied.join('|').toStdString();  // three lines, each ended
+
+    // The press after the copy, on a key no case has played yet: its note-off ends the wait.
+    const int shape = static_cast<int>(&c - cases) + 1;
+    pressAndRelease([&] { form.ShapeMouseDown(shape); }, [&] { form.ShapeMouseUp(shape); });
+    const int note = NoteNumber;
+    Messages all = moduleA_.waitForLast(
+        [note](const Message& m) { return (m[0] & 0xF0) == 0x80 && m[1] == note; }, RunEvents);
+    // Its set-up: what came before its note-on, back to the note-off before it or the reset.
+    all.resize(all.size() - 2);
+    Messages setUp;
+    while (!all.empty() && (all.back()[0] & 0xE0) != 0x80 && all.back()[0] < 0xF0) {
+      setUp.insert(setUp.begin(), all.back());
+      all.pop_back();
+    }
+    EXPECT_EQ(copied[2].toStdString(),
+              QString::fromStdString(Hex(setUp)).replace('\n', ' ').trimmed().toStdString());
+
+    ASSERT_GE(setUp.size(), 6u);
+    const Message& programChange = setUp.back();
+    const int channel = (programChange[0] & 0x0F) + 1;
+    const int msb = setUp[setUp.size() - 3][2];
+    const int lsb = setUp[setUp.size() - 2][2];
+    const auto match = numbers.match(copied[1]);
+    ASSERT_TRUE(match.hasMatch()) << copied[1].toStdString();
+    EXPECT_EQ(match.captured(1).toInt(), channel);
+    EXPECT_EQ(match.captured(2).toInt(), msb);
+    EXPECT_EQ(match.captured(3).toInt(), lsb);
+    EXPECT_EQ(match.captured(4).toInt(), programChange[1] + 1);
+    EXPECT_EQ(match.captured(5).toInt(), programChange[1]);
+    EXPECT_EQ(match.captured(6).toInt(), msb * 128 + lsb);
+
+    if (caption.isEmpty()) caption = form.Button(programChange[1] + 1)->text().replace("&&", "&");
+    const QString name = caption.section(": ", 1);
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_TRUE(copied[0].endsWith(": " + name + (c.drumButton ? ", channel 10" : "")))
+        << copied[0].toStdString() << " / " << caption.toStdString();
+  }
 }
 
 TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {

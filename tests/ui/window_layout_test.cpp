@@ -168,11 +168,12 @@ void WindowLayoutTest::windowCaptionPageAndHint() {
   QCOMPARE(f.windowTitle(), QString("Kalvora"));
   QCOMPARE(f.PageControl1->geometry(), QRect(8, 8, 673, 577));
   QCOMPARE(f.PageControl1->currentWidget(), f.TabSheet1);
-  QCOMPARE(f.PageControl1->count(), 4);
+  QCOMPARE(f.PageControl1->count(), 5);
   QCOMPARE(f.PageControl1->tabText(0), QString("プログラムナンバー"));
   QCOMPARE(f.PageControl1->tabText(1), QString("バンクセレクト"));
   QCOMPARE(f.PageControl1->tabText(2), QString("エフェクト"));
   QCOMPARE(f.PageControl1->tabText(3), QString("ドラムセット"));
+  QCOMPARE(f.PageControl1->tabText(4), QString("音色検索"));
   QVERIFY(!f.windowIcon().isNull());
   QVERIFY(f.windowIcon().availableSizes().contains(QSize(16, 16)));
   QVERIFY(f.windowIcon().availableSizes().contains(QSize(32, 32)));
@@ -269,7 +270,8 @@ void WindowLayoutTest::everyTextIsGlossedInTheReadme() {
     texts << w->property("text").toString() << w->property("title").toString() << w->toolTip();
   }
   for (const char* message : {form::kCannotOpenDevice, form::kNoDevices, form::kSettingsUnreadable,
-                              form::kSettingsUnwritable, form::kSettingsMoved}) {
+                              form::kSettingsUnwritable, form::kSettingsMoved,
+                              form::kSaveMidiFileTitle, form::kMidiFileUnwritable}) {
     texts << QString::fromUtf8(message).split('\n');
   }
   for (MMRESULT code = 1; code <= 64; ++code)

@@ -1,13 +1,21 @@
 // Playing from the window as a user does: program and bank buttons, keys, effect levels and maps,
 // each checked by what reaches the device and what the window then shows.
+#include <sys/resource.h>
+
+#include <QDir>
 #include <QLabel>
+#include <QProcess>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <csignal>
 
+#include "app/form_messages.h"
+#include "app/save_path.h"
 #include "play/voice_state.h"
 #include "support/press_messages.h"
+#include "support/temp_folder.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
@@ -45,6 +53,9 @@ class WindowPlayingTest : public QObject {
   void mapChangeIsHeardAtOnceButShownOnlyAtTheNextNote();
   void tickingTheTickedMapChangesNothing();
   void ampersandShowsOnItsButton();
+  void savedMidiFileReadsBackAsTheResetThePressAndOneBar();
+  void aSaveThatCannotBeWrittenSaysSoAndLeavesNoFile();
+  void aFileIsReplacedOnlyWhenTheDialogSaysSo();
 
  private:
   std::unique_ptr<WindowFixture> fx_;
@@ -56,7 +67,41 @@ void WindowPlayingTest::init() {
   fx_->session().clear();
 }
 
-void WindowPlayingTest::cleanup() { fx_.reset(); }
+void WindowPlayingTest::cleanup() {
+  kalvora::SetSavePathFunction({});
+  fx_.reset();
+}
+
+namespace {
+// Ctrl+S, with the save dialog answered by answer (the path, or empty for a cancel); returns the
+// path the dialog was offered.
+QString SaveWithCtrlS(WindowFixture& fx, const QString& answer) {
+  QString offered;
+  kalvora::SetSavePathFunction([&](const QString& suggested) {
+    offered = suggested;
+    return answer;
+  });
+  fx.showActive();
+  QTest::keyClick(fx.form().windowHandle(), Qt::Key_S, Qt::ControlModifier);
+  return offered;
+}
+
+// The file as python3-mido reads it, one line per event.
+QStringList ReadWithMido(const QString& path) {
+  QProcess reader;
+  reader.start("/usr/bin/python3", {KALVORA_READ_MIDI_FILE, path});
+  if (!reader.waitForFinished(10000) || reader.exitCode() != 0) {
+    return {"reader failed: " + QString::fromUtf8(reader.readAllStandardError())};
+  }
+  return QString::fromUtf8(reader.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+QString Hex(const Bytes& message) {
+  QStringList bytes;
+  for (const std::uint8_t b : message) bytes << QString("%1").arg(b, 2, 16, QChar('0')).toUpper();
+  return bytes.join(' ');
+}
+}  // namespace
 
 void WindowPlayingTest::programButtonsAtTheEdges() {
   TForm1& f = fx_->form();
@@ -184,6 +229,80 @@ void WindowPlayingTest::ampersandShowsOnItsButton() {
   QVERIFY(QKeySequence::mnemonic(caption).isEmpty());
   QVERIFY(f.Button(129)->shortcut().isEmpty());
   QCOMPARE(f.Button(88)->text(), QString("88: Bass&& Lead"));
+}
+
+// The file Ctrl+S saves holds what a press of the same tone sends, read back by a reader of its
+// own: the GS Reset at tick 0, the press's set-up 100 ms (96 ticks at tempo 120) later with its
+// note-on, and the note-off one bar on.
+void WindowPlayingTest::savedMidiFileReadsBackAsTheResetThePressAndOneBar() {
+  TForm1& f = fx_->form();
+  f.ShapeMouseDown(1);  // note 88
+  f.ShapeMouseUp(1);
+  f.ButtonMouseDown(137);  // bank 8
+  f.ButtonMouseUp(137);
+  fx_->session().clear();
+  f.ButtonMouseDown(5);
+  f.ButtonMouseUp(5);
+  const auto press = fx_->shortMessages();
+  QCOMPARE(f.Button(5)->text(), QString("5: St.Soft EP"));
+
+  kalvora::test::TempFolder folder;
+  const QString path = QString::fromStdString((folder / "song.mid").string());
+  const QString offered = SaveWithCtrlS(*fx_, path);
+  QCOMPARE(QFileInfo(offered).fileName(), QString("SC-8850 005-008 St.Soft EP.mid"));
+  QStringList expected{"format 0, 480 ticks per quarter note, 1 track", "0 name St.Soft EP",
+                       "0 tempo 500000", "0 time 4/4", "0 F0 41 10 42 12 40 00 7F 00 41 F7"};
+  for (std::size_t i = 0; i + 1 < press.size(); ++i) expected << "96 " + Hex(press[i]);
+  expected << "2016 " + Hex(press.back()) << "2016 end_of_track";
+  QCOMPARE(ReadWithMido(path), expected);
+  QCOMPARE(folder.entries(), std::vector<std::string>{"song.mid"});
+
+  // Marks a file system may give a meaning to are left out of the name offered.
+  for (const auto& [program, bank, name] :
+       {std::tuple{34, 16, "SC-8850 034-016 F.Bass_Harm.mid"},
+        std::tuple{43, 0, "SC-8850 043-000 Cello_.mid"},
+        std::tuple{102, 25, "SC-8850 102-025 Noise_SawHit.mid"}}) {
+    ProgramNumber = program;
+    BankNumber = bank;
+    QCOMPARE(QFileInfo(SaveWithCtrlS(*fx_, QString())).fileName(), QString(name));
+  }
+}
+
+// A folder that refuses the file, and a file the disk will not take in full (a size limit stands
+// in for a full disk): a message box says so, and no part of the file is left.
+void WindowPlayingTest::aSaveThatCannotBeWrittenSaysSoAndLeavesNoFile() {
+  kalvora::test::TempFolder folder;
+  const auto notAFolder = folder.write("not a folder", "mine");
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  for (const bool diskFull : {false, true}) {
+    const auto path = diskFull ? folder / "song.mid" : notAFolder / "song.mid";
+    rlimit small = before;
+    small.rlim_cur = diskFull ? 16 : before.rlim_cur;
+    setrlimit(RLIMIT_FSIZE, &small);
+    fx_->session().clear();
+    SaveWithCtrlS(*fx_, QString::fromStdString(path.string()));
+    setrlimit(RLIMIT_FSIZE, &before);
+    const auto messages = fx_->session().messages();
+    QCOMPARE(messages.size(), std::size_t{1});
+    QVERIFY(messages[0].starts_with(kalvora::form::kMidiFileUnwritable + path.string() + "\n"));
+    QCOMPARE(folder.entries(), std::vector<std::string>{"not a folder"});
+  }
+  std::signal(SIGXFSZ, previous);
+}
+
+// The dialog asks before replacing a file: a cancel leaves it, a confirmation replaces it whole.
+void WindowPlayingTest::aFileIsReplacedOnlyWhenTheDialogSaysSo() {
+  kalvora::test::TempFolder folder;
+  const auto path = folder.write("song.mid", "the user's own");
+  SaveWithCtrlS(*fx_, QString());
+  QCOMPARE(kalvora::test::ReadBytes(path), std::string("the user's own"));
+  SaveWithCtrlS(*fx_, QString::fromStdString(path.string()));
+  QVERIFY(kalvora::test::ReadBytes(path).starts_with("MThd"));
+  QCOMPARE(ReadWithMido(QString::fromStdString(path.string())).size(), 15);
+  QCOMPARE(folder.entries(), std::vector<std::string>{"song.mid"});
+  QVERIFY(fx_->session().messages().empty());
 }
 
 QTEST_MAIN(WindowPlayingTest)

@@ -1,7 +1,10 @@
 // The real window on the built-in synth with a damaged SoundFont among the user's own: the font
-// is left out without being read, the synth opens and a press sounds.
+// is left out without being read, the synth opens and a press sounds, and the buttons say which
+// tones it has.
 #include <sys/resource.h>
 
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QtTest/QtTest>
 #include <chrono>
 #include <cstdint>
@@ -14,6 +17,7 @@
 #include "support/eventually.h"
 #include "support/sound_font_writer.h"
 #include "support/temp_folder.h"
+#include "ui/drum_page.h"
 #include "window_fixture.h"
 
 namespace {
@@ -42,6 +46,15 @@ bool SoundsWithin(const std::filesystem::path& output, std::chrono::seconds limi
   };
   return kalvora::test::Eventually(
       heard, limit, [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
+}
+
+// What the control shows when the pointer rests on it.
+QString ToolTipOf(QWidget* control) {
+  QToolTip::hideText();
+  QHelpEvent rest(QEvent::ToolTip, control->rect().center(),
+                  control->mapToGlobal(control->rect().center()));
+  QApplication::sendEvent(control, &rest);
+  return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 }  // namespace
@@ -80,6 +93,14 @@ void WindowSynthFontsTest::aDamagedUserFontIsLeftOutAndTheSynthPlays() {
   window.form().ShapeMouseDown(kStartKey);
   QVERIFY2(SoundsWithin(output, std::chrono::seconds(3)), "the press made no sound");
   window.form().ShapeMouseUp(kStartKey);
+
+  // On the synth the tone and set buttons say what it plays: Piano 1 has a preset of its own,
+  // the SC-8850 map's UprightPiano (bank 1) plays Piano 1 instead.
+  constexpr int kBank1Button = 130;
+  QCOMPARE(ToolTipOf(window.form().Button(1)), QString("○"));
+  QCOMPARE(ToolTipOf(window.form().Button(kBank1Button)), QString("→ Piano 1"));
+  const QString set = ToolTipOf(window.form().TabSheet4->button(1));
+  QVERIFY2(set == "○" || set.startsWith("→ "), qPrintable(set));
   window.form().FormClose();
 }
 

@@ -11,6 +11,7 @@
 #include "midi/backends/fluidsynth/engine/soundfont_patch.h"
 #include "midi/backends/fluidsynth/engine/soundfont_view.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "midi/backends/fluidsynth/synth_presets.h"
 #include "support/sound_font_writer.h"
 #include "support/stderr_capture.h"
 #include "support/temp_folder.h"
@@ -165,6 +166,10 @@ TEST(UserSoundFonts, AChunkClaimingMoreThanAFontCanHoldIsLeftOutUnread) {
     StderrCapture capture;
     ASSERT_TRUE(synth->loadSoundFonts(fonts));
     EXPECT_EQ(capture.finish(), "");
+    // The window's synth marks read the same stack's preset headers, and leave it out too.
+    const SynthPresets presets = SynthPresets::read(fonts);
+    ASSERT_NE(presets.find(0, 1), nullptr);
+    EXPECT_EQ(*presets.find(0, 1), "Kalvora Sine");
     EXPECT_LT(PeakResidentMegabytes() - peakBefore, 32) << "the claim was read";
     SendPress(*synth, {.program = 1});
     EXPECT_GT(PeakDb(Render(*synth, 100)), -30.0) << "the base font plays";

@@ -7,12 +7,14 @@
 #include <sstream>
 #include <string>
 
+#include "app/synth_marks.h"
 #include "app/system_backends.h"
 #include "catalogue/drum_sets.h"
 #include "catalogue/preset_names.h"
 #include "catalogue/tone_names.h"
 #include "fluidsynth_test_support.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
+#include "midi/backends/fluidsynth/synth_presets.h"
 #include "midi/midi_bytes.h"
 #include "play/voice_state.h"
 
@@ -175,6 +177,45 @@ TEST(SynthCoverage, DrumSetsPlayTheirOwnKitOrTheStandardOneAsTheReadmeSays) {
   EXPECT_TRUE(NamesSameDrumSet("ORCHESTRA", "Orchestra Kit"));
   EXPECT_TRUE(NamesSameDrumSet("TR-808", "TR 808"));
   EXPECT_FALSE(NamesSameDrumSet("STANDARD 2", "Standard 1"));
+}
+
+// The marks the window shows on the built-in synth, read from the fonts' preset headers, say "○"
+// exactly where the loaded synth has a preset of its own (the count above), and otherwise name
+// bank 0's tone, which it plays instead; a drum set is "○" where its kit bears its name.
+TEST(SynthCoverage, TheMarksSayWhatTheSynthPlays) {
+  FillToneNames();
+  auto synth = ProgramSynth();
+  if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
+  FluidSynthOptions options = ProgramSynthOptions();
+  auto fonts = FindSoundFonts(options.soundFontFolders);
+  fonts->fillerCheck = options.fillerCheck;
+  const SynthPresets presets = SynthPresets::read(*fonts);
+  int own = 0;
+  for (int program = 1; program <= kProgramCount; ++program) {
+    for (int bank = 0; bank < kBankCount; ++bank) {
+      const bool preset = OwnPreset(*synth, program, bank) != nullptr;
+      for (int map = 0; map < kToneMapCount; ++map) {
+        if (ToneName(program, bank, map).empty()) continue;
+        const std::string expected = preset ? "○" : "→ " + std::string(ToneName(program, 0, map));
+        EXPECT_EQ(ToneMark(presets, map, program, bank), expected)
+            << "map " << map << " program " << program << " bank " << bank;
+        own += preset;
+      }
+    }
+  }
+  EXPECT_EQ(own, ReadmeFigure(kAllMaps));
+  EXPECT_EQ(ToneMark(presets, kMapSc8850, 1, 0), "○");          // Piano 1
+  EXPECT_EQ(ToneMark(presets, kMapSc8850, 1, 1), "→ Piano 1");  // UprightPiano
+  EXPECT_EQ(ToneMark(presets, kMapSc8850, 1, 3), "");           // no tone there
+
+  ChooseDrumSet(*synth, 0, 1);  // the rhythm channel's first message brings the kits in
+  for (const DrumSet& set : AllDrumSets()) {
+    fluid_preset_t* kit = OwnPreset(*synth, set.program, kKitBank);
+    const std::string played =
+        fluid_preset_get_name(kit != nullptr ? kit : OwnPreset(*synth, 1, kKitBank));
+    const bool itself = kit != nullptr && NamesSameDrumSet(set.name, played);
+    EXPECT_EQ(DrumSetMark(presets, set), itself ? "○" : "→ " + played) << set.name;
+  }
 }
 
 // Each kit of the stack's kit bank sounds at the first, a middle and the last key of a set at its
