@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -30,9 +32,39 @@ struct DeviceEntry {
 
 using OpenConnections = std::map<HMIDIOUT, std::unique_ptr<MidiConnection>>;
 
-// A device whose server has stopped answering must not hold up a close, a switch or the exit.
+// The devices closed whose close has not ended yet: one may still be handing the messages that
+// end its notes to a server that has stopped for a while. Never destroyed, as a close may end
+// after the program's static objects have gone.
+struct ClosingDevices {
+  std::mutex mutex;
+  std::condition_variable allClosed;
+  std::size_t count = 0;
+};
+
+ClosingDevices& Closing() {
+  static auto* const closing = new ClosingDevices;
+  return *closing;
+}
+
+// A device whose server has stopped answering must not hold up a close, a switch or the exit:
+// the close goes on on a thread of its own once the usual wait on a server is over.
+void LetGo(std::unique_ptr<MidiConnection> connection) {
+  if (!connection) return;
+  ClosingDevices& closing = Closing();
+  {
+    const std::lock_guard lock(closing.mutex);
+    ++closing.count;
+  }
+  RunWithin([connection = std::move(connection), &closing]() mutable {
+    connection.reset();
+    const std::lock_guard lock(closing.mutex);
+    --closing.count;
+    closing.allClosed.notify_all();
+  });
+}
+
 void CloseAll(OpenConnections& open) {
-  for (auto& entry : open) DestroyWithin(std::move(entry.second));
+  for (auto& entry : open) LetGo(std::move(entry.second));
   open.clear();
 }
 
@@ -108,6 +140,12 @@ void InstallMidiBackends(MidiBackends backends) {
 
 HMIDIOUT DeviceOpenNow() noexcept { return Layer().openNow.load(std::memory_order_acquire); }
 
+bool WaitForClosedDevices(std::chrono::milliseconds limit) {
+  ClosingDevices& closing = Closing();
+  std::unique_lock lock(closing.mutex);
+  return closing.allClosed.wait_for(lock, limit, [&] { return closing.count == 0; });
+}
+
 }  // namespace kalvora
 
 using kalvora::Layer;
@@ -169,7 +207,7 @@ MMRESULT midiOutClose(HMIDIOUT handle) {
   auto node = layer.open.extract(handle);
   if (node.empty()) return MMSYSERR_INVALHANDLE;
   // Gone from the table first: nothing is sent to it again, even when it does not let go.
-  kalvora::DestroyWithin(std::move(node.mapped()));
+  kalvora::LetGo(std::move(node.mapped()));
   return MMSYSERR_NOERROR;
 }
 

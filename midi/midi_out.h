@@ -2,6 +2,7 @@
 // conventions of the classic desktop multimedia API, realised over pluggable backends.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -77,4 +78,11 @@ namespace kalvora {
 // The device opened last, while it stays open (kNoMidiOut otherwise). Any thread may read it:
 // MIDI input is stamped with it on arrival, so what was meant for a device closed since is dropped.
 HMIDIOUT DeviceOpenNow() noexcept;
+
+// How long the program's exit waits for the devices it closed to let go.
+inline constexpr std::chrono::milliseconds kClosedDevicesExitLimit{2000};
+// A close waits on its device only briefly; a device keeps the messages that end its notes until
+// its server has taken them or has gone. Waits at most limit for every device closed so far to
+// be done; true when all are.
+bool WaitForClosedDevices(std::chrono::milliseconds limit);
 }  // namespace kalvora

@@ -7,7 +7,10 @@
 # there again.
 #
 # A server that stops answering (SIGSTOP) holds no step of a start: the window comes up while it
-# stays stopped, without its devices, the program prints nothing and closes with status 0.
+# stays stopped, without its devices, the program prints nothing and closes with status 0. A key
+# let go and the window closed while the server stands still for a second: the note-off reaches
+# the module once the server runs again, before the program exits. When the server comes back,
+# the input port is back by itself, before any switch.
 #
 # Usage: jack_server_gone.sh PROGRAM RECEIVER
 # Needs Xvfb, xdotool, jackd and its tools (jack_lsp).
@@ -79,18 +82,23 @@ switch_device() {
     mousedown 1 mouseup 1 || fail "xdotool could not press the switch button"
 }
 
-# run_order SIGNAL STEP...: a fresh server and program on the first receiver, the server gone by
-# SIGNAL, then the steps: switch, back (the server and its receivers again, same name), close.
-run_order() {
-  local signal=$1 step gone=yes
-  shift
-  echo "--- SIG$signal, then: $*"
+# A server of a new name with its receivers, and the settings that choose the first receiver.
+fresh_server_for_the_program() {
   jack_server="kalvora-${work##*/kalvora-}-$RANDOM"
   export JACK_DEFAULT_SERVER=$jack_server JACK_NO_START_SERVER=1
   rm -f "$work"/receiver*.txt
   server_and_receivers_up
   receiver_device
   write_settings "$work/app/kalvora.ini" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT "$device"
+}
+
+# run_order SIGNAL STEP...: a fresh server and program on the first receiver, the server gone by
+# SIGNAL, then the steps: switch, back (the server and its receivers again, same name), close.
+run_order() {
+  local signal=$1 step gone=yes
+  shift
+  echo "--- SIG$signal, then: $*"
+  fresh_server_for_the_program
   run_program
   box_hint="device $device did not open as the receiver"
   wait_for_main_window
@@ -112,6 +120,7 @@ run_order() {
       back)
         rm -f "$work"/receiver*.txt
         server_and_receivers_up
+        wait_until "$STEP_DEADLINE_MS" "the JACK input port back by itself" input_port_up
         gone=no
         ;;
       close)
@@ -129,11 +138,7 @@ run_order() {
 # receiver's number) may be out of the list, and a box may say so: those are dismissed.
 frozen_start() {
   echo "--- a server that does not answer at the start"
-  jack_server="kalvora-${work##*/kalvora-}-$RANDOM"
-  export JACK_DEFAULT_SERVER=$jack_server JACK_NO_START_SERVER=1
-  server_and_receivers_up
-  receiver_device
-  write_settings "$work/app/kalvora.ini" $WINDOW_LEFT $WINDOW_TOP $WINDOW_WIDTH $WINDOW_HEIGHT "$device"
+  fresh_server_for_the_program
   kill -STOP "$jackd_pid"
   run_program
   boxes_allowed=2 boxes_dismissed=0
@@ -148,6 +153,29 @@ frozen_start() {
 }
 frozen_start
 
+frozen_close() {
+  echo "--- a key let go and the window closed while the server stands still"
+  fresh_server_for_the_program
+  run_program
+  box_hint="device $device did not open as the receiver"
+  wait_for_main_window
+  wait_until "$START_DEADLINE_MS" "GS Reset at the receiver" got_gs_reset receiver
+  # Z plays C3 (note 0x30); without a window manager keys go to the window under the pointer.
+  xdotool mousemove --sync $((WINDOW_LEFT + 300)) $((WINDOW_TOP + 600)) keydown z ||
+    fail "xdotool could not type"
+  wait_until "$STEP_DEADLINE_MS" "the key's note-on" grep -qx '90 30 64' "$work/receiver.txt"
+  kill -STOP "$jackd_pid"
+  xdotool keyup z sleep 0.3 || fail "xdotool could not type"
+  (sleep 1 && kill -CONT "$jackd_pid") &
+  end_program "$STEP_DEADLINE_MS"
+  wait_until "$STEP_DEADLINE_MS" "the note-off after the server ran again" \
+    grep -qx '80 30 7F' "$work/receiver.txt"
+  [ -s "$work/program.err" ] && fail "the program wrote to stderr: $(head -c 500 "$work/program.err")"
+  server_down
+  echo "ok: the note-off of a key let go during the stall arrived, and the program exited with status 0"
+}
+frozen_close
+
 for signal in TERM KILL; do
   run_order "$signal" close
   run_order "$signal" switch close
@@ -155,5 +183,5 @@ for signal in TERM KILL; do
 done
 
 failed=0
-echo "PASS: a start beside a stopped server; the server gone by SIGTERM and SIGKILL, then a close," \
+echo "PASS: a start beside a stopped server; a close during a stall keeps its note-off; the server gone by SIGTERM and SIGKILL, then a close," \
   "a switch, or its return and a switch: exit 0, and the input port back"

@@ -4,7 +4,7 @@
 # real pointer events on the program under Xvfb (clicks, presses released elsewhere,
 # overlapping buttons, a button held down from outside the window while another presses,
 # double and triple clicks, the wheel), with or without a window manager: at the JACK receiver
-# every note-on has exactly one note-off, and never a note-off before its note-on.
+# every note-on has exactly one note-off on its channel, and never a note-off before its note-on.
 #
 # Usage: keys_and_press_storm_through_jack.sh [--window-manager] PROGRAM RECEIVER
 # Needs Xvfb, xdotool, xmessage, jackd, and openbox and xprop with --window-manager.
@@ -146,11 +146,15 @@ settled() {
 }
 wait_until $((STEP_DEADLINE_MS * 2)) "end of the MIDI after the storm" settled
 
+# Per channel and key; a note-on at velocity 00 is a note-off on the wire.
 verdict=$(awk '
-  $1 == "90" { on[$2]++; ons++ }
-  $1 == "80" { if (++off[$2] > on[$2]) { print "a second note-off for note 0x" $2 " at line " NR; bad = 1 } }
+  $1 ~ /^9/ && $3 != "00" { k = substr($1, 2) " " $2; on[k]++; ons++; next }
+  $1 ~ /^[89]/ {
+    k = substr($1, 2) " " $2
+    if (++off[k] > on[k]) { print "a note-off without its note-on, channel nibble and key " k " at line " NR; bad = 1 }
+  }
   END {
-    for (n in on) if (on[n] != off[n]) { print "note 0x" n ": " on[n] " note-ons, " off[n] + 0 " note-offs"; bad = 1 }
+    for (k in on) if (on[k] != off[k]) { print "channel nibble and key " k ": " on[k] " note-ons, " off[k] + 0 " note-offs"; bad = 1 }
     print "note-ons " ons + 0
     exit bad
   }' "$work/received.txt")

@@ -1,6 +1,8 @@
 // A MIDI keyboard played into the program through JACK, end to end: a test client sends into the
 // program's JACK input, the real window routes it, and two JACK receivers are the two devices.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,8 +15,13 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolTip>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <set>
+#include <span>
+#include <thread>
 
 #include "catalogue/tone_names.h"
 #include "midi/backends/jack/jack_backend.h"
@@ -22,6 +29,7 @@
 #include "play/device_state.h"
 #include "play/rhythm_part.h"
 #include "play/voice_state.h"
+#include "support/child_process.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_midi_sender.h"
 #include "support/jack_test_server.h"
@@ -473,6 +481,75 @@ TEST_F(MidiInputThroughJack, ABurstThinsOnlyPressureAndEndsEveryNote) {
   EXPECT_TRUE(sounding.empty()) << sounding.size() << " notes left sounding";
   EXPECT_GT(pressure, 0u);
   EXPECT_LT(pressure, kPressure) << "nothing was thinned: the flood is too short for the test";
+}
+
+// What the input takes, counted as the window's thread receives it.
+int KeyboardNoteOns = 0;
+void CountNoteOn(const ChannelMessage& message, HMIDIOUT) {
+  KeyboardNoteOns += message.kind() == 0x90;
+}
+
+// A keyboard's client in a process of its own, wired to the input by its user. The server dies
+// and comes back, and the keyboard's client with it, unwired, as after a desktop's restart: the
+// input returns by itself and wires the keyboard again, with no device switch.
+TEST(MidiInputAfterAServerRestart, ComesBackWiredToTheKeyboard) {
+  test::JackTestServer server;
+  ASSERT_TRUE(server.start());
+  JackInput input(JackClient::create(test::ClientName("kalvora")));
+  const std::string inputPort = input.waitForPort(kPortLimit);
+  ASSERT_FALSE(inputPort.empty());
+  // A note every tenth of a second at the dummy driver's rate.
+  const std::string keyboardName = test::ClientName("keyboard");
+  const std::string keyboardPort = keyboardName + ":out";
+  auto startKeyboard = [&keyboardName] {
+    return test::ForkChildOfProcess([&keyboardName] {
+      execlp("jack_midiseq", "jack_midiseq", keyboardName.c_str(), "4800", "0", "60", "2400",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    });
+  };
+  auto waitFor = [](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + kPortLimit;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      DeliverMidiInput(CountNoteOn);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+  };
+  pid_t keyboard = startKeyboard();
+  ASSERT_GT(keyboard, 0);
+  {
+    // The user's wire, made by a patchbay of its own that is gone before the server goes.
+    jack_client_t* patchbay =
+        jack_client_open(test::ClientName("patchbay").c_str(), JackNoStartServer, nullptr);
+    ASSERT_NE(patchbay, nullptr);
+    const bool wired = waitFor([&] {
+      const int result = jack_connect(patchbay, keyboardPort.c_str(), inputPort.c_str());
+      return result == 0 || result == EEXIST;
+    });
+    jack_client_close(patchbay);
+    ASSERT_TRUE(wired) << "jack_midiseq from jackd2 is needed";
+  }
+  ASSERT_TRUE(waitFor([&] { return KeyboardNoteOns >= 2; }));
+
+  // Killed, as when it crashes, then ended cleanly: the input comes back wired each time.
+  for (const bool killed : {true, false}) {
+    killed ? server.kill() : server.stop();
+    // The client of the server that went is let go before this process opens another: libjack
+    // frees a dead server's clients at the next open.
+    ASSERT_TRUE(waitFor([&] { return input.waitForPort(std::chrono::milliseconds(0)).empty(); }));
+    test::EndChild(keyboard, SIGKILL, std::chrono::seconds(1));
+    ASSERT_TRUE(server.start());
+    const auto back = std::chrono::steady_clock::now();
+    keyboard = startKeyboard();
+    const int before = KeyboardNoteOns;
+    EXPECT_TRUE(waitFor([&] { return KeyboardNoteOns >= before + 2; }))
+        << "the input did not come back wired to " << keyboardPort << (killed ? " (killed)" : "");
+    std::printf(
+        "the keyboard heard again %.0f ms after the server's return\n",
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - back).count());
+  }
+  test::EndChild(keyboard, SIGTERM, std::chrono::seconds(1));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // A sound server that stops answering (SIGSTOP) while the window uses it: closing the window and
 // pressing the switch button still return at once, and the settings are written.
 #include <QElapsedTimer>
+#include <QTest>
+#include <algorithm>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -8,6 +10,7 @@
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
 #include "midi/backends/jack/jack_backend.h"
+#include "midi/midi_out.h"
 #include "play/device_state.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_test_server.h"
@@ -21,6 +24,8 @@ namespace {
 // Generous against the 100 ms a close may wait; the fault it guards against took 20 s and more.
 constexpr qint64 kReturnLimitMs = 200;
 constexpr int kStartKey = 31;  // the key beside "C4"
+constexpr int kStallAfterCloseMs = 500;
+constexpr int kArrivalLimitMs = 10'000;
 
 // Stops a server while it lives, and resumes it after a few seconds at the latest, so that code
 // which does wait on the server fails the test instead of hanging it.
@@ -101,7 +106,8 @@ class WindowFrozenServerTest : public QObject {
 };
 
 // The switch's release opens the JACK device anew, which asks the stopped server: that open is
-// given up within the time a busy server is given to answer.
+// given up within the time a busy server is given to answer. The key let go while the server
+// stands still ends its note once the server runs again, however long that takes.
 void WindowFrozenServerTest::stoppedJackServer() {
   kalvora::test::JackTestServer server;
   const auto started = server.start();
@@ -112,11 +118,25 @@ void WindowFrozenServerTest::stoppedJackServer() {
     auto window = WindowOn(std::make_unique<kalvora::JackBackend>(
         kalvora::test::ClientName(viaSwitch ? "kalvora-switch" : "kalvora-close")));
     QVERIFY(MidiOut != kNoMidiOut);
+    const auto noteOn = receiver.waitForLast([](const auto& m) { return m[0] == 0x90; }).back();
+    const std::size_t before = receiver.messages().size();
     {
       const Frozen frozen(server);
+      window->form().ShapeMouseUp(kStartKey);
       if (viaSwitch) SwitchReturns(*window, kalvora::kJackOpenLimit.count());
       CloseReturnsAndWritesSettings(*window);
+      // Well past the wait a close once gave the server before it dropped what was queued.
+      QTest::qWait(kStallAfterCloseMs);
     }
+    const kalvora::test::Message noteOff = {0x80, noteOn[1], 0x7F};
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                   const auto heard = receiver.messages();
+                   return std::find(heard.begin() + before, heard.end(), noteOff) != heard.end();
+                 },
+                 kArrivalLimitMs),
+             "the note-off was lost");
+    QVERIFY(kalvora::WaitForClosedDevices(std::chrono::seconds(5)));
     // Left to itself, the connection lets go once the server is back.
     QVERIFY(receiver.waitUntilUnwired());
   }

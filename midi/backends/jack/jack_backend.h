@@ -36,8 +36,8 @@ class JackBackend final : public MidiBackend {
   // kBadDevice for a number outside the last list, kNoDriver when the server or the port has
   // gone, kFailed when the server did not answer in time.
   OpenResult open(std::size_t port) override;
-  // A server that has gone is reached again in the background, so the input port is back, at the
-  // latest, after the next switch once the server has come back.
+  // A server that has gone is reached again in the background (the input's own keeper does so
+  // too, without waiting for a switch).
   void afterOpen() override;
 
  private:

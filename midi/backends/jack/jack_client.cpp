@@ -3,9 +3,11 @@
 #include <jack/midiport.h>
 
 #include <cerrno>
+#include <new>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -39,7 +41,12 @@ JackClient::JackClient(std::string name) : name_(std::move(name)) {}
 
 JackClient::~JackClient() {
   // Every request ran with a reference to this object, so none is left running.
-  if (client_ != nullptr) jack_client_close(client_);
+  if (client_ != nullptr) forgetClient();
+}
+
+void JackClient::forgetClient() {
+  notifying_.store(nullptr, std::memory_order_seq_cst);
+  jack_client_close(std::exchange(client_, nullptr));
 }
 
 void JackClient::connectAhead() {
@@ -61,23 +68,31 @@ bool JackClient::connect() {
     }
     input_.store(nullptr, std::memory_order_seq_cst);
     waitOutCycle();
-    jack_client_close(std::exchange(client_, nullptr));
+    forgetClient();
   }
   jack_status_t status{};
   jack_client_t* client = jack_client_open(name_.c_str(), JackNoStartServer, &status);
-  if (client != nullptr && jack_set_process_callback(client, &JackClient::process, this) != 0) {
+  if (client != nullptr &&
+      (jack_set_process_callback(client, &JackClient::process, this) != 0 ||
+       jack_set_port_connect_callback(client, &JackClient::portConnected, this) != 0 ||
+       jack_set_port_registration_callback(client, &JackClient::portRegistered, this) != 0)) {
     jack_client_close(std::exchange(client, nullptr));
   }
   if (client != nullptr) {
     jack_on_info_shutdown(client, &JackClient::shutdown, this);
     client_ = client;
+    notifying_.store(client, std::memory_order_seq_cst);
     gone_.store(false, std::memory_order_release);
     generation_.fetch_add(1, std::memory_order_acq_rel);
     // There from the first cycle on, so nothing played meanwhile is lost.
     if (inputWanted_.load(std::memory_order_acquire)) addInputPort();
     if (jack_activate(client_) != 0) {
       input_.store(nullptr, std::memory_order_seq_cst);
-      jack_client_close(std::exchange(client_, nullptr));
+      forgetClient();
+    } else if (input_.load(std::memory_order_acquire) != nullptr) {
+      // Wired as it was before the server went, by the keeper, which may wait on the server.
+      rewire_.store(true, std::memory_order_release);
+      wakeKeeper();
     }
   }
   if (client_ == nullptr || input_.load(std::memory_order_acquire) == nullptr) {
@@ -128,21 +143,98 @@ std::vector<std::string> JackClient::listOthersInputs() {
 }
 
 void JackClient::carryInput() {
-  inputWanted_.store(true, std::memory_order_release);
+  {
+    const std::lock_guard lock(keeper_->mutex);
+    inputWanted_.store(true, std::memory_order_release);
+    if (!keeper_->running) {
+      try {
+        std::thread(&JackClient::keepInput, weak_from_this(), keeper_).detach();
+        keeper_->running = true;
+      } catch (const std::system_error&) {
+        // Without it the input comes back at the next device switch.
+      }
+    }
+  }
   RunWithin(
       [self = shared_from_this()] {
-        const std::lock_guard lock(self->requests_);
-        if (self->connect() && self->inputWanted_.load(std::memory_order_acquire)) {
-          self->addInputPort();
+        {
+          const std::lock_guard lock(self->requests_);
+          if (self->connect() && self->inputWanted_.load(std::memory_order_acquire)) {
+            self->addInputPort();
+          }
         }
+        // The keeper learns that the input is on a server, which it looks for once it goes.
+        self->wakeKeeper();
       },
       std::chrono::milliseconds(0));
 }
 
 void JackClient::dropInput() {
-  inputWanted_.store(false, std::memory_order_release);
+  {
+    const std::lock_guard lock(keeper_->mutex);
+    inputWanted_.store(false, std::memory_order_release);
+  }
+  wakeKeeper();
   const std::lock_guard lock(requests_);
   removeInputPort();
+}
+
+void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
+                           const std::shared_ptr<InputKeeper>& keeper) {
+  using Clock = std::chrono::steady_clock;
+  bool reached = false;                     // the input was on a server at the last look
+  bool busy = false;                        // another request held the server at the last look
+  std::optional<Clock::time_point> lostAt;  // since when the server reached before is not
+  for (;;) {
+    {
+      std::unique_lock lock(keeper->mutex);
+      // While the server is there only its leaving, or a port of the input's coming back, has
+      // anything for this to do.
+      if (!busy && !lostAt) {
+        keeper->wake.wait(lock, [&] { return keeper->woken; });
+      } else {
+        const auto poll = !lostAt || Clock::now() - *lostAt < kServerReturnPollFor
+                              ? kServerReturnPoll
+                              : kServerReturnPollLater;
+        keeper->wake.wait_for(lock, poll, [&] { return keeper->woken; });
+      }
+      keeper->woken = false;
+    }
+    const std::shared_ptr<JackClient> self = client.lock();
+    {
+      const std::lock_guard lock(keeper->mutex);
+      if (!self || !self->inputWanted_.load(std::memory_order_acquire)) {
+        keeper->running = false;
+        return;
+      }
+    }
+    // Another request may be waiting on a stopped server: this looks again at the next poll.
+    std::unique_lock requests(self->requests_, std::try_to_lock);
+    busy = !requests.owns_lock();
+    if (busy) continue;
+    const bool there = self->connect() && self->input_.load(std::memory_order_acquire) != nullptr;
+    if (there) {
+      lostAt.reset();
+      if (self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
+    } else if (reached && !lostAt) {
+      lostAt = Clock::now();
+    }
+    reached = there;
+  }
+}
+
+void JackClient::wakeKeeper() noexcept {
+  const std::lock_guard lock(keeper_->mutex);
+  keeper_->woken = true;
+  keeper_->wake.notify_all();
+}
+
+void JackClient::rewireInput() {
+  jack_port_t* input = input_.load(std::memory_order_acquire);
+  if (input == nullptr) return;
+  const char* own = jack_port_name(input);
+  // A port that is not there yet is wired when it comes (portRegistered).
+  for (const std::string& peer : inputPeers_.all()) jack_connect(client_, peer.c_str(), own);
 }
 
 void JackClient::addInputPort() {
@@ -269,7 +361,51 @@ void JackClient::postInput(jack_nframes_t frames) noexcept {
 }
 
 void JackClient::shutdown(jack_status_t, const char*, void* self) noexcept {
-  static_cast<JackClient*>(self)->gone_.store(true, std::memory_order_release);
+  auto& client = *static_cast<JackClient*>(self);
+  client.gone_.store(true, std::memory_order_release);
+  client.wakeKeeper();
+}
+
+// Notification thread: remembers who the user wires to the input and unwires from it.
+void JackClient::portConnected(jack_port_id_t a, jack_port_id_t b, int connect,
+                               void* self) noexcept {
+  auto& client = *static_cast<JackClient*>(self);
+  jack_client_t* jack = client.notifying_.load(std::memory_order_acquire);
+  jack_port_t* input = client.input_.load(std::memory_order_acquire);
+  if (jack == nullptr || input == nullptr) return;
+  jack_port_t* first = jack_port_by_id(jack, a);
+  jack_port_t* second = jack_port_by_id(jack, b);
+  jack_port_t* peer = first == input ? second : second == input ? first : nullptr;
+  if (peer == nullptr) return;
+  try {
+    const std::string name = jack_port_name(peer);
+    if (connect != 0) {
+      client.inputPeers_.wired(name);
+    } else {
+      client.inputPeers_.unwired(name);
+    }
+  } catch (const std::bad_alloc&) {
+    // Not remembered: that wire is not made again after the server's return.
+  }
+}
+
+// Notification thread: a port that was wired to the input is back (its client came back after
+// the server did).
+void JackClient::portRegistered(jack_port_id_t port, int registered, void* self) noexcept {
+  auto& client = *static_cast<JackClient*>(self);
+  jack_client_t* jack = client.notifying_.load(std::memory_order_acquire);
+  if (registered == 0 || jack == nullptr ||
+      client.input_.load(std::memory_order_acquire) == nullptr) {
+    return;
+  }
+  jack_port_t* added = jack_port_by_id(jack, port);
+  try {
+    if (added == nullptr || !client.inputPeers_.has(jack_port_name(added))) return;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  client.rewire_.store(true, std::memory_order_release);
+  client.wakeKeeper();
 }
 
 }  // namespace kalvora

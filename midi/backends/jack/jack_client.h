@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "midi/backends/jack/jack_input_peers.h"
 #include "midi/midi_backend.h"
 
 namespace kalvora {
@@ -29,6 +30,14 @@ class JackOutputFeed {
   virtual ~JackOutputFeed() = default;
   virtual void deliver(jack_port_t* port, jack_nframes_t frames) noexcept = 0;
 };
+
+// How often a client that carries the input looks for its server once it has gone: often at first,
+// as a restart takes a few seconds, then less, as each look costs a failed open. The input is back
+// within the period of the server's return. A server never reached is not looked for: the next
+// device switch reaches it.
+inline constexpr std::chrono::milliseconds kServerReturnPoll{500};
+inline constexpr std::chrono::seconds kServerReturnPollFor{30};
+inline constexpr std::chrono::milliseconds kServerReturnPollLater{1500};
 
 class JackClient final : public std::enable_shared_from_this<JackClient> {
  public:
@@ -51,7 +60,9 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   std::vector<std::string> otherClientsInputs(std::chrono::milliseconds limit);
 
   // Carries the MIDI input port from now on, on this connection and every later one; its full
-  // name, also under the alias "<name>-in:in", once it is there. Does not wait.
+  // name, also under the alias "<name>-in:in", once it is there. Does not wait. From then on a
+  // server that has gone is reached again as soon as it is back, and the input wired again to the
+  // ports that were wired to it, by their names, as each of them comes back.
   void carryInput();
   // Takes the input port away; waits on the server, so the caller bounds it.
   void dropInput();
@@ -87,10 +98,25 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   void removeInputPort();
   void releaseSlot(FeedSlot& slot);
 
+  // The input's return, on a thread of its own while the input is carried.
+  struct InputKeeper {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool woken = false;
+    bool running = false;
+  };
+  static void keepInput(const std::weak_ptr<JackClient>& client,
+                        const std::shared_ptr<InputKeeper>& keeper);
+  void wakeKeeper() noexcept;
+  void rewireInput();
+  void forgetClient();
+
   void waitOutCycle() const noexcept;
   void postInput(jack_nframes_t frames) noexcept;
   static int process(jack_nframes_t frames, void* self) noexcept;
   static void shutdown(jack_status_t code, const char* reason, void* self) noexcept;
+  static void portConnected(jack_port_id_t a, jack_port_id_t b, int connect, void* self) noexcept;
+  static void portRegistered(jack_port_id_t port, int registered, void* self) noexcept;
 
   const std::string name_;
   std::mutex requests_;  // one request to the server at a time
@@ -102,6 +128,10 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   std::array<FeedSlot, kMostOutputs> outputs_;
   std::optional<std::vector<std::string>> listedAhead_;
   std::atomic<bool> inCycle_{false};  // the audio thread is reading input_ or outputs_
+  std::atomic<jack_client_t*> notifying_{nullptr};  // client_, for the notification thread
+  std::atomic<bool> rewire_{false};                 // the input's peers are to be wired again
+  JackInputPeers inputPeers_;
+  const std::shared_ptr<InputKeeper> keeper_ = std::make_shared<InputKeeper>();
 
   mutable std::mutex inputMutex_;
   mutable std::condition_variable inputSettled_;

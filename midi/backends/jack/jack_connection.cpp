@@ -14,10 +14,12 @@ namespace {
 // Far more than the window sends between two audio cycles: a keyboard's burst of ten thousand
 // pressure messages passes whole; beyond that, pressure, bend and controllers are thinned.
 constexpr std::size_t kRingBytes = 256 * 1024;
-// A close first lets the audio thread hand over what was sent just before it (a note-off
-// must not be lost), but waits no longer than this when the server is slow or stuck.
-constexpr auto kDrainLimit = std::chrono::milliseconds(100);
-constexpr auto kDrainPoll = std::chrono::milliseconds(1);
+// A close lets the audio thread hand over everything sent before it, however long a stopped
+// server takes to run again: a note-off lost there leaves the note sounding on the module.
+constexpr auto kDrainPoll = std::chrono::milliseconds(2);
+// A connection that has not reached the graph after this many cycles never will (its target has
+// gone): what it holds can go nowhere.
+constexpr std::uint64_t kUnwiredCycles = 32;
 
 }  // namespace
 
@@ -54,15 +56,20 @@ bool JackConnection::send(std::span<const std::uint8_t> bytes) noexcept {
   return ring_.push(bytes, UrgencyOf(bytes));
 }
 
+// Runs on the port layer's closing thread, which the window does not wait for: it ends when the
+// server has taken everything or has gone, never at a time limit.
 void JackConnection::drainBeforeClose() noexcept {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + kDrainLimit;
+  const std::uint64_t closedAt = cycles_.load(std::memory_order_acquire);
   // Empty first, then the cycle count: the audio thread sets settledAt_ before it takes.
   auto delivered = [&] {
     return ring_.empty() &&
            cycles_.load(std::memory_order_acquire) >= settledAt_.load(std::memory_order_acquire);
   };
-  while (client_->alive(output_) && !delivered() && Clock::now() < deadline) {
+  auto neverWired = [&] {
+    return !wired_.load(std::memory_order_acquire) &&
+           cycles_.load(std::memory_order_acquire) - closedAt > kUnwiredCycles;
+  };
+  while (client_->alive(output_) && !delivered() && !neverWired()) {
     std::this_thread::sleep_for(kDrainPoll);
   }
 }
@@ -78,9 +85,9 @@ void JackConnection::deliverToPort(jack_port_t* port, jack_nframes_t frames) noe
   // A new connection reaches the graph a cycle or two after jack_connect returns; what is sent
   // in the meantime waits for it instead of going nowhere. Once wired, the ring is always
   // drained, so a later disconnection cannot pile up messages to replay.
-  if (!wired_) {
+  if (!wired_.load(std::memory_order_relaxed)) {
     if (jack_port_connected(port) <= 0) return;
-    wired_ = true;
+    wired_.store(true, std::memory_order_release);
   }
   const std::size_t roomWhenEmpty = jack_midi_max_event_size(buffer);
   bool taking = false;

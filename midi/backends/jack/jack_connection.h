@@ -43,7 +43,7 @@ class JackConnection final : public MidiConnection, private JackOutputFeed {
   std::shared_ptr<JackClient> client_;
   JackClient::Output output_;
   bool attached_ = false;
-  bool wired_ = false;  // audio thread only: the connection has been seen in the graph
+  std::atomic<bool> wired_{false};  // set by the audio thread once the graph has the connection
   std::atomic<std::uint64_t> cycles_{0};     // audio cycles ended
   std::atomic<std::uint64_t> settledAt_{0};  // cycles_ from which all taken so far has left
 };
