@@ -80,8 +80,6 @@ constexpr bool StartsNote(std::uint8_t status, std::uint8_t velocity) {
 
 // A note-off's release velocity, the highest a data byte holds.
 inline constexpr std::uint8_t kReleaseVelocity = 0x7F;
-// The quietest note-on: one at velocity 0 is a note-off on the wire.
-inline constexpr std::uint8_t kQuietestVelocity = 1;
 
 // How long a module is left after the GS Reset before anything else is sent.
 inline constexpr int kGsResetSettleMs = 100;

@@ -1,6 +1,5 @@
 #include "play/note_player.h"
 
-#include <algorithm>
 #include <string>
 
 #include "midi/midi_out.h"
@@ -19,10 +18,7 @@ void PlayNote() {
     MainView->setBankLabel(std::to_string(BankNumber));
   }
   SendVoiceSetUp();
-  // With the velocity bar at 0 a press still plays (its quietest note), so that its release ends
-  // a note it started rather than sending a second note-off.
-  const std::int32_t velocity = std::max<std::int32_t>(Velocity, kQuietestVelocity);
-  midiOutShortMsg(MidiOut, PackChannelMessage(kNoteOn, PlayChannel(), NoteNumber, velocity));
+  midiOutShortMsg(MidiOut, PackChannelMessage(kNoteOn, PlayChannel(), NoteNumber, Velocity));
   ShowToneNames();
 }
 

@@ -72,7 +72,7 @@ TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
        {0xC0, 0x00},
        {0xB0, 0x00, 0x00},
        {0xB0, 0x20, 0x00},
-       {0x90, 29, 1},
+       {0x90, 29, 0},
        "1",
        "0"},
       {128,
@@ -111,7 +111,7 @@ TEST_F(NotePlayerTest, EveryValueReachesItsByteAtTheEdgesOfItsRange) {
     EXPECT_EQ(calls[4].bytes, c.bankMsb);
     EXPECT_EQ(calls[5].bytes, c.bankLsb);
     EXPECT_EQ(calls[6].bytes, c.programChange);
-    EXPECT_EQ(calls[7].bytes, c.noteOn);  // velocity 0 plays the quietest note
+    EXPECT_EQ(calls[7].bytes, c.noteOn);  // velocity 0 goes out unchanged
     EXPECT_EQ(view_.programLabel, c.programLabel);
     EXPECT_EQ(view_.bankLabel, c.bankLabel);
     session_.clear();
