@@ -121,6 +121,7 @@ void SearchPage::build() {
   // Presses on a line are held presses, as on the buttons; this filter, installed after the
   // held press's own, sees each press first and notes the line under it.
   auto* held = new HeldPress(list_->viewport());
+  held->setParent(list_->viewport());  // it goes with the lines it watches
   list_->viewport()->installEventFilter(this);
   connect(held, &HeldPress::mouseDown, this,
           [this](Qt::MouseButton mouse) { emit lineMouseDown(pressedRow_, mouse); });

@@ -189,16 +189,16 @@ void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
     {
       std::unique_lock lock(keeper->mutex);
       // While the server is there only its leaving, or a port of the input's coming back, has
-      // anything for this to do.
-      if (!busy && !lostAt) {
-        keeper->wake.wait(lock, [&] { return keeper->woken; });
-      } else {
-        const auto poll = !lostAt || Clock::now() - *lostAt < kServerReturnPollFor
-                              ? kServerReturnPoll
-                              : kServerReturnPollLater;
-        keeper->wake.wait_for(lock, poll, [&] { return keeper->woken; });
-      }
+      // anything for this to do; JACK's threads only nudge, so that is looked at every poll.
+      const auto poll = !lostAt || Clock::now() - *lostAt < kServerReturnPollFor
+                            ? kServerReturnPoll
+                            : kServerReturnPollLater;
+      const auto called = [&] {
+        return keeper->woken || keeper->nudged.exchange(false, std::memory_order_acq_rel);
+      };
+      const bool woken = keeper->wake.wait_for(lock, poll, called);
       keeper->woken = false;
+      if (!woken && !busy && !lostAt) continue;
     }
     const std::shared_ptr<JackClient> self = client.lock();
     {
@@ -363,7 +363,7 @@ void JackClient::postInput(jack_nframes_t frames) noexcept {
 void JackClient::shutdown(jack_status_t, const char*, void* self) noexcept {
   auto& client = *static_cast<JackClient*>(self);
   client.gone_.store(true, std::memory_order_release);
-  client.wakeKeeper();
+  client.nudgeKeeper();
 }
 
 // Notification thread: remembers who the user wires to the input and unwires from it.
@@ -405,7 +405,7 @@ void JackClient::portRegistered(jack_port_id_t port, int registered, void* self)
     return;
   }
   client.rewire_.store(true, std::memory_order_release);
-  client.wakeKeeper();
+  client.nudgeKeeper();
 }
 
 }  // namespace kalvora

@@ -104,10 +104,15 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
     std::condition_variable wake;
     bool woken = false;
     bool running = false;
+    // Set from JACK's own threads, which libjack may cancel at any instruction while it closes a
+    // client: a lock taken there could be left half-released. The keeper looks at it on its polls.
+    std::atomic<bool> nudged{false};
   };
   static void keepInput(const std::weak_ptr<JackClient>& client,
                         const std::shared_ptr<InputKeeper>& keeper);
   void wakeKeeper() noexcept;
+  // From JACK's threads: no lock, no call; the keeper sees it within its poll.
+  void nudgeKeeper() noexcept { keeper_->nudged.store(true, std::memory_order_release); }
   void rewireInput();
   void forgetClient();
 

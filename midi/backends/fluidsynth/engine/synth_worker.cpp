@@ -230,7 +230,7 @@ void SynthWorker::releaseAudio() {
   // A driver is let go without waiting for its thread, which a stuck server may hold for ever;
   // a stream goes at once whatever its server does.
   if (lost && audio_.driver) AbandonAudioOutput(std::move(audio_));
-  audio_ = {};
+  audio_.close();
   {
     const std::lock_guard lock(mutex_);
     audioOpen_ = false;

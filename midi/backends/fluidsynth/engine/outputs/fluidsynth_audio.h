@@ -50,6 +50,14 @@ struct StartedAudio {
   AudioDriverHandle driver;             // FluidSynth's driver, or
   std::unique_ptr<AudioStream> stream;  // the synth's own stream; neither when nothing opened
   bool open() const { return driver != nullptr || stream != nullptr; }
+  // Closes it, the driver (joining its thread) before the feed that its thread renders from and
+  // tells its errors to: an assignment of {} would free the feed first.
+  void close() {
+    driver.reset();
+    stream.reset();
+    feed.reset();
+    rendersThroughCore = false;
+  }
   // False once the server has dropped the stream, or the driver has failed. A driver whose server
   // is only stuck says nothing: its renders stop.
   bool playing() const {
