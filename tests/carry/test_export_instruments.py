@@ -26,9 +26,9 @@ RHYTHM_CHANNEL = 10
 
 
 def load(name):
-    spec = importlib.util.spec_from_file_location(name, CATALOGUE / f"{name}.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(name, CATALOGUE / f"{name}.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
