@@ -70,6 +70,9 @@ bool JackClient::connect() {
     waitOutCycle();
     forgetClient();
   }
+  // Cleared before the open: a server that goes while this client is still being set up tells
+  // it so at once, and that must not be forgotten.
+  gone_.store(false, std::memory_order_release);
   jack_status_t status{};
   jack_client_t* client = jack_client_open(name_.c_str(), JackNoStartServer, &status);
   if (client != nullptr &&
@@ -82,7 +85,6 @@ bool JackClient::connect() {
     jack_on_info_shutdown(client, &JackClient::shutdown, this);
     client_ = client;
     notifying_.store(client, std::memory_order_seq_cst);
-    gone_.store(false, std::memory_order_release);
     generation_.fetch_add(1, std::memory_order_acq_rel);
     // There from the first cycle on, so nothing played meanwhile is lost.
     if (inputWanted_.load(std::memory_order_acquire)) addInputPort();
@@ -212,7 +214,16 @@ void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
     std::unique_lock requests(self->requests_, std::try_to_lock);
     busy = !requests.owns_lock();
     if (busy) continue;
-    const bool there = self->connect() && self->input_.load(std::memory_order_acquire) != nullptr;
+    const bool connected = self->connect();
+    if (connected && self->inputWanted_.load(std::memory_order_acquire) &&
+        self->input_.load(std::memory_order_acquire) == nullptr) {
+      // Its port was refused by a server still starting or already stopping: asked again.
+      self->addInputPort();
+      if (self->input_.load(std::memory_order_acquire) != nullptr) {
+        self->rewire_.store(true, std::memory_order_release);
+      }
+    }
+    const bool there = connected && self->input_.load(std::memory_order_acquire) != nullptr;
     if (there) {
       lostAt.reset();
       if (self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
