@@ -3,7 +3,10 @@
 # release, and again built with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Each step's end, with the seconds since the start, so a slow step shows in CI's log.
+step_done() { echo "=== $1 done at ${SECONDS} s"; }
 scripts/install-deps.sh --tests
+step_done install
 
 # The sources as clang-format writes them, before spending minutes on builds.
 scripts/check-format.sh
@@ -12,6 +15,7 @@ jobs=$(nproc)
 cmake --preset default >/dev/null
 cmake --preset sanitize >/dev/null
 cmake --build --preset default -j "$jobs"
+step_done "release build"
 
 # The release suite spends most of its time waiting on servers, windows and guests. The sanitizer
 # build and the naming check (the rule in .clang-tidy, on the release build's compile database)
@@ -33,12 +37,16 @@ show() { # show NAME PID: waits for a job started above and prints what it wrote
 
 failed=0
 ctest --preset default -j "$jobs" || failed=1
+step_done "release suite"
 if show sanitize-build "$sanitize_build"; then
+  step_done "sanitizer build"
   # Leaks are checked too; the suppressions name system libraries only.
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/e2e/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize -j "$jobs" || failed=1
+  step_done "sanitizer suite"
 else
   failed=1
 fi
 show naming "$naming" || failed=1
+step_done "naming check"
 exit "$failed"
