@@ -8,7 +8,7 @@ must stand in some name, so the list cannot drift from the names. Run it after e
 and commit the output:
 
     python3 catalogue/generate_abbreviations.py [--data FOLDER] [--output abbreviations_table.cpp]
-    python3 catalogue/generate_abbreviations.py --markdown    # the README's table
+    python3 catalogue/generate_abbreviations.py --markdown    # the table in docs/abbreviations.md
 
 FOLDER holds abbreviations.tsv (abbreviation, word), tone_list.txt, drum_sets.tsv and
 drum_keys.tsv. A row it cannot read, a dotted short form without a row or a row no name uses
