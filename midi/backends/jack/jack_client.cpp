@@ -227,7 +227,8 @@ void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
     if (there) {
       lostAt.reset();
       if (self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
-    } else if (reached && !lostAt) {
+    } else if ((reached || connected) && !lostAt) {
+      // Looked for again at every poll: the server, or the input's port on a server reached.
       lostAt = Clock::now();
     }
     reached = there;
