@@ -9,6 +9,7 @@
 // matter.
 //
 // Usage: mixed_press_memory [PRESSES [GAP_US]]   (defaults: 200000 presses, 1000 µs apart)
+//        KALVORA_BENCH_NO_DRUMS=1 mixed_press_memory ...   the same without the drum page
 #include <malloc.h>
 
 #include <QApplication>
@@ -65,6 +66,20 @@ void Press(TForm1& form, Control control, int n) {
   QApplication::processEvents();
 }
 
+// KALVORA_BENCH_NO_DRUMS=1 leaves the drum page out, to tell what the kits take.
+bool DrumPagePlayed() {
+  static const bool played = std::getenv("KALVORA_BENCH_NO_DRUMS") == nullptr;
+  return played;
+}
+
+// What the resident set is made of: the heap and other private memory, and mapped files.
+void PrintMemory(const char* when) {
+  const struct mallinfo2 heap = mallinfo2();
+  std::printf("%s: anonymous %ld kB (heap in use %zu kB), files %ld kB\n", when,
+              kalvora::bench::StatusKilobytes("RssAnon"), (heap.uordblks + heap.hblkhd) / 1024,
+              kalvora::bench::StatusKilobytes("RssFile"));
+}
+
 void ShowPage(TForm1& form, QWidget* page) {
   if (form.PageControl1->currentWidget() == page) return;
   form.PageControl1->setCurrentWidget(page);
@@ -78,7 +93,7 @@ void PressInTurn(TForm1& form, long press) {
     form.RadioButton(map)->setChecked(true);
     form.RadioButtonClick(map);
   }
-  const bool drums = press / kPressesPerBlock % 4 == 3;
+  const bool drums = DrumPagePlayed() && press / kPressesPerBlock % 4 == 3;
   ShowPage(form, drums ? static_cast<QWidget*>(form.TabSheet4) : form.TabSheet1);
   const long round = press / 2;
   if (press % 2 == 1) {
@@ -112,6 +127,7 @@ int main(int argc, char** argv) {
     std::puts("the synth did not open");
     return 1;
   }
+  PrintMemory("start");
   std::printf("presses  VmRSS kB  (start %ld kB)\n", kalvora::bench::StatusKilobytes("VmRSS"));
   for (long press = 1; press <= presses; ++press) {
     PressInTurn(*form, press);
@@ -127,9 +143,8 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::printf("after 6 s quiet and one more press: %ld\n",
               kalvora::bench::StatusKilobytes("VmRSS"));
-  const struct mallinfo2 heap = mallinfo2();
-  std::printf("heap in use %zu kB, free but held %zu kB\n", (heap.uordblks + heap.hblkhd) / 1024,
-              heap.fordblks / 1024);
+  PrintMemory("after the quiet");
+  std::printf("heap free but held %zu kB\n", mallinfo2().fordblks / 1024);
   std::printf("%s\n", kalvora::bench::StatusLine("VmHWM").c_str());
   form->FormClose();
   form.reset();  // before the application object
