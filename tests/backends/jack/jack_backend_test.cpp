@@ -16,6 +16,7 @@
 #include "midi/backends/jack/jack_input.h"
 #include "midi/input/input_inbox.h"
 #include "midi/midi_bytes.h"
+#include "support/eventually.h"
 #include "support/jack_midi_receiver.h"
 #include "support/jack_test_server.h"
 #include "support/press_messages.h"
@@ -276,8 +277,7 @@ TEST_F(JackBackendTest, EveryWayToTheServerOpensTheSamePort) {
     left = client;
     JackBackend backend(std::move(client));
   });
-  for (int look = 0; look < 1000 && !left.expired(); ++look) std::this_thread::sleep_for(10ms);
-  EXPECT_TRUE(left.expired());
+  EXPECT_TRUE(test::Eventually([&left] { return left.expired(); }, 10s));
 }
 
 // A server that answers late (stopped, and resumed 300 ms later, as a busy machine may hold it)
@@ -315,8 +315,7 @@ TEST_F(JackBackendTest, LateServerOpensAndStoppedServerIsGivenUp) {
   // The requests given up on finish on their own threads, on the server that answers again;
   // one still walking the port table when its server dies would take the process with it.
   backend.reset();
-  for (int look = 0; look < 1000 && !left.expired(); ++look) std::this_thread::sleep_for(10ms);
-  EXPECT_TRUE(left.expired());
+  EXPECT_TRUE(test::Eventually([&left] { return left.expired(); }, 10s));
   server_.kill();  // once stopped and resumed, jackd may take seconds to end cleanly
 }
 
