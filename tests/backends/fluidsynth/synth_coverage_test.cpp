@@ -1,5 +1,5 @@
 // How many named tones the program's own synth plays with a preset of their own (at their own
-// bank, not bank 0's stand-in), map by map, as the README states it.
+// bank, not bank 0's stand-in), map by map, as docs/sound-path.md states it.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -45,11 +45,11 @@ fluid_preset_t* OwnPreset(SynthCore& synth, int program, int bank) {
   return nullptr;
 }
 
-// The figure in the README's coverage table for a row: "| name | named | own preset |".
-int ReadmeFigure(const std::string& row) {
-  std::ifstream readme(KALVORA_README);
+// The figure in the sound-path chapter's coverage table for a row: "| name | named | own preset |".
+int ChapterFigure(const std::string& row) {
+  std::ifstream chapter(KALVORA_SOUND_PATH);
   std::string line;
-  while (std::getline(readme, line)) {
+  while (std::getline(chapter, line)) {
     if (line.rfind("| " + row + " |", 0) != 0) continue;
     std::stringstream cells(line);
     std::string cell;
@@ -60,7 +60,7 @@ int ReadmeFigure(const std::string& row) {
   return -1;
 }
 
-TEST(SynthCoverage, NamedTonesWithAPresetOfTheirOwnAreAsTheReadmeSays) {
+TEST(SynthCoverage, NamedTonesWithAPresetOfTheirOwnAreAsTheSoundPathSays) {
   FillToneNames();
   auto synth = ProgramSynth();
   if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
@@ -77,9 +77,9 @@ TEST(SynthCoverage, NamedTonesWithAPresetOfTheirOwnAreAsTheReadmeSays) {
     }
   }
   for (int map = 0; map < kToneMapCount; ++map) {
-    EXPECT_EQ(own[map], ReadmeFigure(kMapNames[map])) << kMapNames[map];
+    EXPECT_EQ(own[map], ChapterFigure(kMapNames[map])) << kMapNames[map];
   }
-  EXPECT_EQ(total, ReadmeFigure(kAllMaps));
+  EXPECT_EQ(total, ChapterFigure(kAllMaps));
 }
 
 // The filler puts "Big Notes Pad" where the SC-55 map has "OneNote Jam": a different
@@ -128,12 +128,12 @@ fluid_preset_t* ChooseDrumSet(SynthCore& synth, int map, int program) {
   return fluid_synth_get_channel_preset(synth.synth(), kRhythmChannel);
 }
 
-// "| SC-55 map drum sets | 10 | 10 | STANDARD, ROOM |": the cells of a row of the README's
-// drum-set table, its name first.
-std::vector<std::string> ReadmeRow(const std::string& row) {
-  std::ifstream readme(KALVORA_README);
+// "| SC-55 map drum sets | 10 | 10 | STANDARD, ROOM |": the cells of a row of the sound-path
+// chapter's drum-set table, its name first.
+std::vector<std::string> ChapterRow(const std::string& row) {
+  std::ifstream chapter(KALVORA_SOUND_PATH);
   std::string line;
-  while (std::getline(readme, line)) {
+  while (std::getline(chapter, line)) {
     if (line.rfind("| " + row + " |", 0) != 0) continue;
     std::vector<std::string> cells;
     std::stringstream stream(line.substr(2));
@@ -148,8 +148,8 @@ std::vector<std::string> ReadmeRow(const std::string& row) {
 }
 
 // Every set a map has plays a kit: its own where the stack has one at its program, else the
-// standard kit at program 1; the README says which play as themselves.
-TEST(SynthCoverage, DrumSetsPlayTheirOwnKitOrTheStandardOneAsTheReadmeSays) {
+// standard kit at program 1; the sound-path chapter says which play as themselves.
+TEST(SynthCoverage, DrumSetsPlayTheirOwnKitOrTheStandardOneAsTheSoundPathSays) {
   FillToneNames();
   auto synth = ProgramSynth();
   if (!synth) GTEST_SKIP() << "the FluidR3 and csound SoundFonts are not installed";
@@ -168,7 +168,7 @@ TEST(SynthCoverage, DrumSetsPlayTheirOwnKitOrTheStandardOneAsTheReadmeSays) {
         themselves += (themselves.empty() ? "" : ", ") + std::string(set.name);
       }
     }
-    const auto row = ReadmeRow(std::string(kMapNames[map]) + " drum sets");
+    const auto row = ChapterRow(std::string(kMapNames[map]) + " drum sets");
     ASSERT_EQ(row.size(), 4u) << kMapNames[map];  // the map's name, then three cells
     EXPECT_EQ(row[1], std::to_string(DrumSetsOf(map).size())) << kMapNames[map];
     EXPECT_EQ(row[2], std::to_string(own)) << kMapNames[map];
@@ -203,7 +203,7 @@ TEST(SynthCoverage, TheMarksSayWhatTheSynthPlays) {
       }
     }
   }
-  EXPECT_EQ(own, ReadmeFigure(kAllMaps));
+  EXPECT_EQ(own, ChapterFigure(kAllMaps));
   EXPECT_EQ(ToneMark(presets, kMapSc8850, 1, 0), "○");          // Piano 1
   EXPECT_EQ(ToneMark(presets, kMapSc8850, 1, 1), "→ Piano 1");  // UprightPiano
   EXPECT_EQ(ToneMark(presets, kMapSc8850, 1, 3), "");           // no tone there
