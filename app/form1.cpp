@@ -25,6 +25,7 @@
 #include "ui/held_press_watch.h"
 #include "ui/key_shape.h"
 #include "ui/keyboard_layout.h"
+#include "ui/pointer_rest.h"
 #include "ui/press_button.h"
 #include "ui/search_page.h"
 #include "ui/tone_button_grid.h"
@@ -65,6 +66,8 @@ TForm1::TForm1(ControlsBuilt when, QWidget* parent) : QMainWindow(parent) {
   scroller_->setWidget(clientArea_);
   setCentralWidget(scroller_);
   resize(kStartWidth, kStartHeight);
+  pointerRest_ = new kalvora::PointerRest(this);
+  connect(pointerRest_, &kalvora::PointerRest::rested, this, &TForm1::pointerRested);
   computerKeyboard_ = new kalvora::ComputerKeyboard(
       this, [this](int note) { return FormKeyDown(note); },
       [this](kalvora::HeldNote note) { FormKeyUp(note); });
@@ -154,6 +157,7 @@ void TForm1::buildTonePages() {
     connect(&button->held(), &kalvora::HeldPress::mouseUp, this,
             [this, n](Qt::MouseButton mouse) { ButtonMouseUp(n, mouse); });
     button->installEventFilter(this);
+    pointerRest_->watch(button);
     buttons_.at(n - 1) = button;
   }
 }
@@ -198,8 +202,10 @@ void TForm1::buildDrumPage() {
   PageControl1->addTab(TabSheet4, form::kDrumTab);
   connect(TabSheet4, &kalvora::DrumPage::setButtonDown, this, &TForm1::DrumButtonMouseDown);
   connect(TabSheet4, &kalvora::DrumPage::setButtonUp, this, &TForm1::DrumButtonMouseUp);
-  for (int n = 1; n <= TabSheet4->buttonCount(); ++n)
+  for (int n = 1; n <= TabSheet4->buttonCount(); ++n) {
     TabSheet4->button(n)->installEventFilter(this);
+    pointerRest_->watch(TabSheet4->button(n));
+  }
 }
 
 void TForm1::buildSearchPage() {
@@ -228,6 +234,16 @@ QString TForm1::synthToolTip(const QObject* control) {
     return set != nullptr ? Text(synthMarks_.drumSetMark(*set)) : QString();
   }
   return {};
+}
+
+void TForm1::pointerRested(const QWidget* control) {
+  for (int n = 1; n <= kalvora::kToneButtonCount; ++n) {
+    if (buttons_.at(n - 1) == control) return kalvora::PrepareToneButton(n);
+  }
+  for (int n = 1; n <= TabSheet4->buttonCount(); ++n) {
+    if (TabSheet4->button(n) == control)
+      return kalvora::PrepareDrumSetButton(TabSheet4->programOfButton(n));
+  }
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -33,6 +33,7 @@ class ComputerKeyboard;
 class DrumPage;
 class HeldPressWatch;
 class KeyShape;
+class PointerRest;
 class PressButton;
 class SearchPage;
 }  // namespace kalvora
@@ -152,6 +153,8 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   void stopMouseNote(Qt::MouseButton button);
   std::optional<kalvora::HeldNote> playSearchLine(int row);
   QString synthToolTip(const QObject* control);
+  // The pointer rests on a tone or drum-set button: the device may load what it plays.
+  void pointerRested(const QWidget* control);
   QLabel* makeLabel(int n, QWidget* parent, int left, int top, const char* text);
 
   std::array<kalvora::PressButton*, kButtons> buttons_{};
@@ -161,6 +164,7 @@ class TForm1 : public QMainWindow, public kalvora::FormView {
   std::array<QScrollBar*, kScrollBars> scrollBars_{};
   kalvora::ComputerKeyboard* computerKeyboard_ = nullptr;
   kalvora::HeldPressWatch* heldPressWatch_ = nullptr;
+  kalvora::PointerRest* pointerRest_ = nullptr;
   // The note each mouse button's press started: its release stops that one, even when a computer
   // key or another button has played another note in between.
   kalvora::HeldNotes<Qt::MouseButton> mouseNotes_;

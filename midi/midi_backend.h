@@ -24,6 +24,11 @@ class MidiConnection {
   virtual void sendLong(std::span<const std::uint8_t> bytes) = 0;
   // Silences the device; the default sends all-notes-off and all-sound-off on every channel.
   virtual void reset();
+  // The set-up a press may soon send (packed short messages, bank select and program change
+  // among them): a device that loads its tones on demand may load this one now, so that the
+  // press finds it ready. Nothing is sent or played, and no channel changes its tone. Devices
+  // whose tones are always ready ignore it.
+  virtual void prepare(std::span<const std::uint32_t> /*setUp*/) {}
 };
 
 // How an open went, in the backends' own terms; the port layer gives the window the numbered

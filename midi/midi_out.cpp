@@ -228,6 +228,10 @@ MMRESULT midiOutShortMsg(HMIDIOUT handle, std::uint32_t message) {
                                                                 : MIDIERR_NOTREADY;
 }
 
+void kalvora::PrepareOnDevice(HMIDIOUT handle, std::span<const std::uint32_t> setUp) {
+  if (auto* connection = ConnectionOf(handle)) connection->prepare(setUp);
+}
+
 namespace {
 // The header must at least reach the fields this layer uses.
 constexpr std::uint32_t kMinimumHeaderSize = offsetof(MIDIHDR, dwFlags) + sizeof(std::uint32_t);

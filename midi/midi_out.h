@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 using MMRESULT = std::uint32_t;
 
@@ -75,6 +76,10 @@ MMRESULT midiOutPrepareHeader(HMIDIOUT handle, MIDIHDR* header, std::uint32_t he
 MMRESULT midiOutLongMsg(HMIDIOUT handle, MIDIHDR* header, std::uint32_t headerSize);
 
 namespace kalvora {
+// Hands handle's device the set-up a press may soon send, to load its tone ahead (see
+// MidiConnection::prepare); sends nothing.
+void PrepareOnDevice(HMIDIOUT handle, std::span<const std::uint32_t> setUp);
+
 // The device opened last, while it stays open (kNoMidiOut otherwise). Any thread may read it:
 // MIDI input is stamped with it on arrival, so what was meant for a device closed since is dropped.
 HMIDIOUT DeviceOpenNow() noexcept;

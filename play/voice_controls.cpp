@@ -2,11 +2,15 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "catalogue/caption_view.h"
 #include "catalogue/tone_names.h"
+#include "midi/midi_out.h"
+#include "play/device_state.h"
 #include "play/note_player.h"
 #include "play/rhythm_part.h"
+#include "play/voice_setup.h"
 #include "play/voice_state.h"
 #include "ui/keyboard_layout.h"
 
@@ -20,6 +24,19 @@ HeldNote ToneButtonDown(int button) {
   }
   PlayNote();
   return PlayedNote();
+}
+
+void PrepareToneButton(int button) {
+  const bool program = button < kFirstBankButton;
+  const VoiceSetUp setUp =
+      VoiceSetUpFor(kChannel1, program ? button : ProgramNumber,
+                    program ? BankNumber : button - kFirstBankButton, MapIndex);
+  PrepareOnDevice(MidiOut, std::span(setUp.begin(), setUp.end()));
+}
+
+void PrepareDrumSetButton(int program) {
+  const VoiceSetUp setUp = VoiceSetUpFor(kRhythmChannel, program, kDrumSetBank, MapIndex);
+  PrepareOnDevice(MidiOut, std::span(setUp.begin(), setUp.end()));
 }
 
 HeldNote DrumSetButtonDown(int program) {

@@ -17,6 +17,11 @@ inline constexpr int kMapRadioButtons = kToneMapCount;
 HeldNote ToneButtonDown(int button);
 // A drum set button chooses the set at program (1..128).
 HeldNote DrumSetButtonDown(int program);
+// What a press of Button1..256, or of the drum set button at program, would choose: handed to
+// the device while the pointer rests on the button, so that a device that loads its tones on
+// demand has it ready. Nothing changes and nothing sounds.
+void PrepareToneButton(int button);
+void PrepareDrumSetButton(int program);
 // A line of the search page chooses what its entry names, as a press on its own page would: a
 // tone's map, program and bank on channel 1; a drum set's map and set on the rhythm channel, with
 // the current note; a drum key's map, set and note there.

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "midi/midi_bytes.h"
+#include "midi/short_message.h"
+
 namespace kalvora {
 
 namespace {
@@ -25,6 +28,15 @@ class RecordingConnection final : public MidiConnection {
     record(RecordedCall::Kind::kLong, bytes);
   }
   void reset() override { record(RecordedCall::Kind::kReset, {}); }
+  void prepare(std::span<const std::uint32_t> setUp) override {
+    std::vector<std::uint8_t> bytes;
+    for (const std::uint32_t message : setUp) {
+      const auto unpacked = UnpackShortMessage(message);
+      bytes.insert(bytes.end(), unpacked.begin(),
+                   unpacked.begin() + 1 + DataBytesAfter(unpacked[0]));
+    }
+    record(RecordedCall::Kind::kPrepare, bytes);
+  }
 
  private:
   void record(RecordedCall::Kind kind, std::span<const std::uint8_t> bytes) {

@@ -15,7 +15,8 @@ namespace kalvora {
 struct RecordedCall {
   // Sleep and Message are recorded by tests that route the host's sleeps and messages here, so
   // the whole sequence can be checked in one order.
-  enum class Kind { kList, kOpen, kClose, kReset, kShort, kLong, kSleep, kMessage };
+  // A Prepare's bytes are the set-up's messages, one after another.
+  enum class Kind { kList, kOpen, kClose, kReset, kShort, kLong, kSleep, kMessage, kPrepare };
   Kind kind;
   std::size_t port = 0;  // the device's port, or the milliseconds of a Sleep
   std::vector<std::uint8_t> bytes{};

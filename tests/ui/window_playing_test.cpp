@@ -16,6 +16,7 @@
 #include "play/voice_state.h"
 #include "support/press_messages.h"
 #include "support/temp_folder.h"
+#include "ui/drum_page.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
@@ -56,6 +57,7 @@ class WindowPlayingTest : public QObject {
   void savedMidiFileReadsBackAsTheResetThePressAndOneBar();
   void aSaveThatCannotBeWrittenSaysSoAndLeavesNoFile();
   void aFileIsReplacedOnlyWhenTheDialogSaysSo();
+  void restingThePointerOnAButtonPreparesWhatItsPressChooses();
 
  private:
   std::unique_ptr<WindowFixture> fx_;
@@ -302,6 +304,43 @@ void WindowPlayingTest::aFileIsReplacedOnlyWhenTheDialogSaysSo() {
   QCOMPARE(ReadWithMido(QString::fromStdString(path.string())).size(), 15);
   QCOMPARE(folder.entries(), std::vector<std::string>{"song.mid"});
   QVERIFY(fx_->session().messages().empty());
+}
+
+// Resting the pointer on a program, bank or drum-set button hands the device the set-up its press
+// would send, for a synth to load the tone ahead; a pointer that moves on is outrun by the next
+// button; nothing is sent.
+void WindowPlayingTest::restingThePointerOnAButtonPreparesWhatItsPressChooses() {
+  TForm1& f = fx_->form();
+  const auto lastPrepared = [this] {
+    const auto prepared = fx_->session().log().of(kalvora::RecordedCall::Kind::kPrepare);
+    return prepared.empty() ? Bytes{} : prepared.back().bytes;
+  };
+  const auto setUpOf = [](const kalvora::test::Voice& voice) {
+    const auto press = kalvora::test::PressBytes(voice);
+    Bytes bytes;
+    for (auto message = press.begin(); message + 1 != press.end(); ++message)
+      bytes.insert(bytes.end(), message->begin(), message->end());
+    return bytes;
+  };
+  const auto rest = [&](const QWidget* button) {
+    QTest::mouseMove(f.windowHandle(), fx_->pixelOf(button));
+  };
+  rest(f.Button(4));
+  rest(f.Button(5));
+  QTRY_COMPARE(lastPrepared(), setUpOf({.program = 5}));
+
+  f.PageControl1->setCurrentWidget(f.TabSheet2);
+  QTRY_VERIFY(f.Button(137)->isVisible());
+  rest(f.Button(137));
+  QTRY_COMPARE(lastPrepared(), setUpOf({.bank = 8}));
+
+  f.PageControl1->setCurrentWidget(f.TabSheet4);
+  QTRY_VERIFY(f.TabSheet4->button(2)->isVisible());
+  rest(f.TabSheet4->button(2));
+  const int set = f.TabSheet4->programOfButton(2);
+  QTRY_COMPARE(lastPrepared(), (Bytes{0xB9, 0x0A, 64, 0xB9, 0x5B, 40, 0xB9, 0x5D, 0, 0xB9, 0x00, 0,
+                                      0xB9, 0x20, 4, 0xC9, static_cast<std::uint8_t>(set - 1)}));
+  QVERIFY(fx_->shortMessages().empty());
 }
 
 QTEST_MAIN(WindowPlayingTest)

@@ -14,6 +14,7 @@
 
 #include "fluidsynth_test_support.h"
 #include "midi/backends/fluidsynth/engine/kept_tones.h"
+#include "midi/short_message.h"
 #include "support/pulse_test_server.h"
 
 namespace kalvora::test {
@@ -77,6 +78,28 @@ TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
   SendRelease(*worker_, Voice{});
   EXPECT_TRUE(Eventually([&] { return core_->drumKitsIn(); },
                          SynthWorker::kRestAfter + std::chrono::seconds(3)));
+}
+
+// A tone or kit loaded ahead, as while the pointer rests on its button, plays nowhere: nothing
+// sounds and channel 1 keeps its tone; a kit brings the kits in. The press then plays it.
+TEST_F(SynthWorkerTest, APreparedToneSoundsOnlyAtItsPress) {
+  constexpr int kTone = 30;
+  const auto setUpOn = [](std::uint8_t channel, const Voice& voice) {
+    std::vector<std::uint32_t> packed;
+    for (const auto& [status, data1, data2] : PressMessages(voice))
+      packed.push_back(PackChannelMessage(status, channel, data1, data2));
+    packed.pop_back();  // the note-on
+    return packed;
+  };
+  const auto kit = setUpOn(kRhythmChannel, Voice{.program = 17, .bank = 0});
+  worker_->prepare(setUpOn(kChannel1, Voice{.program = kTone}));
+  worker_->prepare(kit);
+  EXPECT_TRUE(Eventually([&] { return core_->drumKitsIn(); }, std::chrono::seconds(5)));
+  EXPECT_EQ(program(), 0);
+  EXPECT_EQ(voices(), 0);
+  press(Voice{.program = kTone});
+  EXPECT_TRUE(
+      Eventually([&] { return program() == kTone - 1 && voices() > 0; }, std::chrono::seconds(2)));
 }
 
 // Storms, sent as fast as they can be, then nothing: 300 presses and releases over the on-screen

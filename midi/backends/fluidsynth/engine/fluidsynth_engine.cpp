@@ -25,6 +25,7 @@ class FluidSynthConnection final : public MidiConnection {
   bool sendShort(std::span<const std::uint8_t> bytes) override { return worker_->sendShort(bytes); }
   void sendLong(std::span<const std::uint8_t> bytes) override { worker_->sendLong(bytes); }
   void reset() override { worker_->silence(); }
+  void prepare(std::span<const std::uint32_t> setUp) override { worker_->prepare(setUp); }
 
  private:
   std::unique_ptr<SynthWorker> worker_;

@@ -8,6 +8,7 @@
 
 #include "midi/message_urgency.h"
 #include "midi/midi_bytes.h"
+#include "midi/short_message.h"
 
 namespace kalvora {
 
@@ -49,6 +50,29 @@ bool IsSoundingNoteOn(std::span<const std::uint8_t> bytes) {
   return bytes.size() == 3 && StartsNote(bytes[0], bytes[2]);
 }
 
+// Channels no press plays (the window and the MIDI input play channel 1 and the rhythm channel),
+// where tones and kits are chosen ahead of their press.
+constexpr std::uint8_t kPreparedToneChannel = 15;
+constexpr std::uint8_t kPreparedKitChannel = 14;
+
+// The messages of a set-up that choose its tone (bank select and program change), moved to the
+// channel kept for choosing ahead: a kit's to one that plays kits.
+std::vector<std::uint8_t> ToneChoiceOf(std::span<const std::uint32_t> setUp) {
+  std::vector<std::uint8_t> bytes;
+  for (const std::uint32_t message : setUp) {
+    const auto [status, data1, data2] = UnpackShortMessage(message);
+    const std::uint8_t kind = status & kStatusKindMask;
+    const bool bank =
+        kind == kControlChange && (data1 == kControlBankMsb || data1 == kControlBankLsb);
+    if (!bank && kind != kProgramChange) continue;
+    const bool kit = (status & kChannelMask) == kRhythmChannel;
+    bytes.push_back(kind | (kit ? kPreparedKitChannel : kPreparedToneChannel));
+    bytes.push_back(data1);
+    if (bank) bytes.push_back(data2);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 SynthWorker::SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudioOutput> outputs)
@@ -83,6 +107,26 @@ void SynthWorker::sendLong(std::span<const std::uint8_t> bytes) {
 }
 
 void SynthWorker::silence() { post(Kind::kSilence, {}, Urgency::kEndsNotes); }
+
+void SynthWorker::prepare(std::span<const std::uint32_t> setUp) {
+  std::vector<std::uint8_t> choice = ToneChoiceOf(setUp);
+  if (choice.empty()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    // A tone the pointer has left before its turn came is not worth loading.
+    const auto queued = std::find_if(queue_.begin(), queue_.end(),
+                                     [](const Message& m) { return m.kind == Kind::kPrepare; });
+    if (queued != queue_.end()) {
+      queued->longerBytes = std::move(choice);
+      return;
+    }
+    if (stopping_ || !HasRoomFor(Urgency::kThinnable, 1, queue_.size(), kQueueLimit)) return;
+    Message& message = queue_.emplace_back();
+    message.kind = Kind::kPrepare;
+    message.longerBytes = std::move(choice);
+  }
+  changed_.notify_one();
+}
 
 bool SynthWorker::audioOpen() const {
   const std::lock_guard lock(mutex_);
@@ -134,7 +178,10 @@ void SynthWorker::run() {
     batch.swap(queue_);
     const bool stopping = stopping_;
     lock.unlock();
-    if (!batch.empty()) core_->rest(false);
+    if (std::any_of(batch.begin(), batch.end(),
+                    [](const Message& m) { return m.kind != Kind::kPrepare; })) {
+      core_->rest(false);
+    }
     for (const Message& message : batch) {
       if (message.kind == Kind::kShort && IsSoundingNoteOn(message.bytes())) {
         if (!audio_.open() || outputLost()) openAudio();
@@ -181,6 +228,22 @@ void SynthWorker::apply(const Message& message) {
     case Kind::kSilence:
       core_->silence();
       break;
+    case Kind::kPrepare:
+      applyPrepare(message.bytes());
+      break;
+  }
+}
+
+void SynthWorker::applyPrepare(std::span<const std::uint8_t> choice) {
+  if ((choice[0] & kChannelMask) == kPreparedKitChannel) {
+    core_->prepareDrumKits();
+    // A reset gives every channel but the rhythm channel tones again.
+    fluid_synth_set_channel_type(core_->synth(), kPreparedKitChannel, CHANNEL_TYPE_DRUM);
+  }
+  for (std::size_t at = 0; at < choice.size();) {
+    const std::size_t length = 1 + static_cast<std::size_t>(DataBytesAfter(choice[at]));
+    core_->sendShort(choice.subspan(at, length));
+    at += length;
   }
 }
 

@@ -55,12 +55,16 @@ class SynthWorker {
   bool sendShort(std::span<const std::uint8_t> bytes);
   void sendLong(std::span<const std::uint8_t> bytes);
   void silence();
+  // Loads ahead the tone a press's set-up chooses (MidiConnection::prepare): the synth chooses it
+  // on a channel no press plays, where it stays loaded until the next one. Only the latest
+  // waits in the queue.
+  void prepare(std::span<const std::uint32_t> setUp);
 
   // Whether the audio output is open now (tests and benchmarks).
   bool audioOpen() const;
 
  private:
-  enum class Kind : std::uint8_t { kShort, kLong, kSilence };
+  enum class Kind : std::uint8_t { kShort, kLong, kSilence, kPrepare };
   // Up to three bytes are kept inline, so that a press allocates nothing.
   struct Message {
     Kind kind = Kind::kSilence;
@@ -77,6 +81,7 @@ class SynthWorker {
   void run();
   void openAudio();
   void apply(const Message& message);
+  void applyPrepare(std::span<const std::uint8_t> choice);
   // After every so many messages, waits for the output to render what they queued in the synth;
   // with no output, renders them here.
   void paceForRender();
