@@ -1,14 +1,16 @@
 // The built-in synth through a private sound server with a null sink, timed as a user meets
 // it: how long a press holds the window, how soon the note is heard (the first sound on the null
 // sink's monitor marks it), and what an idle synth costs the program and the server.
-//   synth_runtime_bench [--pipewire]
+//   synth_runtime_bench [--pipewire] [--rest MS] [--each]
 //   synth_runtime_bench --held [--busy N] [--notes COUNT]
 //                       [--pulse-frames F | --quantum Q]
 //                       [--pipewire [--click]]
 //   synth_runtime_bench --other-stream [--pipewire]
 //   synth_runtime_bench --reference [--pipewire]
 //   synth_runtime_bench --against-click --pipewire [--quantum Q]
-// --pipewire runs PipeWire with its PulseAudio server in place of PulseAudio. The third form
+// --pipewire runs PipeWire with its PulseAudio server in place of PulseAudio; --rest has the
+// pointer rest on each unheard tone's button MS milliseconds before its press, as the window
+// then has the synth load it ahead. The third form
 // times the first note after 3, 6 and 10 s of quiet while another program plays on the same sink
 // with an ordinary 200 ms stream; the fourth times the synth's streams with a bare click in place
 // of the synth, the floor a client reaches on that server; the fifth times the synth and such a
@@ -46,7 +48,9 @@
 #include "midi/backends/fluidsynth/engine/outputs/pipewire_output.h"
 #include "midi/backends/fluidsynth/engine/synth_worker.h"
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
+#include "midi/midi_bytes.h"
 #include "midi/midi_out.h"
+#include "midi/short_message.h"
 #include "support/press_messages.h"
 #include "support/pulse_test_server.h"
 
@@ -55,7 +59,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::duration<double, std::milli>;
 
-constexpr int kUnheardTones = 50;
+constexpr int kUnheardTones = 100;
 constexpr int kHeardTones = 10;  // among the last ones pressed, which the synth keeps loaded
 constexpr int kAfterIdlePresses = 10;
 constexpr auto kIdleWait = std::chrono::milliseconds(2500);
@@ -208,11 +212,28 @@ struct PressTiming {
   double soundMs;  // negative when nothing was heard
 };
 
+// What the window hands the device while the pointer rests on program's button: the set-up of
+// its press.
+void PointerRests(HMIDIOUT out, int program) {
+  std::vector<std::uint32_t> setUp;
+  for (const auto& [status, data1, data2] :
+       kalvora::test::PressMessages(kalvora::test::Voice{.program = program + 1})) {
+    if ((status & kalvora::kStatusKindMask) != kalvora::kNoteOn)
+      setUp.push_back(kalvora::PackShortMessage(status, data1, data2));
+  }
+  kalvora::PrepareOnDevice(out, setUp);
+}
+
 // A clean start (every voice cut, the reverb's tail died away), then one timed press and its
-// release.
-PressTiming TimedPress(HMIDIOUT out, MonitorRecorder& recorder, int program) {
+// release; with rest, the pointer rests on the button that long before the press.
+PressTiming TimedPress(HMIDIOUT out, MonitorRecorder& recorder, int program,
+                       std::chrono::milliseconds rest = {}) {
   midiOutReset(out);
   if (!recorder.waitForSilence()) std::puts("the sink did not fall silent before a press");
+  if (rest.count() > 0) {
+    PointerRests(out, program);
+    std::this_thread::sleep_for(rest);
+  }
   recorder.arm();
   const auto pressed = Clock::now();
   Press(out, program);
@@ -228,6 +249,14 @@ PressTiming TimedPress(HMIDIOUT out, MonitorRecorder& recorder, int program) {
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The value that this share of the values does not exceed (nearest rank).
+double Percentile(std::vector<double> values, double share) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
+  return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
 }
 
 double Worst(const std::vector<double>& values) {
@@ -252,10 +281,10 @@ void Report(const char* what, const std::vector<PressTiming>& timings, bool hand
                 Median(handlers), Worst(handlers), handlers.size());
   }
   std::printf(
-      "%s: press to first sample median %.1f ms, worst %.1f ms (program %d; of %zu; %d never "
-      "heard, %d dated before the press)\n",
-      what, Median(sounds), Worst(sounds), slowest ? slowest->program + 1 : -1, sounds.size(),
-      silent, misdated);
+      "%s: press to first sample median %.1f ms, 95th percentile %.1f ms, worst %.1f ms (program "
+      "%d; of %zu; %d never heard, %d dated before the press)\n",
+      what, Median(sounds), Percentile(sounds, 0.95), Worst(sounds),
+      slowest ? slowest->program + 1 : -1, sounds.size(), silent, misdated);
 }
 
 double ProcessCpuMs(pid_t pid) {
@@ -632,6 +661,8 @@ int main(int argc, char** argv) {
   auto serverKind = kalvora::test::PulseTestServer::Kind::kPulseAudio;
   int busy = 0;
   int notes = kHeldNotes;
+  bool each = false;                 // print every unheard press's time
+  std::chrono::milliseconds rest{};  // the pointer's rest on a button before each unheard press
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--held") held = true;
@@ -644,6 +675,8 @@ int main(int argc, char** argv) {
     if (arg == "--quantum" && i + 1 < argc) quantum = argv[++i];
     if (arg == "--pipewire") serverKind = kalvora::test::PulseTestServer::Kind::kPipeWire;
     if (arg == "--busy" && i + 1 < argc) busy = std::atoi(argv[++i]);
+    if (arg == "--each") each = true;
+    if (arg == "--rest" && i + 1 < argc) rest = std::chrono::milliseconds(std::atoi(argv[++i]));
   }
   kalvora::test::PulseTestServer server(serverKind);
   if (!server.start()) {
@@ -744,7 +777,8 @@ int main(int argc, char** argv) {
     afterIdle.push_back(TimedPress(out, recorder, 0));
   }
   for (int program = 1; program <= kUnheardTones; ++program) {
-    unheard.push_back(TimedPress(out, recorder, program));
+    unheard.push_back(TimedPress(out, recorder, program, rest));
+    if (each) std::printf("unheard program %d: %.1f ms\n", program + 1, unheard.back().soundMs);
   }
   for (int i = 0; i < kHeardTones; ++i) {
     heard.push_back(TimedPress(out, recorder, kUnheardTones - kHeardTones + 1 + i));
