@@ -2,7 +2,7 @@
 // it: how long a press holds the window, how soon the note is heard (the first sound on the null
 // sink's monitor marks it), and what an idle synth costs the program and the server.
 //   synth_runtime_bench [--pipewire] [--rest MS] [--each]
-//   synth_runtime_bench --held [--busy N] [--notes COUNT]
+//   synth_runtime_bench --held [--busy N] [--notes COUNT] [--first-after MS]
 //                       [--pulse-frames F | --quantum Q]
 //                       [--pipewire [--click]]
 //   synth_runtime_bench --other-stream [--pipewire]
@@ -469,6 +469,10 @@ int HeldNotes(const HeldSound& sound, MonitorRecorder& recorder, int notes,
     std::this_thread::sleep_until(pressed + kHeldFor);
     sound.release();
     const Gaps gaps = GapsIn(recorder.stopKeeping());
+    if (i == 0) {
+      std::printf("first note after start: %d stretches of silence, longest %.1f ms\n", gaps.count,
+                  gaps.longestMs);
+    }
     notesWithGaps += gaps.count > 0;
     inStalls += gaps.count > 0 && stalls.stalledWithin(pressed, Clock::now());
     gapCount += gaps.count;
@@ -661,7 +665,9 @@ int main(int argc, char** argv) {
   auto serverKind = kalvora::test::PulseTestServer::Kind::kPulseAudio;
   int busy = 0;
   int notes = kHeldNotes;
-  bool each = false;                 // print every unheard press's time
+  bool each = false;  // print every unheard press's time
+  // From the synth's open to the first held note: past the idle time, the note opens the stream.
+  std::chrono::milliseconds firstNoteAfter = kIdleWait;
   std::chrono::milliseconds rest{};  // the pointer's rest on a button before each unheard press
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -676,6 +682,8 @@ int main(int argc, char** argv) {
     if (arg == "--pipewire") serverKind = kalvora::test::PulseTestServer::Kind::kPipeWire;
     if (arg == "--busy" && i + 1 < argc) busy = std::atoi(argv[++i]);
     if (arg == "--each") each = true;
+    if (arg == "--first-after" && i + 1 < argc)
+      firstNoteAfter = std::chrono::milliseconds(std::atoi(argv[++i]));
     if (arg == "--rest" && i + 1 < argc) rest = std::chrono::milliseconds(std::atoi(argv[++i]));
   }
   kalvora::test::PulseTestServer server(serverKind);
@@ -726,7 +734,7 @@ int main(int argc, char** argv) {
       std::puts("cannot record the null sink's monitor");
       return 1;
     }
-    std::this_thread::sleep_for(kIdleWait);
+    std::this_thread::sleep_for(firstNoteAfter);
     const BusyThreads load(busy);
     std::printf("%d busy threads beside the synth\n", busy);
     const MachineStalls stalls;
