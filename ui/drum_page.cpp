@@ -77,7 +77,13 @@ int DrumPage::programOfButton(int n) const {
 
 void DrumPage::showSets(int map, const DrumSet& set) {
   if (map == shownMap_ && &set == shownSet_) return;
+  // Only what the names cover, before and after, is drawn again, not the buttons around them.
+  QRegion changed = shownNames_ != nullptr ? shownNames_->region : QRegion();
   if (map != shownMap_) {
+    // Only the shown map's layouts are kept: those of every set of every map visited would add
+    // up to megabytes held for good.
+    drawn_.clear();
+    shownNames_ = nullptr;
     const auto sets = DrumSetsOf(map);
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
       const bool used = i < sets.size();
@@ -91,8 +97,6 @@ void DrumPage::showSets(int map, const DrumSet& set) {
     setLabel_->setText(SetCaption(set));
     setLabel_->adjustSize();
   }
-  // Only what the names cover, before and after, is drawn again, not the buttons around them.
-  QRegion changed = shownNames_ != nullptr ? shownNames_->region : QRegion();
   namesDirty_ = true;
   if (!isVisible()) return;
   layOutNames();

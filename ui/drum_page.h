@@ -72,7 +72,8 @@ class DrumPage : public QWidget {
   bool toolTips_ = false;
   bool watchingKeys_ = false;
   bool namesDirty_ = true;
-  // Laid out once per set, with its text ready to draw: choosing a set again costs no layout.
+  // Laid out once per set of the shown map, with its text ready to draw: choosing a set again
+  // costs no layout.
   struct Drawn {
     std::vector<PlacedName> names;
     std::vector<QStaticText> texts;

@@ -308,7 +308,9 @@ void WindowLayoutTest::drumSetsStandInTheProgramGridWithTheirKeysNamedBeside() {
                         {4, 1, 57, 10, "128: CM-64/32L"},
                         {3, 2, 51, 14, "58: RHYTHM FX"},
                         {2, 3, 26, 25, "59: RHYTHM FX 2"},
-                        {1, 4, 60, 37, "63: CYM&&CLAPS 2"}};
+                        {1, 4, 60, 37, "63: CYM&&CLAPS 2"},
+                        // Back to a map shown before: its names are laid out anew.
+                        {5, 0, 1, 1, "1: STANDARD"}};
   for (const auto& c : cases) {
     f.RadioButton(c.radioButton)->setChecked(true);
     fx.click(page->button(1));  // the captions follow the map at the next press
