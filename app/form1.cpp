@@ -217,6 +217,9 @@ void TForm1::buildSearchPage() {
   connect(TabSheet5, &kalvora::SearchPage::lineMouseUp, this, &TForm1::SearchLineMouseUp);
   connect(TabSheet5, &kalvora::SearchPage::lineKeyDown, this, &TForm1::SearchLineKeyDown);
   connect(TabSheet5, &kalvora::SearchPage::lineKeyUp, this, &TForm1::SearchLineKeyUp);
+  connect(TabSheet5, &kalvora::SearchPage::lineRested, this, [this](int row) {
+    if (const kalvora::FoundName* entry = TabSheet5->entry(row)) kalvora::PrepareSearchLine(*entry);
+  });
 }
 
 // Worked out when asked for, so a press writes no tooltip.

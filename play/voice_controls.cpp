@@ -26,17 +26,28 @@ HeldNote ToneButtonDown(int button) {
   return PlayedNote();
 }
 
+namespace {
+void Prepare(const VoiceSetUp& setUp) {
+  PrepareOnDevice(MidiOut, std::span(setUp.begin(), setUp.end()));
+}
+}  // namespace
+
 void PrepareToneButton(int button) {
   const bool program = button < kFirstBankButton;
-  const VoiceSetUp setUp =
-      VoiceSetUpFor(kChannel1, program ? button : ProgramNumber,
-                    program ? BankNumber : button - kFirstBankButton, MapIndex);
-  PrepareOnDevice(MidiOut, std::span(setUp.begin(), setUp.end()));
+  Prepare(VoiceSetUpFor(kChannel1, program ? button : ProgramNumber,
+                        program ? BankNumber : button - kFirstBankButton, MapIndex));
 }
 
 void PrepareDrumSetButton(int program) {
-  const VoiceSetUp setUp = VoiceSetUpFor(kRhythmChannel, program, kDrumSetBank, MapIndex);
-  PrepareOnDevice(MidiOut, std::span(setUp.begin(), setUp.end()));
+  Prepare(VoiceSetUpFor(kRhythmChannel, program, kDrumSetBank, MapIndex));
+}
+
+void PrepareSearchLine(const FoundName& entry) {
+  if (entry.kind == FoundKind::kTone) {
+    Prepare(VoiceSetUpFor(kChannel1, entry.program, entry.bank, entry.map));
+  } else {
+    Prepare(VoiceSetUpFor(kRhythmChannel, entry.program, kDrumSetBank, entry.map));
+  }
 }
 
 HeldNote DrumSetButtonDown(int program) {

@@ -22,6 +22,8 @@ HeldNote DrumSetButtonDown(int program);
 // demand has it ready. Nothing changes and nothing sounds.
 void PrepareToneButton(int button);
 void PrepareDrumSetButton(int program);
+// The same for a line of the search page: its tone, or its drum set (a drum key's too).
+void PrepareSearchLine(const FoundName& entry);
 // A line of the search page chooses what its entry names, as a press on its own page would: a
 // tone's map, program and bank on channel 1; a drum set's map and set on the rhythm channel, with
 // the current note; a drum key's map, set and note there.

@@ -3,6 +3,7 @@
 #include <QAbstractItemDelegate>
 #include <QCoreApplication>
 #include <QHash>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
@@ -13,6 +14,7 @@
 
 #include "play/voice_state.h"
 #include "ui/held_press.h"
+#include "ui/pointer_rest.h"
 
 namespace kalvora {
 
@@ -127,10 +129,24 @@ void SearchPage::build() {
           [this](Qt::MouseButton mouse) { emit lineMouseDown(pressedRow_, mouse); });
   connect(held, &HeldPress::mouseUp, this,
           [this](Qt::MouseButton mouse) { emit lineMouseUp(mouse); });
+  // The line the pointer rests on, or the keys have chosen, is told, as a button is.
+  list_->viewport()->setMouseTracking(true);
+  restTimer_.setSingleShot(true);
+  restTimer_.setInterval(PointerRest::kRestFor);
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& index) { restOn(index.row()); });
+  connect(&restTimer_, &QTimer::timeout, this, [this] {
+    if (entry(restingRow_) != nullptr) emit lineRested(restingRow_);
+  });
   if (isVisible()) {
     field_->show();
     list_->show();
   }
+}
+
+void SearchPage::restOn(int row) {
+  restingRow_ = row;
+  restTimer_.start();
 }
 
 QLineEdit* SearchPage::field() {
@@ -164,7 +180,16 @@ bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (list_ == nullptr) return false;
   if (watched == list_->viewport()) {
+    if (type == QEvent::Leave) {
+      restTimer_.stop();
+      restingRow_ = -1;
+    }
+    if (type == QEvent::MouseMove) {
+      const int row = list_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint()).row();
+      if (row != restingRow_) restOn(row);
+    }
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+      restTimer_.stop();  // the press chooses the line itself
       const QModelIndex index =
           list_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
       pressedRow_ = entry(index.row()) != nullptr ? index.row() : -1;

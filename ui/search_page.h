@@ -5,6 +5,7 @@
 
 #include <QAbstractListModel>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -61,6 +62,9 @@ class SearchPage : public QWidget {
   // when the focus leaves first, its end.
   void lineKeyDown(int row, int key);
   void lineKeyUp(int key);
+  // The pointer has rested on line row, or the keys have chosen it and stayed there, for
+  // PointerRest::kRestFor: it may well be played next.
+  void lineRested(int row);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -72,6 +76,7 @@ class SearchPage : public QWidget {
   bool listKey(QKeyEvent& key);
   bool holdKey(QKeyEvent& key);
   void endKeys();
+  void restOn(int row);
 
   SearchResults* results_;
   QLineEdit* field_ = nullptr;
@@ -80,6 +85,8 @@ class SearchPage : public QWidget {
   QString searchedText_;
   int searchedMap_ = 0;
   int pressedRow_ = -1;
+  int restingRow_ = -1;
+  QTimer restTimer_;
   std::vector<int> keysHeld_;
 };
 

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QProcess>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -17,6 +19,7 @@
 #include "support/press_messages.h"
 #include "support/temp_folder.h"
 #include "ui/drum_page.h"
+#include "ui/search_page.h"
 #include "window_fixture.h"
 
 using kalvora::test::WindowFixture;
@@ -340,6 +343,22 @@ void WindowPlayingTest::restingThePointerOnAButtonPreparesWhatItsPressChooses() 
   const int set = f.TabSheet4->programOfButton(2);
   QTRY_COMPARE(lastPrepared(), (Bytes{0xB9, 0x0A, 64, 0xB9, 0x5B, 40, 0xB9, 0x5D, 0, 0xB9, 0x00, 0,
                                       0xB9, 0x20, 4, 0xC9, static_cast<std::uint8_t>(set - 1)}));
+
+  // A search line, by the pointer and by the keys.
+  f.PageControl1->setCurrentWidget(f.TabSheet5);
+  f.TabSheet5->field()->setText("honky tonk");
+  QListView* list = f.TabSheet5->list();
+  QTRY_VERIFY(list->isVisible() && f.TabSheet5->entry(1) != nullptr);
+  const auto lineSetUp = [&](int row) {
+    const kalvora::FoundName& e = *f.TabSheet5->entry(row);
+    return setUpOf({.program = e.program, .bank = e.bank, .map = e.map});
+  };
+  QTRY_VERIFY(list->viewport()->width() > 200);  // laid out
+  list->setCurrentIndex(list->model()->index(1, 0));
+  QTRY_COMPARE(lastPrepared(), lineSetUp(1));
+  const QRect line0 = list->visualRect(list->model()->index(0, 0));
+  QTest::mouseMove(f.windowHandle(), fx_->pixelOf(list->viewport(), line0.center()));
+  QTRY_COMPARE(lastPrepared(), lineSetUp(0));
   QVERIFY(fx_->shortMessages().empty());
 }
 
