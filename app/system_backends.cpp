@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "midi/backends/jack/jack_backend.h"
+#include "midi/backends/jack/jack_forked_listing.h"
 #include "midi/backends/jack/jack_input.h"
 #include "midi/backends/rtmidi/rtmidi_backend.h"
 #include "midi/backends/rtmidi/sequencer_input.h"
@@ -11,9 +12,11 @@
 namespace kalvora {
 
 std::shared_ptr<JackClient> InstallSystemMidiBackends() {
-  // Connecting to JACK takes a while: it runs on while the program starts.
+  // Connecting to JACK takes a while: it runs on while the program starts. The ports are listed
+  // by a child forked now, before any thread of ours.
+  std::shared_ptr<ForkedJackListing> listing = ForkedJackListing::start();
   std::shared_ptr<JackClient> jack = JackClient::create("Kalvora");
-  jack->connectAndListAhead();
+  jack->connectAndListAhead(std::move(listing));
   MidiBackends backends;
   backends.push_back(std::make_unique<FluidSynthBackend>(ProgramSynthOptions()));
   backends.push_back(std::make_unique<RtMidiBackend>());

@@ -12,9 +12,6 @@
 
 namespace kalvora {
 
-// How long a listing waits for the server: a start with a server that does not answer shows
-// the window all the same, without the JACK devices.
-inline constexpr std::chrono::milliseconds kJackListingLimit{1500};
 // How long an open waits: a live server on a busy machine answers well within it; a stopped one
 // holds the window no longer.
 inline constexpr std::chrono::milliseconds kJackOpenLimit{2000};

@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "midi/backends/jack/jack_forked_listing.h"
 #include "midi/backends/jack/jack_graph_pages.h"
 #include "midi/backends/jack/jack_quiet.h"
 #include "midi/bounded_call.h"
@@ -117,13 +118,16 @@ std::vector<std::string> JackClient::otherClientsInputs(std::chrono::millisecond
   return listed ? std::move(*listed) : std::vector<std::string>{};
 }
 
-void JackClient::connectAndListAhead() {
+void JackClient::connectAndListAhead(std::shared_ptr<ForkedJackListing> listing) {
   RunWithin(
-      [self = shared_from_this()] {
+      [self = shared_from_this(), listing = std::move(listing)] {
         const std::lock_guard lock(self->requests_);
         // Only a list from a server that answered: a failed connect is tried again at the
         // listing, which costs next to nothing when no server runs.
-        if (self->connect()) self->listedAhead_ = self->listOthersInputs();
+        if (!self->connect()) return;
+        auto listed = listing ? listing->take(kJackListingLimit) : std::nullopt;
+        self->listedAhead_ =
+            listed ? self->othersAmong(std::move(*listed)) : self->listOthersInputs();
       },
       std::chrono::milliseconds(0));
 }
@@ -131,17 +135,20 @@ void JackClient::connectAndListAhead() {
 std::vector<std::string> JackClient::listOthersInputs() {
   std::vector<std::string> ports;
   if (!connect()) return ports;
-  const std::string own = std::string(jack_get_client_name(client_)) + ":";
   if (const char** names =
           jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
-    for (const char** name = names; *name != nullptr; ++name) {
-      // The program's own input is no sound module.
-      if (std::string_view(*name).substr(0, own.size()) != own) ports.emplace_back(*name);
-    }
+    for (const char** name = names; *name != nullptr; ++name) ports.emplace_back(*name);
     jack_free(static_cast<void*>(names));
   }
   ReleaseJackGraphPages();
-  return ports;
+  return othersAmong(std::move(ports));
+}
+
+std::vector<std::string> JackClient::othersAmong(std::vector<std::string> names) const {
+  // The program's own input is no sound module.
+  const std::string own = std::string(jack_get_client_name(client_)) + ":";
+  std::erase_if(names, [&](const std::string& name) { return name.starts_with(own); });
+  return names;
 }
 
 void JackClient::carryInput() {

@@ -38,6 +38,11 @@ class JackOutputFeed {
 inline constexpr std::chrono::milliseconds kServerReturnPoll{500};
 inline constexpr std::chrono::seconds kServerReturnPollFor{30};
 inline constexpr std::chrono::milliseconds kServerReturnPollLater{1500};
+// How long a listing waits for the server: a start with a server that does not answer shows
+// the window all the same, without the JACK devices.
+inline constexpr std::chrono::milliseconds kJackListingLimit{1500};
+
+class ForkedJackListing;
 
 class JackClient final : public std::enable_shared_from_this<JackClient> {
  public:
@@ -51,9 +56,9 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   // wait. Nothing is done while connected.
   void connectAhead();
   // The same at the program's start, listing the ports too: the first listing takes that list.
-  // Made before the window's own memory grows, the walk over the server's port table adds
-  // least to the program's peak.
-  void connectAndListAhead();
+  // The list is listing's, when it gives one (the program then never walks the server's port
+  // table at its start); this client's own ports are left out of it all the same.
+  void connectAndListAhead(std::shared_ptr<ForkedJackListing> listing = nullptr);
 
   // The MIDI input ports of the other clients, reaching the server (again, once it has gone)
   // first; empty when it could not be reached within limit.
@@ -94,6 +99,8 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   // The rest with requests_ held.
   bool connect();
   std::vector<std::string> listOthersInputs();
+  // names less this client's own ports.
+  std::vector<std::string> othersAmong(std::vector<std::string> names) const;
   void addInputPort();
   void removeInputPort();
   void releaseSlot(FeedSlot& slot);

@@ -13,6 +13,7 @@
 #include <limits>
 #include <thread>
 
+#include "midi/backends/jack/jack_forked_listing.h"
 #include "midi/backends/jack/jack_input.h"
 #include "midi/input/input_inbox.h"
 #include "midi/midi_bytes.h"
@@ -341,6 +342,23 @@ TEST(JackBackendWithoutServer, ListsNothingQuicklyAndSilently) {
   // Undo whatever an earlier test in this process did, so the backend has to silence libjack.
   jack_set_error_function(&PrintJackMessage);
   jack_set_info_function(&PrintJackMessage);
+
+  // The start's listing in a child forked before any thread runs: no list, and not a word.
+  {
+    test::StderrCapture capture;
+    const auto listing = ForkedJackListing::start();
+    ASSERT_NE(listing, nullptr) << "a thread ran before the test";
+    EXPECT_EQ(listing->take(5s), std::nullopt);
+    EXPECT_EQ(capture.finish(), "");
+  }
+  // With a thread running, no child is forked.
+  {
+    std::promise<void> done;
+    std::thread other([finished = done.get_future()] { finished.wait(); });
+    EXPECT_EQ(ForkedJackListing::start(), nullptr);
+    done.set_value();
+    other.join();
+  }
 
   for (const bool ahead : {false, true}) {
     test::StderrCapture capture;
