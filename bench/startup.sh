@@ -105,9 +105,13 @@ if [ "${KALVORA_BENCH_STOPPED_SERVER:-0}" = 1 ]; then
   conditions+="; the JACK server stopped (SIGSTOP) throughout"
 fi
 
+# KALVORA_BENCH_OTHER=PROGRAM KALVORA_BENCH_OTHER_TITLE=TITLE: that program's start in the same
+# conditions, in place of ours, up to its window of that title (its raw figure: it has no reset
+# to wait for), such as jack-keyboard.
 probe() {
   (cd "$work/app" &&
-    "$build/bench/startup_probe" --settle-ms "$SETTLE_MS" -- "${launcher[@]}" "$work/app/kalvora") \
+    "$build/bench/startup_probe" --title "${KALVORA_BENCH_OTHER_TITLE:-Kalvora}" \
+      --settle-ms "$SETTLE_MS" -- "${launcher[@]}" "${KALVORA_BENCH_OTHER:-$work/app/kalvora}") \
     2>>"$work/probe.err"
 }
 
