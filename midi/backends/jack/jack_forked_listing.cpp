@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,8 +68,12 @@ std::unique_ptr<ForkedJackListing> ForkedJackListing::start() {
   std::array<int, 2> pipeEnds{};
   if (pipe2(pipeEnds.data(), O_CLOEXEC) != 0) return nullptr;
   QuietJack();
+  const pid_t parent = getpid();
   const pid_t child = fork();
   if (child == 0) {
+    // A lister still waiting on a stopped server when the program ends goes with it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
     close(pipeEnds[0]);
     ListInChild(pipeEnds[1]);
   }
