@@ -45,6 +45,12 @@ bool WriteAll(int fd, std::string_view bytes) {
 // The child's whole life: each name followed by a NUL; its exit status says whether a server
 // answered.
 [[noreturn]] void ListInChild(int writing) {
+  // Libraries under libjack print their own complaints (its metadata store's, for one), which the
+  // program does not show for its own client either; this process has nothing else to say.
+  if (const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC); nowhere >= 0) {
+    dup2(nowhere, STDERR_FILENO);
+    dup2(nowhere, STDOUT_FILENO);
+  }
   jack_status_t status{};
   jack_client_t* client = jack_client_open("Kalvora-list", JackNoStartServer, &status);
   if (client == nullptr) _exit(1);
