@@ -245,7 +245,7 @@ void TForm1::pointerRested(const QWidget* control) {
   }
   for (int n = 1; n <= TabSheet4->buttonCount(); ++n) {
     if (TabSheet4->button(n) == control)
-      return kalvora::PrepareDrumSetButton(TabSheet4->programOfButton(n));
+      return kalvora::PrepareDrumSet(TabSheet4->programOfButton(n));
   }
 }
 

@@ -84,6 +84,8 @@ void TForm1::PageControl1Change() {
   const bool drums = PageControl1->currentWidget() == TabSheet4;
   const bool search = PageControl1->currentWidget() == TabSheet5;
   kalvora::SetPlayChannel(drums ? kalvora::kRhythmChannel : kalvora::kChannel1);
+  // A device that loads its kits on demand does so while the user reaches for a key.
+  if (drums) kalvora::PrepareDrumSet(kalvora::PlayedDrumSet().program);
   TabSheet4->setKeyToolTips(drums);
   // The computer keys type into the search field while it is shown.
   computerKeyboard_->setPlaying(!search);

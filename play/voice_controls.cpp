@@ -38,16 +38,14 @@ void PrepareToneButton(int button) {
                         program ? BankNumber : button - kFirstBankButton, MapIndex));
 }
 
-void PrepareDrumSetButton(int program) {
+void PrepareDrumSet(int program) {
   Prepare(VoiceSetUpFor(kRhythmChannel, program, kDrumSetBank, MapIndex));
 }
 
 void PrepareSearchLine(const FoundName& entry) {
-  if (entry.kind == FoundKind::kTone) {
-    Prepare(VoiceSetUpFor(kChannel1, entry.program, entry.bank, entry.map));
-  } else {
-    Prepare(VoiceSetUpFor(kRhythmChannel, entry.program, kDrumSetBank, entry.map));
-  }
+  const bool tone = entry.kind == FoundKind::kTone;
+  Prepare(VoiceSetUpFor(tone ? kChannel1 : kRhythmChannel, entry.program,
+                        tone ? entry.bank : kDrumSetBank, entry.map));
 }
 
 HeldNote DrumSetButtonDown(int program) {

@@ -21,7 +21,7 @@ HeldNote DrumSetButtonDown(int program);
 // the device while the pointer rests on the button, so that a device that loads its tones on
 // demand has it ready. Nothing changes and nothing sounds.
 void PrepareToneButton(int button);
-void PrepareDrumSetButton(int program);
+void PrepareDrumSet(int program);
 // The same for a line of the search page: its tone, or its drum set (a drum key's too).
 void PrepareSearchLine(const FoundName& entry);
 // A line of the search page chooses what its entry names, as a press on its own page would: a

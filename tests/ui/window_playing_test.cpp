@@ -15,6 +15,7 @@
 
 #include "app/form_messages.h"
 #include "app/save_path.h"
+#include "play/rhythm_part.h"
 #include "play/voice_state.h"
 #include "support/press_messages.h"
 #include "support/temp_folder.h"
@@ -337,12 +338,17 @@ void WindowPlayingTest::restingThePointerOnAButtonPreparesWhatItsPressChooses() 
   rest(f.Button(137));
   QTRY_COMPARE(lastPrepared(), setUpOf({.bank = 8}));
 
+  // Showing the drum page prepares the set its keys play; resting on a set's button, that set.
+  const auto drumSetUp = [](int set) {
+    const auto program = static_cast<std::uint8_t>(set - 1);
+    return Bytes{0xB9, 0x0A, 64, 0xB9, 0x5B, 40, 0xB9, 0x5D,   0,
+                 0xB9, 0x00, 0,  0xB9, 0x20, 4,  0xC9, program};
+  };
   f.PageControl1->setCurrentWidget(f.TabSheet4);
+  QCOMPARE(lastPrepared(), drumSetUp(kalvora::PlayedDrumSet().program));
   QTRY_VERIFY(f.TabSheet4->button(2)->isVisible());
   rest(f.TabSheet4->button(2));
-  const int set = f.TabSheet4->programOfButton(2);
-  QTRY_COMPARE(lastPrepared(), (Bytes{0xB9, 0x0A, 64, 0xB9, 0x5B, 40, 0xB9, 0x5D, 0, 0xB9, 0x00, 0,
-                                      0xB9, 0x20, 4, 0xC9, static_cast<std::uint8_t>(set - 1)}));
+  QTRY_COMPARE(lastPrepared(), drumSetUp(f.TabSheet4->programOfButton(2)));
 
   // A search line, by the pointer and by the keys.
   f.PageControl1->setCurrentWidget(f.TabSheet5);
