@@ -24,6 +24,8 @@ class JackMidiSender {
   void close();
   // Queues events, one JACK MIDI event each, in order.
   ::testing::AssertionResult send(const std::vector<std::vector<std::uint8_t>>& events);
+  // Whether every queued event has gone out in a cycle.
+  bool sent() const { return jack_ringbuffer_read_space(ring_) == 0; }
 
  private:
   static int process(jack_nframes_t frames, void* self) noexcept;
