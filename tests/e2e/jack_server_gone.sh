@@ -75,6 +75,18 @@ server_down() {
 }
 
 input_port_up() { jack_lsp -A 2>/dev/null | grep -A2 -x 'Kalvora:in' | grep -qx '[[:space:]]*Kalvora-in:in'; }
+
+# What the server and the program hold when the input port is not back: the server's ports, and
+# the program's threads where gdb is installed.
+input_port_missing() {
+  echo "----- the server's ports"
+  jack_lsp -A 2>&1 | head -40
+  if command -v gdb >/dev/null; then
+    echo "----- the program's threads"
+    gdb -p "$program_pid" -batch -ex "thread apply all bt" 2>&1 | grep '^#\|^Thread' | head -200
+  fi
+  fail "no $1 within $STEP_DEADLINE_MS ms"
+}
 got_gs_reset() { grep -qx "$GS_RESET" "$work/$1.txt" 2>/dev/null; }
 
 switch_device() {
@@ -120,7 +132,7 @@ run_order() {
       back)
         rm -f "$work"/receiver*.txt
         server_and_receivers_up
-        wait_until "$STEP_DEADLINE_MS" "the JACK input port back by itself" input_port_up
+        poll_until "$STEP_DEADLINE_MS" input_port_up || input_port_missing "JACK input port back by itself"
         gone=no
         ;;
       close)
