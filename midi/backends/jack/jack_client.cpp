@@ -122,10 +122,14 @@ void JackClient::connectAndListAhead(std::shared_ptr<ForkedJackListing> listing)
   RunWithin(
       [self = shared_from_this(), listing = std::move(listing)] {
         const std::lock_guard lock(self->requests_);
+        const bool connected = self->connect();
+        // Waited for even when no server answered here, which a lister finds as quickly: one
+        // killed while libjack sets up its metadata store leaves a broken store behind, and every
+        // later client on the machine complains of it on stderr.
+        auto listed = listing ? listing->take(kJackListingLimit) : std::nullopt;
         // Only a list from a server that answered: a failed connect is tried again at the
         // listing, which costs next to nothing when no server runs.
-        if (!self->connect()) return;
-        auto listed = listing ? listing->take(kJackListingLimit) : std::nullopt;
+        if (!connected) return;
         self->listedAhead_ =
             listed ? self->othersAmong(std::move(*listed)) : self->listOthersInputs();
       },

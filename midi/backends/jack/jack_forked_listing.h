@@ -19,7 +19,9 @@ class ForkedJackListing {
   // Forks the lister, which reaches the default server without starting one. Null when the
   // process already runs other threads (a fork would copy locks they may hold) or the fork fails.
   static std::unique_ptr<ForkedJackListing> start();
-  // Ends the lister if it still runs.
+  // Ends the lister if it still runs. A lister is best left to finish (take): one killed while
+  // libjack sets up its metadata store in shared memory leaves that store broken for every later
+  // client on the machine.
   ~ForkedJackListing();
   ForkedJackListing(const ForkedJackListing&) = delete;
   ForkedJackListing& operator=(const ForkedJackListing&) = delete;
