@@ -70,6 +70,8 @@ bool JackClient::connect() {
     input_.store(nullptr, std::memory_order_seq_cst);
     waitOutCycle();
     forgetClient();
+    // Its outputs stay dead even when no server answers the open below, which clears gone_.
+    generation_.fetch_add(1, std::memory_order_acq_rel);
   }
   // Cleared before the open: a server that goes while this client is still being set up tells
   // it so at once, and that must not be forgotten.
