@@ -197,7 +197,6 @@ void JackClient::dropInput() {
 void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
                            const std::shared_ptr<InputKeeper>& keeper) {
   using Clock = std::chrono::steady_clock;
-  bool reached = false;                     // the input was on a server at the last look
   bool busy = false;                        // another request held the server at the last look
   std::optional<Clock::time_point> lostAt;  // since when the server reached before is not
   for (;;) {
@@ -240,11 +239,13 @@ void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
     if (there) {
       lostAt.reset();
       if (self->rewire_.exchange(false, std::memory_order_acq_rel)) self->rewireInput();
-    } else if ((reached || connected) && !lostAt) {
+    } else if ((self->inputReached_.load(std::memory_order_acquire) || connected) && !lostAt) {
       // Looked for again at every poll: the server, or the input's port on a server reached.
+      // Known from the port itself, not from this thread's looks: when another request held the
+      // server at each look until it had gone, the input was never seen here, and its return was
+      // never looked for.
       lostAt = Clock::now();
     }
-    reached = there;
   }
 }
 
@@ -272,6 +273,7 @@ void JackClient::addInputPort() {
     jack_port_set_alias(port, (client + kInputAliasSuffix).c_str());
     name = client + ":" + kInputPortName;
     input_.store(port, std::memory_order_release);
+    inputReached_.store(true, std::memory_order_release);
   }
   const std::lock_guard lock(inputMutex_);
   inputTried_ = true;

@@ -136,6 +136,8 @@ class JackClient final : public std::enable_shared_from_this<JackClient> {
   std::atomic<std::uint64_t> generation_{0};  // a new one at each connection
   std::atomic<bool> gone_{false};             // the current connection's server has gone
   std::atomic<bool> inputWanted_{false};
+  // The input has been on a server: from then on its server is looked for whenever it has gone.
+  std::atomic<bool> inputReached_{false};
   std::atomic<jack_port_t*> input_{nullptr};
   std::array<FeedSlot, kMostOutputs> outputs_;
   std::optional<std::vector<std::string>> listedAhead_;
