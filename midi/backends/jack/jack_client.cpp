@@ -124,11 +124,14 @@ void JackClient::connectAndListAhead(std::shared_ptr<ForkedJackListing> listing)
   RunWithin(
       [self = shared_from_this(), listing = std::move(listing)] {
         const std::lock_guard lock(self->requests_);
-        const bool connected = self->connect();
         // Waited for even when no server answered here, which a lister finds as quickly: one
         // killed while libjack sets up its metadata store leaves a broken store behind, and every
-        // later client on the machine complains of it on stderr.
-        auto listed = listing ? listing->take(kJackListingLimit) : std::nullopt;
+        // later client on the machine complains of it on stderr. A lister setting the store up
+        // is waited for before this client opens; otherwise both open at once.
+        const bool listFirst = listing && listing->setsUpMetadataStore();
+        auto listed = listFirst ? listing->take(kJackListingLimit) : std::nullopt;
+        const bool connected = self->connect();
+        if (listing && !listFirst) listed = listing->take(kJackListingLimit);
         // Only a list from a server that answered: a failed connect is tried again at the
         // listing, which costs next to nothing when no server runs.
         if (!connected) return;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -30,6 +31,12 @@ bool OnlyThread() {
   }
   closedir(tasks);
   return count == 1;
+}
+
+// libjack keeps its metadata store here, finished once its database file is there.
+bool MetadataStoreExists() {
+  const std::string store = "/dev/shm/jack_db-" + std::to_string(getuid()) + "/metadata.db";
+  return access(store.c_str(), F_OK) == 0;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -74,6 +81,8 @@ std::unique_ptr<ForkedJackListing> ForkedJackListing::start() {
   std::array<int, 2> pipeEnds{};
   if (pipe2(pipeEnds.data(), O_CLOEXEC) != 0) return nullptr;
   QuietJack();
+  // Looked at before the fork: once the lister runs, it may have begun the store.
+  const bool setsUpStore = !MetadataStoreExists();
   const pid_t parent = getpid();
   const pid_t child = fork();
   if (child == 0) {
@@ -88,7 +97,7 @@ std::unique_ptr<ForkedJackListing> ForkedJackListing::start() {
     close(pipeEnds[0]);
     return nullptr;
   }
-  return std::unique_ptr<ForkedJackListing>(new ForkedJackListing(child, pipeEnds[0]));
+  return std::unique_ptr<ForkedJackListing>(new ForkedJackListing(child, pipeEnds[0], setsUpStore));
 }
 
 ForkedJackListing::~ForkedJackListing() { end(); }

@@ -30,12 +30,19 @@ class ForkedJackListing {
   // it had any by then), waiting at most limit; none when no server answered within it.
   std::optional<std::vector<std::string>> take(std::chrono::milliseconds limit);
 
+  // Whether the lister is the machine's first JACK client, setting up libjack's metadata store in
+  // shared memory. Two clients that set it up at once break it (one fails to map what the other
+  // is still making, and says so on stderr), so no other client may open before this one is taken.
+  bool setsUpMetadataStore() const { return setsUpStore_; }
+
  private:
-  ForkedJackListing(pid_t child, int reading) : child_(child), reading_(reading) {}
+  ForkedJackListing(pid_t child, int reading, bool setsUpStore)
+      : child_(child), reading_(reading), setsUpStore_(setsUpStore) {}
   void end();
 
   pid_t child_;
   int reading_;
+  bool setsUpStore_;
 };
 
 }  // namespace kalvora
