@@ -315,11 +315,11 @@ std::string BufferLatency(const kalvora::test::PulseTestServer& server) {
   return streams.substr(from, streams.find('\n', from) - from);
 }
 
-// Waits until the server plays no stream, at most kStreamGoneLimit; how long it took, or a
-// negative time when a stream is still there.
+// Waits until the server plays no stream (on PipeWire the synth's is paused rather than closed),
+// at most kStreamGoneLimit; how long it took, or a negative time when a stream still plays.
 double WaitForNoStream(const kalvora::test::PulseTestServer& server) {
   const auto start = Clock::now();
-  while (server.playbackStreams() != 0) {
+  while (server.uncorkedPlaybackStreams() != 0) {
     if (Clock::now() - start > kStreamGoneLimit) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }

@@ -239,4 +239,13 @@ int PulseTestServer::playbackStreams() const {
   return listed ? static_cast<int>(std::count(listed->begin(), listed->end(), '\n')) : -1;
 }
 
+int PulseTestServer::uncorkedPlaybackStreams() const {
+  const auto listed = Output("PULSE_SERVER=" + address_ + " pactl list sink-inputs");
+  if (!listed) return -1;
+  int count = 0;
+  for (std::size_t at = 0; (at = listed->find("Corked: no", at)) != std::string::npos; ++at)
+    ++count;
+  return count;
+}
+
 }  // namespace kalvora::test

@@ -47,6 +47,8 @@ class PulseTestServer {
   std::string log() const;
   // How many playback streams the server has now (pactl's count); -1 when pactl cannot ask.
   int playbackStreams() const;
+  // How many of them are not corked (paused by their client); -1 when pactl cannot ask.
+  int uncorkedPlaybackStreams() const;
   // What pactl says of the playback streams (their properties among it).
   std::string describePlaybackStreams() const;
   // The loudest sample the null sink plays over the next span (0 to 1); negative when its monitor

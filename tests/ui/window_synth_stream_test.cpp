@@ -1,6 +1,6 @@
 // The built-in synth's stream on a private sound server, driven through the real window: it is
 // there while the window plays and gone once the window has been quiet for a while, however the
-// presses came; on PipeWire it is the synth's own stream, and it sounds.
+// presses came; on PipeWire it is the synth's own stream, which sounds, and is paused in between.
 #include <functional>
 
 #include "midi/backends/fluidsynth/fluidsynth_backend.h"
@@ -43,7 +43,7 @@ class WindowSynthStreamTest : public QObject {
  private slots:
   void cleanup() { kalvora::InstallMidiBackends({}); }
   void streamClosesAfterAStormOfKeyPresses();
-  void soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle();
+  void soundsOnItsOwnStreamUnderPipeWireAndPausesItWhenIdle();
 };
 
 void WindowSynthStreamTest::streamClosesAfterAStormOfKeyPresses() {
@@ -64,7 +64,7 @@ void WindowSynthStreamTest::streamClosesAfterAStormOfKeyPresses() {
   QVERIFY(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimit));
 }
 
-void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle() {
+void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndPausesItWhenIdle() {
   if (!kalvora::FindSoundFonts(kalvora::DefaultSoundFontFolders())) QSKIP("no SoundFont installed");
   kalvora::test::PulseTestServer server(kalvora::test::PulseTestServer::Kind::kPipeWire);
   QVERIFY2(server.start(), server.log().c_str());
@@ -78,13 +78,21 @@ void WindowSynthStreamTest::soundsOnItsOwnStreamUnderPipeWireAndClosesWhenIdle()
   QVERIFY2(peak > kHeardPeak, ("a held key played " + std::to_string(peak) + " at peak").c_str());
   // PipeWire's own stream, with the quantum it asks for, not one through the PulseAudio layer.
   QVERIFY2(streams.find("node.latency = \"256/48000\"") != std::string::npos, streams.c_str());
-  QVERIFY2(Eventually([&] { return server.playbackStreams() == 0; }, kCloseLimit),
+  // Put by: paused, and still there for the next note.
+  QVERIFY2(Eventually([&] { return server.uncorkedPlaybackStreams() == 0; }, kCloseLimit),
            server.describePlaybackStreams().c_str());
-  // The next press opens a stream again, on the connection the first one left.
+  // The next press takes it up again rather than making a second one.
   fx.press(key);
   const float again = server.monitorPeak(kListenFor);
+  const std::string streamsAgain = server.describePlaybackStreams();
   fx.release(key);
   QVERIFY2(again > kHeardPeak, ("a key after the close played " + std::to_string(again)).c_str());
+  // "Sink Input #N" heads the one stream there, the same both times.
+  const auto heading = [](const std::string& described) {
+    return described.substr(0, described.find('\n'));
+  };
+  QCOMPARE(heading(streamsAgain), heading(streams));
+  QCOMPARE(server.playbackStreams(), 1);
 }
 
 QTEST_MAIN(WindowSynthStreamTest)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace kalvora {
 
@@ -143,9 +144,20 @@ bool PipeWireConnection::serverPlaysSound(Clock::time_point deadline) {
   return listing.sink;
 }
 
+void PipeWireConnection::park(std::unique_ptr<ParkedStream> stream) {
+  const std::lock_guard lock(parking_);
+  parked_ = std::move(stream);
+}
+
+std::unique_ptr<PipeWireConnection::ParkedStream> PipeWireConnection::unpark() {
+  const std::lock_guard lock(parking_);
+  return std::move(parked_);
+}
+
 PipeWireConnection::~PipeWireConnection() {
   if (loop_ == nullptr) return;
   pw_thread_loop_stop(loop_);
+  parked_.reset();  // before the core it was made on
   if (core_ != nullptr) {
     spa_hook_remove(&coreListener_);
     pw_core_disconnect(core_);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 struct pw_thread_loop;
 struct pw_context;
@@ -28,6 +29,17 @@ class PipeWireConnection {
   ~PipeWireConnection();
   PipeWireConnection(const PipeWireConnection&) = delete;
   PipeWireConnection& operator=(const PipeWireConnection&) = delete;
+
+  // A stream put by once no sound is wanted: off the server's cycle, so it costs nothing, but
+  // still linked to the sink, so the next note plays without a new node and links (beside another
+  // program's large-block stream, making them took the first note after quiet 70 ms and more).
+  // One at most; it goes with the connection.
+  class ParkedStream {
+   public:
+    virtual ~ParkedStream() = default;
+  };
+  void park(std::unique_ptr<ParkedStream> stream);
+  std::unique_ptr<ParkedStream> unpark();
 
   pw_thread_loop* loop() const { return loop_; }
   pw_core* core() const { return core_; }
@@ -55,6 +67,8 @@ class PipeWireConnection {
   pw_core* core_ = nullptr;
   spa_hook coreListener_{};
   std::atomic<bool> lost_{false};
+  std::mutex parking_;
+  std::unique_ptr<ParkedStream> parked_;
 };
 
 // Holds a connection's loop locked, as every call into the connection from outside its thread

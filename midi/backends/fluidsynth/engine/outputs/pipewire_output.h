@@ -5,20 +5,14 @@
 // real-time thread.
 #pragma once
 
-#include <spa/utils/hook.h>
-
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/engine/outputs/audio_source.h"
 #include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
 #include "midi/backends/fluidsynth/engine/outputs/pipewire_connection.h"
-
-struct pw_stream;
 
 namespace kalvora {
 
@@ -27,25 +21,27 @@ class PipeWireOutput final : public AudioStream {
   // A stream playing source on the default sink, asking the graph for a quantum of
   // quantumFrames at the synth's rate; null when no PipeWire server runs, when the one that runs
   // has no sink for sound (a desktop whose sound goes through PulseAudio may run PipeWire for
-  // video alone), or when the server does not take the stream within limit.
+  // video alone), or when the server does not take the stream within limit. The stream the last
+  // output put by is taken up again when it asked for the same quantum.
   static std::unique_ptr<PipeWireOutput> open(AudioSource& source, std::chrono::milliseconds limit,
                                               std::uint32_t quantumFrames);
+  // Takes the stream off the server's cycle and puts it by on the connection; source is rendered
+  // no more once this returns.
   ~PipeWireOutput() override;
   PipeWireOutput(const PipeWireOutput&) = delete;
   PipeWireOutput& operator=(const PipeWireOutput&) = delete;
-  bool playing() const override { return !failed_; }
+  bool playing() const override;
+
+  struct Link;  // the stream and what its real-time thread renders
 
  private:
   PipeWireOutput(AudioSource& source, std::shared_ptr<PipeWireConnection> connection);
+  bool resume(std::uint32_t quantumFrames);
   bool connect(std::chrono::steady_clock::time_point deadline, std::uint32_t quantumFrames);
-  void process();
 
   AudioSource& source_;
   const std::shared_ptr<PipeWireConnection> connection_;
-  pw_stream* stream_ = nullptr;
-  spa_hook listener_{};              // the stream's events come through it
-  std::vector<float> left_, right_;  // one render's worth, made before the stream starts
-  std::atomic<bool> failed_{false};  // the server or the stream gave up
+  std::unique_ptr<Link> link_;
 };
 
 }  // namespace kalvora
