@@ -32,9 +32,8 @@ class PipeWireOutput final : public AudioStream {
   PipeWireOutput& operator=(const PipeWireOutput&) = delete;
   bool playing() const override;
 
-  struct Link;  // the stream and what its real-time thread renders
-
  private:
+  struct Link;  // the stream and what its real-time thread renders
   PipeWireOutput(AudioSource& source, std::shared_ptr<PipeWireConnection> connection);
   bool resume(std::uint32_t quantumFrames);
   bool connect(std::chrono::steady_clock::time_point deadline, std::uint32_t quantumFrames);
