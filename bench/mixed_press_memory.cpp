@@ -1,5 +1,7 @@
 // Resident memory of the whole program over a long run of mixed presses with the built-in synth
-// open: the real window (off screen), the synth playing into /dev/null. Presses alternate
+// open: the real window (off screen), the synth playing on a private PulseAudio (or PipeWire) as
+// it plays on a desktop, so that the quiet after the last note ends what still rings below
+// hearing and closes the stream as it does for a user. Presses alternate
 // on-screen keys with program buttons and bank buttons, and every fourth block of them is played
 // on the drum page with its set buttons; the map changes every thousand presses. So the synth
 // keeps choosing tones and kits of every map, loading and dropping their samples, while notes
@@ -8,7 +10,9 @@
 // overflows and note-offs are lost, and the stuck notes hold their samples, which is another
 // matter.
 //
-// Usage: mixed_press_memory [PRESSES [GAP_US]]   (defaults: 200000 presses, 1000 µs apart)
+// Usage: mixed_press_memory [PRESSES [GAP_US]] [--pipewire | --file]
+//          (defaults: 200000 presses, 1000 µs apart, PulseAudio; --file plays into /dev/null
+//          through FluidSynth's file driver, which no quiet closes: what rings stays)
 //        KALVORA_BENCH_NO_DRUMS=1 mixed_press_memory ...   the same without the drum page
 #include <malloc.h>
 
@@ -18,12 +22,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/form1.h"
 #include "bench/process_status.h"
 #include "bench/silent_synth.h"
 #include "play/device_state.h"
+#include "support/pulse_test_server.h"
 #include "support/temp_folder.h"
 #include "ui/drum_page.h"
 
@@ -111,11 +118,32 @@ void PressInTurn(TForm1& form, long press) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long presses = argc > 1 ? std::atol(argv[1]) : 200000;
-  const std::chrono::microseconds gap(argc > 2 ? std::atol(argv[2]) : 1000);
+  std::vector<long> numbers;
+  auto serverKind = kalvora::test::PulseTestServer::Kind::kPulseAudio;
+  bool file = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--pipewire") {
+      serverKind = kalvora::test::PulseTestServer::Kind::kPipeWire;
+    } else if (arg == "--file") {
+      file = true;
+    } else {
+      numbers.push_back(std::atol(argv[i]));
+    }
+  }
+  const long presses = numbers.size() > 0 ? numbers[0] : 200000;
+  const std::chrono::microseconds gap(numbers.size() > 1 ? numbers[1] : 1000);
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  kalvora::bench::InstallSilentSynth();
+  kalvora::test::PulseTestServer server(serverKind);
+  if (file) {
+    kalvora::bench::InstallSilentSynth();
+  } else if (server.start()) {
+    kalvora::bench::InstallSynth();
+  } else {
+    std::printf("private sound server did not start:\n%s\n", server.log().c_str());
+    return 1;
+  }
 
   kalvora::test::TempFolder folder;
   auto form = std::make_unique<TForm1>();
@@ -137,11 +165,25 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
   }
-  // Once the last notes have rung out, one more press lets go of what they held.
-  std::this_thread::sleep_for(std::chrono::seconds(6));
+  // Once the last notes have rung out and the stream has stopped, one more press lets go of what
+  // they held. A long tone may ring on above hearing for seconds.
+  if (file) {
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+  } else {
+    const auto quietFrom = std::chrono::steady_clock::now();
+    constexpr auto kStreamStopLimit = std::chrono::seconds(60);
+    while (server.uncorkedPlaybackStreams() != 0 &&
+           std::chrono::steady_clock::now() - quietFrom < kStreamStopLimit) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::printf("the stream stopped after %lld ms of quiet\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - quietFrom)
+                                           .count()));
+  }
   Press(*form, Control::kButton, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  std::printf("after 6 s quiet and one more press: %ld\n",
+  std::printf("after the quiet and one more press: %ld\n",
               kalvora::bench::StatusKilobytes("VmRSS"));
   PrintMemory("after the quiet");
   std::printf("heap free but held %zu kB\n", mallinfo2().fordblks / 1024);
