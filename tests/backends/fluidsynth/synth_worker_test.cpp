@@ -14,6 +14,7 @@
 
 #include "fluidsynth_test_support.h"
 #include "midi/backends/fluidsynth/engine/kept_tones.h"
+#include "midi/backends/fluidsynth/engine/resting_kit.h"
 #include "midi/short_message.h"
 #include "support/pulse_test_server.h"
 
@@ -21,6 +22,30 @@ namespace kalvora::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr int kTr808 = 25;  // a kit with samples of its own
+
+int ProgramOn(fluid_synth_t* synth, int channel) {
+  fluid_preset_t* preset = fluid_synth_get_channel_preset(synth, channel);
+  return preset != nullptr ? fluid_preset_get_num(preset) : -1;
+}
+
+// A closed hi-hat: over at once.
+void SendDrum(SynthWorker& worker, std::uint8_t status) {
+  constexpr std::uint8_t kClosedHiHat = 42;
+  const std::array<std::uint8_t, 3> hiHat{static_cast<std::uint8_t>(status | kRhythmChannel),
+                                          kClosedHiHat, 100};
+  worker.sendShort(hiHat);
+}
+
+// A press's set-up on channel, without its note: what the window prepares ahead.
+std::vector<std::uint32_t> SetUpOn(std::uint8_t channel, const Voice& voice) {
+  std::vector<std::uint32_t> packed;
+  for (const auto& [status, data1, data2] : PressMessages(voice))
+    packed.push_back(PackChannelMessage(status, channel, data1, data2));
+  packed.pop_back();  // the note-on
+  return packed;
+}
 
 class SynthWorkerTest : public ::testing::Test {
  protected:
@@ -35,10 +60,7 @@ class SynthWorkerTest : public ::testing::Test {
 
   void press(const Voice& voice) { SendPress(*worker_, voice); }
   int voices() const { return fluid_synth_get_active_voice_count(synth_); }
-  int program() const {
-    fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, 0);
-    return preset != nullptr ? fluid_preset_get_num(preset) : -1;
-  }
+  int program() const { return ProgramOn(synth_, 0); }
 
   SynthCore* core_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
@@ -84,15 +106,8 @@ TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
 // sounds and channel 1 keeps its tone; a kit brings the kits in. The press then plays it.
 TEST_F(SynthWorkerTest, APreparedToneSoundsOnlyAtItsPress) {
   constexpr int kTone = 30;
-  const auto setUpOn = [](std::uint8_t channel, const Voice& voice) {
-    std::vector<std::uint32_t> packed;
-    for (const auto& [status, data1, data2] : PressMessages(voice))
-      packed.push_back(PackChannelMessage(status, channel, data1, data2));
-    packed.pop_back();  // the note-on
-    return packed;
-  };
-  const auto kit = setUpOn(kRhythmChannel, Voice{.program = 17, .bank = 0});
-  worker_->prepare(setUpOn(kChannel1, Voice{.program = kTone}));
+  const auto kit = SetUpOn(kRhythmChannel, Voice{.program = 17, .bank = 0});
+  worker_->prepare(SetUpOn(kChannel1, Voice{.program = kTone}));
   worker_->prepare(kit);
   EXPECT_TRUE(Eventually([&] { return core_->drumKitsIn(); }, std::chrono::seconds(5)));
   EXPECT_EQ(program(), 0);
@@ -100,6 +115,35 @@ TEST_F(SynthWorkerTest, APreparedToneSoundsOnlyAtItsPress) {
   press(Voice{.program = kTone});
   EXPECT_TRUE(
       Eventually([&] { return program() == kTone - 1 && voices() > 0; }, std::chrono::seconds(2)));
+}
+
+// The rhythm channel's kit, the largest thing loaded, goes in the quiet once a tone has been
+// chosen ahead (or played) since the last drum; the next drum note chooses it again, and sounds.
+// (On a server that renders through the synth, so that the quiet comes while what rang on is below
+// hearing.)
+TEST(SynthWorkerQuiet, TheKitGoesAfterAToneAndComesBackForTheNextDrum) {
+  auto loaded = LoadedSynth();
+  if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  fluid_synth_t* synth = loaded->synth();
+  PulseTestServer server;
+  ASSERT_TRUE(server.start()) << server.log();
+  SynthWorker worker(std::move(loaded), DefaultSynthAudioOutputs());
+  ASSERT_EQ(worker.waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
+  const std::array<std::uint8_t, 2> kit{kProgramChange | kRhythmChannel, kTr808};
+  worker.sendShort(kit);
+  worker.prepare(SetUpOn(kChannel1, Voice{.program = 30}));
+  EXPECT_TRUE(Eventually([&] { return ProgramOn(synth, kRhythmChannel) == kTr808; },
+                         std::chrono::seconds(5)));
+  EXPECT_TRUE(Eventually([&] { return !worker.audioOpen(); },
+                         SynthWorker::kIdleAfter + std::chrono::seconds(10)));
+  EXPECT_EQ(ProgramOn(synth, kRhythmChannel), -1);
+  SendDrum(worker, kNoteOn);
+  EXPECT_TRUE(Eventually(
+      [&] {
+        return ProgramOn(synth, kRhythmChannel) == kTr808 &&
+               fluid_synth_get_active_voice_count(synth) > 0;
+      },
+      std::chrono::seconds(2)));
 }
 
 // Storms, sent as fast as they can be, then nothing: 300 presses and releases over the on-screen
@@ -257,6 +301,32 @@ TEST(KeptTones, AToneIsLetGoOnlyOnceItsNotesHaveEnded) {
   EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept + 2);
   tidyAfterAWhile();
   EXPECT_EQ(kept.pinnedCount(), KeptTones::kTonesKept);
+}
+
+// The kit stays while a drum was what was played or chosen ahead last; once it has gone, a program
+// change of the rhythm channel's own chooses in its place.
+TEST(RestingKit, StaysAfterADrumAndGivesWayToAProgramChange) {
+  auto synth = LoadedSynth();
+  if (!synth) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+  fluid_synth_t* fluid = synth->synth();
+  KeptTones kept(fluid);
+  constexpr int kPreparedKitChannel = 14;
+  RestingKit kit(fluid, kept, kPreparedKitChannel);
+  Send(*synth, {kProgramChange | kRhythmChannel, kTr808});
+  kept.chosen(kRhythmChannel);
+  kit.wanted(true);
+  kit.rest();
+  EXPECT_EQ(ProgramOn(fluid, kRhythmChannel), kTr808);
+  EXPECT_EQ(kept.pinnedCount(), 1U);
+  kit.wanted(false);
+  kit.rest();
+  EXPECT_EQ(ProgramOn(fluid, kRhythmChannel), -1);
+  EXPECT_EQ(kept.pinnedCount(), 0U);
+  const std::vector<std::uint8_t> standard{kProgramChange | kRhythmChannel, 0};
+  kit.beforeRhythm(standard);
+  Send(*synth, standard);
+  EXPECT_FALSE(kit.resting());
+  EXPECT_EQ(ProgramOn(fluid, kRhythmChannel), 0);
 }
 
 }  // namespace

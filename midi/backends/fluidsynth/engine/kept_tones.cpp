@@ -119,8 +119,25 @@ void KeptTones::tidy(std::optional<std::uint64_t> renders) {
   trim(now);
 }
 
+void KeptTones::letGoOfKits() {
+  const auto unpin = [this](const Tone& tone) {
+    if (!tone.kit()) return false;
+    fluid_synth_unpin_preset(synth_, tone.font, tone.bank, tone.program);
+    return true;
+  };
+  const std::size_t before = pinnedCount();
+  std::erase_if(kept_, unpin);
+  std::erase_if(leaving_, [&](const Leaving& leaving) { return unpin(leaving.tone); });
+  // Rare (once a quiet), so not held to the trims' pace.
+  if (pinnedCount() != before) trimNow(Clock::now());
+}
+
 void KeptTones::trim(Clock::time_point now) {
   if (!trimDue_ || now - trimmedAt_ < kTrimEvery) return;
+  trimNow(now);
+}
+
+void KeptTones::trimNow(Clock::time_point now) {
   malloc_trim(0);
   trimDue_ = false;
   trimmedAt_ = now;

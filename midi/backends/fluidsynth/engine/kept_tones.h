@@ -40,6 +40,10 @@ class KeptTones {
   // voice stopped here may be rendered until the next render has begun.
   void tidy(std::optional<std::uint64_t> renders = std::nullopt);
 
+  // Unpins every kit, kept or leaving, at once, and gives their memory back: only while no voice
+  // sounds and no output renders, and once no channel has them chosen.
+  void letGoOfKits();
+
   // Tones pinned now: the kept ones and those waiting for their notes to end (tests).
   std::size_t pinnedCount() const { return kept_.size() + leaving_.size(); }
 
@@ -48,6 +52,8 @@ class KeptTones {
   struct Tone {
     int font = 0, bank = 0, program = 0;
     bool operator==(const Tone& other) const = default;
+    // SoundFonts keep their percussion kits in bank 128.
+    bool kit() const { return bank == 128; }
   };
   struct Note {
     unsigned id = 0;  // its voices' id
@@ -63,6 +69,7 @@ class KeptTones {
   bool toneOn(int channel, Tone& tone) const;
   bool sounds(const Tone& tone) const;
   void trim(Clock::time_point now);
+  void trimNow(Clock::time_point now);
 
   fluid_synth_t* synth_;
   std::deque<Tone> kept_;         // oldest first

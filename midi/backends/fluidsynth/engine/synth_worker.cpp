@@ -81,6 +81,7 @@ SynthWorker::SynthWorker(std::unique_ptr<SynthCore> core, std::vector<SynthAudio
       scratch_(2 * kBlockFrames),
       voices_(core_->synth()),
       kept_(core_->synth()),
+      restingKit_(core_->synth(), kept_, kPreparedKitChannel),
       thread_([this] { run(); }) {}
 
 SynthWorker::~SynthWorker() {
@@ -214,14 +215,19 @@ void SynthWorker::openAudio() {
 
 void SynthWorker::apply(const Message& message) {
   switch (message.kind) {
-    case Kind::kShort:
-      core_->sendShort(message.bytes());
-      if (!message.bytes().empty() && (message.bytes()[0] & kStatusKindMask) == kProgramChange) {
-        kept_.chosen(message.bytes()[0] & kChannelMask);
-      } else if (IsSoundingNoteOn(message.bytes())) {
-        kept_.started(message.bytes()[0] & kChannelMask);
+    case Kind::kShort: {
+      const std::span<const std::uint8_t> bytes = message.bytes();
+      const int channel = bytes.empty() ? 0 : bytes[0] & kChannelMask;
+      if (channel == kRhythmChannel) restingKit_.beforeRhythm(bytes);
+      core_->sendShort(bytes);
+      if (!bytes.empty() && (bytes[0] & kStatusKindMask) == kProgramChange) {
+        kept_.chosen(channel);
+      } else if (IsSoundingNoteOn(bytes)) {
+        kept_.started(channel);
+        restingKit_.wanted(channel == kRhythmChannel);
       }
       break;
+    }
     case Kind::kLong:
       core_->sendLong(message.bytes());
       break;
@@ -235,7 +241,9 @@ void SynthWorker::apply(const Message& message) {
 }
 
 void SynthWorker::applyPrepare(std::span<const std::uint8_t> choice) {
-  if ((choice[0] & kChannelMask) == kPreparedKitChannel) {
+  const bool kit = (choice[0] & kChannelMask) == kPreparedKitChannel;
+  restingKit_.wanted(kit);
+  if (kit) {
     core_->prepareDrumKits();
     // A reset gives every channel but the rhythm channel tones again.
     fluid_synth_set_channel_type(core_->synth(), kPreparedKitChannel, CHANNEL_TYPE_DRUM);
@@ -313,7 +321,8 @@ void SynthWorker::renderHere() {
 void SynthWorker::closeAudioWhenIdle() {
   if (!audio_.open()) return;
   // An output whose server has gone closes at once; the next note opens the output anew.
-  if (!outputLost()) {
+  const bool lost = outputLost();
+  if (!lost) {
     const auto now = Clock::now();
     const SynthVoices::State voices = voices_.state();
     // An output that renders past the core is not heard here: every voice counts.
@@ -339,6 +348,14 @@ void SynthWorker::closeAudioWhenIdle() {
     if (now - lastSound_ < kIdleAfter) return;
   }
   releaseAudio();
+  if (lost) return;
+  // What still rang went below hearing long ago; ended now, it holds no samples while closed.
+  if (voices_.state().any) {
+    constexpr int kAllChannels = -1;
+    fluid_synth_all_sounds_off(core_->synth(), kAllChannels);
+    renderHere();
+  }
+  restingKit_.rest();
 }
 
 }  // namespace kalvora

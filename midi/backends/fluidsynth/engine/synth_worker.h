@@ -16,6 +16,7 @@
 #include "midi/backends/fluidsynth/engine/fluidsynth_core.h"
 #include "midi/backends/fluidsynth/engine/kept_tones.h"
 #include "midi/backends/fluidsynth/engine/outputs/fluidsynth_audio.h"
+#include "midi/backends/fluidsynth/engine/resting_kit.h"
 #include "midi/backends/fluidsynth/engine/synth_voices.h"
 #include "midi/message_urgency.h"
 
@@ -117,6 +118,7 @@ class SynthWorker {
   std::vector<float> scratch_;  // what renderHere() makes and throws away
   SynthVoices voices_;          // after core_, whose synth it asks
   KeptTones kept_;              // after core_, whose synth it pins tones in
+  RestingKit restingKit_;       // after kept_, whose kits it lets go
 
   std::thread thread_;  // last: it starts once everything above exists
 };
