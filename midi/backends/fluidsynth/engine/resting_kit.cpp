@@ -27,7 +27,7 @@ void RestingKit::beforeRhythm(std::span<const std::uint8_t> bytes) {
     resting_ = false;
     return;
   }
-  if (kind != kNoteOn) return;
+  if (bytes.size() < 3 || !StartsNote(bytes[0], bytes[2])) return;
   resting_ = false;
   if (fluid_synth_get_channel_preset(synth_, kRhythmChannel) != nullptr) return;
   // A bank select since the kit went still waits for its program change.

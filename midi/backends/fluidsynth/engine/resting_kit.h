@@ -26,8 +26,8 @@ class RestingKit {
   // In the quiet, with no voice left and no output rendering: the kit goes, unless the last note
   // or choice made ahead was a kit's.
   void rest();
-  // Before a short message on the rhythm channel: a note chooses the kit that went again, unless
-  // something has chosen one since (a reset); a program change chooses its own.
+  // Before a short message on the rhythm channel: a note that sounds chooses the kit that went
+  // again, unless something has chosen one since (a reset); a program change chooses its own.
   void beforeRhythm(std::span<const std::uint8_t> bytes);
 
   bool resting() const { return resting_; }
