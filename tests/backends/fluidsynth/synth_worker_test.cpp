@@ -117,35 +117,6 @@ TEST_F(SynthWorkerTest, APreparedToneSoundsOnlyAtItsPress) {
       Eventually([&] { return program() == kTone - 1 && voices() > 0; }, std::chrono::seconds(2)));
 }
 
-// The rhythm channel's kit, the largest thing loaded, goes in the quiet once a tone has been
-// chosen ahead (or played) since the last drum; the next drum note chooses it again, and sounds.
-// (On a server that renders through the synth, so that the quiet comes while what rang on is below
-// hearing.)
-TEST(SynthWorkerQuiet, TheKitGoesAfterAToneAndComesBackForTheNextDrum) {
-  auto loaded = LoadedSynth();
-  if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
-  fluid_synth_t* synth = loaded->synth();
-  PulseTestServer server;
-  ASSERT_TRUE(server.start()) << server.log();
-  SynthWorker worker(std::move(loaded), DefaultSynthAudioOutputs());
-  ASSERT_EQ(worker.waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
-  const std::array<std::uint8_t, 2> kit{kProgramChange | kRhythmChannel, kTr808};
-  worker.sendShort(kit);
-  worker.prepare(SetUpOn(kChannel1, Voice{.program = 30}));
-  EXPECT_TRUE(Eventually([&] { return ProgramOn(synth, kRhythmChannel) == kTr808; },
-                         std::chrono::seconds(5)));
-  EXPECT_TRUE(Eventually([&] { return !worker.audioOpen(); },
-                         SynthWorker::kIdleAfter + std::chrono::seconds(10)));
-  EXPECT_EQ(ProgramOn(synth, kRhythmChannel), -1);
-  SendDrum(worker, kNoteOn);
-  EXPECT_TRUE(Eventually(
-      [&] {
-        return ProgramOn(synth, kRhythmChannel) == kTr808 &&
-               fluid_synth_get_active_voice_count(synth) > 0;
-      },
-      std::chrono::seconds(2)));
-}
-
 // Storms, sent as fast as they can be, then nothing: 300 presses and releases over the on-screen
 // keys; and what a MIDI keyboard may send on the rhythm channel, 2 x 20,000 drum notes struck and
 // let go and a 128-note chord, whose kits ring on far below hearing long after. The output
@@ -185,16 +156,29 @@ void SendDrumFlood(SynthWorker& worker) {
   }
 }
 
-class SynthWorkerStorm : public ::testing::TestWithParam<Storm> {};
+// The synth's thread on a private PulseAudio, which renders through the synth as a desktop's
+// server does: the quiet comes while what rings on is below hearing.
+class SynthWorkerOnServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto loaded = LoadedSynth();
+    if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
+    synth_ = loaded->synth();
+    ASSERT_TRUE(server_.start()) << server_.log();
+    worker_ = std::make_unique<SynthWorker>(std::move(loaded), DefaultSynthAudioOutputs());
+    ASSERT_EQ(worker_->waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
+  }
+
+  PulseTestServer server_;  // outlives the worker
+  fluid_synth_t* synth_ = nullptr;
+  std::unique_ptr<SynthWorker> worker_;
+};
+
+class SynthWorkerStorm : public SynthWorkerOnServer, public ::testing::WithParamInterface<Storm> {};
 
 TEST_P(SynthWorkerStorm, AudioClosesOnceAllIsQuiet) {
-  auto loaded = LoadedSynth();
-  if (!loaded) GTEST_SKIP() << "FluidR3 SoundFonts are not installed";
-  fluid_synth_t* synth = loaded->synth();
-  PulseTestServer server;
-  ASSERT_TRUE(server.start()) << server.log();
-  SynthWorker worker(std::move(loaded), DefaultSynthAudioOutputs());
-  ASSERT_EQ(worker.waitForAudio(std::chrono::seconds(5)), SynthWorker::AudioStart::kOpened);
+  SynthWorker& worker = *worker_;
+  fluid_synth_t* synth = synth_;
   GetParam().send(worker);
   // The last notes ring out audibly for a few seconds, and the output
   // stays open the idle time after; what rang on below hearing held it open far longer.
@@ -207,6 +191,28 @@ INSTANTIATE_TEST_SUITE_P(, SynthWorkerStorm,
                          ::testing::Values(Storm{"KeysOnScreen", &SendKeyStorm},
                                            Storm{"DrumsFromAKeyboard", &SendDrumFlood}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The rhythm channel's kit, the largest thing loaded, goes in the quiet once a tone has been
+// chosen ahead (or played) since the last drum; the next drum note chooses it again, and sounds.
+TEST_F(SynthWorkerOnServer, TheKitGoesAfterAToneAndComesBackForTheNextDrum) {
+  SynthWorker& worker = *worker_;
+  fluid_synth_t* synth = synth_;
+  const std::array<std::uint8_t, 2> kit{kProgramChange | kRhythmChannel, kTr808};
+  worker.sendShort(kit);
+  worker.prepare(SetUpOn(kChannel1, Voice{.program = 30}));
+  EXPECT_TRUE(Eventually([&] { return ProgramOn(synth, kRhythmChannel) == kTr808; },
+                         std::chrono::seconds(5)));
+  EXPECT_TRUE(Eventually([&] { return !worker.audioOpen(); },
+                         SynthWorker::kIdleAfter + std::chrono::seconds(10)));
+  EXPECT_EQ(ProgramOn(synth, kRhythmChannel), -1);
+  SendDrum(worker, kNoteOn);
+  EXPECT_TRUE(Eventually(
+      [&] {
+        return ProgramOn(synth, kRhythmChannel) == kTr808 &&
+               fluid_synth_get_active_voice_count(synth) > 0;
+      },
+      std::chrono::seconds(2)));
+}
 
 // A desktop's sound server killed under the synth and started again a second later (as a user's
 // session restarts it), after playing on or after hanging while programs were pressed: the first
