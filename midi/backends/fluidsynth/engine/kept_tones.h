@@ -40,8 +40,8 @@ class KeptTones {
   // voice stopped here may be rendered until the next render has begun.
   void tidy(std::optional<std::uint64_t> renders = std::nullopt);
 
-  // Unpins every kit, kept or leaving, at once, and gives their memory back: only while no voice
-  // sounds and no output renders, and once no channel has them chosen.
+  // Unpins every kit, kept or leaving, at once, and gives their memory back: only while no output
+  // renders and nothing sounds, once no channel has them chosen.
   void letGoOfKits();
 
   // Tones pinned now: the kept ones and those waiting for their notes to end (tests).
