@@ -225,11 +225,16 @@ void JackClient::keepInput(const std::weak_ptr<JackClient>& client,
         return;
       }
     }
+    // A server that has just gone removes its files as it ends, the metadata store's among them;
+    // a client opening meanwhile finds them half gone (and libdb says so on stderr). The first
+    // look for its return comes a poll later.
+    const bool justGone = self->gone_.load(std::memory_order_acquire) && !lostAt;
+    if (justGone) lostAt = Clock::now();
     // Another request may be waiting on a stopped server: this looks again at the next poll.
     std::unique_lock requests(self->requests_, std::try_to_lock);
     busy = !requests.owns_lock();
     if (busy) continue;
-    const bool connected = self->connect();
+    const bool connected = !justGone && self->connect();
     if (connected && self->inputWanted_.load(std::memory_order_acquire) &&
         self->input_.load(std::memory_order_acquire) == nullptr) {
       // Its port was refused by a server still starting or already stopping: asked again.
