@@ -103,7 +103,8 @@ TEST_F(SynthWorkerTest, AudioClosesWhenIdleAndOpensForTheNextNote) {
 }
 
 // A tone or kit loaded ahead, as while the pointer rests on its button, plays nowhere: nothing
-// sounds and channel 1 keeps its tone; a kit brings the kits in. The press then plays it.
+// sounds, channel 1 keeps its tone and the rhythm channel its lack of one; a kit brings the kits
+// in. The press then plays it.
 TEST_F(SynthWorkerTest, APreparedToneSoundsOnlyAtItsPress) {
   constexpr int kTone = 30;
   const auto kit = SetUpOn(kRhythmChannel, Voice{.program = 17, .bank = 0});
@@ -111,6 +112,7 @@ TEST_F(SynthWorkerTest, APreparedToneSoundsOnlyAtItsPress) {
   worker_->prepare(kit);
   EXPECT_TRUE(Eventually([&] { return core_->drumKitsIn(); }, std::chrono::seconds(5)));
   EXPECT_EQ(program(), 0);
+  EXPECT_EQ(ProgramOn(synth_, kRhythmChannel), -1) << "the kits came in with a reset";
   EXPECT_EQ(voices(), 0);
   press(Voice{.program = kTone});
   EXPECT_TRUE(

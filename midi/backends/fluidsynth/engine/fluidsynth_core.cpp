@@ -7,6 +7,7 @@
 
 #include "midi/backends/fluidsynth/engine/fluidsynth_quiet.h"
 #include "midi/backends/fluidsynth/engine/fluidsynth_routing.h"
+#include "midi/backends/fluidsynth/engine/kit_fonts_aside.h"
 #include "midi/backends/fluidsynth/engine/soundfont_view.h"
 #include "midi/midi_bytes.h"
 
@@ -59,6 +60,7 @@ std::unique_ptr<SynthCore> SynthCore::create() {
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
   if (!synth) return nullptr;
   UseSoundFontView(synth.get(), settings.get());
+  AcceptHandOvers(synth.get());
   return std::unique_ptr<SynthCore>(new SynthCore(std::move(settings), std::move(synth)));
 }
 
@@ -99,19 +101,23 @@ bool SynthCore::loadSoundFonts(const SoundFontSet& fonts) {
   return true;
 }
 
-void SynthCore::loadDrumKits() {
+void SynthCore::startDrumKits() {
+  if (kitsAside_ || (kitFonts_.empty() && !kitFiller_)) return;
   // Over everything already loaded, in the stack's own order: a kit of an upper font still lies
   // over the same kit of a lower one, and no tone of the stack is hidden by a kit.
-  const QuietGlib quiet;
-  constexpr int kKeepPresets = 0;
-  std::vector<const std::filesystem::path*> above;
-  for (const auto& font : kitFonts_) above.push_back(&font);
+  std::vector<KitFont> fonts;
   if (kitFiller_) {
-    const HidingPresets hiding(FillerFilter(above, fillerCheck_, true));
-    fluid_synth_sfload(synth_.get(), kitFiller_->c_str(), kKeepPresets);
+    std::vector<const std::filesystem::path*> above;
+    for (const auto& font : kitFonts_) above.push_back(&font);
+    fonts.push_back({*kitFiller_, FillerFilter(above, fillerCheck_, true)});
   }
-  const HidingPresets kitsOnly(Kit);
-  for (const auto* font : above) fluid_synth_sfload(synth_.get(), font->c_str(), kKeepPresets);
+  for (const auto& font : kitFonts_) fonts.push_back({font, Kit});
+  kitsAside_ = std::make_unique<KitFontsAside>(std::move(fonts));
+}
+
+void SynthCore::loadDrumKits() {
+  startDrumKits();
+  kitsAside_->handTo(synth_.get());
   kitFonts_.clear();
   kitFiller_.reset();
   kitsIn_.store(true, std::memory_order_release);

@@ -19,6 +19,8 @@
 
 namespace kalvora {
 
+class KitFontsAside;
+
 // The rate of the sound servers' usual mix, so nothing resamples after the synth.
 inline constexpr double kSynthSampleRate = 48000.0;
 // FluidSynth's default of 0.2 is quiet. At 0.4 a few of the loudest tones at full velocity would
@@ -42,8 +44,12 @@ class SynthCore final : public AudioSource {
   // A short message of one to three bytes; malformed messages are dropped. The first message on
   // the rhythm channel brings the fonts' drum kits in, unless prepareDrumKits() has.
   void sendShort(std::span<const std::uint8_t> bytes);
-  // Brings the fonts' drum kits in (it takes about as long as a font's open), where the first
-  // press on the drum page would otherwise wait for them. No channel takes a kit by it.
+  // Starts reading the fonts' drum kits on a thread of their own (about as long as a font's
+  // open), so that bringing them in later waits for nothing; after the first note, say.
+  void startDrumKits();
+  // Brings the fonts' drum kits in, where the first press on the drum page would otherwise wait
+  // for them: waits for their reading, without holding up the render. No channel takes a kit by
+  // it.
   void prepareDrumKits();
   // Whether the kits are in; any thread may ask.
   bool drumKitsIn() const { return kitsIn_.load(std::memory_order_acquire); }
@@ -81,8 +87,10 @@ class SynthCore final : public AudioSource {
   // Loads the kits of the stack's fonts (they are left out of the first load) over the stack.
   void loadDrumKits();
 
-  // The synth refers to its settings, so it is declared after them and goes first.
+  // The synth refers to its settings, so it is declared after them and goes first; the kits
+  // read aside read their samples through the reader's loader, which goes after the synth.
   std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
+  std::unique_ptr<KitFontsAside> kitsAside_;
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
   PeakLimiter limiter_{kSynthSampleRate};
   std::atomic<std::uint64_t> renders_{0};

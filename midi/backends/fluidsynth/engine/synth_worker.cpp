@@ -188,6 +188,8 @@ void SynthWorker::run() {
         if (!audio_.open() || outputLost()) openAudio();
         // Counted from here, whether or not the synth has started the voice yet.
         lastSound_ = Clock::now();
+        // The drum kits are read while the user plays, to come in at the first quiet.
+        if (!played_) core_->startDrumKits();
         played_ = true;
       }
       apply(message);
