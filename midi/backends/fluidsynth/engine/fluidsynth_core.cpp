@@ -30,7 +30,6 @@ bool Configure(fluid_settings_t* settings) {
 // The fonts' drum kits come in only when the rhythm channel is first played (the drum page): at
 // every reset FluidSynth would select a kit for that channel and load its samples (megabytes
 // for a standard kit), which no other press can play.
-constexpr int kPercussionBank = 128;
 bool Melodic(int /*program*/, int bank, std::string_view /*name*/) {
   return bank != kPercussionBank;
 }

@@ -29,17 +29,17 @@ KeptTones::KeptTones(fluid_synth_t* synth) : synth_(synth), voices_(synth) {
   std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, kSampleBlockBytes); });
 }
 
-bool KeptTones::toneOn(int channel, Tone& tone) const {
-  fluid_preset_t* preset = fluid_synth_get_channel_preset(synth_, channel);
-  if (preset == nullptr) return false;
-  tone = {fluid_sfont_get_id(fluid_preset_get_sfont(preset)), fluid_preset_get_banknum(preset),
-          fluid_preset_get_num(preset)};
-  return true;
+std::optional<SynthTone> ToneOn(fluid_synth_t* synth, int channel) {
+  fluid_preset_t* preset = fluid_synth_get_channel_preset(synth, channel);
+  if (preset == nullptr) return std::nullopt;
+  return SynthTone{fluid_sfont_get_id(fluid_preset_get_sfont(preset)),
+                   fluid_preset_get_banknum(preset), fluid_preset_get_num(preset)};
 }
 
 void KeptTones::chosen(int channel) {
-  Tone tone;
-  if (!toneOn(channel, tone)) return;
+  const std::optional<Tone> on = ToneOn(synth_, channel);
+  if (!on) return;
+  const Tone tone = *on;
   if (const auto it = std::find(kept_.begin(), kept_.end(), tone); it != kept_.end()) {
     kept_.erase(it);
   } else if (const auto left = std::find_if(leaving_.begin(), leaving_.end(),
@@ -59,8 +59,9 @@ void KeptTones::chosen(int channel) {
 }
 
 void KeptTones::started(int channel) {
-  Tone tone;
-  if (!toneOn(channel, tone)) return;
+  const std::optional<Tone> on = ToneOn(synth_, channel);
+  if (!on) return;
+  const Tone tone = *on;
   // The note's voices carry the newest id of the channel; a note that started none leaves only
   // older ones there.
   bool found = false;
@@ -82,9 +83,8 @@ bool KeptTones::sounds(const Tone& tone) const {
     return true;
   }
   // A tone a channel still has chosen is freed when it is chosen away, and notes may ring then.
-  Tone on;
   for (int channel = 0; channel < kChannelCount; ++channel) {
-    if (toneOn(channel, on) && on == tone) return true;
+    if (ToneOn(synth_, channel) == tone) return true;
   }
   return false;
 }

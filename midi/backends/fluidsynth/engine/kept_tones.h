@@ -17,9 +17,20 @@
 #include <optional>
 #include <vector>
 
+#include "midi/backends/fluidsynth/engine/soundfont_patch.h"
 #include "midi/backends/fluidsynth/engine/synth_voices.h"
 
 namespace kalvora {
+
+// A preset as the synth names it: its font's id, its bank and its program.
+struct SynthTone {
+  int font = 0, bank = 0, program = 0;
+  bool operator==(const SynthTone& other) const = default;
+  bool kit() const { return bank == kPercussionBank; }
+};
+
+// The preset channel has chosen, if any.
+std::optional<SynthTone> ToneOn(fluid_synth_t* synth, int channel);
 
 class KeptTones {
  public:
@@ -49,12 +60,7 @@ class KeptTones {
 
  private:
   using Clock = std::chrono::steady_clock;
-  struct Tone {
-    int font = 0, bank = 0, program = 0;
-    bool operator==(const Tone& other) const = default;
-    // SoundFonts keep their percussion kits in bank 128.
-    bool kit() const { return bank == 128; }
-  };
+  using Tone = SynthTone;
   struct Note {
     unsigned id = 0;  // its voices' id
     Tone tone;
@@ -66,7 +72,6 @@ class KeptTones {
     std::uint64_t quietRenders = 0;
   };
 
-  bool toneOn(int channel, Tone& tone) const;
   bool sounds(const Tone& tone) const;
   void trim(Clock::time_point now);
   void trimNow(Clock::time_point now);

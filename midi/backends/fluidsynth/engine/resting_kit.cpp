@@ -9,10 +9,8 @@ RestingKit::RestingKit(fluid_synth_t* synth, KeptTones& kept, int preparedKitCha
 
 void RestingKit::rest() {
   if (kitWanted_ || resting_) return;
-  if (fluid_preset_t* kit = fluid_synth_get_channel_preset(synth_, kRhythmChannel)) {
-    font_ = fluid_sfont_get_id(fluid_preset_get_sfont(kit));
-    bank_ = fluid_preset_get_banknum(kit);
-    program_ = fluid_preset_get_num(kit);
+  if (const std::optional<SynthTone> kit = ToneOn(synth_, kRhythmChannel)) {
+    kit_ = *kit;
     resting_ = true;
     fluid_synth_unset_program(synth_, kRhythmChannel);
   }
@@ -29,11 +27,11 @@ void RestingKit::beforeRhythm(std::span<const std::uint8_t> bytes) {
   }
   if (bytes.size() < 3 || !StartsNote(bytes[0], bytes[2])) return;
   resting_ = false;
-  if (fluid_synth_get_channel_preset(synth_, kRhythmChannel) != nullptr) return;
+  if (ToneOn(synth_, kRhythmChannel)) return;
   // A bank select since the kit went still waits for its program change.
   int font = 0, bank = 0, program = 0;
   fluid_synth_get_program(synth_, kRhythmChannel, &font, &bank, &program);
-  fluid_synth_program_select(synth_, kRhythmChannel, font_, bank_, program_);
+  fluid_synth_program_select(synth_, kRhythmChannel, kit_.font, kit_.bank, kit_.program);
   fluid_synth_bank_select(synth_, kRhythmChannel, bank);
   kept_.chosen(kRhythmChannel);
 }

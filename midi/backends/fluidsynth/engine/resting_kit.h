@@ -38,7 +38,7 @@ class RestingKit {
   const int preparedKitChannel_;
   bool kitWanted_ = false;
   bool resting_ = false;
-  int font_ = 0, bank_ = 0, program_ = 0;  // the kit that went
+  SynthTone kit_;  // the kit that went
 };
 
 }  // namespace kalvora

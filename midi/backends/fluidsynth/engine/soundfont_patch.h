@@ -34,6 +34,9 @@ bool HidePresets(std::span<std::uint8_t> pdta, const PresetFilter& keep);
 // The banks and programs (1..128) of the chunk's presets; empty when it is malformed.
 std::vector<std::pair<int, int>> PresetSlots(std::span<std::uint8_t> pdta);
 
+// The bank SoundFonts keep their percussion kits in.
+inline constexpr int kPercussionBank = 128;
+
 // Bank number that hidden presets move to: above every bank a MIDI bank select can name.
 inline constexpr std::uint16_t kHiddenBank = 0xFFFF;
 

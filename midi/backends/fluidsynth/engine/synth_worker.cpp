@@ -41,6 +41,7 @@ constexpr int kWorkerPriority = 50;
 // keyboard, pressure, bend and controllers are refused first and the last quarter is kept for
 // the messages that end notes.
 constexpr std::size_t kQueueLimit = 4096;
+constexpr int kAllChannels = -1;  // as FluidSynth's sounds-off takes it
 // A thousandth of full scale (-60 dBFS): a tail that rings out below it is lost under any room's
 // noise at a level where the notes themselves are comfortable. A drum kit's releases ring on
 // down there long after anyone hears them.
@@ -337,7 +338,6 @@ void SynthWorker::closeAudioWhenIdle() {
     if (now - lastSound_ >= kRestAfter) {
       // What still rings has been below hearing since: it ends, and then the synth rests.
       if (voices.any) {
-        constexpr int kAllChannels = -1;
         fluid_synth_all_sounds_off(core_->synth(), kAllChannels);
       } else {
         core_->rest(true);
@@ -353,7 +353,6 @@ void SynthWorker::closeAudioWhenIdle() {
   if (lost) return;
   // What still rang went below hearing long ago; ended now, it holds no samples while closed.
   if (voices_.state().any) {
-    constexpr int kAllChannels = -1;
     fluid_synth_all_sounds_off(core_->synth(), kAllChannels);
     renderHere();
   }
